@@ -1,7 +1,7 @@
 # Thin wrapper over the CMake presets.
 JOBS ?= $(shell nproc)
 
-.PHONY: all build run test bench fuzz format clean
+.PHONY: all build run test tsan bench fuzz format clean
 
 all: build
 
@@ -19,6 +19,12 @@ test:
 	cmake --build --preset asan -j $(JOBS)
 	QT_QPA_PLATFORM=offscreen scripts/netns-run ctest --preset asan -j $(JOBS)
 
+# The worker-thread and lock tests under ThreadSanitizer (a local run; CI runs the sanitizer suite).
+tsan:
+	cmake --preset tsan >/dev/null
+	cmake --build --preset tsan -j $(JOBS) --target bmthread_test vcl_test
+	QT_QPA_PLATFORM=offscreen scripts/netns-run ctest --preset tsan -R 'BMThread|Thread|Lock|Synchron|Timer'
+
 bench: build
 	scripts/netns-run bench/run-all build
 
@@ -30,4 +36,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build build-asan build-fuzz
+	rm -rf build build-asan build-tsan build-fuzz

@@ -1,0 +1,144 @@
+#include "vcl/application.h"
+
+#include "vcl/exception.h"
+#include "vcl/sync_queue.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMetaObject>
+#include <QObject>
+#include <QThread>
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace vcl {
+
+TApplication* Application = nullptr;
+
+namespace {
+
+int defaultArgc = 1;
+char defaultName[] = "brimlet";
+char* defaultArgv[] = {defaultName, nullptr};
+
+void WriteToStderr(const char* message) {
+    std::fprintf(stderr, "brimlet: exception: %s\n", message);
+    std::fflush(stderr);
+}
+
+} // namespace
+
+struct TApplication::Impl {
+    std::unique_ptr<QCoreApplication> ownApp; // null when the toolkit's application existed
+    std::unique_ptr<QObject> context;         // receiver of posted calls, lives on the GUI thread
+};
+
+TApplication::TApplication(int& argc, char** argv) : TComponent(nullptr) {
+    Init(argc, argv);
+}
+
+TApplication::TApplication() : TComponent(nullptr) {
+    Init(defaultArgc, defaultArgv);
+}
+
+void TApplication::Init(int& argc, char** argv) {
+    if (Application) throw std::logic_error("only one TApplication may exist");
+    impl_ = std::make_unique<Impl>();
+    if (!QCoreApplication::instance()) impl_->ownApp = std::make_unique<QApplication>(argc, argv);
+    guiThread_ = std::this_thread::get_id();
+    impl_->context = std::make_unique<QObject>();
+    QObject* context = impl_->context.get();
+    detail::SyncQueue::Instance().SetWake([context] {
+        QMetaObject::invokeMethod(
+            context, [] { detail::SyncQueue::Instance().RunPending(); }, Qt::QueuedConnection);
+    });
+    Application = this;
+}
+
+TApplication::~TApplication() {
+    // Components owned by the application go while it still exists and dispatches.
+    DestroyComponents();
+    detail::SyncQueue::Instance().RunPending();
+    detail::SyncQueue::Instance().SetWake({});
+    impl_->context.reset();
+    impl_->ownApp.reset();
+    Application = nullptr;
+}
+
+void TApplication::ProcessMessages() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    detail::SyncQueue::Instance().RunPending();
+}
+
+void TApplication::HandleMessage() {
+    if (!detail::SyncQueue::Instance().RunPending())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+void TApplication::Run() {
+    while (!terminated_)
+        QCoreApplication::exec();
+}
+
+void TApplication::Terminate() {
+    terminated_ = true;
+    QCoreApplication::quit();
+}
+
+void TApplication::Post(std::function<void()> call) {
+    QMetaObject::invokeMethod(
+        impl_->context.get(), [this, call = std::move(call)] { Guarded(this, call); },
+        Qt::QueuedConnection);
+}
+
+void TApplication::Synchronize(const std::function<void()>& call) {
+    if (InGuiThread())
+        call();
+    else
+        detail::SyncQueue::Instance().RunAndWait(call);
+}
+
+void TApplication::HandleException(TObject* sender, std::exception_ptr error) {
+    if (!error) return;
+    try {
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception& e) {
+            if (OnException)
+                OnException(sender, e);
+            else
+                ShowException(e);
+        } catch (...) {
+            Exception unknown("unknown exception");
+            if (OnException)
+                OnException(sender, unknown);
+            else
+                ShowException(unknown);
+        }
+    } catch (...) {
+        WriteToStderr("exception in the exception handler");
+    }
+}
+
+void TApplication::ShowException(const std::exception& e) {
+    WriteToStderr(e.what());
+}
+
+void ReportException(TObject* sender, std::exception_ptr error) {
+    if (!error) return;
+    if (Application) {
+        Application->HandleException(sender, error);
+        return;
+    }
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        WriteToStderr(e.what());
+    } catch (...) {
+        WriteToStderr("unknown exception");
+    }
+}
+
+} // namespace vcl
