@@ -1,0 +1,26 @@
+// NasApiGetRemoteInfo: the server-information request over TCP to one known unit.
+#include "discovery.h"
+#include "nasapi.h"
+#include "server_record.h"
+#include "transport.h"
+
+#include <vector>
+
+using namespace nas;
+
+int NasApiGetRemoteInfo(const uint32_t addrs[3], NasServerInfo* out) {
+    if (!addrs || !out) return -1;
+    auto config = CurrentNetConfig();
+    const auto request = BuildDiscoveryRequest(*config);
+    std::vector<uint8_t> reply;
+    Socket connection;
+    if (OneShotExchange(addrs, request.data(), request.size(), config->oneShotReplyMs,
+                        kServerReplyMaxSize, reply, connection) != 0)
+        return -1;
+    NasServerInfo record;
+    if (!DecodeServerReply(reply.data(), reply.size(), record)) return -1;
+    *out = record;
+    const auto ack = EncodeAck();
+    SendWithin(connection.get(), ack.data(), ack.size(), config->oneShotReplyMs);
+    return DecodeHeader(reply.data(), reply.size())->status;
+}

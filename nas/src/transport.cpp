@@ -1,0 +1,362 @@
+#include "transport.h"
+
+#include "netconfig.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstring>
+
+namespace nas {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+int MillisecondsLeft(SteadyClock::time_point deadline) {
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
+    return static_cast<int>(std::max<long long>(0, left.count()));
+}
+
+// poll on one descriptor, resumed after interruptions with the time that is left.
+int WaitFor(int fd, short events, int timeoutMs) {
+    auto deadline = SteadyClock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
+    for (;;) {
+        pollfd entry{fd, events, 0};
+        int ready = ::poll(&entry, 1, MillisecondsLeft(deadline));
+        if (ready > 0) {
+            if (entry.revents & POLLNVAL) return -1;
+            return 1; // errors and hang-ups show in the transfer that follows
+        }
+        if (ready == 0) return 0;
+        if (errno != EINTR) return -1;
+    }
+}
+
+// A transfer result of send or recv as MoveStep counts it.
+long StepResult(ssize_t moved) {
+    if (moved > 0) return moved;
+    if (moved == 0) return -1; // stream closed by the peer
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return 0;
+    return -1;
+}
+
+long SendWith(int fd, const void* data, size_t length, const LoopLimits& limits) {
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    return MoveAll(
+        length, limits, [fd](int ms) { return WaitWritable(fd, ms); },
+        [&](size_t offset) {
+            return StepResult(
+                ::send(fd, bytes + offset, length - offset, MSG_NOSIGNAL | MSG_DONTWAIT));
+        },
+        CurrentNetConfig()->clock.tickMs);
+}
+
+long RecvWith(int fd, void* buffer, size_t length, const LoopLimits& limits) {
+    auto* bytes = static_cast<uint8_t*>(buffer);
+    return MoveAll(
+        length, limits, [fd](int ms) { return WaitReadable(fd, ms); },
+        [&](size_t offset) {
+            return StepResult(::recv(fd, bytes + offset, length - offset, MSG_DONTWAIT));
+        },
+        CurrentNetConfig()->clock.tickMs);
+}
+
+LoopLimits PatientLimits() {
+    auto config = CurrentNetConfig();
+    return {config->readinessWaitMs, config->idleRounds, config->stallMs, -1};
+}
+
+LoopLimits SimpleLimits() {
+    auto config = CurrentNetConfig();
+    return {config->readinessWaitMs, 0, config->stallMs, -1};
+}
+
+LoopLimits WithinLimits(int timeoutMs) {
+    return {timeoutMs, 0, CurrentNetConfig()->stallMs, timeoutMs};
+}
+
+sockaddr_in Ipv4Address(uint32_t address, uint16_t port) {
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_addr.s_addr = htonl(address);
+    peer.sin_port = htons(port);
+    return peer;
+}
+
+int SocketError(int fd) {
+    int error = 0;
+    socklen_t size = sizeof error;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) return errno;
+    return error;
+}
+
+// Requests with at most this much data go out in one send (see SendHeaderAndData).
+constexpr size_t kOneSendLimit = 1u << 20;
+
+// The header (with the sub-header when subCode is not 0) and the data. Up to kOneSendLimit bytes
+// of data are framed in one buffer and sent at once, so that the unit receives the whole request
+// in one piece instead of waking for a header whose data follows in another segment: with one
+// acknowledged request after the other this doubles the throughput of a session. Larger blocks go
+// in two sends rather than being copied.
+long SendHeaderAndData(int fd, const PacketHeader& header, const void* data, size_t length,
+                       uint32_t subCode) {
+    const size_t headSize = subCode != 0 ? kExtendedHeaderSize : kHeaderSize;
+    const size_t dataSize = data ? length : 0;
+    if (dataSize <= kOneSendLimit) {
+        std::vector<uint8_t> message(kExtendedHeaderSize + dataSize);
+        EncodeExtendedHeader(header, message.data());
+        if (dataSize != 0) std::memmove(message.data() + headSize, data, dataSize);
+        message.resize(headSize + dataSize);
+        if (SendAll(fd, message.data(), message.size()) != static_cast<long>(message.size()))
+            return -1;
+        return static_cast<long>(length);
+    }
+    uint8_t head[kExtendedHeaderSize];
+    EncodeExtendedHeader(header, head);
+    if (SendAll(fd, head, headSize) != static_cast<long>(headSize)) return -1;
+    if (SendAll(fd, data, dataSize) != static_cast<long>(dataSize)) return -1;
+    return static_cast<long>(length);
+}
+
+} // namespace
+
+int WaitReadable(int fd, int timeoutMs) {
+    return WaitFor(fd, POLLIN, timeoutMs);
+}
+int WaitWritable(int fd, int timeoutMs) {
+    return WaitFor(fd, POLLOUT, timeoutMs);
+}
+int WaitReadable(int fd) {
+    return WaitReadable(fd, CurrentNetConfig()->readinessWaitMs);
+}
+int WaitWritable(int fd) {
+    return WaitWritable(fd, CurrentNetConfig()->readinessWaitMs);
+}
+
+long MoveAll(size_t length, const LoopLimits& limits, const WaitStep& wait, const MoveStep& move,
+             const std::function<uint32_t()>& tickMs) {
+    const bool bounded = limits.totalMs >= 0;
+    const auto deadline =
+        SteadyClock::now() + std::chrono::milliseconds(std::max(0, limits.totalMs));
+    size_t moved = 0;
+    int idleRounds = 0;
+    uint32_t stalled = 0;
+    while (moved < length) {
+        int waitMs = bounded ? std::min(limits.waitMs, MillisecondsLeft(deadline)) : limits.waitMs;
+        int ready = wait(waitMs);
+        if (ready < 0) return -1;
+        if (ready == 0) {
+            if (++idleRounds > limits.maxIdleRounds) return -1;
+            if (bounded && MillisecondsLeft(deadline) == 0) return -1;
+            continue;
+        }
+        idleRounds = 0;
+        uint32_t roundStart = tickMs();
+        long step = move(moved);
+        if (step < 0) return -1;
+        if (step > 0) {
+            moved += static_cast<size_t>(step);
+            stalled = 0;
+            continue;
+        }
+        stalled += tickMs() - roundStart;
+        if (stalled > limits.stallMs) return -1;
+        if (bounded && MillisecondsLeft(deadline) == 0) return -1;
+    }
+    return static_cast<long>(length);
+}
+
+long SendAll(int fd, const void* data, size_t length) {
+    return SendWith(fd, data, length, PatientLimits());
+}
+
+long RecvAll(int fd, void* buffer, size_t length) {
+    if (length != 0) std::memset(buffer, 0, length);
+    return RecvWith(fd, buffer, length, PatientLimits());
+}
+
+long SendLoop(int fd, const void* data, size_t length) {
+    return SendWith(fd, data, length, SimpleLimits());
+}
+
+long RecvLoop(int fd, void* buffer, size_t length) {
+    return RecvWith(fd, buffer, length, SimpleLimits());
+}
+
+long SendWithin(int fd, const void* data, size_t length, int timeoutMs) {
+    return SendWith(fd, data, length, WithinLimits(timeoutMs));
+}
+
+long RecvWithin(int fd, void* buffer, size_t length, int timeoutMs) {
+    return RecvWith(fd, buffer, length, WithinLimits(timeoutMs));
+}
+
+int RecvRecords(int fd, void* out, size_t recordSize, size_t count) {
+    std::vector<uint8_t> scratch(recordSize);
+    auto* target = static_cast<uint8_t*>(out);
+    for (size_t i = 0; i < count; ++i) {
+        if (RecvLoop(fd, scratch.data(), recordSize) != static_cast<long>(recordSize)) return -1;
+        std::memcpy(target + i * recordSize, scratch.data(), recordSize);
+    }
+    return 0;
+}
+
+RaceResult ConnectRace(const uint32_t addrs[3], uint16_t port, int limitMs) {
+    RaceResult result;
+    std::array<Socket, 3> sockets;
+    for (int i = 0; i < 3; ++i) {
+        if (addrs[i] == 0) continue;
+        sockets[i] = MakeSocket(SOCK_STREAM | SOCK_NONBLOCK);
+        if (!sockets[i].valid()) {
+            result.outcome = RaceOutcome::Failed;
+            return result;
+        }
+        sockaddr_in peer = Ipv4Address(addrs[i], port);
+        if (::connect(sockets[i].get(), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) !=
+                0 &&
+            errno != EINPROGRESS && errno != EINTR)
+            sockets[i].reset(); // refused or unreachable at once: out of the race
+    }
+
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(std::max(0, limitMs));
+    for (;;) {
+        std::array<pollfd, 3> entries{};
+        std::array<int, 3> slotOf{};
+        nfds_t count = 0;
+        for (int i = 0; i < 3; ++i) {
+            if (!sockets[i].valid()) continue;
+            entries[count] = {sockets[i].get(), POLLOUT, 0};
+            slotOf[count++] = i;
+        }
+        if (count == 0) return result;
+        int ready = ::poll(entries.data(), count, MillisecondsLeft(deadline));
+        if (ready < 0 && errno != EINTR) return result;
+        if (ready == 0) return result;
+        if (ready < 0) continue;
+        // Every socket that reported is either connected or out of the race; the first connected
+        // one in array order wins. A refused connect reports writable too: SO_ERROR tells them
+        // apart.
+        for (nfds_t k = 0; k < count; ++k) {
+            if (entries[k].revents == 0) continue;
+            int slot = slotOf[k];
+            bool connected = (entries[k].revents & POLLOUT) && SocketError(entries[k].fd) == 0;
+            if (connected && result.index < 0) {
+                result.index = slot;
+            } else if (!connected) {
+                sockets[slot].reset();
+            }
+        }
+        if (result.index >= 0) {
+            result.outcome = RaceOutcome::Won;
+            result.address = addrs[result.index];
+            result.socket = std::move(sockets[result.index]);
+            return result;
+        }
+    }
+}
+
+int OpenSession(const uint32_t addrs[3]) {
+    auto config = CurrentNetConfig();
+    RaceResult race = ConnectRace(addrs, config->tcpPort, config->sessionRaceMs);
+    if (race.outcome == RaceOutcome::Failed) return -1;
+    if (race.outcome == RaceOutcome::NoWinner) return 0;
+    return race.socket.release();
+}
+
+int ConnectServer(const uint32_t addrs[3], Socket& out) {
+    auto config = CurrentNetConfig();
+    RaceResult race = ConnectRace(addrs, config->tcpPort, config->connectRaceMs);
+    if (race.outcome != RaceOutcome::Won) return -1;
+    race.socket.reset();
+
+    Socket connection = MakeSocket(SOCK_STREAM | SOCK_NONBLOCK);
+    if (!connection.valid() || !BindIpv4(connection.get(), INADDR_ANY, 0)) return -1;
+    sockaddr_in peer = Ipv4Address(race.address, config->tcpPort);
+    if (::connect(connection.get(), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
+        if (errno != EINPROGRESS && errno != EINTR) return -1;
+        if (WaitWritable(connection.get(), config->connectRaceMs) <= 0) return -1;
+        if (SocketError(connection.get()) != 0) return -1;
+    }
+    if (!SetNonBlocking(connection.get(), false)) return -1;
+    out = std::move(connection);
+    return 0;
+}
+
+long SendRequest(int fd, uint16_t command, const void* data, size_t length, uint32_t subCode) {
+    return SendRequestStatus(fd, command, data, length, subCode, 0);
+}
+
+long SendRequestStatus(int fd, uint16_t command, const void* data, size_t length, uint32_t subCode,
+                       int16_t argument) {
+    PacketHeader header;
+    InitHeader(header, command, 1, static_cast<uint32_t>(length + kSubHeaderSize));
+    header.status = argument;
+    header.subCode = subCode;
+    header.dataLength = static_cast<uint32_t>(length);
+    return SendHeaderAndData(fd, header, data, length, subCode);
+}
+
+int RecvReply(int fd, PacketHeader* header, uint16_t expectedCommand, void* data, size_t length,
+              int* status) {
+    if (status) *status = 0;
+    uint8_t head[kHeaderSize];
+    if (RecvAll(fd, head, kHeaderSize) != static_cast<long>(kHeaderSize)) return -1;
+    PacketHeader reply = *DecodeHeader(head, kHeaderSize);
+    if (header) *header = reply;
+    if (reply.status != 0) {
+        if (status) *status = reply.status;
+        return -1;
+    }
+    if (expectedCommand != 0 && reply.command != expectedCommand) return -1;
+    if (data && length > 0 && RecvAll(fd, data, length) != static_cast<long>(length)) return -1;
+    return 0;
+}
+
+int RecvMessage(int fd, size_t maxSize, int timeoutMs, std::vector<uint8_t>& message) {
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
+    if (maxSize < kHeaderSize) return -1;
+    message.assign(kHeaderSize, 0);
+    if (RecvWithin(fd, message.data(), kHeaderSize, timeoutMs) != static_cast<long>(kHeaderSize))
+        return -1;
+    uint64_t payload = DecodeHeader(message.data(), kHeaderSize)->payloadLength;
+    if (payload > maxSize - kHeaderSize) return -1;
+    message.resize(kHeaderSize + payload);
+    if (payload != 0 && RecvWithin(fd, message.data() + kHeaderSize, payload,
+                                   MillisecondsLeft(deadline)) != static_cast<long>(payload))
+        return -1;
+    return 0;
+}
+
+int OneShotExchange(const uint32_t addrs[3], const uint8_t* request, size_t size, int replyWaitMs,
+                    size_t maxReply, std::vector<uint8_t>& reply, Socket& connection) {
+    auto config = CurrentNetConfig();
+    RaceResult race = ConnectRace(addrs, config->tcpPort, config->connectRaceMs);
+    if (race.outcome != RaceOutcome::Won) return -1;
+    int fd = race.socket.get();
+    if (SendWithin(fd, request, size, config->readinessWaitMs) != static_cast<long>(size))
+        return -1;
+    if (RecvMessage(fd, maxReply, replyWaitMs, reply) != 0) return -1;
+    connection = std::move(race.socket);
+    return 0;
+}
+
+int OneShotRequest(const uint32_t addrs[3], const uint8_t* request, size_t size,
+                   uint16_t expectedCommand, int replyWaitMs) {
+    std::vector<uint8_t> reply;
+    Socket connection;
+    if (OneShotExchange(addrs, request, size, replyWaitMs, kMaxOneShotReply, reply, connection) !=
+        0)
+        return -1;
+    PacketHeader header = *DecodeHeader(reply.data(), reply.size());
+    return header.command == expectedCommand ? header.status : -1;
+}
+
+} // namespace nas

@@ -1,0 +1,147 @@
+// NasApiGetRemoteInfo against simulated units: the request on the wire, the record, the
+// acknowledgement, and every way a reply can fail.
+#include "nasapi.h"
+#include "unit_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+using nastest::Ipv4;
+
+nassim::UnitConfig OnFreeTcpPort(nassim::UnitConfig config) {
+    config.tcpPort = nassim::FreeTcpPort();
+    return config;
+}
+
+// One unit, reached through the middle entry of its address array.
+struct RemoteFixture {
+    nassim::Unit unit;
+    std::array<uint32_t, 3> addrs;
+
+    explicit RemoteFixture(const nassim::UnitConfig& config)
+        : unit(OnFreeTcpPort(config)), addrs{0, config.address, 0} {}
+
+    nas::NetConfig netConfig(int replyMs) const {
+        nas::NetConfig c = nastest::LoopbackConfig();
+        c.tcpPort = unit.tcpPort();
+        c.oneShotReplyMs = replyMs;
+        c.connectRaceMs = 600;
+        return c;
+    }
+};
+
+TEST(RemoteInfo, FillsTheRecordAndAcknowledgesOnTheSameConnection) {
+    RemoteFixture f(nastest::DescribedUnit(Ipv4(127, 0, 70, 2), "REMOTE-1", 11));
+    nastest::ScopedNetConfig scope(f.netConfig(3000));
+    NasServerInfo info;
+    std::memset(&info, 0x5A, sizeof info);
+    ASSERT_EQ(NasApiGetRemoteInfo(f.addrs.data(), &info), 0);
+    nastest::ExpectDescribedRecord(info, "REMOTE-1", 11);
+    EXPECT_EQ(info.textEncodingKind, 1u);
+    EXPECT_EQ(info.extendedName[0], 0);
+
+    ASSERT_TRUE(f.unit.waitForAcks(1, std::chrono::seconds(3)));
+    auto requests = f.unit.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    const nassim::Request& request = requests[0];
+    EXPECT_EQ(request.via, nassim::Via::Tcp);
+    EXPECT_EQ(request.problem, "");
+    ASSERT_EQ(request.bytes.size(), 68u);
+    EXPECT_EQ(std::string(request.bytes.begin() + 48, request.bytes.begin() + 60), "brimlet-test");
+    EXPECT_EQ(std::vector<uint8_t>(request.bytes.begin() + 64, request.bytes.end()),
+              (std::vector<uint8_t>{127, 0, 0, 1}));
+    const nassim::Request& ack = requests[1];
+    EXPECT_EQ(ack.via, nassim::Via::Tcp);
+    EXPECT_EQ(ack.problem, "");
+    EXPECT_EQ(ack.fromPort, request.fromPort) << "acknowledged on another connection";
+}
+
+TEST(RemoteInfo, UnitStatusIsReturnedAndTheRecordStillFilled) {
+    for (int16_t status : {int16_t{5}, int16_t{-3}}) {
+        nassim::UnitConfig config = nastest::DescribedUnit(Ipv4(127, 0, 71, 2), "STATUS", 12);
+        config.replyStatus = status;
+        RemoteFixture f(config);
+        nastest::ScopedNetConfig scope(f.netConfig(3000));
+        NasServerInfo info;
+        std::memset(&info, 0x5A, sizeof info);
+        EXPECT_EQ(NasApiGetRemoteInfo(f.addrs.data(), &info), status);
+        nastest::ExpectDescribedRecord(info, "STATUS", 12);
+    }
+}
+
+TEST(RemoteInfo, ExtendedAndFragmentedRepliesAreReadWhole) {
+    nassim::UnitConfig config = nastest::DescribedUnit(Ipv4(127, 0, 72, 2), "FRAGMENTS", 13);
+    config.extendedReply = true;
+    config.encodingKind = 1;
+    config.extendedName = "\xE9\x95\xB7\xE5\x90\x8D a long name in UTF-8, up to sixty-four bytes";
+    config.fault = nassim::Fault::Fragment;
+    config.fragmentPause = std::chrono::milliseconds(1);
+    RemoteFixture f(config);
+    nastest::ScopedNetConfig scope(f.netConfig(8000));
+    NasServerInfo info;
+    ASSERT_EQ(NasApiGetRemoteInfo(f.addrs.data(), &info), 0);
+    nastest::ExpectDescribedRecord(info, "FRAGMENTS", 13);
+    EXPECT_EQ(info.textEncodingKind, 2u);
+    EXPECT_EQ(nastest::Field(info.extendedName, 64),
+              "\xE9\x95\xB7\xE5\x90\x8D a long name in UTF-8, up to sixty-four bytes");
+    // The unit records its reply before it reads the acknowledgement that follows it.
+    ASSERT_TRUE(f.unit.waitForAcks(1, std::chrono::seconds(3)));
+    auto replies = f.unit.replies();
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0].size, 348u);
+}
+
+TEST(RemoteInfo, FailuresLeaveTheRecordAlone) {
+    constexpr int kReplyMs = 1500;
+    const struct {
+        nassim::Fault fault;
+        bool waitsForReply; // fails only when the reply time is over
+    } cases[] = {
+        {nassim::Fault::Silence, true},
+        {nassim::Fault::ShortReply, true}, // 200 of 284 bytes, connection left open
+        {nassim::Fault::CloseAfterRequest, false},
+        {nassim::Fault::WrongSignature, false},
+        {nassim::Fault::WrongVersion, false},
+        {nassim::Fault::Refuse, false},
+        {nassim::Fault::Stall, false}, // the race's 600 ms, not the reply time
+    };
+    unsigned net = 80;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(nassim::FaultName(c.fault));
+        nassim::UnitConfig config = nastest::DescribedUnit(Ipv4(127, 0, net++, 2), "FAULTY", 14);
+        config.fault = c.fault;
+        RemoteFixture f(config);
+        nastest::ScopedNetConfig scope(f.netConfig(kReplyMs));
+        NasServerInfo info;
+        std::memset(&info, 0x5A, sizeof info);
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(NasApiGetRemoteInfo(f.addrs.data(), &info), -1);
+        long long elapsed = nastest::MsSince(start);
+        if (c.waitsForReply) {
+            EXPECT_GE(elapsed, kReplyMs - 50);
+            EXPECT_LT(elapsed, kReplyMs + 3000);
+        } else {
+            EXPECT_LT(elapsed, kReplyMs - 100);
+        }
+        EXPECT_EQ(info.name[0], 0x5A);
+        EXPECT_EQ(info.extendedName[63], 0x5A);
+        EXPECT_TRUE(f.unit.acks().empty());
+    }
+}
+
+TEST(RemoteInfo, NoAddressFailsWithoutWaiting) {
+    nastest::ScopedNetConfig scope(nastest::LoopbackConfig());
+    const uint32_t none[3] = {0, 0, 0};
+    NasServerInfo info;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(NasApiGetRemoteInfo(none, &info), -1);
+    EXPECT_EQ(NasApiGetRemoteInfo(nullptr, &info), -1);
+    EXPECT_EQ(NasApiGetRemoteInfo(none, nullptr), -1);
+    EXPECT_LT(nastest::MsSince(start), 500);
+}
+
+} // namespace

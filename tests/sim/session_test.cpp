@@ -1,0 +1,332 @@
+// Mirror and image-transfer sessions, recording, conversion and deletion, and the session order
+// the unit keeps.
+#include "nassim.h"
+#include "raw_client.h"
+
+#include <gtest/gtest.h>
+
+using namespace simtest;
+using nassim::Ipv4;
+using nassim::SessionEnd;
+
+namespace {
+
+constexpr milliseconds kWait{2000};
+
+const auto kDigest = nassim::PasswordDigest("pw");
+
+Bytes MirrorStartData(const std::string& folder, const std::string& name, std::uint32_t checksum,
+                      const std::string& user = "user") {
+    Bytes d = AccountData(420, user, kDigest);
+    Put32(d, 52, checksum);
+    PutText(d, 56, folder);
+    PutText(d, 212, name);
+    d[286] = 1;
+    return d;
+}
+
+// A two-track table; its checksum computed here from the track starts at 13 + 8i and 805.
+Bytes Table() {
+    Bytes t(812, 0);
+    t[0] = 1, t[1] = 2, t[9] = 1;
+    const std::uint32_t starts[2] = {0, 0xFFFFFF00u};
+    for (int i = 0; i < 2; ++i) {
+        t[10 + 8 * i] = static_cast<std::uint8_t>(i + 1);
+        t[12 + 8 * i] = 1;
+        Put32(t, 13 + 8 * i, starts[i]);
+        t[17 + 8 * i] = 1;
+    }
+    Put32(t, 805, 0x300);
+    return t;
+}
+constexpr std::uint32_t kTableChecksum = (0xFFFFFF00u + 0x300u) | 2u << 24;
+
+Bytes TransferStartData(const std::string& folder, const std::string& file, std::uint32_t size) {
+    Bytes d = AccountData(512, "user", kDigest);
+    PutText(d, 56, folder);
+    PutText(d, 168, file);
+    Put32(d, 233, 1);
+    Put32(d, 237, size);
+    Put32(d, 241, 1);
+    return d;
+}
+
+Bytes Done(const std::string& next, std::uint32_t size) {
+    Bytes d(333, 0);
+    PutText(d, 0, next);
+    Put32(d, 65, next.empty() ? 0 : 1);
+    Put32(d, 69, size);
+    return d;
+}
+
+Bytes Block(std::size_t size, std::uint8_t seed) {
+    Bytes b(size);
+    for (std::size_t i = 0; i < size; ++i)
+        b[i] = static_cast<std::uint8_t>(seed ^ (i * 13) ^ (i >> 8));
+    return b;
+}
+
+struct Sessions : ::testing::Test {
+    void SetUp() override {
+        nassim::UnitConfig c;
+        c.address = Ipv4(127, 0, 0, 72);
+        c.state.users = {{"user", "pw"}};
+        c.state.imageFolders = {"F"};
+        c.state.nextImageId = 40;
+        unit = std::make_unique<nassim::Unit>(c);
+        ASSERT_EQ(client.Connect(unit->address(), unit->tcpPort()), 0);
+    }
+    // Sends request and returns the reply's status, or -100 when no whole reply arrived.
+    int Status(const Bytes& request, std::uint16_t command, std::size_t size = 32) {
+        const Bytes reply = client.Exchange(request, size, kWait);
+        if (reply.size() != size) return -100;
+        EXPECT_EQ(Get16(reply, 24), command);
+        return static_cast<std::int16_t>(Get16(reply, 30));
+    }
+    std::vector<std::string> ImageNames() {
+        std::vector<std::string> names;
+        for (const auto& i : unit->state().images)
+            names.push_back(i.name);
+        return names;
+    }
+    std::unique_ptr<nassim::Unit> unit;
+    TcpClient client;
+};
+
+TEST_F(Sessions, MirrorStoresEveryByteAndAddsTheImage) {
+    const Bytes reply = client.Exchange(
+        WithData(15, 13, MirrorStartData("F", "Disc", kTableChecksum)), 32 + 428, kWait);
+    ASSERT_EQ(reply.size(), 460u);
+    EXPECT_EQ(Get16(reply, 24), 15);
+    EXPECT_EQ(Get16(reply, 30), 0);
+    EXPECT_EQ(Text(reply, 32 + 220, 64), "Disc");
+    EXPECT_EQ(Get16(reply, 32 + 292), 40);
+    EXPECT_EQ(Status(WithData(16, 14, Table()), 16), 0);
+    Bytes all;
+    for (std::size_t size : {1u, 65536u, 2352u * 7}) {
+        const Bytes b = Block(size, static_cast<std::uint8_t>(size));
+        all.insert(all.end(), b.begin(), b.end());
+        EXPECT_EQ(Status(WithData(17, 15, b), 17), 0);
+    }
+    EXPECT_EQ(Status(WithData(18, 15, {}), 18), 0);
+    ASSERT_TRUE(unit->waitForSessionsEnded(1, kWait));
+
+    const nassim::Session s = unit->sessions().at(0);
+    EXPECT_EQ(s.kind, nassim::SessionKind::Mirror);
+    EXPECT_EQ(s.end, SessionEnd::Completed);
+    EXPECT_EQ(s.table, Table());
+    EXPECT_EQ(s.blockSizes, (std::vector<std::size_t>{1, 65536, 2352 * 7}));
+    EXPECT_EQ(s.dataBytes, all.size());
+    EXPECT_EQ(nassim::Sha256Hex(s.data), nassim::Sha256Hex(all));
+    ASSERT_EQ(s.files.size(), 1u);
+    EXPECT_TRUE(s.files[0].complete);
+    const auto images = unit->state().images;
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].id, 40u);
+    EXPECT_EQ(images[0].path, "F/Disc");
+    EXPECT_EQ(images[0].size, all.size());
+    // Data blocks are recorded by their header: the data lives in the session.
+    EXPECT_EQ(unit->requestsFor(17).at(1).bytes.size(), 40u);
+
+    // Nothing may follow a completed mirror on its connection.
+    ASSERT_TRUE(client.Send(WithData(17, 15, Bytes(4))));
+    EXPECT_TRUE(client.ClosedWithin(kWait));
+    EXPECT_NE(unit->problems().at(0).find("after the session ended"), std::string::npos);
+    EXPECT_TRUE(unit->sessions().at(0).peerClosed);
+}
+
+TEST_F(Sessions, StartsAreRefusedByTheUnitsRules) {
+    unit->setImages({{1, 1, 9, 0, "Taken", "", 0, "F/Taken", 0, 0}});
+    const struct {
+        const char* what;
+        Bytes data;
+        std::int16_t status;
+    } cases[] = {{"unknown user", MirrorStartData("F", "New", 0, "nobody"), 12},
+                 {"unknown folder", MirrorStartData("G", "New", 0), 4},
+                 {"name taken", MirrorStartData("F", "Taken", 0), 10}};
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.what);
+        TcpClient c;
+        ASSERT_EQ(c.Connect(unit->address(), unit->tcpPort()), 0);
+        const Bytes reply = c.Exchange(WithData(15, 13, k.data), 32, kWait);
+        ASSERT_EQ(reply.size(), 32u);
+        EXPECT_EQ(Get16(reply, 30), k.status);
+    }
+    for (const auto& s : unit->sessions())
+        EXPECT_EQ(s.end, SessionEnd::Refused);
+    EXPECT_EQ(ImageNames(), std::vector<std::string>{"Taken"});
+}
+
+TEST_F(Sessions, OrderIsEnforced) {
+    const Bytes start = WithData(15, 13, MirrorStartData("F", "D", kTableChecksum));
+    const Bytes wrong_sum = WithData(15, 13, MirrorStartData("F", "D", kTableChecksum + 1));
+    const Bytes table = WithData(16, 14, Table());
+    const struct {
+        const char* what;
+        std::vector<Bytes> before; // answered normally
+        Bytes offending;
+        const char* problem;
+    } cases[] = {
+        {"data without a start", {}, WithData(17, 15, Bytes(8)), "17 arrived outside a session"},
+        {"complete before the table", {start}, WithData(18, 15, {}), "waits for its CD table"},
+        {"list inside a mirror", {start, table}, Bare(14), "14 arrived inside a mirror session"},
+        {"checksum that does not fit the table", {wrong_sum}, table, "checksum"},
+        {"abort with nothing to abort", {}, Bare(19, 4096, 8), "19 arrived outside a session"},
+        {"image data inside a mirror",
+         {start, table},
+         WithData(29, 26, Bytes(8)),
+         "inside a mirror session"},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.what);
+        unit->clearRecords();
+        TcpClient c;
+        ASSERT_EQ(c.Connect(unit->address(), unit->tcpPort()), 0);
+        for (const Bytes& b : k.before)
+            ASSERT_EQ(Get16(c.Exchange(b, b[24] == 15 ? 460 : 32, kWait), 30), 0);
+        ASSERT_TRUE(c.Send(k.offending));
+        EXPECT_TRUE(c.ClosedWithin(kWait));
+        ASSERT_EQ(unit->problems().size(), 1u);
+        EXPECT_NE(unit->problems()[0].find(k.problem), std::string::npos) << unit->problems()[0];
+        if (!k.before.empty()) {
+            EXPECT_EQ(unit->sessions().at(0).end, SessionEnd::Broken);
+        }
+    }
+}
+
+TEST_F(Sessions, AbortIsABareHeaderAndADroppedPeerIsSeen) {
+    ASSERT_EQ(Status(WithData(15, 13, MirrorStartData("F", "A", kTableChecksum)), 15, 460), 0);
+    ASSERT_EQ(Status(WithData(16, 14, Table()), 16), 0);
+    ASSERT_EQ(Status(WithData(17, 15, Bytes(100, 1)), 17), 0);
+    ASSERT_TRUE(client.Send(Bare(19, 4096, 8))); // declares 8 bytes, sends none
+    ASSERT_TRUE(unit->waitForSessionsEnded(1, kWait));
+    EXPECT_FALSE(client.ClosedWithin(milliseconds(200))); // no reply, still open
+    nassim::Session s = unit->sessions().at(0);
+    EXPECT_EQ(s.end, SessionEnd::Aborted);
+    EXPECT_EQ(s.abortReason, 4096);
+    EXPECT_EQ(s.dataBytes, 100u);
+
+    TcpClient second;
+    ASSERT_EQ(second.Connect(unit->address(), unit->tcpPort()), 0);
+    ASSERT_EQ(
+        Get16(second.Exchange(WithData(29, 25, TransferStartData("F", "x.iso", 10)), 32, kWait),
+              30),
+        0);
+    ::shutdown(second.fd(), SHUT_RDWR);
+    ASSERT_TRUE(unit->waitForSessionsEnded(2, kWait));
+    s = unit->sessions().at(1);
+    EXPECT_EQ(s.end, SessionEnd::Disconnected);
+    EXPECT_TRUE(s.peerClosed);
+    EXPECT_TRUE(ImageNames().empty());
+    EXPECT_TRUE(unit->problems().empty());
+}
+
+TEST_F(Sessions, ImageTransferCarriesSeveralFiles) {
+    ASSERT_EQ(Status(WithData(29, 25, TransferStartData("F", "one.iso", 10)), 29), 0);
+    ASSERT_EQ(Status(WithData(29, 26, Block(6, 1)), 29), 0);
+    ASSERT_EQ(Status(WithData(29, 26, Block(4, 2)), 29), 0);
+    ASSERT_EQ(Status(WithData(30, 26, Done("two.iso", 5)), 30), 0);
+    ASSERT_EQ(Status(WithData(29, 26, Block(3, 3)), 29), 0);
+    // Two bytes short of the announced size: refused, the file stays open for the rest.
+    EXPECT_EQ(Status(WithData(30, 26, Done("", 0)), 30), 5);
+    ASSERT_EQ(Status(WithData(29, 26, Block(2, 4)), 29), 0);
+    ASSERT_EQ(Status(WithData(30, 26, Done("", 0)), 30), 0);
+    ASSERT_TRUE(unit->waitForSessionsEnded(1, kWait));
+
+    const nassim::Session s = unit->sessions().at(0);
+    EXPECT_EQ(s.kind, nassim::SessionKind::ImageTransfer);
+    EXPECT_EQ(s.end, SessionEnd::Completed);
+    ASSERT_EQ(s.files.size(), 2u);
+    EXPECT_EQ(s.files[0].name, "one.iso");
+    EXPECT_EQ(s.files[0].size, 10u);
+    EXPECT_EQ(s.files[1].name, "two.iso");
+    EXPECT_EQ(s.files[1].offset, 10u);
+    EXPECT_EQ(s.files[1].announcedSize, 5u);
+    EXPECT_EQ(s.completions.size(), 3u);
+    EXPECT_EQ(ImageNames(), (std::vector<std::string>{"one.iso", "two.iso"}));
+}
+
+TEST_F(Sessions, RecordingWalksTheWriterScript) {
+    unit->setImages({{1, 1, 7, 0, "Disc", "", 0, "F/Disc", 0, 0}});
+    unit->setCdDrives({{4, "Writer", {1, 0, 0, 0}}});
+    unit->setWriterScript({{1, 0, 0}, {5, 60, 0}, {0, 100, 4096}});
+    auto query = [&](std::uint32_t writer) {
+        Bytes d(32, 0);
+        Put32(d, 0, writer);
+        Put32(d, 4, 77);
+        TcpClient c;
+        EXPECT_EQ(c.Connect(unit->address(), unit->tcpPort()), 0);
+        const Bytes head = c.Exchange(WithData(24, 20, d), 32, kWait);
+        const Bytes data = Get16(head, 30) == 0 ? c.Read(97, kWait) : Bytes{};
+        return std::make_pair(static_cast<std::int16_t>(Get16(head, 30)), data);
+    };
+    auto record = [&](std::uint32_t image, std::uint8_t writer) {
+        Bytes d = AccountData(96, "user", kDigest);
+        Put32(d, 52, image);
+        PutText(d, 56, "Disc");
+        d[88] = writer;
+        d[89] = 0x05;
+        d[90] = 127, d[91] = 0, d[92] = 0, d[93] = 1;
+        TcpClient c;
+        EXPECT_EQ(c.Connect(unit->address(), unit->tcpPort()), 0);
+        return c.Exchange(WithData(23, 19, d), 32, kWait);
+    };
+
+    EXPECT_EQ(query(1).first, 16);         // no job yet
+    EXPECT_EQ(Get16(record(8, 1), 30), 4); // no such image
+    EXPECT_EQ(Get16(record(7, 2), 30), 4); // no such writer
+    const Bytes taken = record(7, 1);
+    EXPECT_EQ(Get16(taken, 30), 0);
+    EXPECT_EQ(Get32(taken, 12), 1u); // the writer's job counter, in the time field
+    const std::uint8_t states[] = {1, 5, 0, 0};
+    for (std::uint8_t state : states) {
+        const auto [status, data] = query(1);
+        ASSERT_EQ(status, 0);
+        ASSERT_EQ(data.size(), 97u);
+        EXPECT_EQ(Get32(data, 0), 1u);
+        EXPECT_EQ(Get32(data, 4), 77u);
+        EXPECT_EQ(Get32(data, 8 + 4), 1u);
+        EXPECT_EQ(data[8 + 20], state);
+    }
+    EXPECT_EQ(Get32(query(1).second, 8 + 85), 4096u);
+    const std::vector<nassim::RecordingJob> jobs = unit->recordings();
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].imageId, 7u);
+    EXPECT_EQ(jobs[0].imageName, "Disc");
+    EXPECT_EQ(jobs[0].flags, 5);
+    EXPECT_EQ(jobs[0].host, Ipv4(127, 0, 0, 1));
+}
+
+TEST_F(Sessions, ConversionAndDeletion) {
+    unit->setImages({{1, 1, 7, 0, "Disc", "", 0, "F/Disc", 0, 0},
+                     {1, 1, 8, 0, "Two", "", 0, "F/Two", 0, 0},
+                     {1, 1, 9, 0, "Three", "", 0, "F/Three", 0, 0}});
+    auto convert = [&](const std::string& folder) {
+        Bytes d = AccountData(200, "user", kDigest);
+        PutText(d, 52, folder);
+        TcpClient c;
+        EXPECT_EQ(c.Connect(unit->address(), unit->tcpPort()), 0);
+        return Get16(c.Exchange(WithData(32, 27, d), 32, kWait), 30);
+    };
+    // The deletion block: a count at 52, up to 50 identifiers from 56.
+    auto remove = [&](std::vector<std::uint32_t> ids, std::uint32_t count) {
+        Bytes d = AccountData(512, "user", kDigest);
+        Put32(d, 52, count);
+        for (std::size_t i = 0; i < ids.size(); ++i)
+            Put32(d, 56 + 4 * i, ids[i]);
+        TcpClient c;
+        EXPECT_EQ(c.Connect(unit->address(), unit->tcpPort()), 0);
+        return Get16(c.Exchange(WithData(33, 28, d), 32, kWait), 30);
+    };
+    EXPECT_EQ(convert("F"), 0);
+    EXPECT_EQ(convert("nowhere"), 4);
+    EXPECT_EQ(remove({7, 9}, 2), 0);
+    EXPECT_EQ(ImageNames(), std::vector<std::string>{"Two"});
+    EXPECT_EQ(remove({7, 8}, 2), 4); // 7 is gone; 8 goes all the same
+    EXPECT_TRUE(ImageNames().empty());
+    EXPECT_EQ(remove({}, 0), 4);
+    EXPECT_EQ(remove({}, 51), 4);
+    EXPECT_TRUE(unit->problems().empty());
+}
+
+} // namespace
