@@ -1,0 +1,255 @@
+#include "brandinfo.h"
+
+#include "msgbox.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <fstream>
+#include <vector>
+
+TBrandInfo BrandInfo;
+
+namespace {
+
+bool IsUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t extra = 0;
+        unsigned char low = 0x80, high = 0xBF; // range of the first continuation byte
+        if (lead < 0x80)
+            extra = 0;
+        else if (lead >= 0xC2 && lead <= 0xDF)
+            extra = 1;
+        else if (lead >= 0xE0 && lead <= 0xEF)
+            extra = 2;
+        else if (lead >= 0xF0 && lead <= 0xF4)
+            extra = 3;
+        else
+            return false;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+        if (extra > text.size() - i - 1) return false;
+        for (std::size_t k = 1; k <= extra; ++k) {
+            const auto c = static_cast<unsigned char>(text[i + k]);
+            if (k == 1 ? (c < low || c > high) : (c & 0xC0) != 0x80) return false;
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
+// Bytes of the message language's code page as UTF-8; characters that do not convert are dropped.
+std::string AnsiToUtf8(std::string_view text) {
+    iconv_t cd = iconv_open("UTF-8", AnsiCodePageName());
+    if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+    std::string out;
+    std::array<char, 256> chunk{};
+    char* in = const_cast<char*>(text.data());
+    std::size_t inLeft = text.size();
+    while (inLeft > 0) {
+        char* dst = chunk.data();
+        std::size_t dstLeft = chunk.size();
+        const std::size_t rc = iconv(cd, &in, &inLeft, &dst, &dstLeft);
+        out.append(chunk.data(), chunk.size() - dstLeft);
+        if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            ++in; // skip a byte that starts no character of the code page
+            --inLeft;
+        }
+    }
+    iconv_close(cd);
+    return out;
+}
+
+// The first `capacity` characters of a UTF-8 text.
+std::string CutToCharacters(std::string text, std::size_t capacity) {
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+        if (chars == capacity) {
+            text.resize(i);
+            break;
+        }
+        ++chars;
+    }
+    return text;
+}
+
+std::string FieldValue(std::string_view raw, std::size_t capacity) {
+    std::string text = IsUtf8(raw) ? std::string(raw) : AnsiToUtf8(raw);
+    return CutToCharacters(std::move(text), capacity);
+}
+
+enum class Key { Lang, Tel, Fax, Email, Web, Company, AppName };
+
+struct KeyEntry {
+    std::string_view word;
+    Key key;
+    std::size_t capacity;
+};
+
+// In the order the scan tests them.
+constexpr KeyEntry kKeys[] = {
+    {"LANG", Key::Lang, TBrandInfo::LangCapacity},
+    {"TEL", Key::Tel, TBrandInfo::TelCapacity},
+    {"FAX", Key::Fax, TBrandInfo::FaxCapacity},
+    {"EMAIL", Key::Email, TBrandInfo::EmailCapacity},
+    {"WEB", Key::Web, TBrandInfo::WebCapacity},
+    {"COMPANY", Key::Company, TBrandInfo::CompanyCapacity},
+    {"APPNAME", Key::AppName, TBrandInfo::AppNameCapacity},
+};
+
+std::uint32_t LittleEndian32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+} // namespace
+
+std::string_view BrandLanguageCode(int languageIndex) {
+    switch (languageIndex) {
+    case 0:
+        return "EN";
+    case 1:
+        return "TC";
+    case 2:
+        return "SC";
+    default:
+        return {};
+    }
+}
+
+void ParseBrandEnv(std::string_view block) {
+    const std::string_view code = BrandLanguageCode(LanguageIndex);
+    if (!code.empty() && BrandInfo.LANG == code) return; // this language's block was applied
+
+    TBrandInfo working; // every key the block does not set falls back to its initial value
+    working.LANG = BrandInfo.LANG;
+
+    std::size_t pos = 0;
+    while (pos < block.size()) {
+        if (block[pos] == ' ')
+            ++pos;
+        else if (block.substr(pos, 2) == "\r\n")
+            pos += 2;
+        else
+            break;
+    }
+
+    while (pos < block.size()) {
+        const KeyEntry* match = nullptr;
+        for (const KeyEntry& entry : kKeys) {
+            if (block.substr(pos, entry.word.size()) == entry.word) {
+                match = &entry;
+                break;
+            }
+        }
+        if (!match) {
+            ++pos;
+            continue;
+        }
+        std::size_t start = pos + match->word.size();
+        while (start < block.size() && (block[start] == ' ' || block[start] == '='))
+            ++start;
+        if (start >= block.size()) break;
+        const std::size_t end = block.find("\r\n", start);
+        if (end == std::string_view::npos) break; // a line cut short ends the block
+        const std::string value = FieldValue(block.substr(start, end - start), match->capacity);
+        switch (match->key) {
+        case Key::Lang:
+            BrandInfo.LANG = value;
+            working.LANG = value;
+            if (!code.empty() && !value.empty() && std::string_view(value).substr(0, 2) != code)
+                return; // another language's block
+            break;
+        case Key::Tel:
+            working.TEL = value;
+            break;
+        case Key::Fax:
+            working.FAX = value;
+            break;
+        case Key::Email:
+            working.EMAIL = value;
+            break;
+        case Key::Web:
+            working.WEB = value;
+            break;
+        case Key::Company:
+            working.COMPANY = value;
+            break;
+        case Key::AppName:
+            working.APPNAME = value;
+            break;
+        }
+        pos = end + 2;
+    }
+    BrandInfo = std::move(working);
+}
+
+void ReadBrandRecords(std::istream& in) {
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size < 0) return;
+    in.seekg(0, std::ios::beg);
+
+    auto left = static_cast<std::uint64_t>(size);
+    while (left >= kBrandRecordHeaderSize) {
+        unsigned char header[kBrandRecordHeaderSize];
+        if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return;
+        left -= kBrandRecordHeaderSize;
+        const std::string_view tag(reinterpret_cast<const char*>(header), 4);
+        // A declared length beyond the end of the file is cut to what is there.
+        const std::uint64_t length = std::min<std::uint64_t>(LittleEndian32(header + 4), left);
+        if (tag == kBrandEnvTag) {
+            std::vector<char> block(static_cast<std::size_t>(length));
+            if (!in.read(block.data(), static_cast<std::streamsize>(block.size()))) return;
+            ParseBrandEnv(std::string_view(block.data(), block.size()));
+        } else {
+            // The picture of "_IMG" is not used, and records of other tags are not ours: both are
+            // skipped by their length.
+            in.seekg(static_cast<std::streamoff>(length), std::ios::cur);
+            if (!in) return;
+        }
+        left -= length;
+    }
+}
+
+void ReadAboutFile(const std::string& fileName) {
+    std::ifstream file(fileName, std::ios::binary);
+    if (file) ReadBrandRecords(file);
+}
+
+std::string BrandWebUrl(std::string_view web) {
+    if (web.empty()) return {};
+    for (char c : web)
+        if (static_cast<unsigned char>(c) <= ' ' || c == 0x7F) return {};
+    const std::size_t colon = web.find(':');
+    const std::size_t slash = web.find('/');
+    const bool hasScheme = colon != std::string_view::npos &&
+                           (slash == std::string_view::npos || colon < slash) &&
+                           web.substr(0, colon).find('.') == std::string_view::npos;
+    if (!hasScheme) return "http://" + std::string(web);
+    std::string scheme(web.substr(0, colon));
+    for (char& c : scheme)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if ((scheme == "http" || scheme == "https") && web.substr(colon + 1, 2) == "//")
+        return std::string(web);
+    return {};
+}
+
+std::string BrandMailUrl(std::string_view email) {
+    const std::size_t at = email.find('@');
+    if (at == std::string_view::npos || at == 0 || at + 1 == email.size() ||
+        email.find('@', at + 1) != std::string_view::npos)
+        return {};
+    for (char c : email)
+        if (static_cast<unsigned char>(c) <= ' ' || c == 0x7F || c == ':' || c == '?' || c == '/' ||
+            c == '\\')
+            return {};
+    return "mailto:" + std::string(email);
+}
