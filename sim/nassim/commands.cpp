@@ -57,6 +57,14 @@ std::string Mismatch(const char* field, long long got, long long want) {
     return std::string(field) + " is " + std::to_string(got) + ", expected " + std::to_string(want);
 }
 
+// A data block's bytes went to its session: its record keeps the 40 header bytes, and its
+// buffer goes back to the connection for the next block.
+void KeepHeaderOnly(Request& r, Conversation& c) {
+    Bytes head(r.bytes.begin(), r.bytes.begin() + kExtendedHeaderSize);
+    c.spare = std::move(r.bytes);
+    r.bytes = std::move(head);
+}
+
 void Append(Bytes& out, const Bytes& record) {
     out.insert(out.end(), record.begin(), record.end());
 }
@@ -345,8 +353,7 @@ Outcome Unit::Impl::AnswerMirrorData(Request& r, Context& ctx) {
     if (!ctx.refusedByFault)
         AppendData(*ctx.conversation->session, r.bytes.data() + kExtendedHeaderSize,
                    r.bytes.size() - kExtendedHeaderSize);
-    // The data is kept with the session; the record keeps the header alone.
-    r.bytes = Bytes(r.bytes.begin(), r.bytes.begin() + kExtendedHeaderSize);
+    KeepHeaderOnly(r, *ctx.conversation);
     return Single(Plain(kCommandMirrorData, 0));
 }
 
@@ -472,7 +479,7 @@ Outcome Unit::Impl::AnswerTransfer(Request& r, Context& ctx) {
         if (!ctx.refusedByFault)
             AppendData(*ctx.conversation->session, r.bytes.data() + kExtendedHeaderSize,
                        r.bytes.size() - kExtendedHeaderSize);
-        r.bytes = Bytes(r.bytes.begin(), r.bytes.begin() + kExtendedHeaderSize);
+        KeepHeaderOnly(r, *ctx.conversation);
         return Single(Plain(kCommandImageTransfer, 0));
     }
     requests::TransferStart t;

@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <poll.h>
+#include <sched.h>
 #include <sys/socket.h>
 #include <system_error>
 #include <unistd.h>
@@ -81,6 +82,18 @@ std::uint16_t FreePort(int type) {
     if (::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&sa), &len) != 0)
         ThrowErrno("getsockname");
     return PortOf(sa);
+}
+
+void FollowIncomingCpu(int fd, int& cpu) {
+    int incoming = -1;
+    socklen_t len = sizeof incoming;
+    if (::getsockopt(fd, SOL_SOCKET, SO_INCOMING_CPU, &incoming, &len) != 0 || incoming < 0 ||
+        incoming == cpu || incoming >= CPU_SETSIZE)
+        return;
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(incoming, &set);
+    if (::sched_setaffinity(0, sizeof set, &set) == 0) cpu = incoming;
 }
 
 int WaitFor(int fd, short events, int stop_fd, int timeout_ms) {

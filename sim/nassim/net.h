@@ -48,6 +48,11 @@ Fd ListenTcp(std::uint32_t address, std::uint16_t port, int backlog);
 // The port the kernel gives a wildcard bind of this socket type.
 std::uint16_t FreePort(int type);
 
+// Keeps the calling thread on the CPU that took in the last segment of the connection fd; on
+// loopback that is the CPU its peer sends from. cpu holds the CPU chosen last (-1 at first), so
+// that the thread only moves when the peer has moved. Where the thread may not run there, it stays.
+void FollowIncomingCpu(int fd, int& cpu);
+
 // Waits for events on fd or for the stop descriptor to become readable; timeout_ms < 0 waits
 // without limit. Result: 1 when fd is ready, 0 on time-out, -1 when stopped or on error.
 int WaitFor(int fd, short events, int stop_fd, int timeout_ms);

@@ -37,6 +37,9 @@ struct Conversation {
     std::uint32_t mirrorChecksum = 0;
     std::uint32_t imageId = 0; // reserved at a mirror start for the image it adds
     std::string folder;        // image folder of the session
+    // The buffer of the last data block, whose record kept only the header: the next large
+    // request is read into it, so that a session's blocks don't each allocate and clear one.
+    Bytes spare;
 };
 
 // How the unit answers one request.
@@ -81,7 +84,6 @@ struct Unit::Impl {
 
     // Connection threads.
     void Serve(net::Fd conn, sockaddr_in peer, std::shared_ptr<std::atomic<bool>> done);
-    std::size_t ReadBytes(int fd, std::uint8_t* p, std::size_t n, int idle_ms);
     std::size_t SendStream(int fd, const Bytes& bytes, std::size_t piece);
     bool Pause(std::chrono::milliseconds ms);
     void Hold(int fd); // until the peer closes or the unit stops, reading nothing
@@ -132,6 +134,7 @@ struct Unit::Impl {
     std::atomic<Fault> fault;
 
     net::Fd stopRead, stopWrite;       // written once by Stop; every wait polls stopRead too
+    std::atomic<bool> stopping{false}; // set by Stop, for loops that find their socket ready
     net::Fd controlRead, controlWrite; // wakes the service thread to change the listener
     net::Fd udpAny, udpOwn, udpForeign;
     net::Fd listener, filler;

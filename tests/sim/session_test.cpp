@@ -135,6 +135,35 @@ TEST_F(Sessions, MirrorStoresEveryByteAndAddsTheImage) {
     EXPECT_TRUE(unit->sessions().at(0).peerClosed);
 }
 
+TEST_F(Sessions, RequestsWrittenTogetherAreEachAnswered) {
+    ASSERT_EQ(Status(WithData(15, 13, MirrorStartData("F", "Piped", kTableChecksum)), 15, 460), 0);
+    ASSERT_EQ(Status(WithData(16, 14, Table()), 16), 0);
+    // Blocks larger and smaller than what one receive takes in, sent with the completion in one
+    // write, so that each request's end and the next one's start share a receive.
+    const std::vector<std::size_t> sizes = {100000, 3, 70000, 2352, 100000};
+    Bytes stream, all;
+    for (std::size_t size : sizes) {
+        const Bytes b = Block(size, static_cast<std::uint8_t>(size >> 3));
+        const Bytes request = WithData(17, 15, b);
+        stream.insert(stream.end(), request.begin(), request.end());
+        all.insert(all.end(), b.begin(), b.end());
+    }
+    const Bytes complete = WithData(18, 15, {});
+    stream.insert(stream.end(), complete.begin(), complete.end());
+    const Bytes replies = client.Exchange(stream, 32 * (sizes.size() + 1), kWait);
+    ASSERT_EQ(replies.size(), 32 * (sizes.size() + 1));
+    for (std::size_t i = 0; i <= sizes.size(); ++i) {
+        EXPECT_EQ(Get16(replies, 32 * i + 24), i < sizes.size() ? 17 : 18) << i;
+        EXPECT_EQ(Get16(replies, 32 * i + 30), 0) << i;
+    }
+    ASSERT_TRUE(unit->waitForSessionsEnded(1, kWait));
+    const nassim::Session s = unit->sessions().at(0);
+    EXPECT_EQ(s.end, SessionEnd::Completed);
+    EXPECT_EQ(s.blockSizes, sizes);
+    EXPECT_EQ(nassim::Sha256Hex(s.data), nassim::Sha256Hex(all));
+    EXPECT_TRUE(unit->problems().empty());
+}
+
 TEST_F(Sessions, StartsAreRefusedByTheUnitsRules) {
     unit->setImages({{1, 1, 9, 0, "Taken", "", 0, "F/Taken", 0, 0}});
     const struct {
