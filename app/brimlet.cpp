@@ -1,4 +1,65 @@
-// Program entry of brimlet. The start-up sequence grows here as the windows land.
-int main() {
+// Program entry of brimlet: chooses the message language, refuses to run without a working
+// TCP/IP stack, lets a second start bring the running instance forward instead, shows the about
+// box as a splash screen, creates the forms in their fixed order and runs the message loop.
+#include "about.h"
+#include "central.h"
+#include "fmmsg.h"
+#include "form1.h"
+#include "msgbox.h"
+#include "password.h"
+#include "tcpipcheck.h"
+#include "trace.h"
+#include "utils.h"
+
+#include "paths/paths.h"
+#include "vcl/application.h"
+#include "vcl/single_instance.h"
+
+#include <exception>
+
+int main(int argc, char** argv) {
+    TLocalInit trace;
+    vcl::TApplication application(argc, argv);
+
+    SelectLanguage();
+    utils::UseUserLocale();
+
+    if (!CheckTcpIp(SystemHostResolver())) return 0;
+
+    // One instance per user and program folder: a later start asks this one to show itself.
+    vcl::TSingleInstance instance(vcl::TSingleInstance::NameFor(platform::ProgramFolder()));
+    if (!instance.Claim()) return 0;
+    instance.OnShowRequest = [] {
+        if (!Form_Central) return;
+        Form_Central->Show();
+        Form_Central->BringToFront();
+    };
+
+    // The splash: the about form in splash mode until the main window first paints. Without it
+    // the program goes on (the main window then says so).
+    try {
+        Form_About = vcl::MakeForm<TForm_About>(&application);
+        Form_About->Interactive = false;
+        Form_About->Show();
+        Form_About->Repaint();
+    } catch (const std::exception&) {
+        delete Form_About;
+        Form_About = nullptr;
+    }
+
+    try {
+        application.HelpFile = "";
+        application.SetTitle(kProductWord);
+
+        // The first form made is the main form. The task manager, the remote NAS list, the
+        // add-address dialog and the profile dialog join this list as they are built.
+        application.CreateForm(Form_Central);
+        application.CreateForm(FmMsg);
+        application.CreateForm(Form_Password);
+        application.CreateForm(Form1);
+        application.Run();
+    } catch (const std::exception& e) {
+        application.ShowException(e);
+    }
     return 0;
 }

@@ -1,15 +1,22 @@
 #include "vcl/application.h"
 
+#include "detail/picture.h"
+#include "vcl/dialog_host.h"
 #include "vcl/exception.h"
+#include "vcl/form.h"
+#include "vcl/screen.h"
 #include "vcl/sync_queue.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QIcon>
 #include <QMetaObject>
 #include <QObject>
+#include <QPixmap>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
@@ -55,11 +62,14 @@ void TApplication::Init(int& argc, char** argv) {
             context, [] { detail::SyncQueue::Instance().RunPending(); }, Qt::QueuedConnection);
     });
     Application = this;
+    Screen = new TScreen(this);
+    icon_.OnChange = [this] { ApplyIcon(); };
 }
 
 TApplication::~TApplication() {
     // Components owned by the application go while it still exists and dispatches.
     DestroyComponents();
+    Screen = nullptr;
     detail::SyncQueue::Instance().RunPending();
     detail::SyncQueue::Instance().SetWake({});
     impl_->context.reset();
@@ -78,6 +88,7 @@ void TApplication::HandleMessage() {
 }
 
 void TApplication::Run() {
+    if (mainForm_ && ShowMainForm && !terminated_) mainForm_->Show();
     while (!terminated_)
         QCoreApplication::exec();
 }
@@ -124,6 +135,43 @@ void TApplication::HandleException(TObject* sender, std::exception_ptr error) {
 
 void TApplication::ShowException(const std::exception& e) {
     WriteToStderr(e.what());
+    DialogHost().MessageBox(MessageBoxRequest(e.what(), title_, MB_OK | MB_ICONSTOP));
+}
+
+TForm* TApplication::Forms(int index) const {
+    if (index < 0 || index >= FormCount()) return nullptr;
+    return forms_[static_cast<size_t>(index)];
+}
+
+void TApplication::FormCreated(TForm* form) {
+    forms_.push_back(form);
+}
+
+void TApplication::FormDestroyed(TForm* form) {
+    forms_.erase(std::remove(forms_.begin(), forms_.end(), form), forms_.end());
+    if (mainForm_ == form) mainForm_ = nullptr;
+}
+
+int TApplication::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+    return DialogHost().MessageBox(
+        MessageBoxRequest(text, caption.empty() ? title_ : caption, flags));
+}
+
+void TApplication::BringToFront() {
+    TForm* target = nullptr;
+    for (TForm* f : forms_)
+        if (f->Active()) target = f;
+    if (!target) target = mainForm_;
+    if (target) target->BringToFront();
+}
+
+void TApplication::SetTitle(const std::string& title) {
+    title_ = title;
+}
+
+void TApplication::ApplyIcon() {
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
+    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(icon_.Data().image)));
 }
 
 void ReportException(TObject* sender, std::exception_ptr error) {

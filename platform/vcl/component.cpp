@@ -12,7 +12,32 @@ TComponent::~TComponent() {
     destroying_ = true;
     DestroyComponents();
     if (owner_) owner_->RemoveComponent(this);
+    // Those that hold a pointer to this component drop it; this one forgets them.
+    while (!notified_.empty()) {
+        TComponent* other = notified_.back();
+        notified_.pop_back();
+        auto it = std::find(other->notified_.begin(), other->notified_.end(), this);
+        if (it != other->notified_.end()) other->notified_.erase(it);
+        other->Notification(this, opRemove);
+    }
 }
+
+void TComponent::FreeNotification(TComponent* other) {
+    if (!other || other == this) return;
+    if (std::find(notified_.begin(), notified_.end(), other) != notified_.end()) return;
+    notified_.push_back(other);
+    other->notified_.push_back(this);
+}
+
+void TComponent::RemoveFreeNotification(TComponent* other) {
+    auto it = std::find(notified_.begin(), notified_.end(), other);
+    if (it == notified_.end()) return;
+    notified_.erase(it);
+    auto back = std::find(other->notified_.begin(), other->notified_.end(), this);
+    if (back != other->notified_.end()) other->notified_.erase(back);
+}
+
+void TComponent::Notification(TComponent*, TOperation) {}
 
 TComponent* TComponent::Components(int index) const {
     if (index < 0 || index >= ComponentCount()) return nullptr;

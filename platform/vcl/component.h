@@ -16,6 +16,8 @@ public:
     TObject& operator=(const TObject&) = delete;
 };
 
+enum TOperation { opInsert, opRemove };
+
 class TComponent : public TObject {
 public:
     // Joins the owner's list when owner is not null.
@@ -39,11 +41,21 @@ public:
     // True from the start of destruction on.
     bool Destroying() const { return destroying_; }
 
+    // Asks for a Notification(this, opRemove) call on other when this component is destroyed
+    // (for components that keep a pointer to one they do not own). Mutual.
+    void FreeNotification(TComponent* other);
+    void RemoveFreeNotification(TComponent* other);
+
     std::string Name;
+
+protected:
+    // Told that component is going (opRemove); drop every pointer to it.
+    virtual void Notification(TComponent* component, TOperation operation);
 
 private:
     TComponent* owner_ = nullptr;
     std::vector<TComponent*> components_;
+    std::vector<TComponent*> notified_; // components that hold a pointer to this one, and back
     bool destroying_ = false;
 };
 

@@ -20,4 +20,42 @@ public:
     using Exception::Exception;
 };
 
+// A picture that cannot be read.
+class EInvalidGraphic : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// An index outside a list, a duplicate refused by a sorted list, and like misuse of a list.
+class EListError : public Exception {
+public:
+    using Exception::Exception;
+};
+class EStringListError : public EListError {
+public:
+    using EListError::EListError;
+};
+
+// A file that cannot be opened for reading or made for writing.
+class EFOpenError : public Exception {
+public:
+    using Exception::Exception;
+};
+class EFCreateError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// A settings file that cannot be written, or a name or value it cannot hold.
+class EIniFileException : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// A form shown in a way its state does not allow (ShowModal of a visible form...).
+class EInvalidOperation : public Exception {
+public:
+    using Exception::Exception;
+};
+
 } // namespace vcl

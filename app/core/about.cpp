@@ -1,0 +1,127 @@
+#include "about.h"
+
+#include "brandinfo.h"
+#include "msgbox.h"
+
+#include "paths/paths.h"
+#include "shell/shell.h"
+#include "vcl/application.h"
+#include "vcl/screen.h"
+
+#include <cstdio>
+
+#ifndef BRIMLET_VERSION_MAJOR
+#define BRIMLET_VERSION_MAJOR 1
+#endif
+#ifndef BRIMLET_VERSION_MINOR
+#define BRIMLET_VERSION_MINOR 0
+#endif
+
+TForm_About* Form_About = nullptr;
+
+TForm_About::~TForm_About() {
+    if (Form_About == this) Form_About = nullptr;
+}
+
+void TForm_About::FormCreate(vcl::TObject*) {
+    PixelsPerInch = 120;
+    char version[64];
+    std::snprintf(version, sizeof version, "%d.%02d%s", BRIMLET_VERSION_MAJOR,
+                  BRIMLET_VERSION_MINOR, GetMessageText(1));
+    versionText_ = version;
+    Label_Version->SetCaption("SW : 1.00");
+    // The branding file lives in the program folder; its picture record is never written out.
+    ReadAboutFile(platform::ProgramFilePath(GetMessageText(4)));
+    Label_Web->SetCaption(BrandInfo.WEB);
+    Label_Email->SetCaption(BrandInfo.EMAIL);
+    Label_5->SetCaption(GetMessageText(2));
+}
+
+void TForm_About::FormShow(vcl::TObject*) {
+    if (!Interactive) return;
+    const vcl::TForm* main = vcl::Application ? vcl::Application->MainForm() : nullptr;
+    if (!main || main == this) return;
+    SetPosition(vcl::poDesigned); // from now on placed here, no longer centred on the desktop
+    SetLeft(main->GetLeft() + (main->GetWidth() - GetWidth()) / 2);
+    SetTop(main->GetTop() + (main->GetHeight() - GetHeight()) / 2);
+}
+
+void TForm_About::FormActivate(vcl::TObject*) {
+    Timer->SetEnabled(true);
+}
+
+void TForm_About::FormHide(vcl::TObject*) {
+    Timer->SetEnabled(false);
+}
+
+void TForm_About::FormClose(vcl::TObject*, vcl::TCloseAction& Action) {
+    if (Interactive) {
+        Timer->SetEnabled(false);
+        Action = vcl::caHide;
+    } else {
+        Action = vcl::caNone; // the splash stays until the main window has painted
+    }
+}
+
+void TForm_About::Image_AboutClick(vcl::TObject*) {
+    if (Interactive) Close();
+}
+
+void TForm_About::OpenLink(const std::string& url) {
+    if (!Interactive || url.empty()) return;
+    vcl::Screen->SetCursor(vcl::crHourGlass);
+    platform::ShellOpen(url);
+    vcl::Screen->SetCursor(vcl::crDefault);
+}
+
+void TForm_About::Label_WebClick(vcl::TObject*) {
+    OpenLink(BrandWebUrl(BrandInfo.WEB));
+}
+
+void TForm_About::Label_EmailClick(vcl::TObject*) {
+    OpenLink(BrandMailUrl(BrandInfo.EMAIL));
+}
+
+void TForm_About::Label_WebMouseMove(vcl::TObject*, vcl::TShiftState, int, int) {
+    if (Interactive) Label_Web->SetCursor(vcl::crHandPoint);
+}
+
+void TForm_About::Label_EmailMouseMove(vcl::TObject*, vcl::TShiftState, int, int) {
+    if (Interactive) Label_Email->SetCursor(vcl::crHandPoint);
+}
+
+void TForm_About::FormMouseMove(vcl::TObject*, vcl::TShiftState, int, int) {
+    vcl::Screen->SetCursor(vcl::crDefault);
+}
+
+void TForm_About::LinkPressed(vcl::TLabel* label, vcl::TMouseButton button) {
+    if (button != vcl::mbLeft) return;
+    mouseHeld_ = true;
+    if (Interactive) label->Font()->SetColor(vcl::clRed);
+}
+
+void TForm_About::Label_WebMouseDown(vcl::TObject*, vcl::TMouseButton Button, vcl::TShiftState, int,
+                                     int) {
+    LinkPressed(Label_Web, Button);
+}
+
+void TForm_About::Label_EmailMouseDown(vcl::TObject*, vcl::TMouseButton Button, vcl::TShiftState,
+                                       int, int) {
+    LinkPressed(Label_Email, Button);
+}
+
+void TForm_About::Label_WebMouseUp(vcl::TObject*, vcl::TMouseButton Button, vcl::TShiftState, int,
+                                   int) {
+    if (Button == vcl::mbLeft) mouseHeld_ = false;
+}
+
+void TForm_About::Label_EmailMouseUp(vcl::TObject*, vcl::TMouseButton Button, vcl::TShiftState, int,
+                                     int) {
+    if (Button == vcl::mbLeft) mouseHeld_ = false;
+}
+
+void TForm_About::TimerTimer(vcl::TObject*) {
+    if (!Interactive || mouseHeld_) return;
+    Label_Web->Font()->SetColor(vcl::clWhite);
+    Label_Email->Font()->SetColor(vcl::clWhite);
+}

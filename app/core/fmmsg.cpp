@@ -1,0 +1,127 @@
+#include "fmmsg.h"
+
+#include "msgbox.h"
+
+#include "nasapi.h"
+
+#include <algorithm>
+#include <cstring>
+
+TFmMsg* FmMsg = nullptr;
+
+TFmMsg::~TFmMsg() = default;
+
+void TFmMsg::FormCreate(vcl::TObject*) {
+    for (int i = 0; i < PageControl_Msg->PageCount(); ++i)
+        PageControl_Msg->Pages(i)->SetTabVisible(false);
+    PageControl_Msg->SetActivePage(TabSheet_Msg);
+    SetCaption("");
+    Label_Inform->SetCaption("Information");
+    cancelled_ = false;
+    Button_Cancel->SetCaption(GetMessageText(512));
+    SetWidth(DefaultWidth);
+    SetHeight(DefaultHeight);
+}
+
+int TFmMsg::FitLabelHeight(const std::string& text) const {
+    const int lineFeeds = static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+    const int fitted = (Label_Inform->Font()->GetSize() + 4) * (2 + lineFeeds) + 50;
+    return std::min(fitted, GetHeight() - 70);
+}
+
+void TFmMsg::PlaceOkButton() {
+    const int pageBottom = PageControl_Msg->GetTop() + PageControl_Msg->GetHeight();
+    const int room = GetClientHeight() - pageBottom;
+    BitBtn1->SetLeft((GetClientWidth() - BitBtn1->GetWidth()) / 2);
+    BitBtn1->SetTop(pageBottom + std::max(0, (room - BitBtn1->GetHeight()) / 2));
+}
+
+void TFmMsg::ShowMessagePage(const std::string& caption, const std::string& text, int height,
+                             int width, int icon, bool showProgress, bool showCancel, bool showOk,
+                             bool fitLabel) {
+    PageControl_Msg->SetActivePage(TabSheet_Msg);
+    ImageList1->GetPicture(icon, *Image_Inform->Picture());
+    SetCaption(caption);
+    SetHeight(height);
+    SetWidth(width);
+    Label_Inform->SetCaption(text);
+    Label_Inform->SetHeight(fitLabel ? FitLabelHeight(text) : Label_Inform->Font()->GetSize() + 4);
+
+    Button_Cancel->SetVisible(showCancel);
+    cancelled_ = false;
+    if (showCancel) {
+        PageControl_Msg->SetHeight(GetHeight() - 50);
+        Button_Cancel->SetTop(Label_Inform->GetHeight() + 40);
+        Button_Cancel->SetLeft(Label_Inform->GetWidth() - 17);
+    } else {
+        PageControl_Msg->SetHeight(GetHeight() - 80);
+    }
+
+    ProgressBar1->SetVisible(showProgress);
+    if (showProgress) {
+        ProgressBar1->SetTop(Label_Inform->GetTop() + Label_Inform->GetHeight() + 4);
+        ProgressBar1->SetPosition(0);
+    }
+    BitBtn1->SetVisible(showOk);
+    BitBtn1->SetWidth(75);
+    PlaceOkButton();
+    Show();
+    Repaint();
+}
+
+bool TFmMsg::UpdateProgress(const std::string& text, int position) {
+    if (cancelled_) return false;
+    if (PageControl_Msg->GetActivePage() != TabSheet_Msg) return true;
+    Label_Inform->SetCaption(text);
+    ProgressBar1->SetPosition(position);
+    return true;
+}
+
+void TFmMsg::ShowCriticalTasks(unsigned count, const NasTaskInfo* tasks, const char* serverName) {
+    ImageList1->GetPicture(IconWarning, *Image1->Picture());
+    SetCaption(GetMessageText(851));
+    SetFormStyle(vcl::fsNormal);
+    SetWidth(407);
+    SetHeight(416);
+    PageControl_Msg->SetHeight(GetHeight() - 84);
+
+    const std::string server = serverName ? serverName : "";
+    std::string info = GetMessageText(852);
+    info += "\n\n\n";
+    info += GetMessageText(193);
+    info += " " + server + "\n";
+    info += GetMessageText(853);
+    info += " " + std::to_string(count);
+    Label_TaskInfo->SetCaption(info);
+
+    ListView_Task->Items()->BeginUpdate();
+    ListView_Task->Items()->Clear();
+    ListView_Task->Columns()->Items(0)->SetCaption(GetMessageText(854));
+    for (unsigned i = 0; tasks && i < count; ++i) {
+        // The name is the text at the start of the record, never read past the record's end.
+        const auto* name = reinterpret_cast<const char*>(tasks[i].data);
+        ListView_Task->Items()->Add()->SetCaption(
+            std::string(name, strnlen(name, sizeof tasks[i].data)));
+    }
+    ListView_Task->Items()->EndUpdate();
+
+    BitBtn1->SetVisible(true);
+    BitBtn1->SetWidth(98);
+    PlaceOkButton();
+    Show();
+}
+
+void TFmMsg::BitBtn1Click(vcl::TObject*) {
+    Close();
+}
+
+void TFmMsg::Button_CancelClick(vcl::TObject*) {
+    cancelled_ = true;
+}
+
+void TFmMsg::FormCloseQuery(vcl::TObject*, bool& CanClose) {
+    Hide();
+    SetWidth(DefaultWidth);
+    SetHeight(DefaultHeight);
+    CanClose = true;
+}

@@ -1,0 +1,132 @@
+// CNasServer::Authenticate: the administrator password, a local account of the unit or the
+// domain-registration account, asked through the password dialog and checked with the unit.
+#include "nasserver.h"
+
+#include "kinddialog.h"
+#include "msgbox.h"
+#include "nasservertext.h"
+#include "password.h"
+
+#include "vcl/application.h"
+
+#include <cstring>
+
+namespace {
+
+enum class AuthClass { None, Administrator, Account, Domain };
+
+AuthClass ClassOf(int kind) {
+    switch (kind) {
+    case 3:
+    case 4:
+    case 5:
+        return AuthClass::Administrator;
+    case 15:
+    case 16:
+    case 17:
+    case 18:
+    case 19:
+    case 29:
+    case 33:
+        return AuthClass::Account;
+    case 35:
+        return AuthClass::Domain;
+    default:
+        return AuthClass::None;
+    }
+}
+
+// The kind dialog that asks whether to try again: the question as the whole text, caption
+// "Error", buttons Yes and No.
+constexpr int kRetryKind = 46;
+// The longest password the dialog hands on, in bytes (the stored field keeps a terminator).
+constexpr std::size_t kTypedPasswordMax = CNasServer::kPasswordSize - 1;
+
+std::string FieldString(const char* field, std::size_t width) {
+    return std::string(field, strnlen(field, width));
+}
+
+} // namespace
+
+void CNasServer::ClearCredentials() {
+    if (UserName[0] == '\0') return;
+    std::memset(UserName, 0, sizeof UserName);
+    std::memset(Password, 0, sizeof Password);
+}
+
+bool CNasServer::Authenticate(int kind) {
+    const AuthClass authClass = ClassOf(kind);
+    if (authClass == AuthClass::None) {
+        ClearCredentials();
+        return false;
+    }
+
+    std::string retryQuestion;
+    if (authClass == AuthClass::Account && UserName[0] != '\0') {
+        // A stored account is tried first, without asking.
+        const std::string user = FieldString(UserName, sizeof UserName);
+        const std::string password = FieldString(Password, sizeof Password);
+        LastResult = NasApiCheckUserPassword(Addresses(), user.c_str(), password.c_str());
+        if (LastResult == 0) return true;
+    }
+    if (authClass != AuthClass::Domain) ClearCredentials();
+
+    if (!Form_Password) Form_Password = vcl::MakeForm<TForm_Password>(vcl::Application);
+    const std::string name = GetName();
+    switch (authClass) {
+    case AuthClass::Administrator:
+        Form_Password->SetPrompt(name, TForm_Password::ModePassword, GetMessageText(249),
+                                 GetMessageText(846));
+        retryQuestion = name + GetMessageText(250);
+        break;
+    case AuthClass::Account:
+        Form_Password->SetPrompt(name, TForm_Password::ModeUserAndPassword, GetMessageText(890),
+                                 GetMessageText(846));
+        retryQuestion = GetMessageText(906);
+        break;
+    default:
+        Form_Password->SetPrompt(name, TForm_Password::ModeUserAndPassword, GetMessageText(921),
+                                 GetMessageText(846));
+        break;
+    }
+
+    for (;;) {
+        if (Form_Password->ShowModal() != vcl::mrOk) return false;
+        const std::string typedPassword(
+            CutUtf8(Form_Password->Edit_Password->GetText(), kTypedPasswordMax));
+        const std::string typedUser = Form_Password->Edit_UserName->GetText();
+
+        if (authClass == AuthClass::Domain) {
+            PutUtf8Field(DomainUserName, sizeof DomainUserName, typedUser);
+            PutUtf8Field(DomainPassword, sizeof DomainPassword, typedPassword);
+            DomainAccountGiven = typedUser.empty() && typedPassword.empty() ? 0 : 1;
+            return true;
+        }
+
+        bool accepted = false;
+        if (authClass == AuthClass::Account) {
+            // The name is checked as it will be stored.
+            const std::string user(CutUtf8(typedUser, sizeof UserName - 1));
+            LastResult = NasApiCheckUserPassword(Addresses(), user.c_str(), typedPassword.c_str());
+            if (LastResult == 0) {
+                PutUtf8Field(Password, sizeof Password, typedPassword);
+                PutUtf8Field(UserName, sizeof UserName, user);
+                return true;
+            }
+        } else {
+            // Units with bit 31 set are not asked: the typed password stands.
+            if (IsFlag31Clear()) {
+                LastResult = NasApiCheckPassword(Addresses(), typedPassword.c_str());
+                accepted = LastResult == 0;
+            } else {
+                accepted = true;
+            }
+            if (accepted) {
+                PutUtf8Field(Password, sizeof Password, typedPassword);
+                std::memset(UserName, 0, sizeof UserName);
+                return true;
+            }
+        }
+        if (ShowKindMessage(retryQuestion, kRetryKind) != krYes) return false;
+    }
+}

@@ -1,0 +1,311 @@
+#include "registry/key_store.h"
+
+#include "paths/paths.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace platform::registry {
+namespace {
+
+struct Entry {
+    std::string name;
+    Value value;
+};
+
+struct Key {
+    std::string path;
+    std::vector<Entry> values;
+};
+
+struct Contents {
+    std::vector<Key> keys;
+};
+
+bool SameName(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+        return lower(static_cast<unsigned char>(x)) == lower(static_cast<unsigned char>(y));
+    });
+}
+
+bool UsableName(std::string_view name) {
+    return name.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+bool UsableKey(std::string_view key) {
+    return !key.empty() && UsableName(key) && key.find(']') == std::string_view::npos;
+}
+
+Key* FindKey(Contents& c, std::string_view path) {
+    for (auto& k : c.keys)
+        if (SameName(k.path, path)) return &k;
+    return nullptr;
+}
+
+Entry* FindValue(Key& key, std::string_view name) {
+    for (auto& e : key.values)
+        if (SameName(e.name, name)) return &e;
+    return nullptr;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// A quoted text at the front of rest, escapes undone; rest moves past the closing quote.
+std::optional<std::string> TakeQuoted(std::string_view& rest) {
+    if (rest.empty() || rest.front() != '"') return std::nullopt;
+    std::string out;
+    for (std::size_t i = 1; i < rest.size(); ++i) {
+        const char c = rest[i];
+        if (c == '"') {
+            rest.remove_prefix(i + 1);
+            return out;
+        }
+        if (c == '\\') {
+            if (++i == rest.size()) return std::nullopt;
+            out += rest[i] == 'n' ? '\n' : rest[i] == 'r' ? '\r' : rest[i];
+        } else {
+            out += c;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<Value> ParseValue(std::string_view text) {
+    if (!text.empty() && text.front() == '"') {
+        auto s = TakeQuoted(text);
+        if (!s || !text.empty()) return std::nullopt;
+        return Value::String(std::move(*s));
+    }
+    if (text.substr(0, 6) == "dword:") {
+        text.remove_prefix(6);
+        if (text.empty() || text.size() > 8) return std::nullopt;
+        std::uint32_t v = 0;
+        for (char c : text) {
+            const int d = HexDigit(c);
+            if (d < 0) return std::nullopt;
+            v = v << 4 | static_cast<std::uint32_t>(d);
+        }
+        return Value::Integer(v);
+    }
+    if (text.substr(0, 4) == "hex:") {
+        text.remove_prefix(4);
+        std::vector<std::uint8_t> bytes;
+        while (!text.empty()) {
+            if (text.size() < 2) return std::nullopt;
+            const int hi = HexDigit(text[0]), lo = HexDigit(text[1]);
+            if (hi < 0 || lo < 0) return std::nullopt;
+            bytes.push_back(static_cast<std::uint8_t>(hi << 4 | lo));
+            text.remove_prefix(2);
+            if (text.empty()) break;
+            if (text.front() != ',' || text.size() == 1) return std::nullopt;
+            text.remove_prefix(1);
+        }
+        return Value::Binary(std::move(bytes));
+    }
+    return std::nullopt;
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+Contents Parse(std::string_view text) {
+    Contents c;
+    Key* current = nullptr;
+    while (!text.empty()) {
+        const auto eol = text.find('\n');
+        std::string_view line = Trim(text.substr(0, eol));
+        text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
+        if (line.empty()) continue;
+        if (line.front() == '[') {
+            current = nullptr;
+            if (line.back() != ']') continue;
+            const std::string_view path = line.substr(1, line.size() - 2);
+            if (!UsableKey(path)) continue;
+            current = FindKey(c, path);
+            if (!current) current = &c.keys.emplace_back(Key{std::string(path), {}});
+            continue;
+        }
+        if (!current || line.front() != '"') continue;
+        auto name = TakeQuoted(line);
+        if (!name || line.empty() || line.front() != '=' || !UsableName(*name)) continue;
+        auto value = ParseValue(line.substr(1));
+        if (!value || FindValue(*current, *name)) continue;
+        current->values.push_back({std::move(*name), std::move(*value)});
+    }
+    return c;
+}
+
+std::string Quote(std::string_view s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '\n' || c == '\r') {
+            out += c == '\n' ? "\\n" : "\\r";
+            continue;
+        }
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + '"';
+}
+
+std::string Serialise(const Contents& c) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (const auto& key : c.keys) {
+        out += '[' + key.path + "]\n";
+        for (const auto& e : key.values) {
+            out += Quote(e.name) + '=';
+            switch (e.value.type) {
+            case ValueType::String:
+                out += Quote(e.value.text);
+                break;
+            case ValueType::Integer: {
+                char hex[9];
+                std::snprintf(hex, sizeof hex, "%08x", e.value.integer);
+                out += "dword:";
+                out += hex;
+                break;
+            }
+            case ValueType::Binary:
+                out += "hex:";
+                for (std::size_t i = 0; i < e.value.data.size(); ++i) {
+                    if (i) out += ',';
+                    out += digits[e.value.data[i] >> 4];
+                    out += digits[e.value.data[i] & 15];
+                }
+                break;
+            }
+            out += '\n';
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+// The file's contents; false when it exists but cannot be read whole (too large, unreadable), so
+// that a write never replaces what could not be read.
+bool Load(const std::string& path, Contents& out) {
+    out = {};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT;
+    std::string text;
+    char buffer[8192];
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ok = false;
+            break;
+        }
+        if (n == 0) break;
+        if (text.size() + static_cast<std::size_t>(n) > KeyStore::kMaxFileSize) {
+            ok = false;
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    if (ok) out = Parse(text);
+    return ok;
+}
+
+bool Save(const std::string& path, const Contents& c) {
+    const std::string text = Serialise(c);
+    if (text.size() > KeyStore::kMaxFileSize) return false;
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    std::size_t done = 0;
+    bool ok = true;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    ok = ::fsync(fd) == 0 && ok;
+    ok = ::close(fd) == 0 && ok;
+    if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return true;
+    ::unlink(temp.c_str());
+    return false;
+}
+
+} // namespace
+
+KeyStore::KeyStore(std::string path) : path_(std::move(path)) {}
+
+KeyStore KeyStore::Program() {
+    return KeyStore(ProgramFilePath("keystore.txt"));
+}
+
+bool KeyStore::KeyExists(std::string_view key) const {
+    Contents c;
+    Load(path_, c);
+    return FindKey(c, key) != nullptr;
+}
+
+bool KeyStore::CreateKey(std::string_view key) {
+    if (!UsableKey(key)) return false;
+    Contents c;
+    if (!Load(path_, c)) return false;
+    if (FindKey(c, key)) return true;
+    c.keys.push_back(Key{std::string(key), {}});
+    return Save(path_, c);
+}
+
+std::optional<Value> KeyStore::Read(std::string_view key, std::string_view name) const {
+    Contents c;
+    Load(path_, c);
+    Key* k = FindKey(c, key);
+    if (!k) return std::nullopt;
+    Entry* e = FindValue(*k, name);
+    if (!e) return std::nullopt;
+    return e->value;
+}
+
+bool KeyStore::Write(std::string_view key, std::string_view name, const Value& value) {
+    if (!UsableName(name)) return false;
+    Contents c;
+    if (!Load(path_, c)) return false;
+    Key* k = FindKey(c, key);
+    if (!k) return false;
+    if (Entry* e = FindValue(*k, name))
+        e->value = value;
+    else
+        k->values.push_back({std::string(name), value});
+    return Save(path_, c);
+}
+
+bool KeyStore::Delete(std::string_view key, std::string_view name) {
+    Contents c;
+    if (!Load(path_, c)) return false;
+    Key* k = FindKey(c, key);
+    if (!k) return false;
+    const auto it = std::find_if(k->values.begin(), k->values.end(),
+                                 [&](const Entry& e) { return SameName(e.name, name); });
+    if (it == k->values.end()) return false;
+    k->values.erase(it);
+    return Save(path_, c);
+}
+
+} // namespace platform::registry

@@ -1,0 +1,48 @@
+// The desktop shell: opens web, mail and share addresses with the desktop's handler, and the help
+// file. Only http://, https://, mailto: and smb:// addresses are opened; a share written
+// "\\host\path" opens as smb://host/path. Tests install a RecordingShell.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// The address that is handed to the desktop for address, or nothing when it is refused.
+std::optional<std::string> ShellUrl(std::string_view address);
+
+class ShellHandler {
+public:
+    virtual ~ShellHandler() = default;
+    // Opens an address that ShellUrl produced, or a file:// address of a local file; false when
+    // the desktop could not.
+    virtual bool Open(const std::string& url) = 0;
+};
+
+// Makes handler the current one (null: the desktop's); returns the one it replaces.
+ShellHandler* SetShellHandler(ShellHandler* handler);
+
+// Opens address through the current handler; false when refused or when it failed.
+bool ShellOpen(std::string_view address);
+// Opens the help file fileName (the current language's, chosen by the caller) from the program
+// folder or, failing that, the folder of the executable; false when there is none.
+bool ShellOpenHelp(std::string_view fileName);
+
+// Records what would be opened, instead of opening it, while it exists.
+class RecordingShell : public ShellHandler {
+public:
+    RecordingShell();
+    ~RecordingShell() override;
+    bool Open(const std::string& url) override;
+
+    std::vector<std::string> Opened;
+    // What Open answers.
+    bool Result = true;
+
+private:
+    ShellHandler* previous_;
+};
+
+} // namespace platform

@@ -1,0 +1,213 @@
+#include "vcl/dialog_host.h"
+
+#include "detail/hooks.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+namespace vcl {
+
+TMessageBoxRequest MessageBoxRequest(const std::string& text, const std::string& caption,
+                                     unsigned flags) {
+    TMessageBoxRequest r;
+    r.Text = text;
+    r.Caption = caption;
+    switch (flags & 0x0F) {
+    case MB_OKCANCEL:
+        r.Buttons = TBoxButtons::OkCancel;
+        break;
+    case MB_ABORTRETRYIGNORE:
+        r.Buttons = TBoxButtons::AbortRetryIgnore;
+        break;
+    case MB_YESNOCANCEL:
+        r.Buttons = TBoxButtons::YesNoCancel;
+        break;
+    case MB_YESNO:
+        r.Buttons = TBoxButtons::YesNo;
+        break;
+    case MB_RETRYCANCEL:
+        r.Buttons = TBoxButtons::RetryCancel;
+        break;
+    default:
+        r.Buttons = TBoxButtons::Ok;
+        break;
+    }
+    switch (flags & 0xF0) {
+    case MB_ICONSTOP:
+        r.Icon = TBoxIcon::Stop;
+        break;
+    case MB_ICONQUESTION:
+        r.Icon = TBoxIcon::Question;
+        break;
+    case MB_ICONWARNING:
+        r.Icon = TBoxIcon::Warning;
+        break;
+    case MB_ICONINFORMATION:
+        r.Icon = TBoxIcon::Information;
+        break;
+    default:
+        r.Icon = TBoxIcon::None;
+        break;
+    }
+    return r;
+}
+
+int ClosedBoxAnswer(TBoxButtons buttons) {
+    switch (buttons) {
+    case TBoxButtons::Ok:
+        return IDOK;
+    case TBoxButtons::YesNo:
+        return IDNO;
+    case TBoxButtons::AbortRetryIgnore:
+        return IDABORT;
+    default:
+        return IDCANCEL;
+    }
+}
+
+bool IsBoxAnswer(TBoxButtons buttons, int answer) {
+    switch (buttons) {
+    case TBoxButtons::Ok:
+        return answer == IDOK;
+    case TBoxButtons::OkCancel:
+        return answer == IDOK || answer == IDCANCEL;
+    case TBoxButtons::AbortRetryIgnore:
+        return answer == IDABORT || answer == IDRETRY || answer == IDIGNORE;
+    case TBoxButtons::YesNoCancel:
+        return answer == IDYES || answer == IDNO || answer == IDCANCEL;
+    case TBoxButtons::YesNo:
+        return answer == IDYES || answer == IDNO;
+    case TBoxButtons::RetryCancel:
+        return answer == IDRETRY || answer == IDCANCEL;
+    }
+    return false;
+}
+
+namespace {
+
+// "Text|*.a;*.b|All|*.*" as the toolkit's "Text (*.a *.b);;All (*.*)".
+QString ToQtFilter(const std::string& filter, int index, QString* selected) {
+    const QStringList parts = detail::ToQt(filter).split(QLatin1Char('|'));
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        out << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    if (index >= 1 && index <= out.size()) *selected = out[index - 1];
+    return out.join(QStringLiteral(";;"));
+}
+
+class DesktopDialogHost : public TDialogHost {
+public:
+    int MessageBox(const TMessageBoxRequest& request) override {
+        QMessageBox box;
+        box.setWindowTitle(detail::ToQt(request.Caption));
+        box.setText(detail::ToQt(request.Text));
+        box.setTextFormat(Qt::PlainText);
+        switch (request.Icon) {
+        case TBoxIcon::Stop:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case TBoxIcon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case TBoxIcon::Warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case TBoxIcon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case TBoxIcon::None:
+            break;
+        }
+        struct Pair {
+            QMessageBox::StandardButton button;
+            int id;
+        };
+        std::vector<Pair> pairs;
+        switch (request.Buttons) {
+        case TBoxButtons::Ok:
+            pairs = {{QMessageBox::Ok, IDOK}};
+            break;
+        case TBoxButtons::OkCancel:
+            pairs = {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}};
+            break;
+        case TBoxButtons::AbortRetryIgnore:
+            pairs = {{QMessageBox::Abort, IDABORT},
+                     {QMessageBox::Retry, IDRETRY},
+                     {QMessageBox::Ignore, IDIGNORE}};
+            break;
+        case TBoxButtons::YesNoCancel:
+            pairs = {{QMessageBox::Yes, IDYES},
+                     {QMessageBox::No, IDNO},
+                     {QMessageBox::Cancel, IDCANCEL}};
+            break;
+        case TBoxButtons::YesNo:
+            pairs = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}};
+            break;
+        case TBoxButtons::RetryCancel:
+            pairs = {{QMessageBox::Retry, IDRETRY}, {QMessageBox::Cancel, IDCANCEL}};
+            break;
+        }
+        QMessageBox::StandardButtons set;
+        for (const Pair& p : pairs)
+            set |= p.button;
+        box.setStandardButtons(set);
+        box.exec();
+        QAbstractButton* clicked = box.clickedButton();
+        for (const Pair& p : pairs)
+            if (clicked && clicked == box.button(p.button)) return p.id;
+        return ClosedBoxAnswer(request.Buttons);
+    }
+
+    std::vector<std::string> FileDialog(const TFileDialogRequest& request) override {
+        QString selected;
+        const QString filter = ToQtFilter(request.Filter, request.FilterIndex, &selected);
+        QFileDialog dialog(nullptr, detail::ToQt(request.Title), detail::ToQt(request.InitialDir),
+                           filter);
+        if (!selected.isEmpty()) dialog.selectNameFilter(selected);
+        if (!request.FileName.empty()) dialog.selectFile(detail::ToQt(request.FileName));
+        if (!request.DefaultExt.empty()) dialog.setDefaultSuffix(detail::ToQt(request.DefaultExt));
+        if (request.Save) {
+            dialog.setAcceptMode(QFileDialog::AcceptSave);
+            dialog.setFileMode(QFileDialog::AnyFile);
+            if (!request.OverwritePrompt) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        } else {
+            dialog.setAcceptMode(QFileDialog::AcceptOpen);
+            dialog.setFileMode(request.MultiSelect ? QFileDialog::ExistingFiles
+                                                   : QFileDialog::ExistingFile);
+        }
+        std::vector<std::string> files;
+        if (dialog.exec() != QDialog::Accepted) return files;
+        for (const QString& f : dialog.selectedFiles())
+            files.push_back(detail::FromQt(f));
+        return files;
+    }
+
+    std::optional<std::string> BrowseFolder(const std::string& title,
+                                            const std::string& startFolder) override {
+        const QString folder = QFileDialog::getExistingDirectory(nullptr, detail::ToQt(title),
+                                                                 detail::ToQt(startFolder));
+        if (folder.isEmpty()) return std::nullopt;
+        return detail::FromQt(folder);
+    }
+};
+
+DesktopDialogHost desktopHost;
+TDialogHost* current = nullptr;
+
+} // namespace
+
+TDialogHost& DialogHost() {
+    return current ? *current : desktopHost;
+}
+
+TDialogHost* SetDialogHost(TDialogHost* host) {
+    TDialogHost* previous = current;
+    current = host == &desktopHost ? nullptr : host;
+    return previous;
+}
+
+} // namespace vcl

@@ -1,0 +1,401 @@
+#include "vcl/ini_file.h"
+
+#include "vcl/exception.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace vcl {
+
+namespace {
+
+constexpr size_t kMaxFileSize = 16u << 20; // larger files are not read, and never written over
+constexpr size_t kMaxValue = 2047;         // bytes a value reads at most
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+// Names compare like the classic profile functions: ASCII letters without case, other bytes as
+// they are.
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        unsigned char ca = static_cast<unsigned char>(a[i]);
+        unsigned char cb = static_cast<unsigned char>(b[i]);
+        if (ca >= 'A' && ca <= 'Z') ca = static_cast<unsigned char>(ca - 'A' + 'a');
+        if (cb >= 'A' && cb <= 'Z') cb = static_cast<unsigned char>(cb - 'A' + 'a');
+        if (ca != cb) return false;
+    }
+    return true;
+}
+
+// Text stops at a NUL byte, as the classic functions read C strings.
+std::string_view UpToNul(std::string_view s) {
+    const size_t nul = s.find('\0');
+    return nul == std::string_view::npos ? s : s.substr(0, nul);
+}
+
+// Cuts text to at most max bytes without splitting a UTF-8 sequence.
+std::string_view CutUtf8(std::string_view s, size_t max) {
+    if (s.size() <= max) return s;
+    size_t end = max;
+    while (end > 0 && (static_cast<unsigned char>(s[end]) & 0xC0) == 0x80)
+        --end;
+    return s.substr(0, end);
+}
+
+bool HasLineBreak(std::string_view s) {
+    return s.find_first_of("\r\n") != std::string_view::npos;
+}
+
+} // namespace
+
+struct TIniFile::Content {
+    enum class Kind { Other, Section, Key };
+    struct Line {
+        std::string raw;
+        Kind kind = Kind::Other;
+        std::string name;  // section or key name, trimmed
+        std::string value; // key value, trimmed, quotes removed, cut
+    };
+
+    std::vector<Line> lines;
+    std::string eol = "\n";
+    bool writable = true; // false when an existing file could not be read in full
+
+    static Line Parse(std::string raw) {
+        Line line;
+        line.raw = std::move(raw);
+        const std::string_view t = Trim(line.raw);
+        if (!t.empty() && t.front() == '[') {
+            const size_t close = t.rfind(']');
+            if (close != std::string_view::npos && close > 0) {
+                line.kind = Kind::Section;
+                line.name = std::string(UpToNul(Trim(t.substr(1, close - 1))));
+            }
+            return line;
+        }
+        if (t.empty() || t.front() == ';') return line;
+        const size_t eq = t.find('=');
+        if (eq == std::string_view::npos) return line;
+        const std::string_view key = UpToNul(Trim(t.substr(0, eq)));
+        if (key.empty()) return line;
+        std::string_view value = UpToNul(Trim(t.substr(eq + 1)));
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+            value.back() == value.front())
+            value = value.substr(1, value.size() - 2);
+        line.kind = Kind::Key;
+        line.name = std::string(key);
+        line.value = std::string(CutUtf8(value, kMaxValue));
+        return line;
+    }
+
+    // The index of the first section header of that name, or nothing.
+    std::optional<size_t> FindSection(std::string_view section) const {
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i].kind == Kind::Section && SameName(lines[i].name, section)) return i;
+        return std::nullopt;
+    }
+    // One past the last line of the section whose header is at index.
+    size_t SectionEnd(size_t header) const {
+        size_t i = header + 1;
+        while (i < lines.size() && lines[i].kind != Kind::Section)
+            ++i;
+        return i;
+    }
+    const Line* FindKey(std::string_view section, std::string_view ident) const {
+        const auto header = FindSection(section);
+        if (!header) return nullptr;
+        const size_t end = SectionEnd(*header);
+        for (size_t i = *header + 1; i < end; ++i)
+            if (lines[i].kind == Kind::Key && SameName(lines[i].name, ident)) return &lines[i];
+        return nullptr;
+    }
+};
+
+TIniFile::TIniFile(std::string fileName)
+    : fileName_(std::move(fileName)), content_(std::make_unique<Content>()) {
+    const int fd = ::open(fileName_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        // Missing: an empty file that writes create. Present but unreadable: keep it as it is.
+        if (errno != ENOENT) content_->writable = false;
+        return;
+    }
+    std::string data;
+    bool ok = true;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<unsigned long long>(st.st_size) > kMaxFileSize) {
+        ok = false;
+    } else {
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                ok = false;
+                break;
+            }
+            if (n == 0) break;
+            data.append(buffer, static_cast<size_t>(n));
+            if (data.size() > kMaxFileSize) {
+                ok = false;
+                break;
+            }
+        }
+    }
+    ::close(fd);
+    if (!ok) {
+        content_->writable = false;
+        return;
+    }
+    const size_t firstLf = data.find('\n');
+    if (firstLf != std::string::npos && firstLf > 0 && data[firstLf - 1] == '\r')
+        content_->eol = "\r\n";
+    size_t start = 0;
+    for (size_t i = 0; i < data.size(); ++i) {
+        if (data[i] != '\n' && data[i] != '\r') continue;
+        content_->lines.push_back(Content::Parse(data.substr(start, i - start)));
+        if (data[i] == '\r' && i + 1 < data.size() && data[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < data.size()) content_->lines.push_back(Content::Parse(data.substr(start)));
+}
+
+TIniFile::~TIniFile() = default;
+
+std::string TIniFile::ReadString(std::string_view section, std::string_view ident,
+                                 std::string_view defaultValue) const {
+    const Content::Line* line = content_->FindKey(section, ident);
+    return line ? line->value : std::string(defaultValue);
+}
+
+int TIniFile::ReadInteger(std::string_view section, std::string_view ident,
+                          int defaultValue) const {
+    const Content::Line* line = content_->FindKey(section, ident);
+    if (!line) return defaultValue;
+    std::string_view s = line->value;
+    bool negative = false;
+    if (!s.empty() && (s.front() == '-' || s.front() == '+')) {
+        negative = s.front() == '-';
+        s.remove_prefix(1);
+    }
+    int base = 10;
+    if (!s.empty() && s.front() == '$') {
+        base = 16;
+        s.remove_prefix(1);
+    } else if (s.size() > 1 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        base = 16;
+        s.remove_prefix(2);
+    }
+    if (s.empty()) return defaultValue;
+    long long value = 0;
+    for (char c : s) {
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return defaultValue;
+        value = value * base + digit;
+        if (value > 0xFFFFFFFFLL) return defaultValue;
+    }
+    if (base == 16 && !negative && value > 0x7FFFFFFFLL) // hexadecimal may spell the sign bit
+        value -= 0x100000000LL;
+    if (negative) value = -value;
+    if (value < -2147483648LL || value > 2147483647LL) return defaultValue;
+    return static_cast<int>(value);
+}
+
+bool TIniFile::ReadBool(std::string_view section, std::string_view ident, bool defaultValue) const {
+    return ReadInteger(section, ident, defaultValue ? 1 : 0) != 0;
+}
+
+void TIniFile::WriteString(std::string_view section, std::string_view ident,
+                           std::string_view value) {
+    const std::string_view s = Trim(section);
+    const std::string_view k = Trim(ident);
+    if (s.empty() || k.empty() || HasLineBreak(section) || HasLineBreak(ident) ||
+        HasLineBreak(value) || k.find('=') != std::string_view::npos ||
+        s.find(']') != std::string_view::npos || section.find('\0') != std::string_view::npos ||
+        ident.find('\0') != std::string_view::npos || value.find('\0') != std::string_view::npos)
+        throw EIniFileException("Unable to write to " + fileName_);
+    if (!content_->writable) throw EIniFileException("Unable to write to " + fileName_);
+    auto& lines = content_->lines;
+    auto before = std::make_unique<Content>(*content_);
+    Content::Line line = Content::Parse(std::string(k) + "=" + std::string(value));
+    auto header = content_->FindSection(s);
+    if (!header) {
+        lines.push_back(Content::Parse("[" + std::string(s) + "]"));
+        lines.push_back(std::move(line));
+    } else {
+        const size_t end = content_->SectionEnd(*header);
+        size_t insertAt = *header + 1;
+        bool replaced = false;
+        for (size_t i = *header + 1; i < end; ++i) {
+            if (lines[i].kind != Content::Kind::Key) continue;
+            if (SameName(lines[i].name, k)) {
+                lines[i] = std::move(line);
+                replaced = true;
+                break;
+            }
+            insertAt = i + 1;
+        }
+        if (!replaced) lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), line);
+    }
+    Commit(std::move(before));
+}
+
+void TIniFile::WriteInteger(std::string_view section, std::string_view ident, int value) {
+    WriteString(section, ident, std::to_string(value));
+}
+
+void TIniFile::WriteBool(std::string_view section, std::string_view ident, bool value) {
+    WriteString(section, ident, value ? "1" : "0");
+}
+
+void TIniFile::ReadSection(std::string_view section, TStringList& idents) const {
+    idents.Clear();
+    const auto header = content_->FindSection(section);
+    if (!header) return;
+    const size_t end = content_->SectionEnd(*header);
+    std::vector<const std::string*> seen;
+    for (size_t i = *header + 1; i < end; ++i) {
+        const Content::Line& line = content_->lines[i];
+        if (line.kind != Content::Kind::Key) continue;
+        bool repeated = false;
+        for (const std::string* name : seen)
+            repeated = repeated || SameName(*name, line.name);
+        if (repeated) continue;
+        seen.push_back(&line.name);
+        idents.Add(line.name);
+    }
+}
+
+void TIniFile::ReadSections(TStringList& sections) const {
+    sections.Clear();
+    std::vector<const std::string*> seen;
+    for (const Content::Line& line : content_->lines) {
+        if (line.kind != Content::Kind::Section) continue;
+        bool repeated = false;
+        for (const std::string* name : seen)
+            repeated = repeated || SameName(*name, line.name);
+        if (repeated) continue;
+        seen.push_back(&line.name);
+        sections.Add(line.name);
+    }
+}
+
+void TIniFile::EraseSection(std::string_view section) {
+    if (!content_->writable) throw EIniFileException("Unable to write to " + fileName_);
+    auto& lines = content_->lines;
+    auto before = std::make_unique<Content>(*content_);
+    bool changed = false;
+    while (auto header = content_->FindSection(section)) {
+        const size_t end = content_->SectionEnd(*header);
+        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(*header),
+                    lines.begin() + static_cast<std::ptrdiff_t>(end));
+        changed = true;
+    }
+    if (changed) Commit(std::move(before));
+}
+
+void TIniFile::DeleteKey(std::string_view section, std::string_view ident) {
+    if (!content_->writable) throw EIniFileException("Unable to write to " + fileName_);
+    auto& lines = content_->lines;
+    auto before = std::make_unique<Content>(*content_);
+    bool changed = false;
+    bool inSection = false;
+    for (size_t i = 0; i < lines.size();) {
+        if (lines[i].kind == Content::Kind::Section) inSection = SameName(lines[i].name, section);
+        if (inSection && lines[i].kind == Content::Kind::Key && SameName(lines[i].name, ident)) {
+            lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
+            changed = true;
+            continue;
+        }
+        ++i;
+    }
+    if (changed) Commit(std::move(before));
+}
+
+bool TIniFile::SectionExists(std::string_view section) const {
+    TStringList idents;
+    ReadSection(section, idents);
+    return idents.Count() > 0;
+}
+
+bool TIniFile::ValueExists(std::string_view section, std::string_view ident) const {
+    return content_->FindKey(section, ident) != nullptr;
+}
+
+void TIniFile::UpdateFile() {
+    if (content_->writable) Save();
+}
+
+void TIniFile::Commit(std::unique_ptr<Content> before) {
+    try {
+        Save();
+    } catch (...) {
+        content_ = std::move(before); // what is not in the file is not kept either
+        throw;
+    }
+}
+
+void TIniFile::Save() {
+    std::string data;
+    for (const Content::Line& line : content_->lines) {
+        data += line.raw;
+        data += content_->eol;
+    }
+    // A new file beside the old one replaces it in one step, so that a failed write never leaves
+    // a half-written settings file.
+    std::string temp = fileName_ + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) throw EIniFileException("Unable to write to " + fileName_);
+    struct stat st {};
+    if (::stat(fileName_.c_str(), &st) == 0)
+        ::fchmod(fd, st.st_mode & 07777);
+    else
+        ::fchmod(
+            fd, 0644 & ~[] {
+                const mode_t mask = ::umask(0);
+                ::umask(mask);
+                return mask;
+            }());
+    size_t done = 0;
+    bool ok = true;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (::close(fd) != 0) ok = false;
+    if (!ok || ::rename(temp.c_str(), fileName_.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        throw EIniFileException("Unable to write to " + fileName_);
+    }
+}
+
+} // namespace vcl

@@ -1,0 +1,218 @@
+// Settings files: the lookup rules as a table, writing back around other lines, refused names,
+// and hostile files (huge lines, junk bytes, oversized files, unwritable places).
+#include "vcl/exception.h"
+#include "vcl/ini_file.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+class IniFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/ini_test.XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        path_ = dir_ + "/brimlet.ini";
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    void Write(const std::string& content) const {
+        std::ofstream(path_, std::ios::binary) << content;
+    }
+    std::string Read() const {
+        std::ifstream in(path_, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    std::string dir_;
+    std::string path_;
+};
+
+TEST_F(IniFileTest, LookupRules) {
+    struct Case {
+        std::string content;
+        const char* section;
+        const char* key;
+        const char* expected; // "<default>" when the default comes back
+    };
+    const Case cases[] = {
+        {"[Main]\nKey=v\n"s, "MAIN", "kEY", "v"},               // case of ASCII letters
+        {"[a]\nk=1\n[A]\nk=2\nonly=3\n"s, "a", "k", "1"},       // first section wins
+        {"[a]\nk=1\n[A]\nonly=3\n"s, "a", "only", "<default>"}, // ... and only it is read
+        {"[a]\nk=1\nK=2\n"s, "a", "k", "1"},                    // first key wins
+        {"  [ a b ]  \n  k  =  v w  \n"s, "a b", "k", "v w"},   // names and values trimmed
+        {"[a]\nk=\"quoted \"\n"s, "a", "k", "quoted "},         // matching quotes go
+        {"[a]\nk='x'\n"s, "a", "k", "x"},
+        {"[a]\nk=\"x'\n"s, "a", "k", "\"x'"},       // unmatched stay
+        {"[a]\nk=\n"s, "a", "k", ""},               // empty is a value
+        {"[a]\nk=a=b\n"s, "a", "k", "a=b"},         // split at the first '='
+        {"[a]\n;k=v\nk\n"s, "a", "k", "<default>"}, // comments, no '='
+        {"k=v\n[a]\n"s, "a", "k", "<default>"},     // keys before any section
+        {"[a]\r\nk=v\r\n"s, "a", "k", "v"},         // CR LF lines
+        {"[a]\rk=v"s, "a", "k", "v"},               // CR lines, no last end
+        {"[a\nk=v\n"s, "a", "k", "<default>"},      // no section without ']'
+        {"[a]\nk=ab\0cd\n"s, "a", "k", "ab"},       // a value ends at NUL
+        {""s, "a", "k", "<default>"},
+    };
+    for (const Case& c : cases) {
+        Write(c.content);
+        vcl::TIniFile ini(path_);
+        EXPECT_EQ(ini.ReadString(c.section, c.key, "<default>"), c.expected) << c.content;
+    }
+}
+
+TEST_F(IniFileTest, NumbersAndBooleans) {
+    struct Case {
+        const char* value;
+        int expected;
+    };
+    const Case cases[] = {{"12", 12},
+                          {" -7 ", -7},
+                          {"+5", 5},
+                          {"$1F", 31},
+                          {"0x10", 16},
+                          {"0XfF", 255},
+                          {"12abc", 99},
+                          {"", 99},
+                          {"-", 99},
+                          {"0x", 99},
+                          {"2147483647", INT_MAX},
+                          {"2147483648", 99},
+                          {"-2147483648", INT_MIN},
+                          {"0xFFFFFFFF", -1},
+                          {"0x100000000", 99},
+                          {"99999999999999999999", 99}};
+    for (const Case& c : cases) {
+        Write(std::string("[n]\nv=") + c.value + "\n");
+        vcl::TIniFile ini(path_);
+        EXPECT_EQ(ini.ReadInteger("n", "v", 99), c.expected) << c.value;
+    }
+    Write("[b]\nzero=0\none=1\nword=yes\n");
+    vcl::TIniFile ini(path_);
+    EXPECT_FALSE(ini.ReadBool("b", "zero", true));
+    EXPECT_TRUE(ini.ReadBool("b", "one", false));
+    EXPECT_TRUE(ini.ReadBool("b", "word", true)); // not a number: the default
+    EXPECT_FALSE(ini.ReadBool("b", "missing", false));
+}
+
+TEST_F(IniFileTest, WritesKeepEverythingElse) {
+    Write("; settings\r\n[MainForm]\r\nMainTop=10\r\n\r\n[Option]\r\nRefreshEnable=1\r\nweird "
+          "line\r\n");
+    {
+        vcl::TIniFile ini(path_);
+        ini.WriteInteger("mainform", "MainLeft", 20);    // new key after the section's last key
+        ini.WriteString("OPTION", "refreshenable", "0"); // replaced where it is
+        ini.WriteBool("Remote NAS List", "Shown", true); // new section at the end
+        EXPECT_EQ(ini.ReadInteger("MainForm", "MainLeft", 0), 20);
+    }
+    EXPECT_EQ(Read(), "; settings\r\n[MainForm]\r\nMainTop=10\r\nMainLeft=20\r\n\r\n[Option]\r\n"
+                      "refreshenable=0\r\nweird line\r\n[Remote NAS List]\r\nShown=1\r\n");
+    vcl::TIniFile again(path_);
+    vcl::TStringList names;
+    again.ReadSections(names);
+    EXPECT_EQ(names.GetCommaText(), "MainForm,Option,\"Remote NAS List\"");
+    again.ReadSection("mainform", names);
+    EXPECT_EQ(names.GetCommaText(), "MainTop,MainLeft");
+    EXPECT_TRUE(again.ValueExists("option", "RefreshEnable"));
+    again.DeleteKey("Option", "RefreshEnable");
+    EXPECT_FALSE(again.ValueExists("option", "RefreshEnable"));
+    EXPECT_FALSE(again.SectionExists("Option")); // a section without keys does not count
+    again.EraseSection("MAINFORM");
+    EXPECT_EQ(Read(), "; settings\r\n[Option]\r\nweird line\r\n[Remote NAS List]\r\nShown=1\r\n");
+}
+
+TEST_F(IniFileTest, RepeatedSectionsAndKeysGoTogether) {
+    Write("[a]\nk=1\nk=2\n[b]\nx=1\n[A]\nk=3\n");
+    vcl::TIniFile ini(path_);
+    vcl::TStringList names;
+    ini.ReadSections(names);
+    EXPECT_EQ(names.GetCommaText(), "a,b");
+    ini.ReadSection("a", names);
+    EXPECT_EQ(names.GetCommaText(), "k");
+    ini.DeleteKey("a", "k");
+    EXPECT_EQ(ini.ReadString("a", "k", "none"), "none");
+    ini.EraseSection("a");
+    EXPECT_EQ(Read(), "[b]\nx=1\n");
+}
+
+TEST_F(IniFileTest, NamesAndValuesThatWouldBreakTheFileAreRefused) {
+    Write("[a]\nk=v\n");
+    vcl::TIniFile ini(path_);
+    const std::pair<std::string, std::string> bad[] = {
+        {"", "k"}, {"a", ""}, {"a\n[b]", "k"}, {"a]", "k"}, {"a", "k=x"}, {"a", "k\r"},
+    };
+    for (const auto& [section, key] : bad)
+        EXPECT_THROW(ini.WriteString(section, key, "v"), vcl::EIniFileException) << section << key;
+    EXPECT_THROW(ini.WriteString("a", "k", "two\nlines"), vcl::EIniFileException);
+    EXPECT_EQ(Read(), "[a]\nk=v\n");
+    EXPECT_EQ(ini.ReadString("a", "k", ""), "v");
+}
+
+TEST_F(IniFileTest, MissingFileReadsEmptyAndIsMadeOnWrite) {
+    vcl::TIniFile ini(path_);
+    EXPECT_EQ(ini.ReadString("a", "k", "d"), "d");
+    EXPECT_FALSE(ini.SectionExists("a"));
+    ini.WriteString("a", "k", "v");
+    EXPECT_EQ(Read(), "[a]\nk=v\n");
+}
+
+TEST_F(IniFileTest, HostileFilesAreReadBoundedAndNeverOverwrittenWhenUnread) {
+    // A huge line: the value reads cut to 2047 bytes, the file writes back whole.
+    const std::string huge(3u << 20, 'x');
+    Write("[a]\nbig=" + huge + "\n");
+    {
+        vcl::TIniFile ini(path_);
+        EXPECT_EQ(ini.ReadString("a", "big", "").size(), 2047u);
+        ini.WriteString("a", "k", "v");
+    }
+    EXPECT_EQ(Read().size(), 4 + 4 + huge.size() + 1 + 4);
+    // Junk bytes: no crash, whatever parses reads.
+    std::mt19937 random(11);
+    std::string junk;
+    for (int i = 0; i < 200000; ++i)
+        junk += static_cast<char>(random() & 0xFF);
+    Write(junk + "\n[ok]\nk=v\n");
+    {
+        vcl::TIniFile ini(path_);
+        EXPECT_EQ(ini.ReadString("ok", "k", ""), "v");
+    }
+    // Too large to read: reads as empty and is never written over.
+    {
+        std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+        out << "[a]\nk=v\n";
+        out.seekp((17 << 20) - 1);
+        out.put('\n');
+    }
+    {
+        vcl::TIniFile ini(path_);
+        EXPECT_EQ(ini.ReadString("a", "k", "d"), "d");
+        EXPECT_THROW(ini.WriteString("a", "k", "w"), vcl::EIniFileException);
+    }
+    EXPECT_EQ(fs::file_size(path_), 17u << 20);
+}
+
+TEST_F(IniFileTest, AFailedWriteKeepsTheOldValues) {
+    Write("[a]\nk=v\n");
+    vcl::TIniFile ini(path_);
+    fs::remove_all(dir_); // nowhere to write to
+    EXPECT_THROW(ini.WriteString("a", "k", "w"), vcl::EIniFileException);
+    EXPECT_THROW(ini.EraseSection("a"), vcl::EIniFileException);
+    EXPECT_EQ(ini.ReadString("a", "k", ""), "v");
+    EXPECT_TRUE(ini.SectionExists("a"));
+}
+
+} // namespace

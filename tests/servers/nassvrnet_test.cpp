@@ -1,0 +1,522 @@
+// CNASSvrNet without discovery: announcements parsed from datagrams written here, their merge into
+// the found list, look-ups, remote entries, removal with the views of a server, the image-list
+// cache on an injected clock, and the last-announcement record.
+#include "nas_unit_fixture.h"
+
+#include "nassvrnet.h"
+
+#include "clock/clock.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using servertest::PointAt;
+using servertest::PutText;
+using servertest::RequestCount;
+using servertest::StartUnit;
+using Bytes = std::vector<std::uint8_t>;
+using Mac = std::array<std::uint8_t, 18>;
+
+Mac MacOf(std::uint8_t n) {
+    Mac mac{};
+    for (std::size_t i = 0; i < mac.size(); ++i)
+        mac[i] = static_cast<std::uint8_t>(n + i);
+    return mac;
+}
+
+// What a unit announces, written at the datagram's offsets.
+struct Announced {
+    std::uint16_t type = kNasAnnouncementReady;
+    std::uint8_t flags = 0;
+    std::uint16_t firmware[4] = {1, 2, 3, 4};
+    std::string build = "b9";
+    Mac mac = MacOf(0x10);
+    std::uint16_t word130 = 0x1301;
+    std::uint32_t capabilities = 0x40000000;
+    std::uint32_t value140 = 0x14014014;
+    std::uint32_t option = 1;
+    std::uint32_t value148 = 0x14814814;
+    std::uint32_t status = 1;
+    std::uint16_t word160 = 0x1601;
+    std::uint16_t word162 = 0x1621;
+    std::uint32_t value164 = 0x16416416;
+    std::string comment = "the comment";
+    std::uint32_t addresses[3] = {0x0A000001, 0x0A000101, 0};
+    std::uint32_t gateways[3] = {0x0A0000FE, 0, 0};
+    std::uint32_t masks[3] = {0xFFFFFF00, 0xFFFF0000, 0};
+    std::string name = "NAS-A";
+    std::string workgroup = "WORKGROUP";
+    std::string extra = "extra text";
+};
+
+void PutLe(Bytes& b, std::size_t at, std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+void PutBe32(Bytes& b, std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+}
+void PutStr(Bytes& b, std::size_t at, std::size_t width, const std::string& text) {
+    std::memset(b.data() + at, 0, width);
+    std::memcpy(b.data() + at, text.data(), std::min(width, text.size()));
+}
+
+// A 284-byte announcement; bytes the list does not read are 0xEE.
+Bytes Datagram(const Announced& a) {
+    Bytes b(284, 0xEE);
+    std::memcpy(b.data(), "PELQUANE", 8);
+    PutLe(b, 24, a.type, 2);
+    b[52] = a.flags;
+    for (int i = 0; i < 4; ++i)
+        PutLe(b, 56 + 2 * static_cast<std::size_t>(i), a.firmware[i], 2);
+    PutStr(b, 64, 16, a.build);
+    std::memcpy(b.data() + 112, a.mac.data(), 18);
+    PutLe(b, 130, a.word130, 2);
+    PutLe(b, 132, a.capabilities, 4);
+    PutLe(b, 140, a.value140, 4);
+    PutLe(b, 144, a.option, 4);
+    PutLe(b, 148, a.value148, 4);
+    PutLe(b, 152, a.status, 4);
+    PutLe(b, 160, a.word160, 2);
+    PutLe(b, 162, a.word162, 2);
+    PutLe(b, 164, a.value164, 4);
+    PutStr(b, 168, 32, a.comment);
+    for (std::size_t i = 0; i < 3; ++i) {
+        PutBe32(b, 200 + 4 * i, a.addresses[i]);
+        PutBe32(b, 212 + 4 * i, a.gateways[i]);
+        PutBe32(b, 224 + 4 * i, a.masks[i]);
+    }
+    PutStr(b, 236, 16, a.name);
+    PutStr(b, 252, 16, a.workgroup);
+    PutStr(b, 268, 16, a.extra);
+    return b;
+}
+
+std::string Field(const char* field, std::size_t width) {
+    return std::string(field, strnlen(field, width));
+}
+
+TEST(NasAnnouncement, EveryFieldLandsInTheRecord) {
+    Announced a;
+    NasServerInfo record;
+    std::memset(&record, 0xAB, sizeof record);
+    record.textEncodingKind = 2;
+    const Bytes datagram = Datagram(a);
+    EXPECT_EQ(NasAnnouncementType(datagram), kNasAnnouncementReady);
+    ASSERT_TRUE(ParseNasAnnouncement(datagram, record));
+
+    EXPECT_EQ(Field(record.name, 16), "NAS-A");
+    EXPECT_EQ(Field(record.workgroup, 16), "WORKGROUP");
+    EXPECT_EQ(Field(record.comment, 32), "the comment");
+    EXPECT_EQ(Field(record.extraText, 16), "extra text");
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(record.ipAddress[i], a.addresses[i]) << i;
+        EXPECT_EQ(record.gateway[i], a.gateways[i]) << i;
+        EXPECT_EQ(record.subnetMask[i], a.masks[i]) << i;
+    }
+    EXPECT_EQ(std::memcmp(record.hardwareAddress, a.mac.data(), 18), 0);
+    EXPECT_EQ(record.word134, 0x1301);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(record.firmwareVersion[i], a.firmware[i]);
+    EXPECT_EQ(Field(record.firmwareBuild, 16), "b9");
+    EXPECT_EQ(record.value160, 0x14014014u);
+    EXPECT_EQ(record.optionWord, 1u);
+    EXPECT_EQ(record.unitStatus, 1u);
+    EXPECT_EQ(record.capabilityFlags, 0x40000000u); // flags bit 0 clear: nothing added
+    EXPECT_EQ(record.value176, 0x14814814u);
+    EXPECT_EQ(record.word180, 0x1601);
+    EXPECT_EQ(record.word182, 0x1621);
+    EXPECT_EQ(record.value184, 0x16416416u);
+    // Not announced: kept.
+    EXPECT_EQ(record.textEncodingKind, 2u);
+    EXPECT_EQ(static_cast<std::uint8_t>(record.extendedName[0]), 0xAB);
+
+    a.flags = 0xFF; // bit 0: the unit keeps image folders
+    ASSERT_TRUE(ParseNasAnnouncement(Datagram(a), record));
+    EXPECT_EQ(record.capabilityFlags, 0x40000001u);
+}
+
+TEST(NasAnnouncement, OnlyDatagramsOfExactly284BytesAreRead) {
+    CNASSvrNet list;
+    const Bytes good = Datagram(Announced{});
+    ASSERT_NE(list.AddFromAnnouncement(good), nullptr);
+    CNasServer* entry = list.FirstFound();
+    const NasServerInfo before = entry->Info;
+    for (std::size_t size : {0u, 32u, 283u, 285u, 1024u}) {
+        SCOPED_TRACE(size);
+        Bytes bad(size, 0x55);
+        std::copy_n(good.begin(), std::min(size, good.size()), bad.begin());
+        EXPECT_EQ(NasAnnouncementType(bad), -1);
+        EXPECT_TRUE(NasAnnouncementHardwareAddress(bad).empty());
+        NasServerInfo record = before;
+        EXPECT_FALSE(ParseNasAnnouncement(bad, record));
+        EXPECT_EQ(std::memcmp(&record, &before, sizeof record), 0);
+        EXPECT_EQ(list.FindByMac(bad), nullptr);
+        EXPECT_EQ(list.UpdateFromAnnouncement(entry, bad), -1);
+        EXPECT_EQ(list.AddFromAnnouncement(bad), nullptr);
+    }
+    EXPECT_EQ(std::memcmp(&entry->Info, &before, sizeof before), 0);
+    EXPECT_EQ(list.FoundCount(), 1);
+    EXPECT_EQ(list.UpdateFromAnnouncement(nullptr, good), -1);
+}
+
+// A tree node or list row of the window, as Remove sees it.
+struct FakeView : TServerViewItem {
+    int deleted = 0;
+    void DeleteItem() override { ++deleted; }
+};
+
+TEST(NasAnnouncement, ReadyAddsOnceThenUpdatesAndOfflineRemoves) {
+    CNASSvrNet list;
+    Announced a;
+    a.status = 0;
+    // Ready from an unknown unit: one new entry, as discovery would have it.
+    Bytes ready = Datagram(a);
+    ASSERT_EQ(list.FindByMac(ready), nullptr);
+    CNasServer* added = list.AddFromAnnouncement(ready);
+    ASSERT_NE(added, nullptr);
+    EXPECT_EQ(list.FoundCount(), 1);
+    EXPECT_EQ(added->RemoteFlag, 0);
+    EXPECT_EQ(added->GetTextEncoding(), 0);
+    EXPECT_EQ(added->GetName(), "NAS-A");
+    EXPECT_EQ(added->GetLanIpText(0), "10.0.0.1");
+    EXPECT_EQ(added->GetMaskText(1), "255.255.0.0");
+
+    // The unit reports again, ready now: the entry is updated, none is added.
+    added->Info.textEncodingKind = 1;
+    a.status = 1;
+    a.name = "NAS-A2";
+    ready = Datagram(a);
+    CNasServer* found = list.FindByMac(ready);
+    ASSERT_EQ(found, added);
+    EXPECT_EQ(list.UpdateFromAnnouncement(found, ready), 0);
+    EXPECT_EQ(list.FoundCount(), 1);
+    EXPECT_EQ(found->Info.unitStatus, 1u);
+    EXPECT_EQ(found->GetName(), "NAS-A2");
+    EXPECT_EQ(found->GetTextEncoding(), 1);
+
+    // Off-line from a unit the list does not know changes nothing.
+    Announced stranger;
+    stranger.type = kNasAnnouncementOffline;
+    stranger.mac = MacOf(0x70);
+    EXPECT_EQ(list.FindByMac(Datagram(stranger)), nullptr);
+
+    // Off-line from the known one: it goes, with its tree node and list row.
+    a.type = kNasAnnouncementOffline;
+    const Bytes offline = Datagram(a);
+    EXPECT_EQ(NasAnnouncementType(offline), kNasAnnouncementOffline);
+    FakeView node, row;
+    list.Remove(list.FindByMac(offline), &node, CNASSvrNet::kFoundList, &row);
+    EXPECT_EQ(list.FoundCount(), 0);
+    EXPECT_EQ(list.FirstFound(), nullptr);
+    EXPECT_EQ(node.deleted, 1);
+    EXPECT_EQ(row.deleted, 1);
+    EXPECT_EQ(list.FindByMac(offline), nullptr);
+}
+
+NasServerInfo Record(std::uint8_t macSeed, const std::string& name) {
+    NasServerInfo record{};
+    const Mac mac = MacOf(macSeed);
+    std::memcpy(record.hardwareAddress, mac.data(), mac.size());
+    PutText(record.name, sizeof record.name, name);
+    return record;
+}
+
+std::vector<std::string> Names(CNasServer* head) {
+    std::vector<std::string> names;
+    for (CNasServer* s = head; s && names.size() < 100; s = s->Next)
+        names.push_back(s->GetName());
+    return names;
+}
+
+TEST(NasServerList, LookUps) {
+    CNASSvrNet list;
+    Announced a;
+    a.name = "Alpha";
+    a.mac = MacOf(1);
+    CNasServer* alpha = list.AddFromAnnouncement(Datagram(a));
+    a.name = "beta";
+    a.mac = MacOf(2);
+    CNasServer* beta = list.AddFromAnnouncement(Datagram(a));
+    ASSERT_TRUE(alpha && beta);
+    CNasServer* remote = list.AddRemote(Record(3, "Remote"));
+    ASSERT_NE(remote, nullptr);
+
+    EXPECT_EQ(list.FindByName("ALPHA"), alpha);
+    EXPECT_EQ(list.FindByName("Beta"), beta);
+    EXPECT_EQ(list.FindByName(""), nullptr);
+    EXPECT_EQ(list.FindByName("Remote"), nullptr); // the remote list is not searched
+    EXPECT_EQ(list.FindByName("gamma"), nullptr);
+
+    EXPECT_EQ(list.FindInList(beta->Info, CNASSvrNet::kFoundList), beta);
+    EXPECT_EQ(list.FindInList(beta->Info, CNASSvrNet::kRemoteList), nullptr);
+    EXPECT_EQ(list.FindInList(remote->Info, CNASSvrNet::kRemoteList), remote);
+    EXPECT_EQ(list.FindInList(remote->Info, 0), nullptr);
+    EXPECT_EQ(list.FindInList(remote->Info, 3), nullptr);
+
+    // An equal record in another object (an entry of the previous list) finds its entry.
+    CNasServer earlier;
+    earlier.Info = beta->Info;
+    EXPECT_EQ(list.FindByRecord(&earlier), beta);
+    earlier.Info.unitStatus ^= 1;
+    EXPECT_EQ(list.FindByRecord(&earlier), nullptr);
+    EXPECT_EQ(list.FindByRecord(nullptr), nullptr);
+}
+
+TEST(NasServerList, AddRemoteKeepsOneEntryPerHardwareAddress) {
+    CNASSvrNet list;
+    CNasServer* first = list.AddRemote(Record(5, "R1"));
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->RemoteFlag, 1);
+    EXPECT_EQ(list.AddRemote(Record(5, "R1 renamed")), first);
+    EXPECT_EQ(list.RemoteCount(), 1);
+    EXPECT_EQ(first->GetName(), "R1");
+    CNasServer* second = list.AddRemote(Record(6, "R2"));
+    EXPECT_EQ(list.RemoteCount(), 2);
+    EXPECT_EQ(Names(list.FirstRemote()), (std::vector<std::string>{"R1", "R2"}));
+    EXPECT_EQ(second->Next, nullptr);
+    EXPECT_EQ(list.FoundCount(), 0);
+}
+
+TEST(NasServerList, RemoveUnlinksDestroysAndDeletesTheViews) {
+    struct Case {
+        const char* name;
+        int which;  // list given to Remove
+        int target; // index of A, B, C to remove; -1 a server in no list, -2 none
+        std::vector<std::string> left;
+        int viewsDeleted;
+    };
+    const Case cases[] = {
+        {"head", 2, 0, {"B", "C"}, 1},
+        {"middle", 2, 1, {"A", "C"}, 1},
+        {"tail", 2, 2, {"A", "B"}, 1},
+        {"found list head", 1, 0, {"B", "C"}, 1},
+        {"found list tail", 1, 2, {"A", "B"}, 1},
+        {"a server of no list: only its views go", 2, -1, {"A", "B", "C"}, 1},
+        {"the other list, empty: nothing happens", 1, 1, {"A", "B", "C"}, 0},
+        {"no server", 2, -2, {"A", "B", "C"}, 0},
+        {"no such list", 3, 1, {"A", "B", "C"}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CNASSvrNet list;
+        std::vector<CNasServer*> servers;
+        const bool found = c.name[0] == 'f';
+        for (std::uint8_t i = 0; i < 3; ++i) {
+            const std::string name(1, static_cast<char>('A' + i));
+            if (found) {
+                Announced a;
+                a.mac = MacOf(i);
+                a.name = name;
+                servers.push_back(list.AddFromAnnouncement(Datagram(a)));
+            } else {
+                servers.push_back(list.AddRemote(Record(i, name)));
+            }
+        }
+        CNasServer outsider;
+        CNasServer* target = c.target >= 0    ? servers[static_cast<std::size_t>(c.target)]
+                             : c.target == -1 ? &outsider
+                                              : nullptr;
+        FakeView node, row;
+        list.Remove(target, &node, c.which, &row);
+        EXPECT_EQ(node.deleted, c.viewsDeleted);
+        EXPECT_EQ(row.deleted, c.viewsDeleted);
+        CNasServer* head = found ? list.FirstFound() : list.FirstRemote();
+        const int count = found ? list.FoundCount() : list.RemoteCount();
+        EXPECT_EQ(Names(head), c.left);
+        EXPECT_EQ(count, static_cast<int>(c.left.size()));
+        // The tail is right: the next entry lands at the end.
+        if (found) {
+            Announced a;
+            a.mac = MacOf(9);
+            a.name = "D";
+            list.AddFromAnnouncement(Datagram(a));
+        } else {
+            list.AddRemote(Record(9, "D"));
+        }
+        std::vector<std::string> withD = c.left;
+        withD.push_back("D");
+        EXPECT_EQ(Names(found ? list.FirstFound() : list.FirstRemote()), withD);
+    }
+}
+
+TEST(NasServerList, RemovingEveryEntryLeavesAnEmptyList) {
+    CNASSvrNet list;
+    CNasServer* only = list.AddRemote(Record(1, "only"));
+    list.Remove(only, nullptr, CNASSvrNet::kRemoteList, nullptr);
+    EXPECT_EQ(list.FirstRemote(), nullptr);
+    EXPECT_EQ(list.RemoteCount(), 0);
+    FakeView node;
+    // An empty list: nothing to remove, nothing deleted.
+    CNasServer stray;
+    list.Remove(&stray, &node, CNASSvrNet::kRemoteList, nullptr);
+    EXPECT_EQ(node.deleted, 0);
+    CNasServer* again = list.AddRemote(Record(1, "again"));
+    EXPECT_EQ(list.FirstRemote(), again);
+
+    for (std::uint8_t i = 0; i < 3; ++i)
+        list.AddRemote(Record(static_cast<std::uint8_t>(20 + i), "x"));
+    list.FreeList(CNASSvrNet::kRemoteList);
+    EXPECT_EQ(list.FirstRemote(), nullptr);
+    EXPECT_EQ(list.RemoteCount(), 0);
+    EXPECT_NE(list.AddRemote(Record(1, "after")), nullptr);
+}
+
+TEST(NasServerList, TheLastAnnouncementRecord) {
+    CNASSvrNet list;
+    EXPECT_EQ(list.LastAnnouncement(), nullptr);
+    list.AllocScratch();
+    LAST_ANNOUNCEMENT* record = list.LastAnnouncement();
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->Time, 0u);
+    EXPECT_EQ(record->HardwareAddress[17], 0);
+    record->Time = 1234;
+    record->HardwareAddress[0] = 7;
+    list.AllocScratch(); // kept as it is
+    EXPECT_EQ(list.LastAnnouncement(), record);
+    EXPECT_EQ(list.LastAnnouncement()->Time, 1234u);
+    list.FreeScratch();
+    EXPECT_EQ(list.LastAnnouncement(), nullptr);
+    list.FreeScratch();
+    list.AllocScratch();
+    EXPECT_EQ(list.LastAnnouncement()->HardwareAddress[0], 0);
+}
+
+// ---- The image-list cache ----
+
+std::vector<nassim::ImageRecord> Images(const std::string& prefix, int n) {
+    std::vector<nassim::ImageRecord> images(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        images[static_cast<std::size_t>(i)].id = static_cast<std::uint32_t>(100 + i);
+        images[static_cast<std::size_t>(i)].name = prefix + std::to_string(i);
+    }
+    return images;
+}
+
+class ImageCacheTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        unit_ = StartUnit();
+        ASSERT_TRUE(unit_);
+        unit_->setImages(Images("img", 3));
+        NasServerInfo record{};
+        record.ipAddress[0] = unit_->address();
+        record.hardwareAddress[0] = 1;
+        a_ = list_.AddRemote(record);
+        record.hardwareAddress[0] = 2;
+        b_ = list_.AddRemote(record);
+        ASSERT_TRUE(a_ && b_);
+    }
+    std::size_t Asked() const { return RequestCount(*unit_, nassim::kCommandImageList); }
+    void Advance(int seconds) { clock_.Advance(std::chrono::seconds(seconds)); }
+
+    platform::ManualClock clock_{0, 1700000000};
+    platform::ScopedClock scope_{clock_};
+    std::unique_ptr<nassim::Unit> unit_;
+    CNASSvrNet list_;
+    CNasServer* a_ = nullptr;
+    CNasServer* b_ = nullptr;
+};
+
+TEST_F(ImageCacheTest, SameServerWithinTenSecondsIsAnsweredFromMemory) {
+    int count = -1;
+    auto images = list_.GetImageListCached(a_, count, false);
+    ASSERT_TRUE(images);
+    EXPECT_EQ(count, 3);
+    ASSERT_EQ(images->size(), 3u);
+    EXPECT_STREQ((*images)[2].name, "img2");
+    EXPECT_EQ(Asked(), 1u);
+
+    // The caller's copy is its own: changing it changes no later answer.
+    std::strcpy((*images)[0].name, "changed");
+    Advance(10);
+    count = -1;
+    auto again = list_.GetImageListCached(a_, count, false);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(count, 3);
+    EXPECT_STREQ((*again)[0].name, "img0");
+    EXPECT_EQ(Asked(), 1u);
+}
+
+TEST_F(ImageCacheTest, ElevenSecondsAnotherServerOrForceAskTheUnit) {
+    int count = 0;
+    ASSERT_TRUE(list_.GetImageListCached(a_, count, false));
+    Advance(11);
+    ASSERT_TRUE(list_.GetImageListCached(a_, count, false));
+    EXPECT_EQ(Asked(), 2u) << "eleven seconds later";
+    ASSERT_TRUE(list_.GetImageListCached(b_, count, false));
+    EXPECT_EQ(Asked(), 3u) << "another server";
+    ASSERT_TRUE(list_.GetImageListCached(a_, count, false));
+    EXPECT_EQ(Asked(), 4u) << "the cache holds one server";
+    ASSERT_TRUE(list_.GetImageListCached(a_, count, true));
+    EXPECT_EQ(Asked(), 5u) << "forced";
+    clock_.SetNow(clock_.Now() - std::chrono::seconds(60));
+    ASSERT_TRUE(list_.GetImageListCached(a_, count, false));
+    EXPECT_EQ(Asked(), 6u) << "a clock set back";
+    EXPECT_EQ(count, 3);
+}
+
+TEST_F(ImageCacheTest, AnEmptyAnswerIsAskedTwiceAndNotKept) {
+    unit_->setImages({});
+    int count = -1;
+    auto images = list_.GetImageListCached(a_, count, false);
+    ASSERT_TRUE(images);
+    EXPECT_TRUE(images->empty());
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(Asked(), 2u);
+    ASSERT_TRUE(list_.GetImageListCached(a_, count, false));
+    EXPECT_EQ(Asked(), 4u);
+}
+
+TEST_F(ImageCacheTest, AFailedQueryGivesNothingAndEmptiesTheCache) {
+    int count = 0;
+    ASSERT_TRUE(list_.GetImageListCached(a_, count, false));
+    nassim::CommandFault fault;
+    fault.command = nassim::kCommandImageList;
+    fault.status = 1;
+    fault.occurrence = 1;
+    unit_->addCommandFault(fault);
+    count = -1;
+    EXPECT_FALSE(list_.GetImageListCached(a_, count, true));
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(a_->LastResult, 1);
+    EXPECT_EQ(Asked(), 2u);
+    // Nothing cached: the next call asks again.
+    auto images = list_.GetImageListCached(a_, count, false);
+    ASSERT_TRUE(images);
+    EXPECT_EQ(count, 3);
+    EXPECT_EQ(Asked(), 3u);
+    EXPECT_FALSE(list_.GetImageListCached(nullptr, count, false));
+    EXPECT_EQ(count, 0);
+}
+
+TEST_F(ImageCacheTest, ARemovedServersImagesAreNeverHandedToAnother) {
+    auto other = StartUnit();
+    ASSERT_TRUE(other);
+    other->setImages(Images("other", 1));
+    int count = 0;
+    ASSERT_TRUE(list_.GetImageListCached(a_, count, false));
+    list_.Remove(a_, nullptr, CNASSvrNet::kRemoteList, nullptr);
+    // A new entry (often at the freed entry's address) for another unit.
+    NasServerInfo record{};
+    record.ipAddress[0] = other->address();
+    record.hardwareAddress[0] = 3;
+    CNasServer* c = list_.AddRemote(record);
+    ASSERT_NE(c, nullptr);
+    auto images = list_.GetImageListCached(c, count, false);
+    ASSERT_TRUE(images);
+    ASSERT_EQ(count, 1);
+    EXPECT_STREQ((*images)[0].name, "other0");
+    EXPECT_EQ(RequestCount(*other, nassim::kCommandImageList), 1u);
+}
+
+} // namespace

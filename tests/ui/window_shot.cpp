@@ -1,0 +1,73 @@
+// Shows one of the start-up windows and saves a picture of it, for a person to look at:
+//   window_shot kind KIND ARGUMENT OUT.png   the kind dialog (through a modal host that grabs it)
+//   window_shot about OUT.png                the about box
+// The message language follows the environment (LANG=zh_TW.UTF-8 ...).
+#include "about.h"
+#include "form1.h"
+#include "kinddialog.h"
+#include "msgbox.h"
+
+#include "vcl/application.h"
+#include "vcl/modal_host.h"
+
+#include <QPixmap>
+#include <QWidget>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+bool Save(vcl::TForm& form, const char* path) {
+    for (int i = 0; i < 20; ++i)
+        vcl::Application->ProcessMessages();
+    const bool saved = form.Widget()->grab().save(path, "PNG");
+    std::fprintf(stderr, "%s %s\n", saved ? "saved" : "could not save", path);
+    return saved;
+}
+
+// Grabs the modal form as soon as it shows, then closes it.
+class GrabbingModalHost : public vcl::TModalHost {
+public:
+    explicit GrabbingModalHost(const char* path) : path_(path) {}
+    int RunModal(vcl::TForm& form) override {
+        form.BeginModal();
+        saved = Save(form, path_);
+        form.SetModalResult(vcl::mrCancel);
+        form.EndModal();
+        return form.GetModalResult();
+    }
+    bool saved = false;
+
+private:
+    const char* path_;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s kind KIND ARGUMENT OUT.png | about OUT.png\n", argv[0]);
+        return 2;
+    }
+    vcl::TApplication application(argc, argv);
+    SelectLanguage();
+    const std::string what = argv[1];
+    if (what == "kind" && argc == 5) {
+        application.CreateForm(Form1);
+        GrabbingModalHost host(argv[4]);
+        vcl::SetModalHost(&host);
+        ShowKindMessage(argv[3], std::atoi(argv[2]));
+        vcl::SetModalHost(nullptr);
+        return host.saved ? 0 : 1;
+    }
+    if (what == "about") {
+        Form_About = vcl::MakeForm<TForm_About>(&application);
+        Form_About->Interactive = true;
+        Form_About->Show();
+        return Save(*Form_About, argv[2]) ? 0 : 1;
+    }
+    std::fprintf(stderr, "unknown window %s\n", what.c_str());
+    return 2;
+}
