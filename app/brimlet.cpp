@@ -7,6 +7,8 @@
 #include "form1.h"
 #include "msgbox.h"
 #include "password.h"
+#include "remotenas.h"
+#include "rmtnasip.h"
 #include "tcpipcheck.h"
 #include "trace.h"
 #include "utils.h"
@@ -51,12 +53,15 @@ int main(int argc, char** argv) {
         application.HelpFile = "";
         application.SetTitle(kProductWord);
 
-        // The first form made is the main form. The task manager, the remote NAS list, the
-        // add-address dialog and the profile dialog join this list as they are built.
+        // The first form made is the main form. The task manager and the profile dialog join
+        // this list as they are built. The main window makes the remote NAS list itself when it
+        // needs it during its creation.
         application.CreateForm(Form_Central);
         application.CreateForm(FmMsg);
         application.CreateForm(Form_Password);
         application.CreateForm(Form1);
+        if (!Form_RemoteNAS) application.CreateForm(Form_RemoteNAS);
+        application.CreateForm(Form_AddNASIP);
         application.Run();
     } catch (const std::exception& e) {
         application.ShowException(e);

@@ -1,0 +1,57 @@
+// The build log: written beside the container file when a build's totals disagree with the
+// container's.
+#include "isobuild.h"
+
+#include "message_format.h"
+#include "msgbox.h"
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+bool EndsWithCis(const std::string& path) {
+    if (path.size() < 4) return false;
+    const std::string tail = path.substr(path.size() - 4);
+    return tail[0] == '.' && (tail[1] | 0x20) == 'c' && (tail[2] | 0x20) == 'i' &&
+           (tail[3] | 0x20) == 's';
+}
+
+std::string Decimal(std::uint64_t value) {
+    return std::to_string(value);
+}
+
+} // namespace
+
+std::string ContainerLogPath(const std::string& containerPath) {
+    if (EndsWithCis(containerPath))
+        return containerPath.substr(0, containerPath.size() - 4) + ".log";
+    return containerPath + ".log";
+}
+
+void WriteContainerLog(TaskRecord& task) {
+    if (task.container == nullptr || task.container->GetRoot() == nullptr) return;
+    const _CDH_CIS_RECORD_& root = *task.container->GetRoot();
+    const std::string path = ContainerLogPath(root.source);
+    task.pathBuffer = path;
+    std::unique_ptr<std::FILE, FileCloser> log(std::fopen(path.c_str(), "w"));
+    if (!log) return;
+    const std::string text =
+        FormatMessageText(GetMessageText(372), {root.source}) + GetMessageText(373) +
+        FormatMessageText(GetMessageText(374),
+                          {Decimal(task.folderCount), Decimal(root.totalFolders)}) +
+        FormatMessageText(GetMessageText(375),
+                          {Decimal(task.fileCount), Decimal(root.totalFiles)}) +
+        FormatMessageText(GetMessageText(376), {GroupedNumber(task.bytesBeforeData)}) +
+        FormatMessageText(GetMessageText(377), {GroupedNumber(task.fileDataBytes)}) +
+        FormatMessageText(GetMessageText(378), {GroupedNumber(task.imageBytes)}) +
+        FormatMessageText(GetMessageText(379),
+                          {GroupedNumber(task.sentBytes), GroupedNumber(root.size)}) +
+        FormatMessageText(GetMessageText(380),
+                          {GroupedNumber(task.allocatedBytes), GroupedNumber(root.allocated)});
+    std::fwrite(text.data(), 1, text.size(), log.get());
+}
