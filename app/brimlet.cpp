@@ -5,6 +5,7 @@
 #include "central.h"
 #include "fmmsg.h"
 #include "form1.h"
+#include "importform.h"
 #include "msgbox.h"
 #include "password.h"
 #include "remotenas.h"
@@ -53,8 +54,8 @@ int main(int argc, char** argv) {
         application.HelpFile = "";
         application.SetTitle(kProductWord);
 
-        // The first form made is the main form. The task manager and the profile dialog join
-        // this list as they are built. The main window makes the remote NAS list itself when it
+        // The first form made is the main form. The task manager joins this list when it is
+        // built. The main window makes the remote NAS list itself when it
         // needs it during its creation.
         application.CreateForm(Form_Central);
         application.CreateForm(FmMsg);
@@ -62,6 +63,7 @@ int main(int argc, char** argv) {
         application.CreateForm(Form1);
         if (!Form_RemoteNAS) application.CreateForm(Form_RemoteNAS);
         application.CreateForm(Form_AddNASIP);
+        application.CreateForm(Form_ProfileSetting);
         application.Run();
     } catch (const std::exception& e) {
         application.ShowException(e);

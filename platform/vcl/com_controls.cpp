@@ -143,8 +143,8 @@ void TPageControl::ChildAdded(TControl* child) {
     }
     sheet->pageControl_ = this;
     pages_.push_back(sheet);
+    // The stack shows its current page and hides the others as they are added.
     impl_->stack->addWidget(sheet->Widget());
-    sheet->Widget()->show();
     if (active_ < 0) Select(0);
     UpdateTabs();
 }

@@ -131,6 +131,9 @@ TEST_F(ControlsTest, PagesWithHiddenTabsAreChosenByCodeOnly) {
     two->SetCaption("Two");
     auto* label = Make<vcl::TLabel>(form, two, "OnTwo");
     form->Show();
+    // Only the active page shows, however many were added after it.
+    EXPECT_TRUE(W(one)->isVisible());
+    EXPECT_FALSE(W(two)->isVisible());
     auto* bar = W(pages)->findChild<QTabBar*>();
     ASSERT_NE(bar, nullptr);
     EXPECT_TRUE(bar->isVisible());
