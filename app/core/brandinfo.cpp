@@ -1,12 +1,9 @@
 #include "brandinfo.h"
 
 #include "msgbox.h"
-
-#include <iconv.h>
+#include "textcodec.h"
 
 #include <algorithm>
-#include <array>
-#include <cerrno>
 #include <fstream>
 #include <vector>
 
@@ -14,75 +11,11 @@ TBrandInfo BrandInfo;
 
 namespace {
 
-bool IsUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t extra = 0;
-        unsigned char low = 0x80, high = 0xBF; // range of the first continuation byte
-        if (lead < 0x80)
-            extra = 0;
-        else if (lead >= 0xC2 && lead <= 0xDF)
-            extra = 1;
-        else if (lead >= 0xE0 && lead <= 0xEF)
-            extra = 2;
-        else if (lead >= 0xF0 && lead <= 0xF4)
-            extra = 3;
-        else
-            return false;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-        if (extra > text.size() - i - 1) return false;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto c = static_cast<unsigned char>(text[i + k]);
-            if (k == 1 ? (c < low || c > high) : (c & 0xC0) != 0x80) return false;
-        }
-        i += extra + 1;
-    }
-    return true;
-}
-
-// Bytes of the message language's code page as UTF-8; characters that do not convert are dropped.
-std::string AnsiToUtf8(std::string_view text) {
-    iconv_t cd = iconv_open("UTF-8", AnsiCodePageName());
-    if (cd == reinterpret_cast<iconv_t>(-1)) return {};
-    std::string out;
-    std::array<char, 256> chunk{};
-    char* in = const_cast<char*>(text.data());
-    std::size_t inLeft = text.size();
-    while (inLeft > 0) {
-        char* dst = chunk.data();
-        std::size_t dstLeft = chunk.size();
-        const std::size_t rc = iconv(cd, &in, &inLeft, &dst, &dstLeft);
-        out.append(chunk.data(), chunk.size() - dstLeft);
-        if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            ++in; // skip a byte that starts no character of the code page
-            --inLeft;
-        }
-    }
-    iconv_close(cd);
-    return out;
-}
-
-// The first `capacity` characters of a UTF-8 text.
-std::string CutToCharacters(std::string text, std::size_t capacity) {
-    std::size_t chars = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
-        if (chars == capacity) {
-            text.resize(i);
-            break;
-        }
-        ++chars;
-    }
-    return text;
-}
-
 std::string FieldValue(std::string_view raw, std::size_t capacity) {
-    std::string text = IsUtf8(raw) ? std::string(raw) : AnsiToUtf8(raw);
-    return CutToCharacters(std::move(text), capacity);
+    if (IsValidUtf8(raw)) return std::string(CutUtf8Characters(raw, capacity));
+    // Texts that are not UTF-8 are in the code page; characters that do not convert are dropped.
+    const std::string text = AnsiToUtf8(raw, "", CutTail::AsBadBytes).value_or(std::string());
+    return std::string(CutUtf8Characters(text, capacity));
 }
 
 enum class Key { Lang, Tel, Fax, Email, Web, Company, AppName };

@@ -292,7 +292,7 @@ std::string CDH_LOGICAL_CDROM_CLASS::GetVolumeInfo(char letter) {
     TScsiCdd* device = GetDevice(letter);
     VolumeInfo volume;
     if (!device || !device->ReadVolumeInfo(volume)) return "";
-    return CutUtf8(volume.fileSystemName, 255);
+    return std::string(CutUtf8(volume.fileSystemName, 255));
 }
 
 bool CDH_LOGICAL_CDROM_CLASS::IsDiscReady(char letter) {

@@ -4,9 +4,9 @@
 #include "container_names.h"
 #include "msgbox.h"
 #include "showdata.h"
+#include "textcodec.h"
 
 #include <fcntl.h>
-#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,29 +47,6 @@ void Put32(std::uint8_t* p, std::uint32_t v) {
 void Put64(std::uint8_t* p, std::uint64_t v) {
     for (int i = 0; i < 8; ++i)
         p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-// A text stored by the earlier program in the code page of the message language, as UTF-8.
-// Bytes that start no character of the code page are dropped.
-std::string AnsiToUtf8(std::string_view text) {
-    iconv_t cd = iconv_open("UTF-8", AnsiCodePageName());
-    if (cd == reinterpret_cast<iconv_t>(-1)) return {};
-    std::string out;
-    std::array<char, 256> chunk{};
-    char* in = const_cast<char*>(text.data());
-    std::size_t inLeft = text.size();
-    while (inLeft > 0) {
-        char* dst = chunk.data();
-        std::size_t dstLeft = chunk.size();
-        const std::size_t rc = iconv(cd, &in, &inLeft, &dst, &dstLeft);
-        out.append(chunk.data(), chunk.size() - dstLeft);
-        if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            ++in;
-            --inLeft;
-        }
-    }
-    iconv_close(cd);
-    return out;
 }
 
 // Seconds since 1970 broken down into local calendar time, and that calendar time taken as a
@@ -181,7 +158,8 @@ int CisReader::ReadText(std::size_t stored, std::size_t limit, std::string& out)
     if (p == nullptr) return kCisReadError;
     if (p[stored - 1] != 0 || std::memchr(p, 0, stored - 1) != nullptr) return kCisBadFormat;
     out.assign(reinterpret_cast<const char*>(p), stored - 1);
-    if (!IsValidUtf8(out)) out = AnsiToUtf8(out);
+    // Bytes that start no character of the code page are dropped.
+    if (!IsValidUtf8(out)) out = AnsiToUtf8(out, "", CutTail::AsBadBytes).value_or(std::string());
     if (out.size() >= limit) return kCisBadFormat;
     return kCisOk;
 }

@@ -2,44 +2,6 @@
 
 #include "container_record.h"
 
-#include <algorithm>
-
-bool IsValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t extra = 0;
-        unsigned char low = 0x80, high = 0xBF; // range of the first continuation byte
-        if (lead < 0x80)
-            extra = 0;
-        else if (lead >= 0xC2 && lead <= 0xDF)
-            extra = 1;
-        else if (lead >= 0xE0 && lead <= 0xEF)
-            extra = 2;
-        else if (lead >= 0xF0 && lead <= 0xF4)
-            extra = 3;
-        else
-            return false;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F; // no surrogates
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-        if (extra > text.size() - i - 1) return false;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto c = static_cast<unsigned char>(text[i + k]);
-            if (k == 1 ? (c < low || c > high) : (c & 0xC0) != 0x80) return false;
-        }
-        i += extra + 1;
-    }
-    return true;
-}
-
-std::size_t Utf8Length(std::string_view text) {
-    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
-}
-
 int CisValidateEntryName(std::string_view name) {
     if (name.empty()) return kCisNameEmpty;
     // More bytes than 255 characters can take is too long without decoding.

@@ -2,6 +2,8 @@
 // entries by name. Names are UTF-8.
 #pragma once
 
+#include "textcodec.h" // IsValidUtf8, Utf8Length: UTF-8 checks the name check uses
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -17,10 +19,6 @@ inline constexpr int kCisNameBadCharacter = 11; // \ / : * ? " < > |, a control 
 int CisValidateEntryName(std::string_view name);
 // True when CisValidateEntryName gives 0.
 bool IsValidCisFileName(std::string_view name);
-
-bool IsValidUtf8(std::string_view text);
-// Characters (code points) of a UTF-8 text.
-std::size_t Utf8Length(std::string_view text);
 
 // The name with a-z upper-cased; other bytes as they are.
 std::string UpperCaseName(std::string_view name);

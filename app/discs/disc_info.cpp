@@ -39,7 +39,7 @@ std::uint64_t GetU64(const std::uint8_t* p) {
 
 // Writes the text into a field of width bytes, always leaving a terminating NUL.
 void PutText(std::uint8_t* p, std::size_t width, const std::string& text) {
-    std::string cut = CutUtf8(text, width - 1);
+    const std::string_view cut = CutUtf8(text, width - 1);
     std::memcpy(p, cut.data(), cut.size());
 }
 
@@ -50,15 +50,6 @@ std::string GetText(const std::uint8_t* p, std::size_t width) {
 }
 
 } // namespace
-
-std::string CutUtf8(const std::string& text, std::size_t width) {
-    if (text.size() <= width) return text;
-    std::size_t n = width;
-    // Step back over continuation bytes so that the cut falls before a lead byte.
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-        --n;
-    return text.substr(0, n);
-}
 
 DiscInfoBytes EncodeDiscInfo(const DiscInfo& info) {
     DiscInfoBytes b{};

@@ -3,6 +3,8 @@
 // record is produced and read field by field at fixed offsets (little-endian).
 #pragma once
 
+#include "textcodec.h" // CutUtf8: how texts are cut to their fields
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -104,6 +106,3 @@ using DiscInfoBytes = std::array<std::uint8_t, DiscInfo::Size>;
 DiscInfoBytes EncodeDiscInfo(const DiscInfo& info);
 // Texts are read up to their first NUL within the field.
 DiscInfo DecodeDiscInfo(std::span<const std::uint8_t, DiscInfo::Size> bytes);
-
-// The longest prefix of a UTF-8 text that fits in width bytes and ends at a character boundary.
-std::string CutUtf8(const std::string& text, std::size_t width);

@@ -94,7 +94,7 @@ void StoreUnspecifiedVolumeDate(std::uint8_t* destination) {
 }
 
 void StoreBlankPadded(std::uint8_t* destination, std::string_view text, std::size_t width) {
-    const std::string cut = CutUtf8(std::string(text), width);
+    const std::string_view cut = CutUtf8(text, width);
     std::memset(destination, ' ', width);
     std::memcpy(destination, cut.data(), cut.size());
 }

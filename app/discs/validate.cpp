@@ -60,7 +60,8 @@ std::string DescribeSource(const std::string& path, bool folder, std::uint64_t s
            "\n" + GetMessageText(410) + FormatFileAttributes(attributes);
 }
 
-ContainerValidation::ContainerValidation(MIRROR_CONTAINER& container, const _INI_DATA_& settings,
+ContainerValidation::ContainerValidation(MIRROR_CONTAINER& container,
+                                         const VALIDATE_OPTIONS& settings,
                                          ValidateQuestions& questions,
                                          std::function<void()> refreshContainerTree)
     : container_(container), settings_(settings), questions_(questions),

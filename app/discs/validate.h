@@ -50,7 +50,7 @@ public:
     using Record = _CDH_CIS_RECORD_;
 
     // refreshContainerTree rebuilds the container's tree view after the walk.
-    ContainerValidation(MIRROR_CONTAINER& container, const _INI_DATA_& settings,
+    ContainerValidation(MIRROR_CONTAINER& container, const VALIDATE_OPTIONS& settings,
                         ValidateQuestions& questions, std::function<void()> refreshContainerTree);
     ~ContainerValidation();
     ContainerValidation(const ContainerValidation&) = delete;
@@ -80,7 +80,7 @@ private:
     void ValidateChildren(Record* folder);
 
     MIRROR_CONTAINER& container_;
-    const _INI_DATA_& settings_;
+    const VALIDATE_OPTIONS& settings_;
     ValidateQuestions& questions_;
     std::function<void()> refreshContainerTree_;
     int choice_ = validate_choice::None;

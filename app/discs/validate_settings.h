@@ -1,11 +1,11 @@
-// The program settings that the container validation reads (fields of the main window's settings
-// record, which holds the program's other options beside them).
+// The program settings that the container validation reads. The main window's settings record
+// holds them beside the program's other options.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-struct _INI_DATA_ {
+struct VALIDATE_OPTIONS {
     std::uint32_t ValidateLogEnable = 0;    // 1: write the validate log
     std::uint32_t OverWriteValidateLog = 0; // 1: truncate the log at each validation, else append
     std::string ValidateLog;                // the log's path

@@ -1,5 +1,7 @@
 #include "volume_info.h"
 
+#include "textcodec.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -42,40 +44,6 @@ void AppendUtf8(std::string& out, std::uint32_t cp) {
         out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
-}
-
-bool IsUtf8(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        std::size_t n;
-        std::uint32_t cp;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            n = 1;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            n = 2;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            n = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + n >= s.size()) return false;
-        for (std::size_t k = 1; k <= n; ++k) {
-            const unsigned char cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc & 0xC0) != 0x80) return false;
-            cp = cp << 6 | (cc & 0x3F);
-        }
-        static constexpr std::uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += n + 1;
-    }
-    return true;
 }
 
 // UTF-16 big-endian code units to UTF-8; a lone surrogate becomes U+FFFD.
@@ -209,7 +177,7 @@ std::string IsoIdentifier(std::span<const std::uint8_t> field) {
     while (n > 0 && (field[n - 1] == ' ' || field[n - 1] == 0))
         --n;
     const std::string_view raw(reinterpret_cast<const char*>(field.data()), n);
-    if (IsUtf8(raw) && raw.find('\0') == std::string_view::npos) return std::string(raw);
+    if (IsValidUtf8(raw) && raw.find('\0') == std::string_view::npos) return std::string(raw);
     std::string out = Latin1ToUtf8(field.data(), n);
     // A NUL inside the field ends the text.
     return out.substr(0, out.find('\0'));

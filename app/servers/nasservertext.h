@@ -3,6 +3,8 @@
 // further; conversions use storage of their own, so any thread may call them.
 #pragma once
 
+#include "textcodec.h" // CutUtf8 for the fields' texts
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -13,9 +15,6 @@ std::string AnsiFieldText(const char* field, std::size_t width);
 // A UTF-8 field: its valid characters; an invalid byte becomes '?', a character cut off by the
 // field's end is dropped.
 std::string Utf8FieldText(const char* field, std::size_t width);
-// The longest prefix of a UTF-8 text that takes at most maxBytes bytes and ends at a character
-// boundary.
-std::string_view CutUtf8(std::string_view text, std::size_t maxBytes);
 // Writes text into a field of width bytes: cut at a character boundary to width - 1 bytes, the
 // rest zero (so the field always ends with a zero).
 void PutUtf8Field(char* field, std::size_t width, std::string_view text);

@@ -116,7 +116,7 @@ protected:
     TempDir dir_;
     std::unique_ptr<fixtures::ProgramHome> home_;
     MIRROR_CONTAINER container_;
-    _INI_DATA_ settings_;
+    VALIDATE_OPTIONS settings_;
     ScriptedQuestions questions_;
     int refreshes_ = 0;
     std::uint32_t checked_ = 0, unchanged_ = 0, updated_ = 0, skipped_ = 0;
