@@ -6,8 +6,8 @@
 #include <string>
 
 struct VALIDATE_OPTIONS {
-    std::uint32_t ValidateLogEnable = 0;    // 1: write the validate log
-    std::uint32_t OverWriteValidateLog = 0; // 1: truncate the log at each validation, else append
-    std::string ValidateLog;                // the log's path
-    std::uint32_t AutoValidate = 0;         // 1: validate before every image build
+    std::int32_t ValidateLogEnable = 0;    // 1: write the validate log
+    std::int32_t OverWriteValidateLog = 0; // 1: truncate the log at each validation, else append
+    std::string ValidateLog;               // the log's path
+    std::int32_t AutoValidate = 0;         // 1: validate before every image build
 };

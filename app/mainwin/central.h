@@ -1,21 +1,355 @@
-// TForm_Central: the main window. Created first at start-up, so it is the application's main form;
-// its first paint ends the about box's splash mode.
+// TForm_Central: the main window. It owns the navigation tree and the list view, the server list,
+// the announcement socket and the settings record; this header is the table of contents of the
+// window: its components (made by the form description), its state and its handlers. The list
+// view fill, sorting and the server nodes are free functions of their own headers that take the
+// window (listview_*.h, server_nodes*.h).
 #pragma once
 
+#include "inidata.h"
+#include "nassvrnet.h"
+#include "remotenas.h"
+
+#include "vcl/dialogs.h"
+#include "vcl/ext_controls.h"
 #include "vcl/form.h"
+#include "vcl/image_list.h"
+#include "vcl/list_view.h"
+#include "vcl/timer.h"
+#include "vcl/tree_view.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace vcl {
+class TStatusBar;
+class TToolBar;
+class TToolButton;
+class TSplitter;
+class TPopupMenu;
+class TMenuItem;
+class THintWindow;
+} // namespace vcl
+class TDropFileTarget;
+class ContainerTreeBinding;
+class TCDEvents;
+class CNasServer;
+
+// Node kinds: a tree node's or list row's image index in ImageList_TreeView.
+enum NodeKind : int {
+    nkNone = 0,
+    nkDesktop = 1,
+    nkContainerSaved = 2,    // My Container, loaded or saved and unchanged
+    nkContainerModified = 3, // My Container, changed since
+    nkContainerEmpty = 4,    // My Container before the first container
+    nkContainerFolder = 5,
+    nkContainerFolderSelected = 6,
+    nkContainerFileNoIcon = 7,
+    nkCdhRoot = 14,
+    nkMyComputer = 33,
+    nkCdDrive = 34,
+    nkDiscOther = 35,
+    nkDiscData = 36,
+    nkDiscVideo = 37,
+    nkDiscAudio = 38,
+    nkNasServers = 52,
+    nkNasServer = 53,
+    nkNasNetwork = 54,
+    nkRemoteUnanswered = 55,
+    nkNasServerFactory = 56, // a NAS server still at its factory address
+    nkCdImage = 57,
+    nkImageFolder = 58,
+    nkRemoteServers = 59,
+    nkFirstShellIcon = 60,
+};
+
+// One entry of the file-icon cache: a file extension and the image index given to its icon.
+struct _SYS_ICON_USE {
+    std::string Extension;
+    int ImageIndex = 0;
+};
+inline constexpr int kFileIconCacheSize = 120;
 
 class TForm_Central : public vcl::TForm {
 public:
-    // Makes the components (app/forms/central.cpp).
+    // Makes the components (the form's description) and the window's own state.
     explicit TForm_Central(vcl::TComponent* Owner);
     ~TForm_Central() override;
 
+    // Components, in the order the description makes them.
+    vcl::TStatusBar* StatusBar = nullptr;
+    vcl::TPanel* Panel_Top = nullptr;
+    vcl::TPanel* Panel_MainMenu = nullptr;
+    vcl::TPanel* Panel_AnimatorBorder = nullptr;
+    vcl::TPanel* Panel_Animator = nullptr;
+    vcl::TImage* Image_Animation = nullptr;
+    vcl::TPanel* Panel_Menu = nullptr;
+    vcl::TToolBar* ToolBar_Menu = nullptr;
+    vcl::TToolButton *ToolButton_FileMenu = nullptr, *ToolButton_EditMenu = nullptr,
+                     *ToolButton_ViewMenu = nullptr, *ToolButton_MirrorMenu = nullptr,
+                     *ToolButton_ServerMenu = nullptr, *ToolButton_ToolMenu = nullptr,
+                     *ToolButton_HelpMenu = nullptr;
+    vcl::TPanel* Panel_MainTool = nullptr;
+    vcl::TToolBar* ToolBar = nullptr;
+    vcl::TToolButton *ToolButton_Refresh = nullptr, *ToolButton_Updir = nullptr,
+                     *ToolButton1 = nullptr, *ToolButton_TreeMode = nullptr,
+                     *ToolButton_ListMode = nullptr, *ToolButton2 = nullptr,
+                     *ToolButton_SaveContainer = nullptr, *ToolButton_LoadContainer = nullptr,
+                     *ToolButton3 = nullptr, *ToolButton_Mirror = nullptr,
+                     *ToolButton_Build = nullptr, *ToolButton_ServerQuickSetup = nullptr,
+                     *ToolButton4 = nullptr, *ToolButton_Wizard = nullptr,
+                     *ToolButton_TaskManager = nullptr, *ToolButton5 = nullptr,
+                     *ToolButton_HelpBook = nullptr, *ToolButton_VeskarWeb = nullptr;
+    vcl::TPanel* Panel_MainArea = nullptr;
+    vcl::TPanel* Panel_TreeView = nullptr;
+    vcl::TTreeView* TreeView = nullptr;
+    vcl::TSplitter* Splitter_Area = nullptr;
+    vcl::TPanel* Panel_ListView = nullptr;
+    vcl::TListView* ListView = nullptr;
+
+    // Menus that the menu-bar buttons drop down, and the two that pop up on their own.
+    vcl::TPopupMenu *PopupMenu_MenuFile = nullptr, *PopupMenu_MenuEdit = nullptr,
+                    *PopupMenu_MenuView = nullptr, *PopupMenu_MenuMirror = nullptr,
+                    *PopupMenu_MenuServer = nullptr, *PopupMenu_MenuTool = nullptr,
+                    *PopupMenu_MenuHelp = nullptr, *PopupMenu_TreeModeButton = nullptr,
+                    *PopupMenu_ListModeButton = nullptr, *PopupMenu_DragDrop = nullptr,
+                    *PopupMenu_RightClick = nullptr;
+    // File menu.
+    vcl::TMenuItem *MenuItem_MenuNewFolder = nullptr, *MenuItem_MenuRename = nullptr,
+                   *MenuItem_MenuDelete = nullptr, *RemoteNASList1 = nullptr,
+                   *MenuItem_MenuProperty = nullptr, *MenuItem_MenuExit = nullptr;
+    // Edit menu.
+    vcl::TMenuItem *MenuItem_MenuCopy = nullptr, *MenuItem_MenuCut = nullptr,
+                   *MenuItem_MenuPaste = nullptr, *MenuItem_MenuSelectAll = nullptr,
+                   *MenuItem_MenuInverseSelect = nullptr;
+    // View menu.
+    vcl::TMenuItem *MenuItem_MenuRefresh = nullptr, *MenuItem_MenuUpDirectory = nullptr,
+                   *MenuItem_MenuExpand = nullptr, *MenuItem_MenuShrink = nullptr,
+                   *MenuItem_MenuLarge = nullptr, *MenuItem_MenuSmall = nullptr,
+                   *MenuItem_MenuList = nullptr, *MenuItem_MenuDetail = nullptr,
+                   *MenuItem_MenuStatusBar = nullptr, *MenuItem_MenuToolBar = nullptr;
+    // Tree-mode and list-mode button menus.
+    vcl::TMenuItem *MenuItem_ExpandByButton = nullptr, *MenuItem_ShrinkByButton = nullptr,
+                   *MenuItem_LargeByButton = nullptr, *MenuItem_SmallByButton = nullptr,
+                   *MenuItem_ListByButton = nullptr, *MenuItem_DetailByButton = nullptr;
+    // Mirror menu.
+    vcl::TMenuItem *MenuItem_MenuMirror = nullptr, *MenuItem_MenuBuild = nullptr,
+                   *MenuItem_MenuBuildISO = nullptr, *MenuItem_MenuRecordCD = nullptr,
+                   *MenuItem_MenuCDHImgConverter = nullptr, *MenuItem_MenuNewContainer = nullptr,
+                   *MenuItem_MenuLoadContainer = nullptr, *MenuItem_MenuSaveContainer = nullptr,
+                   *MenuItem_MenuSaveContainerAs = nullptr, *MenuItem_MenuValidate = nullptr;
+    // Server menu.
+    vcl::TMenuItem *MenuItem_MenuServerQuickSetup = nullptr, *MenuItem_MenuHdInitialize = nullptr,
+                   *N1 = nullptr, *MenuItem_MenuShutdown = nullptr, *MenuItem_MenuReset = nullptr,
+                   *MenuItem_MenuDisable = nullptr, *MenuItem_MenuBrowse = nullptr,
+                   *MenuItem_MenuExplore = nullptr, *MenuItem_MenuExport = nullptr,
+                   *MenuItem_MenuImport = nullptr;
+    // Tools and Help menus.
+    vcl::TMenuItem *MenuItem_MenuWizard = nullptr, *MenuItem_MenuTaskManager = nullptr,
+                   *MenuItem_MenuApCfg = nullptr, *MenuItem_MenuHelpContent = nullptr,
+                   *MenuItem_MenuHelpIndex = nullptr, *MenuItem_MenuVeskarWeb = nullptr,
+                   *MenuItem_MenuVeskarEmail = nullptr, *MenuItem_MenuAbout = nullptr;
+    // Drag-and-drop and right-click menus.
+    vcl::TMenuItem *MenuItem_DragDropMove = nullptr, *MenuItem_DragDropCopy = nullptr,
+                   *MenuItem_DragDropCancel = nullptr;
+    vcl::TMenuItem *MenuItem_RightPaste = nullptr, *MenuItem_RightMirror = nullptr,
+                   *MenuItem_RightExplore = nullptr, *MenuItem_RightBrowse = nullptr,
+                   *MenuItem_RightServerQuickSetup = nullptr, *MenuItem_RightBuildImage = nullptr,
+                   *MenuItem_RightValidate = nullptr, *MenuItem_RightNewFolder = nullptr,
+                   *MenuItem_RightRename = nullptr, *MenuItem_RightDisable = nullptr,
+                   *MenuItem_RightDelete = nullptr, *MenuItem_RightRefresh = nullptr,
+                   *MenuItem_RightProperty = nullptr, *MenuItem_RightRecordCD = nullptr,
+                   *MenuItem_RightExport = nullptr, *MenuItem_RightImport = nullptr,
+                   *MenuItem_RightBrowseNAS = nullptr, *MenuItem_RightExplorNAS = nullptr;
+
+    vcl::TOpenDialog* OpenDialog = nullptr;
+    vcl::TSaveDialog* SaveDialog = nullptr;
+    vcl::TTimer *Timer_GetDateTime = nullptr, *Timer_Refresh = nullptr,
+                *Timer_CallFunction = nullptr, *Timer_AutoScroll = nullptr, *Timer_Hint = nullptr,
+                *Timer_Animation = nullptr, *Timer_ABSENT = nullptr;
+    TDropFileTarget *DropFileTarget_TreeView = nullptr, *DropFileTarget_ListView = nullptr;
+    TCDEvents* CDEvent = nullptr;
+    vcl::TImageList* ImageList_TreeView = nullptr;      // 16 x 16; index = node kind
+    vcl::TImageList* ImageList_ListViewLarge = nullptr; // 32 x 32
+    vcl::TImageList* ImageList_ToolBar = nullptr;       // 32 x 32
+
+    // The server tool-tip window (owned by the form).
+    vcl::THintWindow* ServerHintWindow = nullptr;
+
+    // The skeleton of the tree (null until BuildTreeView made them).
+    vcl::TTreeNode* DesktopNode = nullptr;
+    vcl::TTreeNode* MyComputerNode = nullptr;
+    vcl::TTreeNode* MyContainerNode = nullptr;
+    vcl::TTreeNode* NasNetworkNode = nullptr;
+    vcl::TTreeNode* NasServersNode = nullptr;
+    vcl::TTreeNode* RemoteServersNode = nullptr;
+    vcl::TTreeNode* CdhRootNode = nullptr; // the CD-server branch is never built
+
+    CNASSvrNet NasSvrNet; // the server list
+    _INI_DATA_ IniData;   // the settings record
+    _SYS_ICON_USE FileIconCache[kFileIconCacheSize];
+    int LastIconIndex = nkFirstShellIcon;
+
+    // Selection, rename and busy state of the tree and the list.
+    bool FormReady = true;         // false while starting and while drive nodes refill
+    bool RenameAborted = false;    // set at close: a rename in progress is abandoned
+    bool RenameInProgress = false; // an in-place rename of a container entry runs
+    bool ListRefreshing = false;   // the selection pipeline runs
+    bool PopupSelecting = false;   // a right-clicked node is selected for its menu only
+    bool TreeLeftButtonDown = false;
+    vcl::TTreeNode* RightClickNode = nullptr;
+    vcl::TTreeNode* DraggedNode = nullptr;
+    vcl::TTreeNode* HintedNode = nullptr; // the server node whose tool-tip was shown last
+    int ShownListLayout = -1;             // list layout of the node the selection last left
+
+    // Whether My Container was not loaded from a file (a new container): saving asks for a name.
+    bool ContainerUntitled = true;
+
+    // What later parts of the program hand the window (each may stay empty): the task manager's
+    // task count and its stopping of every task (asked at close), the start container loader,
+    // and showing the wizard at start.
+    std::function<int()> TaskCount;
+    std::function<void()> StopAllTasks;
+    std::function<void(const std::string& path)> LoadContainerTree;
+    std::function<void()> ShowWizard;
+    std::function<void(vcl::TTreeNode* node)> PasteToContainerNode;
+    std::function<void()> WizardDrivesChanged; // the open wizard re-reads its drive list
+
+    // ---- Life cycle and settings ----
     void FormCreate(vcl::TObject* Sender);
-    // Ends the splash on the first paint; without an about box says so once.
+    void FormShow(vcl::TObject* Sender);
+    // Ends the splash at the first paint; the remote list is taken from the tree once.
     void FormPaint(vcl::TObject* Sender);
+    void FormCloseQuery(vcl::TObject* Sender, bool& CanClose);
+    void FormClose(vcl::TObject* Sender, vcl::TCloseAction& Action);
+    void FormDestroy(vcl::TObject* Sender);
+    void SetDefaultSettings();
+    void LoadSettings();
+    void SaveSettings();
+    // Builds the tree and binds the announcement socket; false when the port is taken (the
+    // program then ends without asking or writing the INI file).
+    bool InitNetwork();
+    // The actions of the first idle moment (once per run).
+    void ApplicationIdleStartup();
+    // The INI file: the program folder's "brimlet.ini".
+    static std::string IniFilePath();
+
+    // ---- The tree ----
+    void BuildTreeView();
+    void TreeViewChange(vcl::TObject* Sender, vcl::TTreeNode* Node);
+    void TreeViewChanging(vcl::TObject* Sender, vcl::TTreeNode* Node, bool& AllowChange);
+    void TreeViewClick(vcl::TObject* Sender);
+    void TreeViewMouseDown(vcl::TObject* Sender, vcl::TMouseButton Button, vcl::TShiftState Shift,
+                           int X, int Y);
+    void TreeViewMouseUp(vcl::TObject* Sender, vcl::TMouseButton Button, vcl::TShiftState Shift,
+                         int X, int Y);
+    void TreeViewMouseMove(vcl::TObject* Sender, vcl::TShiftState Shift, int X, int Y);
+    void TreeViewKeyDown(vcl::TObject* Sender, vcl::TKey& Key, vcl::TShiftState Shift);
+    void TreeViewExpanding(vcl::TObject* Sender, vcl::TTreeNode* Node, bool& AllowExpansion);
+    void TreeViewCompare(vcl::TObject* Sender, vcl::TTreeNode* Node1, vcl::TTreeNode* Node2,
+                         int Data, int& Compare);
+    void CDEventAfterArrival(vcl::TObject* Sender, char Letter);
+    void CDEventAfterRemove(vcl::TObject* Sender, char Letter);
+    // The selection pipeline for the current selection.
+    void MyTreeViewChange();
+    void CheckCdromDisc();
+    void RefreshAllCdrom();
+    void RefreshCdromView();
+    void RefreshCdrom(char Letter);
+    vcl::TTreeNode* AddNodeCdrom(char Letter);
+    void UpdateNodeCdrom(vcl::TTreeNode* Node, char Letter);
+    void BuildListMyComputer();
+    void BuildListCdrom(char Letter);
+    static int NodeKindToListLayout(int Kind);
+    void RefreshTreeNode(vcl::TTreeNode* Node);
+    // Look-ups (they never process pending events).
+    vcl::TTreeNode* FindChildNodeByData(vcl::TTreeNode* Parent, const void* Data) const;
+    vcl::TTreeNode* FindChildNodeByText(vcl::TTreeNode* Parent, const std::string& Text) const;
+    vcl::TTreeNode* FindServerNode(vcl::TTreeNode* Parent, CNasServer* Server) const;
+    void UpdateWindowCaption();
+    // The server tool-tip text; Width its longest line in characters, Height in pixels.
+    std::string ServerInfoToHint(CNasServer* Server, int& Width, int& Height);
+    // Status bar text for the selected node.
+    void UpdateTreeStatusBar();
+    // The first panel takes the status bar's width but 350.
+    void StatusBarResize(vcl::TObject* Sender);
+    // A server is about to go: every pointer of the window to it or its nodes is cleared, and
+    // its rows leave the list.
+    void ForgetServer(CNasServer* Server);
+    // A tree node is about to go: pointers of the window to it are cleared (the tree's
+    // OnDeletion, TreeViewDeletion, calls it for every node deleted).
+    void ForgetNode(vcl::TTreeNode* Node);
+    void TreeViewDeletion(vcl::TObject* Sender, vcl::TTreeNode* Node);
+    // Deletes a node; when the selection goes with it, the node's parent is selected first.
+    void DeleteTreeNode(vcl::TTreeNode* Node);
+
+    // ---- Timers ----
+    void Timer_GetDateTimeTimer(vcl::TObject* Sender);
+    void Timer_HintTimer(vcl::TObject* Sender);
+
+    // ---- Commands the life cycle needs ----
+    // Saves My Container; true when it was written (or there was nothing to save).
+    bool SaveContainer();
+    void MenuItem_MenuSaveContainerClick(vcl::TObject* Sender);
+    void MenuItem_MenuExitClick(vcl::TObject* Sender);
+    void MenuItem_MenuNASListClick(vcl::TObject* Sender);
+
+    // ---- List view and server nodes ----
+    vcl::TListItem* RightClickItem = nullptr;
+    bool ListLeftButtonDown = false;
+    bool ListDragging = false;
+    // The records of the image rows in the list (each row's data points at one); replaced by the
+    // next image list fill, after the list has been emptied.
+    std::vector<NasImgInfo> ListedImages;
+    // List events (listview_events.cpp): a header click sorts by the column, rows compare by the
+    // column's kind of content, a double click opens the row's node.
+    void ListViewColumnClick(vcl::TObject* Sender, vcl::TListColumn* Column);
+    void ListViewCompare(vcl::TObject* Sender, vcl::TListItem* Item1, vcl::TListItem* Item2,
+                         int Data, int& Compare);
+    void ListViewDblClick(vcl::TObject* Sender);
+    // A press notes the row under a right press and the point of a left press (the row a double
+    // click opens); a right release pops up the right-click menu.
+    void ListViewMouseDown(vcl::TObject* Sender, vcl::TMouseButton Button, vcl::TShiftState Shift,
+                           int X, int Y);
+    void ListViewMouseUp(vcl::TObject* Sender, vcl::TMouseButton Button, vcl::TShiftState Shift,
+                         int X, int Y);
+    vcl::TPoint ListPressPoint; // client point of the last left press in the list
+    // ---- end of list view and server nodes ----
+
+    // Made by the description's constructor after the components: the window's own state.
+    void InitState();
+    // Whether the announcement port was taken at start (the program then ends at once).
+    bool PortTaken() const { return portTaken_; }
+    int AnnounceSocket() const { return announceSocket_; }
 
 private:
+    class RemoteHost;
+    void SetTexts();
+    // The selection pipeline; checkNode: stop when Node is no longer the selection.
+    void RunPipeline(vcl::TTreeNode* Node, bool checkNode);
+    // Drive nodes: update or add the letter's node; re-run the pipeline when My Computer or that
+    // drive is selected (without the disc warning); delete every child of a node.
+    void UpdateOrAddDriveNode(char Letter);
+    void ShowDriveChange(char Letter);
+    void DeleteChildrenOf(vcl::TTreeNode* Node);
+    void CloseAnnounceSocket();
+    // False once the window is being destroyed (for calls posted to the event loop).
+    std::shared_ptr<bool> Alive() const;
+
+    std::shared_ptr<RemoteHost> remoteHost_; // what the remote NAS list sees of the window
+    std::shared_ptr<ContainerTreeBinding> treeBinding_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    int announceSocket_ = -1; // the announcement port; closed at FormClose
     bool aboutMissingTold_ = false;
+    const void* syncedRemoteForm_ = nullptr; // the remote list form last synchronised
+    bool portTaken_ = false;
+    int hintTicks_ = 0;
+    vcl::TTreeNode* popupPrevious_ = nullptr; // the selection to return to after the popup
 };
 
 extern TForm_Central* Form_Central;
+// The UDP port the window binds for announcements (1999).
+extern std::uint16_t AnnouncementPort;
+// True until the first idle moment of the run has been handled.
+extern bool FirstIdlePending;

@@ -84,6 +84,8 @@ QCursor ToQCursor(TCursor cursor) {
         return QCursor(Qt::IBeamCursor);
     case crHourGlass:
         return QCursor(Qt::WaitCursor);
+    case crHSplit:
+        return QCursor(Qt::SplitHCursor);
     case crNo:
         return QCursor(Qt::ForbiddenCursor);
     case crAppStart:

@@ -60,6 +60,7 @@ inline constexpr TCursor crArrow = -2;
 inline constexpr TCursor crCross = -3;
 inline constexpr TCursor crIBeam = -4;
 inline constexpr TCursor crHourGlass = -11;
+inline constexpr TCursor crHSplit = -14;
 inline constexpr TCursor crNo = -18;
 inline constexpr TCursor crAppStart = -19;
 inline constexpr TCursor crHandPoint = -21;

@@ -346,6 +346,9 @@ TTreeView::TTreeView(TComponent* owner)
     tree->setUniformRowHeights(true);
     tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    // OnMouseMove is raised with no button down too (hover tool-tips of the nodes).
+    tree->setMouseTracking(true);
+    tree->viewport()->setMouseTracking(true);
     tree->setModel(impl_->model);
     QObject::connect(tree->selectionModel(), &QItemSelectionModel::currentChanged, tree,
                      [this](const QModelIndex& current) {

@@ -1,0 +1,198 @@
+#include "listview_fill.h"
+
+#include "central.h"
+#include "container.h"
+#include "kinddialog.h"
+#include "listview_sort.h"
+#include "msgbox.h"
+#include "server_lists.h"
+
+#include <cstdint>
+#include <string>
+
+namespace {
+
+struct ListUpdate {
+    explicit ListUpdate(vcl::TListView* list) : items(list->Items()) { items->BeginUpdate(); }
+    ~ListUpdate() { items->EndUpdate(); }
+    vcl::TListItems* items;
+};
+
+void EmptyList(vcl::TListView* list) {
+    ListUpdate update(list);
+    list->Items()->Clear();
+}
+
+void ListServers(TForm_Central& form, vcl::TTreeNode* branch) {
+    EmptyList(form.ListView);
+    ListServersOfNode(form.ListView, branch, 1);
+}
+
+// The Desktop row's description of a child of Desktop; false when the child gets no row.
+bool DesktopDescription(TForm_Central& form, vcl::TTreeNode* child, std::string& text) {
+    switch (child->GetImageIndex()) {
+    case nkContainerSaved:
+    case nkContainerModified:
+    case nkContainerEmpty: {
+        const auto* root = static_cast<const MIRROR_CONTAINER::Record*>(child->GetData());
+        text = std::to_string(root ? MainContainer.GetTotalFolderCount(root) : 0) +
+               GetMessageText(138) +
+               std::to_string(root ? MainContainer.GetTotalFileCount(root) : 0) +
+               GetMessageText(139);
+        return true;
+    }
+    case nkMyComputer:
+        text = std::to_string(form.MyComputerNode ? form.MyComputerNode->Count() : 0) +
+               GetMessageText(137);
+        return true;
+    case nkNasNetwork:
+        text = "NAS Network";
+        return true;
+    default:
+        return false; // the CD-server root is never built
+    }
+}
+
+// Expands the selected node, selects target and, with expand, expands it too.
+void Open(TForm_Central& form, vcl::TTreeNode* target, bool expand) {
+    if (!target) return;
+    if (vcl::TTreeNode* selected = form.TreeView->GetSelected()) selected->Expand(false);
+    form.TreeView->SetSelected(target);
+    if (expand) target->Expand(false);
+}
+
+} // namespace
+
+void BuildListDesktop(TForm_Central& form) {
+    if (!form.DesktopNode || !form.ListView) return;
+    vcl::TListView* list = form.ListView;
+    ListUpdate update(list);
+    list->Items()->Clear();
+    for (int i = 0; i < form.DesktopNode->Count(); ++i) {
+        vcl::TTreeNode* child = form.DesktopNode->Item(i);
+        std::string description;
+        if (!DesktopDescription(form, child, description)) continue;
+        vcl::TListItem* row = list->Items()->Add();
+        if (!row) {
+            list->Items()->Clear();
+            ShowKindMessage(GetMessageText(66), 30);
+            return;
+        }
+        row->SetCaption(child->GetText());
+        row->SetImageIndex(child->GetImageIndex());
+        row->SetData(child->GetData());
+        row->SubItems()->Add(description);
+    }
+    SortListRows(list);
+}
+
+void FillListView(TForm_Central& form) {
+    vcl::TTreeNode* node = form.TreeView ? form.TreeView->GetSelected() : nullptr;
+    if (!node || !form.ListView) return;
+    const bool timerWasOn = form.Timer_ABSENT && form.Timer_ABSENT->GetEnabled();
+    if (form.Timer_ABSENT) form.Timer_ABSENT->SetEnabled(false);
+    switch (node->GetImageIndex()) {
+    case nkDesktop:
+        BuildListDesktop(form);
+        break;
+    case nkMyComputer:
+        form.BuildListMyComputer();
+        break;
+    case nkCdDrive:
+        form.BuildListCdrom(static_cast<char>(reinterpret_cast<std::intptr_t>(node->GetData())));
+        break;
+    case nkNasServers:
+        ListServers(form, form.NasServersNode);
+        break;
+    case nkNasServer:
+        ListChildNodes(form, node);
+        break;
+    case nkNasNetwork:
+        ListNasNetwork(form);
+        break;
+    case nkImageFolder:
+        ListCdImages(form, node, false);
+        break;
+    case nkRemoteServers:
+        ListServers(form, form.RemoteServersNode);
+        break;
+    default:
+        // My Container's folder list belongs to the container view; the CD-server branch is
+        // never built; every other kind has an empty list.
+        EmptyList(form.ListView);
+        break;
+    }
+    if (timerWasOn && form.Timer_ABSENT) form.Timer_ABSENT->SetEnabled(true);
+}
+
+void OpenListRow(TForm_Central& form, vcl::TListItem* row) {
+    vcl::TTreeNode* selected = form.TreeView ? form.TreeView->GetSelected() : nullptr;
+    if (!row || !selected) return;
+    void* data = row->GetData();
+    switch (row->GetImageIndex()) {
+    case nkContainerSaved:
+    case nkContainerModified:
+    case nkContainerEmpty:
+        Open(form, form.MyContainerNode, true);
+        break;
+    case nkContainerFolder:
+    case nkContainerFolderSelected: {
+        auto* record = static_cast<MIRROR_CONTAINER::Record*>(data);
+        vcl::TTreeNode* target =
+            record && record->node ? record->node : form.FindChildNodeByData(selected, data);
+        Open(form, target, true);
+        break;
+    }
+    case nkCdhRoot:
+        Open(form, form.CdhRootNode, false);
+        break;
+    case 15:
+    case 16:
+    case 17:
+    case 18:
+    case 19:
+    case 20:
+    case 21:
+    case 22:
+    case 23:
+    case 24:
+    case 29:
+    case nkCdDrive:
+    case 41:
+    case 42:
+    case 43:
+    case 44:
+        Open(form, form.FindChildNodeByData(selected, data), false);
+        break;
+    case nkMyComputer:
+        Open(form, form.MyComputerNode, false);
+        break;
+    case nkNasServers:
+        Open(form, form.NasServersNode, false);
+        break;
+    case nkNasNetwork:
+        Open(form, form.NasNetworkNode, false);
+        break;
+    case nkRemoteServers:
+        Open(form, form.RemoteServersNode, false);
+        break;
+    case nkNasServer:
+    case nkNasServerFactory:
+    case nkImageFolder:
+        Open(form, form.FindChildNodeByData(selected, data), true);
+        break;
+    case nkRemoteUnanswered:
+        Open(form,
+             data ? form.FindChildNodeByData(form.RemoteServersNode, data)
+                  : form.FindChildNodeByText(form.RemoteServersNode, row->GetCaption()),
+             false);
+        break;
+    default:
+        break; // CD-server share and tape pages: that branch is never built
+    }
+}
+
+void ListViewDblClick(TForm_Central& form, int x, int y) {
+    if (!form.ListView) return;
+    OpenListRow(form, form.ListView->GetItemAt(x, y));
+}

@@ -1,0 +1,35 @@
+// The NAS branch of the main window's tree: one node per discovered unit under "NAS Servers", one
+// per remote entry under "Remote Servers", and under a unit that keeps CD images one node per
+// image folder and a last "[ Other ]" node.
+#pragma once
+
+#include <string>
+
+class CNasServer;
+class TForm_Central;
+namespace vcl {
+class TTreeNode;
+}
+
+// The text of a server's node: its name, or " ---[ No Server Name ]--- " when it has none.
+std::string ServerNodeText(const CNasServer& server);
+// 56 for a unit still at its factory address (LAN 1 reads "192.168.1.1"), else 53.
+int ServerNodeKind(const CNasServer& server);
+
+// Runs discovery and brings the "NAS Servers" nodes in step with the units found: nodes of units
+// that are gone are deleted, kept nodes move to the new server objects and get their folder nodes
+// again, new units get nodes. A failed discovery empties the branch and both server lists.
+void RefreshServerTree(TForm_Central& form);
+// Asks each entry of the remote NAS list for its record and rebuilds the "Remote Servers" nodes:
+// an entry that does not answer becomes a kind-55 node with its address; one that discovery also
+// found leaves the remote list.
+void RefreshRemoteServers(TForm_Central& form);
+// A new child of parent for server (none without a server).
+vcl::TTreeNode* AddServerNode(TForm_Central& form, CNasServer* server, vcl::TTreeNode* parent);
+// The image-folder children of a server node (sorted) and "[ Other ]" after them; nothing for a
+// unit without image folders.
+void BuildImageFolderNodes(TForm_Central& form, vcl::TTreeNode* node);
+// Sets icon and text of every "NAS Servers" child again.
+void RefreshServerNodeTexts(TForm_Central& form);
+// Sorts the children of a node by text, byte by byte.
+void SortChildrenByText(vcl::TTreeNode* node);

@@ -1,0 +1,176 @@
+// The main window, offscreen, in a program folder of its own, with the access library pointed at
+// simulated units on loopback: units made before the window answer the discovery that building
+// the tree runs. Every unit listens on a shared free TCP port of an address 127.0.66.N; units
+// that answer discovery share a free UDP port.
+#pragma once
+
+#include "../platform/ui_fixture.h"
+
+#include "central.h"
+#include "listview_sort.h"
+#include "nassim.h"
+#include "netconfig.h"
+#include "remotenas.h"
+
+#include "vcl/tree_view.h"
+
+#include <QHeaderView>
+#include <QTest>
+#include <QTreeView>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+class MainWindowTest : public UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        char dir[] = "/tmp/brimlet-mainwin-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        home_ = dir;
+        setenv("BRIMLET_HOME", home_.c_str(), 1);
+        udpPort_ = nassim::FreeUdpPort();
+        tcpPort_ = nassim::FreeTcpPort();
+        nas::NetConfig config = nas::NetConfig::Defaults();
+        config.broadcastAddress = nassim::kLoopbackBroadcast;
+        config.localInterfaces =
+            std::vector<nas::LocalInterface>{{nassim::Ipv4(127, 0, 0, 1), 0xFF000000u}};
+        config.hostName = "brimlet-test";
+        config.discoveryLocalPort = 0;
+        config.udpPort = udpPort_;
+        config.tcpPort = tcpPort_;
+        config.connectRaceMs = 2000;
+        config.readinessWaitMs = 2000;
+        config.discoveryCollectMs = 1500;
+        nas::SetNetConfig(config);
+        AnnouncementPort = nassim::FreeUdpPort();
+        SortColumn = 0;
+        SortDirection = 1;
+    }
+    void TearDown() override {
+        if (Form_Central) {
+            // The window's own tests cover its destruction; here it only has to go.
+            Form_Central->OnDestroy = nullptr;
+            delete Form_Central;
+        }
+        Form_Central = nullptr;
+        delete Form_RemoteNAS;
+        Form_RemoteNAS = nullptr;
+        units_.clear();
+        nas::ResetNetConfig();
+        UiTest::TearDown();
+        std::filesystem::remove_all(home_);
+    }
+
+    // A unit on 127.0.66.n; discoverable units answer the broadcast, the others only by address.
+    nassim::Unit& AddUnit(unsigned n, const std::string& name, bool discoverable = true,
+                          std::vector<std::string> folders = {},
+                          std::vector<nassim::ImageRecord> images = {}) {
+        nassim::UnitConfig config;
+        config.address = nassim::Ipv4(127, 0, 66, n);
+        config.udpPort = discoverable ? udpPort_ : 0;
+        config.tcpPort = tcpPort_;
+        config.name = name;
+        config.workgroup = "LAB";
+        config.comment = "unit " + std::to_string(n);
+        config.status = 1;
+        config.capabilities = folders.empty() ? 0 : 1;
+        config.hardwareAddress[0] = static_cast<std::uint8_t>(n);
+        config.hardwareAddress[1] = 0x5A;
+        config.lan[0].address = config.address;
+        config.state.imageFolders = std::move(folders);
+        config.state.images = std::move(images);
+        units_.push_back(std::make_unique<nassim::Unit>(config));
+        return *units_.back();
+    }
+    static nassim::ImageRecord Image(const std::string& path, std::uint32_t blocks = 0) {
+        nassim::ImageRecord image;
+        image.path = path;
+        image.name = path.substr(path.find('/') + 1);
+        image.size = blocks;
+        return image;
+    }
+
+    // Makes the window (its tree is built, discovery included) and shows it.
+    TForm_Central& MakeWindow() {
+        vcl::Application->CreateForm(Form_Central);
+        // The list's events, unless the window's description binds them already.
+        vcl::TListView* list = Form_Central->ListView;
+        if (!list->OnColumnClick)
+            list->OnColumnClick = vcl::Method(Form_Central, &TForm_Central::ListViewColumnClick);
+        if (!list->OnCompare)
+            list->OnCompare = vcl::Method(Form_Central, &TForm_Central::ListViewCompare);
+        if (!list->OnDblClick)
+            list->OnDblClick = vcl::Method(Form_Central, &TForm_Central::ListViewDblClick);
+        if (!list->OnMouseDown)
+            list->OnMouseDown = vcl::Method(Form_Central, &TForm_Central::ListViewMouseDown);
+        Form_Central->SetBounds(0, 0, 1800, 900);
+        Form_Central->Show();
+        return *Form_Central;
+    }
+    TForm_Central& W() { return *Form_Central; }
+
+    std::vector<std::string> ColumnTitles() {
+        std::vector<std::string> titles;
+        auto* columns = W().ListView->Columns();
+        for (int i = 0; i < columns->Count(); ++i)
+            titles.push_back(columns->Items(i)->GetCaption());
+        return titles;
+    }
+    // Each row as "caption|sub-item|sub-item...".
+    std::vector<std::string> Rows() {
+        std::vector<std::string> rows;
+        auto* items = W().ListView->Items();
+        for (int i = 0; i < items->Count(); ++i) {
+            vcl::TListItem* item = items->Item(i);
+            std::string row = item->GetCaption();
+            for (int k = 0; k < item->SubItems()->Count(); ++k)
+                row += "|" + item->SubItems()->Strings(k);
+            rows.push_back(row);
+        }
+        return rows;
+    }
+    std::vector<std::string> Captions() {
+        std::vector<std::string> captions;
+        auto* items = W().ListView->Items();
+        for (int i = 0; i < items->Count(); ++i)
+            captions.push_back(items->Item(i)->GetCaption());
+        return captions;
+    }
+    static std::vector<std::string> ChildTexts(vcl::TTreeNode* node) {
+        std::vector<std::string> texts;
+        for (int i = 0; node && i < node->Count(); ++i)
+            texts.push_back(node->Item(i)->GetText());
+        return texts;
+    }
+    static vcl::TTreeNode* Child(vcl::TTreeNode* node, const std::string& text) {
+        for (int i = 0; node && i < node->Count(); ++i)
+            if (node->Item(i)->GetText() == text) return node->Item(i);
+        return nullptr;
+    }
+
+    // A real click on a node of the tree.
+    void ClickNode(vcl::TTreeNode* node) {
+        node->MakeVisible();
+        const vcl::TRect r = node->DisplayRect(true);
+        QTest::mouseClick(Viewport(W().TreeView), Qt::LeftButton, {},
+                          QPoint(r.Left + 3, (r.Top + r.Bottom) / 2));
+    }
+    // A real click on a column header of the list.
+    void ClickHeader(int column) {
+        auto* view = static_cast<QTreeView*>(FocusTarget(W().ListView));
+        QHeaderView* header = view->header();
+        // In the middle of the section: near its edges a press starts resizing a column.
+        const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+        ASSERT_LT(x, header->viewport()->width());
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+    }
+
+    std::string home_;
+    std::uint16_t udpPort_ = 0;
+    std::uint16_t tcpPort_ = 0;
+    std::vector<std::unique_ptr<nassim::Unit>> units_;
+};
