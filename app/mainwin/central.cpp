@@ -64,7 +64,7 @@ void TForm_Central::InitState() {
 }
 
 TForm_Central::~TForm_Central() {
-    // The form's own destructor would raise OnDestroy when this part is gone already.
+    // Deleted without Free (which raises OnDestroy first), the window runs its handler itself.
     if (OnDestroy) {
         OnDestroy = nullptr;
         FormDestroy(this);

@@ -4,6 +4,12 @@
 
 namespace vcl {
 
+void Free(TObject* object) {
+    if (!object) return;
+    object->BeforeDestruction();
+    delete object;
+}
+
 TComponent::TComponent(TComponent* owner) {
     if (owner) owner->InsertComponent(this);
 }
@@ -69,7 +75,7 @@ void TComponent::DestroyComponents() {
         TComponent* last = components_.back();
         components_.pop_back();
         last->owner_ = nullptr;
-        delete last;
+        Free(last);
     }
 }
 

@@ -12,9 +12,16 @@ class TObject {
 public:
     TObject() = default;
     virtual ~TObject() = default;
+    // Runs while the whole object still exists, just before it is deleted by its owner or by
+    // Free: the place for events that call into derived classes (a form's OnDestroy).
+    virtual void BeforeDestruction() {}
     TObject(const TObject&) = delete;
     TObject& operator=(const TObject&) = delete;
 };
+
+// BeforeDestruction, then delete; nothing for null. Use it in place of delete for objects whose
+// destruction raises events.
+void Free(TObject* object);
 
 enum TOperation { opInsert, opRemove };
 

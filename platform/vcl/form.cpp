@@ -46,10 +46,19 @@ TForm::TForm(TComponent* owner)
     if (Application) Application->FormCreated(this);
 }
 
-TForm::~TForm() {
-    Raise(this, [this] {
-        if (OnDestroy) OnDestroy(this);
+void TForm::BeforeDestruction() {
+    if (destroyRaised_) return;
+    destroyRaised_ = true;
+    TNotifyEvent handler = std::move(OnDestroy);
+    OnDestroy = nullptr; // raised once, also for a derived destructor that looks at it
+    Raise(this, [&] {
+        if (handler) handler(this);
     });
+}
+
+TForm::~TForm() {
+    // OnDestroy ran in BeforeDestruction, while the derived form still existed; a form deleted
+    // without Free raises none (its handler would reach a form whose derived part is gone).
     StopEvents();
     if (Application) Application->FormDestroyed(this);
     Widget()->hide();
@@ -343,7 +352,7 @@ void TForm::Release() {
         if (!Application) return;
         for (int i = 0; i < Application->FormCount(); ++i)
             if (Application->Forms(i) == self && self->serial_ == serial) {
-                delete self;
+                Free(self);
                 return;
             }
     });

@@ -57,7 +57,9 @@ class TForm : public TWinControl {
 public:
     // A hidden form of 320 x 240 with a sizeable border. The form joins Application's form list.
     explicit TForm(TComponent* owner);
-    // Raises OnDestroy, then destroys the controls and leaves the form list.
+    // Raises OnDestroy once; the owner and Free call it before the destructors run.
+    void BeforeDestruction() override;
+    // Destroys the controls and leaves the form list.
     ~TForm() override;
 
     // Raises OnCreate, once. MakeForm and TApplication::CreateForm call it after the constructor
@@ -165,6 +167,7 @@ private:
     bool modal_ = false;
     bool showing_ = false; // inside SetVisible(true): OnShow raised, widget about to show
     bool releasePosted_ = false;
+    bool destroyRaised_ = false;
     unsigned long long serial_ = 0; // tells a released form from a later one at its address
     TModalResult modalResult_ = mrNone;
 };

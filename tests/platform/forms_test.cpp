@@ -53,7 +53,7 @@ struct Dialog {
         form->OnDestroy = [this](vcl::TObject*) { log.push_back("destroy"); };
         form->AfterConstruction();
     }
-    ~Dialog() { delete form; }
+    ~Dialog() { vcl::Free(form); }
 
     vcl::TForm* form;
     vcl::TEdit* edit;
@@ -65,6 +65,29 @@ struct Dialog {
 };
 
 using FormTest = UiTest;
+
+// A form whose OnDestroy handler uses the derived form's own members.
+class FormWithState : public vcl::TForm {
+public:
+    explicit FormWithState(vcl::TComponent* owner, std::vector<std::string>& log)
+        : vcl::TForm(owner), log_(log) {
+        OnDestroy = vcl::Method(this, &FormWithState::FormDestroy);
+    }
+    void FormDestroy(vcl::TObject*) { log_.push_back("destroy " + state_); }
+
+private:
+    std::vector<std::string>& log_;
+    std::string state_ = "whole";
+};
+
+TEST_F(FormTest, OnDestroyRunsOnceWhileTheDerivedFormStillExists) {
+    std::vector<std::string> log;
+    auto* owner = new vcl::TComponent(nullptr);
+    vcl::MakeForm<FormWithState>(owner, log);
+    delete owner; // the owner frees the form
+    vcl::Free(vcl::MakeForm<FormWithState>(nullptr, log));
+    EXPECT_EQ(log, (std::vector<std::string>{"destroy whole", "destroy whole"}));
+}
 
 // The desktop's modal host runs a real nested loop; calls posted before ShowModal act in it.
 class DesktopModal {
