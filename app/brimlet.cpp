@@ -2,6 +2,7 @@
 // TCP/IP stack, lets a second start bring the running instance forward instead, shows the about
 // box as a splash screen, creates the forms in their fixed order and runs the message loop.
 #include "about.h"
+#include "aspi32.h"
 #include "central.h"
 #include "fmmsg.h"
 #include "form1.h"
@@ -15,13 +16,30 @@
 #include "utils.h"
 
 #include "paths/paths.h"
+#include "scsi/simulated_discs.h"
 #include "vcl/application.h"
 #include "vcl/single_instance.h"
 
+#include <cstdlib>
 #include <exception>
+#include <iostream>
+#include <optional>
 
 int main(int argc, char** argv) {
     TLocalInit trace;
+
+    // Simulated discs named in the environment join this machine's drives before the drive scan
+    // (demonstrations on machines without optical drives); made before the application so that
+    // they outlive its forms.
+    std::optional<platform::scsi::SimulatedDiscs> simulatedDiscs;
+    std::optional<TAspi32> simulatedGateway;
+    std::optional<ScopedAspi32> simulatedGatewayScope;
+    if (const char* list = std::getenv(platform::scsi::kSimulatedDiscsVariable); list && *list) {
+        simulatedDiscs.emplace(list, std::cerr);
+        simulatedGateway.emplace(&simulatedDiscs->registry());
+        simulatedGatewayScope.emplace(*simulatedGateway);
+    }
+
     vcl::TApplication application(argc, argv);
 
     SelectLanguage();
