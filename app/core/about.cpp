@@ -69,9 +69,8 @@ void TForm_About::Image_AboutClick(vcl::TObject*) {
 
 void TForm_About::OpenLink(const std::string& url) {
     if (!Interactive || url.empty()) return;
-    vcl::Screen->SetCursor(vcl::crHourGlass);
+    vcl::THourGlass hourglass(vcl::crDefault);
     platform::ShellOpen(url);
-    vcl::Screen->SetCursor(vcl::crDefault);
 }
 
 void TForm_About::Label_WebClick(vcl::TObject*) {

@@ -132,18 +132,10 @@ int ButtonSetResult(ButtonSet set, int pressedButton) {
     case B::YesCancel:
         return pressedButton == 2 ? krYes : krCancel;
     case B::YesToAllYesCancel:
-        switch (pressedButton) {
-        case 0:
-        case 5:
-            return krCancel;
-        case 1:
-            return krYesToAll;
-        case 3:
-            return krYes;
-        default:
-            return krOk;
-        }
-    case B::Five:
+    case B::Five: {
+        // The same buttons stand at the same places; only the five-button set has No to all
+        // and No.
+        const bool five = set == B::Five;
         switch (pressedButton) {
         case 0:
         case 5:
@@ -151,14 +143,15 @@ int ButtonSetResult(ButtonSet set, int pressedButton) {
         case 1:
             return krYesToAll;
         case 2:
-            return krNoToAll;
+            return five ? krNoToAll : krOk;
         case 3:
             return krYes;
         case 4:
-            return krNo;
+            return five ? krNo : krOk;
         default:
             return krOk;
         }
+    }
     }
     return krOk;
 }

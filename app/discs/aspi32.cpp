@@ -365,15 +365,12 @@ int TAspi32::HostAdapterInquiry(std::uint32_t adapter, HostAdapterInfo& out) {
 int TAspi32::GetDeviceType(std::uint32_t adapter, std::uint32_t target, std::uint32_t lun,
                            std::uint32_t& type) {
     type = kAspiUnknownDeviceType;
-    if (adapter > 0xFF || target > 0xFF || lun > 0xFF) {
+    Srb srb;
+    if (!SetSrbDevice(srb, adapter, target, lun)) {
         Finish(kAspiInvalidDevice);
         return kAspiInvalidDevice;
     }
-    Srb srb;
     srb.command = kSrbGetDeviceType;
-    srb.adapter = static_cast<std::uint8_t>(adapter);
-    srb.target = static_cast<std::uint8_t>(target);
-    srb.lun = static_cast<std::uint8_t>(lun);
     const int code = ExecSrb(srb, 0);
     if (code == kAspiOk) type = srb.deviceType;
     return code;

@@ -146,6 +146,15 @@ struct Srb {
     std::uint8_t deviceType = 0;
 };
 
+// Puts a device's address into srb; false (srb unchanged) when a part does not fit its byte.
+inline bool SetSrbDevice(Srb& srb, std::uint32_t adapter, std::uint32_t target, std::uint32_t lun) {
+    if (adapter > 0xFF || target > 0xFF || lun > 0xFF) return false;
+    srb.adapter = static_cast<std::uint8_t>(adapter);
+    srb.target = static_cast<std::uint8_t>(target);
+    srb.lun = static_cast<std::uint8_t>(lun);
+    return true;
+}
+
 // One host adapter as the inquiry reports it. Text fields are blank-padded, not terminated.
 struct HostAdapterInfo {
     std::uint8_t adapterCount = 0;

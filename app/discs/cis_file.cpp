@@ -2,6 +2,7 @@
 
 #include "container.h"
 #include "container_names.h"
+#include "file_handle.h"
 #include "msgbox.h"
 #include "showdata.h"
 #include "textcodec.h"
@@ -122,6 +123,12 @@ private:
     template <typename ReadChild>
     int ReadChildren(Record* folder, std::uint64_t count, std::size_t minimum, int depth,
                      ReadChild read);
+    // The part after a record's fixed header: its source and name texts, its place in the tree
+    // and, for a folder, its children (each at least minimum bytes, read with read).
+    template <typename ReadChild>
+    int FinishRecord(std::unique_ptr<Record> record, std::size_t sourceLength,
+                     std::size_t nameLength, Record* parent, int depth, std::size_t minimum,
+                     ReadChild read);
 
     MIRROR_CONTAINER& container_;
     const std::uint8_t* data_;
@@ -199,6 +206,21 @@ int CisReader::ReadChildren(Record* folder, std::uint64_t count, std::size_t min
     return folders == folder->subFolders && files == folder->files ? kCisOk : kCisBadFormat;
 }
 
+template <typename ReadChild>
+int CisReader::FinishRecord(std::unique_ptr<Record> record, std::size_t sourceLength,
+                            std::size_t nameLength, Record* parent, int depth, std::size_t minimum,
+                            ReadChild read) {
+    if (const int code = ReadText(sourceLength, kCisMaxSourceBytes, record->source); code != 0)
+        return code;
+    if (const int code = ReadText(nameLength, kCisMaxNameBytes, record->name); code != 0)
+        return code;
+
+    Record* r = record.get();
+    if (const int code = Place(std::move(record), parent, depth); code != kCisOk) return code;
+    if (!r->IsFolder()) return kCisOk;
+    return ReadChildren(r, std::uint64_t{r->subFolders} + r->files, minimum, depth, read);
+}
+
 int CisReader::ReadR4Record(Record* parent, int depth) {
     const std::uint8_t* h = Take(cis::kR4HeaderSize);
     if (h == nullptr) return kCisReadError;
@@ -223,15 +245,8 @@ int CisReader::ReadR4Record(Record* parent, int depth) {
         record->size = Get64(h + cis::kR4SizeAt);
     }
     record->extent = Get64(h + cis::kR4ExtentAt);
-    if (const int code = ReadText(sourceLength, kCisMaxSourceBytes, record->source); code != 0)
-        return code;
-    if (const int code = ReadText(nameLength, kCisMaxNameBytes, record->name); code != 0)
-        return code;
-
-    Record* r = record.get();
-    if (const int code = Place(std::move(record), parent, depth); code != kCisOk) return code;
-    if (!r->IsFolder()) return kCisOk;
-    return ReadChildren(r, std::uint64_t{r->subFolders} + r->files, cis::kR4MinimumRecord, depth,
+    return FinishRecord(std::move(record), sourceLength, nameLength, parent, depth,
+                        cis::kR4MinimumRecord,
                         [this](Record* folder, int d) { return ReadR4Record(folder, d); });
 }
 
@@ -258,15 +273,8 @@ int CisReader::ReadR1Record(Record* parent, int depth) {
         record->size = Get32(h + cis::kR1SizeAt);
     }
     record->extent = Get32(h + cis::kR1ExtentAt);
-    if (const int code = ReadText(sourceLength, kCisMaxSourceBytes, record->source); code != 0)
-        return code;
-    if (const int code = ReadText(nameLength, kCisMaxNameBytes, record->name); code != 0)
-        return code;
-
-    Record* r = record.get();
-    if (const int code = Place(std::move(record), parent, depth); code != kCisOk) return code;
-    if (!r->IsFolder()) return kCisOk;
-    return ReadChildren(r, std::uint64_t{r->subFolders} + r->files, cis::kR1MinimumRecord, depth,
+    return FinishRecord(std::move(record), sourceLength, nameLength, parent, depth,
+                        cis::kR1MinimumRecord,
                         [this](Record* folder, int d) { return ReadR1Record(folder, d); });
 }
 
@@ -309,26 +317,6 @@ int MIRROR_CONTAINER::LoadFromBytes(const std::uint8_t* data, std::size_t size,
     }
     return kCisOk;
 }
-
-namespace {
-
-// A file descriptor closed when it goes out of scope, unless closed (and checked) before.
-class FileHandle {
-public:
-    explicit FileHandle(int fd) : fd_(fd) {}
-    ~FileHandle() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    int get() const { return fd_; }
-    bool Close() { return ::close(std::exchange(fd_, -1)) == 0; }
-
-private:
-    int fd_;
-};
-
-} // namespace
 
 int MIRROR_CONTAINER::LoadFile(const std::string& path) {
     // Non-blocking, so that a FIFO given as the file does not wait for a writer.

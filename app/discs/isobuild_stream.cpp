@@ -6,6 +6,7 @@
 
 #include "clock/clock.h"
 #include "elapsed.h"
+#include "file_handle.h"
 #include "iso9660_records.h"
 
 #include <fcntl.h>
@@ -20,20 +21,6 @@
 namespace {
 
 using Record = _CDH_CIS_RECORD_;
-
-class FileHandle {
-public:
-    explicit FileHandle(int fd) : fd_(fd) {}
-    ~FileHandle() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // Reads exactly size bytes unless the file ends first: the bytes read, or -1 on an error.
 ssize_t ReadFully(int fd, std::uint8_t* data, std::size_t size) {

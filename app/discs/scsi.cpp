@@ -48,16 +48,14 @@ TScsiDev::~TScsiDev() = default;
 int TScsiDev::Execute(const std::uint8_t* cdb, int cdbLength, std::uint8_t* data,
                       std::uint32_t dataLength, std::uint8_t flags, int timeoutMs) {
     TAspi32& aspi = Aspi32();
-    if (adapter > 0xFF || target > 0xFF || lun > 0xFF || cdb == nullptr || cdbLength <= 0) {
-        const int code = cdb == nullptr || cdbLength <= 0 ? kAspiInvalidCdb : kAspiInvalidDevice;
+    const bool cdbValid = cdb != nullptr && cdbLength > 0;
+    Srb srb;
+    if (!cdbValid || !SetSrbDevice(srb, adapter, target, lun)) {
+        const int code = cdbValid ? kAspiInvalidDevice : kAspiInvalidCdb;
         lastCode = static_cast<std::uint32_t>(code);
         return code;
     }
-    Srb srb;
     srb.command = kSrbExecute;
-    srb.adapter = static_cast<std::uint8_t>(adapter);
-    srb.target = static_cast<std::uint8_t>(target);
-    srb.lun = static_cast<std::uint8_t>(lun);
     srb.flags = flags;
     srb.data = data;
     srb.dataLength = dataLength;

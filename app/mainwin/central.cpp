@@ -408,10 +408,11 @@ bool TForm_Central::SaveContainer() {
     for (char& c : extension)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     if (extension != ".CIS") path += ".CIS";
-    vcl::TCursor previous = vcl::Screen ? vcl::Screen->GetCursor() : vcl::crDefault;
-    if (vcl::Screen) vcl::Screen->SetCursor(vcl::crHourGlass);
-    int result = MainContainer.SaveFile(path);
-    if (vcl::Screen) vcl::Screen->SetCursor(previous);
+    int result = 0;
+    {
+        vcl::THourGlass hourglass;
+        result = MainContainer.SaveFile(path);
+    }
     std::string shortPath = path.size() > 100 ? path.substr(0, 100) : path;
     switch (result) {
     case 0:

@@ -27,16 +27,6 @@ void* LetterData(char letter) {
     return reinterpret_cast<void*>(static_cast<std::intptr_t>(letter));
 }
 
-class HourGlass {
-public:
-    HourGlass() {
-        if (vcl::Screen) vcl::Screen->SetCursor(vcl::crHourGlass);
-    }
-    ~HourGlass() {
-        if (vcl::Screen) vcl::Screen->SetCursor(vcl::crDefault);
-    }
-};
-
 int DiscKind(const std::string& format) {
     if (format == "CD-Data" || format == "CD-Data(M)") return nkDiscData;
     if (format == "CD-Video" || format == "CD-Video(M)") return nkDiscVideo;
@@ -48,7 +38,7 @@ int DiscKind(const std::string& format) {
 
 void TForm_Central::RefreshAllCdrom() {
     if (!MyComputerNode) return;
-    HourGlass hourglass;
+    vcl::THourGlass hourglass(vcl::crDefault);
     vcl::TTreeNodes* nodes = TreeView->Items();
     nodes->BeginUpdate();
     CDH_LOGICAL_CDROM_CLASS& drives = CdromTable();
@@ -111,7 +101,7 @@ void TForm_Central::UpdateOrAddDriveNode(char Letter) {
 void TForm_Central::RefreshCdrom(char Letter) {
     if (!CheckLetter(Letter, "RefreshCdrom")) return;
     {
-        HourGlass hourglass;
+        vcl::THourGlass hourglass(vcl::crDefault);
         CdromTable().RefreshLetter(Letter);
     }
     UpdateOrAddDriveNode(Letter);

@@ -46,17 +46,6 @@ private:
     bool old_;
 };
 
-// The hourglass for the time of a scope.
-class HourGlass {
-public:
-    HourGlass() {
-        if (vcl::Screen) vcl::Screen->SetCursor(vcl::crHourGlass);
-    }
-    ~HourGlass() {
-        if (vcl::Screen) vcl::Screen->SetCursor(vcl::crDefault);
-    }
-};
-
 TTreeNode* MakeNode(vcl::TTreeNodes* nodes, TTreeNode* parent, int textId, int kind) {
     TTreeNode* node = nodes->AddChild(parent, GetMessageText(textId));
     node->SetImageIndex(kind);
@@ -420,7 +409,7 @@ void TForm_Central::DeleteTreeNode(TTreeNode* Node) {
 
 void TForm_Central::RefreshTreeNode(TTreeNode* Node) {
     if (!Node) return;
-    HourGlass hourglass;
+    vcl::THourGlass hourglass(vcl::crDefault);
     Timer_ABSENT->SetEnabled(false);
     ListView->Items()->BeginUpdate();
     ListView->Items()->Clear();

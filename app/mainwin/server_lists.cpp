@@ -15,15 +15,6 @@ namespace {
 constexpr char kNoText[] = "----------";
 constexpr std::int64_t kImageBlockBytes = 2048;
 
-struct HourGlass {
-    HourGlass() {
-        if (vcl::Screen) vcl::Screen->SetCursor(vcl::crHourGlass);
-    }
-    ~HourGlass() {
-        if (vcl::Screen) vcl::Screen->SetCursor(vcl::crDefault);
-    }
-};
-
 struct ListUpdate {
     explicit ListUpdate(vcl::TListView* list) : items(list->Items()) { items->BeginUpdate(); }
     ~ListUpdate() { items->EndUpdate(); }
@@ -185,7 +176,7 @@ void ListCdImages(TForm_Central& form, vcl::TTreeNode* folderNode, bool bypassCa
     if (!server || !branch || (branch != form.NasServersNode && branch != form.RemoteServersNode))
         return;
 
-    HourGlass wait;
+    vcl::THourGlass wait(vcl::crDefault);
     int count = 0;
     auto images = form.NasSvrNet.GetImageListCached(server, count, bypassCache);
     if (!images) {

@@ -15,16 +15,6 @@ namespace {
 constexpr char kNoServerName[] = " ---[ No Server Name ]--- ";
 constexpr char kFactoryAddress[] = "192.168.1.1";
 
-// The hourglass for the time of a scope.
-struct HourGlass {
-    HourGlass() {
-        if (vcl::Screen) vcl::Screen->SetCursor(vcl::crHourGlass);
-    }
-    ~HourGlass() {
-        if (vcl::Screen) vcl::Screen->SetCursor(vcl::crDefault);
-    }
-};
-
 // Update bracket of the tree's nodes for the time of a scope.
 struct TreeUpdate {
     explicit TreeUpdate(vcl::TTreeView* tree) : nodes(tree ? tree->Items() : nullptr) {
@@ -108,7 +98,7 @@ void RefreshServerTree(TForm_Central& form) {
     CNASSvrNet& list = form.NasSvrNet;
     int rc;
     {
-        HourGlass wait;
+        vcl::THourGlass wait(vcl::crDefault);
         rc = list.Discover();
     }
     TreeUpdate update(form.TreeView);
@@ -157,7 +147,7 @@ void RefreshServerTree(TForm_Central& form) {
 void RefreshRemoteServers(TForm_Central& form) {
     vcl::TTreeNode* root = form.RemoteServersNode;
     if (!root) return;
-    HourGlass wait;
+    vcl::THourGlass wait(vcl::crDefault);
     TreeUpdate update(form.TreeView);
     root->DeleteChildren();
     RMT_NAS_DATA* entry = Form_RemoteNAS ? Form_RemoteNAS->GetRemoteList() : nullptr;

@@ -33,6 +33,21 @@ Check SendCheck(CDH_NET_CLASS& facade, TCdhSvr* server, const std::string& text,
     }
 }
 
+// The step a check leads to where a refusal asks for the password; a refusal sets refusedMark
+// when there is one.
+CdhPasswordStep StepOf(Check check, bool* refusedMark = nullptr) {
+    switch (check) {
+    case Check::Accepted:
+        return CdhPasswordStep::Accepted;
+    case Check::Refused:
+        if (refusedMark != nullptr) *refusedMark = true;
+        return CdhPasswordStep::Ask;
+    case Check::Failed:
+        break;
+    }
+    return CdhPasswordStep::Failed;
+}
+
 // Whether the group list loaded for the server holds a whole entry at index.
 bool GroupLoaded(const TCdhSvr& server, int index) {
     const std::size_t loaded =
@@ -48,16 +63,8 @@ CdhPasswordStep TryKeptServerPasswords(CDH_NET_CLASS& facade, TCdhSvr* server, i
     const std::string admin = facade.GetPasswordText(server);
     switch (kind) {
     case kCdhAskAdministrator:
-        switch (SendCheck(facade, server, admin, kCdhAskAdministrator, 0)) {
-        case Check::Accepted:
-            return CdhPasswordStep::Accepted;
-        case Check::Refused:
-            marks.administrator = true;
-            return CdhPasswordStep::Ask;
-        case Check::Failed:
-            break;
-        }
-        return CdhPasswordStep::Failed;
+        return StepOf(SendCheck(facade, server, admin, kCdhAskAdministrator, 0),
+                      &marks.administrator);
 
     case kCdhAskMirror: {
         const Check asAdmin = SendCheck(facade, server, admin, kCdhAskAdministrator, 0);
@@ -69,19 +76,14 @@ CdhPasswordStep TryKeptServerPasswords(CDH_NET_CLASS& facade, TCdhSvr* server, i
         }
         if (asAdmin == Check::Refused) marks.administrator = true;
         const std::string mirror = facade.GetSecondPasswordText(server);
-        switch (SendCheck(facade, server, mirror, kCdhAskMirror, 0)) {
-        case Check::Accepted:
+        const Check asMirror = SendCheck(facade, server, mirror, kCdhAskMirror, 0);
+        if (asMirror == Check::Accepted) {
             // The mirror password alone is enough only where the server says so.
             return asAdmin == Check::Accepted || facade.HasFeature99Bit5(server)
                        ? CdhPasswordStep::Accepted
                        : CdhPasswordStep::Ask;
-        case Check::Refused:
-            marks.mirror = true;
-            return CdhPasswordStep::Ask;
-        case Check::Failed:
-            break;
         }
-        return CdhPasswordStep::Failed;
+        return StepOf(asMirror, &marks.mirror);
     }
 
     case kCdhAskShareFolder: {
@@ -96,16 +98,7 @@ CdhPasswordStep TryKeptServerPasswords(CDH_NET_CLASS& facade, TCdhSvr* server, i
             return CdhPasswordStep::Accepted;
         }
         // An accepted share-folder check keeps its text as the third password (facade).
-        switch (SendCheck(facade, server, admin, kCdhAskShareFolder, groupId)) {
-        case Check::Accepted:
-            return CdhPasswordStep::Accepted;
-        case Check::Refused:
-            marks.share = true;
-            return CdhPasswordStep::Ask;
-        case Check::Failed:
-            break;
-        }
-        return CdhPasswordStep::Failed;
+        return StepOf(SendCheck(facade, server, admin, kCdhAskShareFolder, groupId), &marks.share);
     }
 
     default:
@@ -119,15 +112,7 @@ CdhPasswordStep CheckTypedServerPassword(CDH_NET_CLASS& facade, TCdhSvr* server,
     if (server == nullptr) return CdhPasswordStep::Failed;
     switch (kind) {
     case kCdhAskAdministrator:
-        switch (SendCheck(facade, server, typed, kCdhAskAdministrator, 0)) {
-        case Check::Accepted:
-            return CdhPasswordStep::Accepted;
-        case Check::Refused:
-            return CdhPasswordStep::Ask;
-        case Check::Failed:
-            break;
-        }
-        return CdhPasswordStep::Failed;
+        return StepOf(SendCheck(facade, server, typed, kCdhAskAdministrator, 0));
 
     case kCdhAskMirror:
     case kCdhAskShareFolder:

@@ -21,22 +21,6 @@ TForm_ProfileSetting* Form_ProfileSetting = nullptr;
 
 namespace {
 
-// Sets the hourglass and puts the earlier cursor back on every way out.
-class HourglassCursor {
-public:
-    HourglassCursor() : previous_(vcl::Screen ? vcl::Screen->GetCursor() : vcl::crDefault) {
-        if (vcl::Screen) vcl::Screen->SetCursor(vcl::crHourGlass);
-    }
-    ~HourglassCursor() {
-        if (vcl::Screen) vcl::Screen->SetCursor(previous_);
-    }
-    HourglassCursor(const HourglassCursor&) = delete;
-    HourglassCursor& operator=(const HourglassCursor&) = delete;
-
-private:
-    vcl::TCursor previous_;
-};
-
 // Holds the program's busy flag for a scope.
 class BusyScope {
 public:
@@ -245,7 +229,7 @@ bool TForm_ProfileSetting::TakeProfileFromServer() {
     int result = 0;
     {
         PleaseWait wait;
-        HourglassCursor hourglass;
+        vcl::THourGlass hourglass;
         result = source->GetConfig(receivedPath_.c_str());
     }
     if (result != 0) {
@@ -431,7 +415,7 @@ bool TForm_ProfileSetting::SendProfile(CNasServer& target, int mask) {
     int result = 0;
     {
         PleaseWait wait;
-        HourglassCursor hourglass;
+        vcl::THourGlass hourglass;
         result = target.SetConfig(mask, receivedPath_.c_str());
     }
     if (result == 0) return true;

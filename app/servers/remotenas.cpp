@@ -20,22 +20,6 @@ TForm_RemoteNAS* Form_RemoteNAS = nullptr;
 
 namespace {
 
-// The hourglass for the life of the object; the previous cursor comes back after it.
-class HourglassCursor {
-public:
-    HourglassCursor() : previous_(vcl::Screen ? vcl::Screen->GetCursor() : vcl::crDefault) {
-        if (vcl::Screen) vcl::Screen->SetCursor(vcl::crHourGlass);
-    }
-    ~HourglassCursor() {
-        if (vcl::Screen) vcl::Screen->SetCursor(previous_);
-    }
-    HourglassCursor(const HourglassCursor&) = delete;
-    HourglassCursor& operator=(const HourglassCursor&) = delete;
-
-private:
-    vcl::TCursor previous_;
-};
-
 void ShowStopBox(const std::string& text, const std::string& caption) {
     vcl::Application->MessageBox(text, caption, vcl::MB_OK | vcl::MB_ICONSTOP);
 }
@@ -91,7 +75,7 @@ void TForm_RemoteNAS::btNASAddClick(vcl::TObject*) {
     std::uint32_t address = 0;
     if (!Form_AddNASIP->GetAddress(address)) return;
 
-    HourglassCursor hourglass;
+    vcl::THourGlass hourglass;
     NasServerInfo record{};
     const std::uint32_t addresses[NAS_ADDRESS_COUNT] = {address, 0, 0};
     if (NasApiGetRemoteInfo(addresses, &record) != 0) {

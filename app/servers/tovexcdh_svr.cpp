@@ -10,6 +10,7 @@
 #include <memory>
 #include <netinet/in.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -109,14 +110,19 @@ int TCdhSvr::ReadSlotInfo(std::uint32_t slot, std::uint8_t* block) {
     return Keep(kCdhOk);
 }
 
-int TCdhSvr::ReadSlotEntries(std::uint32_t slot, std::uint8_t* buffer, std::size_t& size) {
+int TCdhSvr::ReadList(std::uint16_t command, const std::uint8_t* payload, std::size_t length,
+                      std::uint8_t* buffer, std::size_t& size) {
     if (size > 0) std::memset(buffer, 0, size);
-    std::uint8_t payload[kCdhSlotRequestSize];
-    SlotPayload(payload, slot);
     ReplyPart part{buffer, size};
-    const int result = Exchange(kCdhSlotEntries, payload, sizeof payload, &part, 1);
+    const int result = Exchange(command, payload, length, &part, 1);
     size = result == kCdhOk ? static_cast<std::size_t>(part.received) : 0;
     return Keep(result);
+}
+
+int TCdhSvr::ReadSlotEntries(std::uint32_t slot, std::uint8_t* buffer, std::size_t& size) {
+    std::uint8_t payload[kCdhSlotRequestSize];
+    SlotPayload(payload, slot);
+    return ReadList(kCdhSlotEntries, payload, sizeof payload, buffer, size);
 }
 
 int TCdhSvr::WriteSlotEntries(std::uint32_t slot, std::uint8_t* block, std::size_t length) {
@@ -136,11 +142,7 @@ int TCdhSvr::WriteSlotEntries(std::uint32_t slot, std::uint8_t* block, std::size
 }
 
 int TCdhSvr::ReadGroupList(std::uint8_t* buffer, std::size_t& size) {
-    if (size > 0) std::memset(buffer, 0, size);
-    ReplyPart part{buffer, size};
-    const int result = Exchange(kCdhGroups, nullptr, 0, &part, 1);
-    size = result == kCdhOk ? static_cast<std::size_t>(part.received) : 0;
-    return Keep(result);
+    return ReadList(kCdhGroups, nullptr, 0, buffer, size);
 }
 
 int TCdhSvr::WriteGroupEntries(std::uint8_t* block, std::size_t length) {
@@ -152,34 +154,32 @@ int TCdhSvr::WriteGroupEntries(std::uint8_t* block, std::size_t length) {
     return Keep(accepted ? kCdhOk : kCdhChangeRefused);
 }
 
-int TCdhSvr::Restart(std::uint8_t* block) {
-    char text[16];
-    DigestInPlace(block + kCdhPwOffText, text);
-    bool accepted = false;
-    const int result = StatusExchange(kCdhRestart, block, kCdhPasswordBlockSize, accepted);
-    if (result != kCdhOk) return Keep(result);
+int TCdhSvr::SettlePassword(bool accepted, const char* text, std::uint32_t flag, char* kept,
+                            int refused) {
     if (!accepted) {
-        Flags &= ~kCdhFlagFirstPassword;
-        return Keep(kCdhPasswordRefused);
+        Flags &= ~flag;
+        return Keep(refused);
     }
-    Flags |= kCdhFlagFirstPassword;
-    std::memcpy(Password, text, sizeof Password);
+    Flags |= flag;
+    std::memcpy(kept, text, sizeof Password);
     return Keep(kCdhOk);
 }
 
-int TCdhSvr::Shutdown(std::uint8_t* block) {
+int TCdhSvr::PasswordCommand(std::uint16_t command, std::uint8_t* block) {
     char text[16];
     DigestInPlace(block + kCdhPwOffText, text);
     bool accepted = false;
-    const int result = StatusExchange(kCdhShutdown, block, kCdhPasswordBlockSize, accepted);
+    const int result = StatusExchange(command, block, kCdhPasswordBlockSize, accepted);
     if (result != kCdhOk) return Keep(result);
-    if (!accepted) {
-        Flags &= ~kCdhFlagFirstPassword;
-        return Keep(kCdhPasswordRefused);
-    }
-    Flags |= kCdhFlagFirstPassword;
-    std::memcpy(Password, text, sizeof Password);
-    return Keep(kCdhOk);
+    return SettlePassword(accepted, text, kCdhFlagFirstPassword, Password, kCdhPasswordRefused);
+}
+
+int TCdhSvr::Restart(std::uint8_t* block) {
+    return PasswordCommand(kCdhRestart, block);
+}
+
+int TCdhSvr::Shutdown(std::uint8_t* block) {
+    return PasswordCommand(kCdhShutdown, block);
 }
 
 int TCdhSvr::SendPassword(std::uint8_t* block) {
@@ -199,33 +199,26 @@ int TCdhSvr::SendPassword(std::uint8_t* block) {
     if (result != kCdhOk) return Keep(result);
     switch (kind) {
     case 0:
-        if (!accepted) {
-            Flags &= ~kCdhFlagFirstPassword;
-            return Keep(kCdhPasswordRefused);
-        }
-        Flags |= kCdhFlagFirstPassword;
-        std::memcpy(Password, text, sizeof Password);
-        return Keep(kCdhOk);
+        return SettlePassword(accepted, text, kCdhFlagFirstPassword, Password, kCdhPasswordRefused);
     case 1:
-        if (!accepted) {
-            Flags &= ~kCdhFlagSecondPassword;
-            return Keep(kCdhSecondRefused);
-        }
-        Flags |= kCdhFlagSecondPassword;
-        std::memcpy(SecondPassword, text, sizeof SecondPassword);
-        return Keep(kCdhOk);
+        return SettlePassword(accepted, text, kCdhFlagSecondPassword, SecondPassword,
+                              kCdhSecondRefused);
     default:
         return Keep(accepted ? kCdhOk : kCdhChangeRefused);
     }
 }
 
-int TCdhSvr::ReadVolumeTable() {
-    std::uint8_t reply[kCdhVolumeTableSize];
-    ReplyPart part{reply, sizeof reply};
-    const int result = Exchange(kCdhVolumeTable, nullptr, 0, &part, 1);
+int TCdhSvr::ReadTable(std::uint16_t command, std::size_t capacity, TableApply apply) {
+    std::vector<std::uint8_t> reply(capacity);
+    ReplyPart part{reply.data(), reply.size()};
+    const int result = Exchange(command, nullptr, 0, &part, 1);
     if (result != kCdhOk) return Keep(result);
-    CdhApplyVolumeTable(*this, reply, static_cast<std::size_t>(part.received));
+    apply(*this, reply.data(), static_cast<std::size_t>(part.received));
     return Keep(kCdhOk);
+}
+
+int TCdhSvr::ReadVolumeTable() {
+    return ReadTable(kCdhVolumeTable, kCdhVolumeTableSize, CdhApplyVolumeTable);
 }
 
 int TCdhSvr::ReadTapeHeader(std::uint32_t slot) {
@@ -256,10 +249,5 @@ int TCdhSvr::ReadTapeCatalog(std::uint32_t slot) {
 }
 
 int TCdhSvr::ReadRaidVolumes() {
-    std::uint8_t reply[kCdhRaidTableSize];
-    ReplyPart part{reply, sizeof reply};
-    const int result = Exchange(kCdhRaidVolumes, nullptr, 0, &part, 1);
-    if (result != kCdhOk) return Keep(result);
-    CdhApplyRaidVolumes(*this, reply, static_cast<std::size_t>(part.received));
-    return Keep(kCdhOk);
+    return ReadTable(kCdhRaidVolumes, kCdhRaidTableSize, CdhApplyRaidVolumes);
 }

@@ -113,5 +113,16 @@ private:
     // A request whose reply is a u32 status: 0 accepted, 1 refused, or a failure code.
     int StatusExchange(std::uint16_t command, const std::uint8_t* payload, std::size_t length,
                        bool& accepted);
+    // Reads a list reply of up to size bytes into buffer; size out: the bytes received.
+    int ReadList(std::uint16_t command, const std::uint8_t* payload, std::size_t length,
+                 std::uint8_t* buffer, std::size_t& size);
+    // Reads a table of up to capacity bytes and hands what arrived to apply.
+    using TableApply = void (*)(TCdhSvr&, const std::uint8_t*, std::size_t);
+    int ReadTable(std::uint16_t command, std::size_t capacity, TableApply apply);
+    // Sends a 100-byte password block whose status decides the administrator password.
+    int PasswordCommand(std::uint16_t command, std::uint8_t* block);
+    // Keeps text in kept and sets flag when accepted; clears flag and returns refused if not.
+    int SettlePassword(bool accepted, const char* text, std::uint32_t flag, char* kept,
+                       int refused);
     int Keep(int code) { return LastError = code; }
 };

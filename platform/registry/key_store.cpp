@@ -1,6 +1,7 @@
 #include "registry/key_store.h"
 
 #include "paths/paths.h"
+#include "paths/whole_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -202,52 +203,23 @@ std::string Serialise(const Contents& c) {
 // that a write never replaces what could not be read.
 bool Load(const std::string& path, Contents& out) {
     out = {};
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT;
     std::string text;
-    char buffer[8192];
-    bool ok = true;
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ok = false;
-            break;
-        }
-        if (n == 0) break;
-        if (text.size() + static_cast<std::size_t>(n) > KeyStore::kMaxFileSize) {
-            ok = false;
-            break;
-        }
-        text.append(buffer, static_cast<std::size_t>(n));
+    switch (ReadWholeFile(path, KeyStore::kMaxFileSize, text)) {
+    case WholeFileRead::Read:
+        out = Parse(text);
+        return true;
+    case WholeFileRead::Missing:
+        return true;
+    case WholeFileRead::Failed:
+        break;
     }
-    ::close(fd);
-    if (ok) out = Parse(text);
-    return ok;
+    return false;
 }
 
 bool Save(const std::string& path, const Contents& c) {
     const std::string text = Serialise(c);
     if (text.size() > KeyStore::kMaxFileSize) return false;
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    std::size_t done = 0;
-    bool ok = true;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    ok = ::fsync(fd) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return true;
-    ::unlink(temp.c_str());
-    return false;
+    return ReplaceFile(path, text, true);
 }
 
 } // namespace

@@ -97,6 +97,10 @@ QCursor ToQCursor(TCursor cursor) {
     }
 }
 
+TRect FromQRect(const QRect& r) {
+    return {r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+}
+
 void ApplyBackground(QWidget* w, TColor color, bool fill) {
     QPalette p = w->palette();
     const QColor c = ToQColor(color);
@@ -269,24 +273,29 @@ bool KeyEvent(TControl* c, QEvent* e, const NativeEvent& native) {
     return true;
 }
 
-bool MouseEvent(TControl* c, QEvent* e, const NativeEvent& native, QPoint pos) {
+bool MouseEvent(TControl* c, QEvent* e, const NativeEvent& native) {
+    if (!ControlAccess::CanRaise(*c)) return native(e);
     auto* me = static_cast<QMouseEvent*>(e);
+    const QPoint pos = me->position().toPoint();
     TMouseButton button = mbLeft;
     const bool known = ButtonOf(me->button(), button);
     const TShiftState shift = ShiftOf(me->modifiers(), me->buttons());
+    // Presses, releases and double clicks of other buttons only get the native handling.
+    if (!known && e->type() != QEvent::MouseMove) return native(e);
+    // The native handling of a button event, skipped for right presses where the control asks.
+    const auto buttonNative = [&] {
+        const bool skip = button == mbRight && !ControlAccess::NativeRightPress(*c);
+        return skip ? (e->accept(), true) : native(e);
+    };
     switch (e->type()) {
     case QEvent::MouseButtonPress: {
-        if (!known) return native(e);
-        const bool skip = button == mbRight && !ControlAccess::NativeRightPress(*c);
-        const bool result = skip ? (e->accept(), true) : native(e);
+        const bool result = buttonNative();
         if (button == mbLeft) ControlAccess::Pressed(*c) = true;
         ControlAccess::MouseDown(*c, button, shift, pos.x(), pos.y());
         return result;
     }
     case QEvent::MouseButtonRelease: {
-        if (!known) return native(e);
-        const bool skip = button == mbRight && !ControlAccess::NativeRightPress(*c);
-        const bool result = skip ? (e->accept(), true) : native(e);
+        const bool result = buttonNative();
         if (button == mbLeft && ControlAccess::Pressed(*c)) {
             ControlAccess::Pressed(*c) = false;
             if (ControlAccess::ClicksOnRelease(*c) && c->ClientRect().Contains({pos.x(), pos.y()}))
@@ -296,9 +305,7 @@ bool MouseEvent(TControl* c, QEvent* e, const NativeEvent& native, QPoint pos) {
         return result;
     }
     case QEvent::MouseButtonDblClick: {
-        if (!known) return native(e);
-        const bool skip = button == mbRight && !ControlAccess::NativeRightPress(*c);
-        const bool result = skip ? (e->accept(), true) : native(e);
+        const bool result = buttonNative();
         if (button == mbLeft) ControlAccess::DblClick(*c);
         ControlAccess::MouseDown(*c, button, shift + TShiftState{ssDouble}, pos.x(), pos.y());
         return result;
@@ -324,8 +331,7 @@ bool Dispatch(QWidget* widget, TControl* c, QEvent* e, const NativeEvent& native
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
     case QEvent::MouseMove:
-        if (!ControlAccess::CanRaise(*c)) return native(e);
-        return MouseEvent(c, e, native, static_cast<QMouseEvent*>(e)->position().toPoint());
+        return MouseEvent(c, e, native);
     case QEvent::Resize: {
         const bool result = native(e);
         ControlAccess::Resized(*c);
@@ -383,8 +389,7 @@ bool DispatchViewport(QWidget*, TControl* c, QEvent* e, const NativeEvent& nativ
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
     case QEvent::MouseMove:
-        if (!ControlAccess::CanRaise(*c)) return native(e);
-        return MouseEvent(c, e, native, static_cast<QMouseEvent*>(e)->position().toPoint());
+        return MouseEvent(c, e, native);
     default:
         return native(e);
     }
@@ -409,10 +414,7 @@ TControl::~TControl() {
     stopped_ = true;
     if (parent_) {
         TWinControl* parent = parent_;
-        auto& siblings = parent->controls_;
-        siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
-        auto& chain = parent->tabChain_;
-        chain.erase(std::remove(chain.begin(), chain.end(), this), chain.end());
+        LeaveSiblings();
         parent->ChildRemoved(this);
         parent_ = nullptr;
         if (align_ != alNone && !parent->stopped_) parent->Realign();
@@ -433,10 +435,7 @@ void TControl::SetParent(TWinControl* parent) {
         if (p == this) throw EInvalidOperation("A control cannot have itself as its parent");
     if (parent_) {
         TWinControl* old = parent_;
-        old->controls_.erase(std::remove(old->controls_.begin(), old->controls_.end(), this),
-                             old->controls_.end());
-        old->tabChain_.erase(std::remove(old->tabChain_.begin(), old->tabChain_.end(), this),
-                             old->tabChain_.end());
+        LeaveSiblings();
         parent_ = nullptr;
         old->ChildRemoved(this);
         if (align_ != alNone) old->Realign();
@@ -453,6 +452,13 @@ void TControl::SetParent(TWinControl* parent) {
     ApplyBounds();
     ApplyVisible();
     if (align_ != alNone) parent_->Realign();
+}
+
+void TControl::LeaveSiblings() {
+    auto& siblings = parent_->controls_;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+    auto& chain = parent_->tabChain_;
+    chain.erase(std::remove(chain.begin(), chain.end(), this), chain.end());
 }
 
 TForm* TControl::ParentForm() const {
@@ -483,12 +489,14 @@ void TControl::ChangeBounds(int left, int top, int width, int height, bool reali
     height_ = height;
     ApplyBounds();
     if (realignParent && parent_ && align_ != alNone) parent_->Realign();
-    if (resized) {
-        if (auto* self = dynamic_cast<TWinControl*>(this)) self->Realign();
-        Raise(this, [this] {
-            if (OnResize) OnResize(this);
-        });
-    }
+    if (resized) SizeChanged();
+}
+
+void TControl::SizeChanged() {
+    if (auto* self = dynamic_cast<TWinControl*>(this)) self->Realign();
+    Raise(this, [this] {
+        if (OnResize) OnResize(this);
+    });
 }
 
 void TControl::StoreBounds(int left, int top, int width, int height) {
@@ -506,10 +514,7 @@ void TControl::ResizedByUser(int width, int height) {
     if (width == width_ && height == height_) return;
     width_ = width;
     height_ = height;
-    if (auto* self = dynamic_cast<TWinControl*>(this)) self->Realign();
-    Raise(this, [this] {
-        if (OnResize) OnResize(this);
-    });
+    SizeChanged();
 }
 
 void TControl::SetClientWidth(int width) {

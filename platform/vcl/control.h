@@ -170,6 +170,10 @@ private:
     void ChangeBounds(int left, int top, int width, int height, bool realignParent);
     // The widget's size changed on its own (a stack or the user).
     void Resized();
+    // After a change of size: realigns the children and raises OnResize.
+    void SizeChanged();
+    // Takes the control out of its parent's child list and tab chain.
+    void LeaveSiblings();
 
     QWidget* widget_;
     TWinControl* parent_ = nullptr;

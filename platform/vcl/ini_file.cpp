@@ -1,5 +1,7 @@
 #include "vcl/ini_file.h"
 
+#include "detail/text_compare.h"
+#include "paths/whole_file.h"
 #include "vcl/exception.h"
 
 #include <cerrno>
@@ -33,15 +35,7 @@ std::string_view Trim(std::string_view s) {
 // Names compare like the classic profile functions: ASCII letters without case, other bytes as
 // they are.
 bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char ca = static_cast<unsigned char>(a[i]);
-        unsigned char cb = static_cast<unsigned char>(b[i]);
-        if (ca >= 'A' && ca <= 'Z') ca = static_cast<unsigned char>(ca - 'A' + 'a');
-        if (cb >= 'A' && cb <= 'Z') cb = static_cast<unsigned char>(cb - 'A' + 'a');
-        if (ca != cb) return false;
-    }
-    return true;
+    return a.size() == b.size() && detail::CompareText(a, b) == 0;
 }
 
 // Text stops at a NUL byte, as the classic functions read C strings.
@@ -130,38 +124,14 @@ struct TIniFile::Content {
 
 TIniFile::TIniFile(std::string fileName)
     : fileName_(std::move(fileName)), content_(std::make_unique<Content>()) {
-    const int fd = ::open(fileName_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        // Missing: an empty file that writes create. Present but unreadable: keep it as it is.
-        if (errno != ENOENT) content_->writable = false;
-        return;
-    }
     std::string data;
-    bool ok = true;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<unsigned long long>(st.st_size) > kMaxFileSize) {
-        ok = false;
-    } else {
-        char buffer[65536];
-        for (;;) {
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                ok = false;
-                break;
-            }
-            if (n == 0) break;
-            data.append(buffer, static_cast<size_t>(n));
-            if (data.size() > kMaxFileSize) {
-                ok = false;
-                break;
-            }
-        }
-    }
-    ::close(fd);
-    if (!ok) {
-        content_->writable = false;
+    switch (platform::ReadWholeFile(fileName_, kMaxFileSize, data)) {
+    case platform::WholeFileRead::Read:
+        break;
+    case platform::WholeFileRead::Missing:
+        return; // an empty file that writes create
+    case platform::WholeFileRead::Failed:
+        content_->writable = false; // present but unreadable or too large: keep it as it is
         return;
     }
     const size_t firstLf = data.find('\n');
@@ -367,35 +337,8 @@ void TIniFile::Save() {
     }
     // A new file beside the old one replaces it in one step, so that a failed write never leaves
     // a half-written settings file.
-    std::string temp = fileName_ + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) throw EIniFileException("Unable to write to " + fileName_);
-    struct stat st {};
-    if (::stat(fileName_.c_str(), &st) == 0)
-        ::fchmod(fd, st.st_mode & 07777);
-    else
-        ::fchmod(
-            fd, 0644 & ~[] {
-                const mode_t mask = ::umask(0);
-                ::umask(mask);
-                return mask;
-            }());
-    size_t done = 0;
-    bool ok = true;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (::close(fd) != 0) ok = false;
-    if (!ok || ::rename(temp.c_str(), fileName_.c_str()) != 0) {
-        ::unlink(temp.c_str());
+    if (!platform::ReplaceFile(fileName_, data, false))
         throw EIniFileException("Unable to write to " + fileName_);
-    }
 }
 
 } // namespace vcl

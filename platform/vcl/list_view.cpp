@@ -3,6 +3,7 @@
 #include "detail/hooks.h"
 #include "detail/image_list_data.h"
 #include "detail/merge_sort.h"
+#include "detail/text_compare.h"
 #include "vcl/exception.h"
 
 #include <QAbstractTableModel>
@@ -17,6 +18,7 @@
 
 namespace vcl {
 
+using detail::CompareText;
 using detail::Raise;
 using detail::ToQt;
 
@@ -31,19 +33,6 @@ Qt::Alignment AlignmentOf(TAlignment a) {
     default:
         return Qt::AlignLeft | Qt::AlignVCenter;
     }
-}
-
-// Byte-wise comparison without the case of ASCII letters, for sorting by caption.
-int CompareText(const std::string& a, const std::string& b) {
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char ca = static_cast<unsigned char>(a[i]);
-        unsigned char cb = static_cast<unsigned char>(b[i]);
-        if (ca >= 'A' && ca <= 'Z') ca = static_cast<unsigned char>(ca - 'A' + 'a');
-        if (cb >= 'A' && cb <= 'Z') cb = static_cast<unsigned char>(cb - 'A' + 'a');
-        if (ca != cb) return ca < cb ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
 } // namespace
@@ -225,7 +214,7 @@ TRect TListItem::DisplayRect() const {
     if (view_->resetOpen_) return {};
     const QRect r =
         view_->impl_->Active(view_->viewStyle_)->visualRect(view_->impl_->model->index(index_, 0));
-    return {r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+    return detail::FromQRect(r);
 }
 
 // ---- TListItems

@@ -30,4 +30,22 @@ private:
 // The screen object; made and freed with the application object.
 extern TScreen* Screen;
 
+// Shows the hourglass for the life of the object; afterwards the cursor set before it, or the
+// one given.
+class THourGlass {
+public:
+    THourGlass() : THourGlass(Screen ? Screen->GetCursor() : crDefault) {}
+    explicit THourGlass(TCursor after) : after_(after) {
+        if (Screen) Screen->SetCursor(crHourGlass);
+    }
+    ~THourGlass() {
+        if (Screen) Screen->SetCursor(after_);
+    }
+    THourGlass(const THourGlass&) = delete;
+    THourGlass& operator=(const THourGlass&) = delete;
+
+private:
+    TCursor after_;
+};
+
 } // namespace vcl

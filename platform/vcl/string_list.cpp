@@ -1,5 +1,6 @@
 #include "vcl/string_list.h"
 
+#include "detail/text_compare.h"
 #include "vcl/exception.h"
 
 #include <algorithm>
@@ -12,10 +13,6 @@ namespace vcl {
 
 namespace {
 
-unsigned char Lower(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
-}
-
 // Blanks and control characters end an unquoted comma-text item, as do commas.
 bool IsBlank(unsigned char c) {
     return c != 0 && c <= ' ';
@@ -24,18 +21,7 @@ bool IsBlank(unsigned char c) {
 } // namespace
 
 int TStringList::Compare(std::string_view a, std::string_view b) const {
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char ca = static_cast<unsigned char>(a[i]);
-        unsigned char cb = static_cast<unsigned char>(b[i]);
-        if (!caseSensitive_) {
-            ca = Lower(ca);
-            cb = Lower(cb);
-        }
-        if (ca != cb) return ca < cb ? -1 : 1;
-    }
-    if (a.size() == b.size()) return 0;
-    return a.size() < b.size() ? -1 : 1;
+    return detail::CompareText(a, b, !caseSensitive_);
 }
 
 void TStringList::CheckIndex(int index) const {

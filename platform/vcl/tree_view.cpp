@@ -3,6 +3,7 @@
 #include "detail/hooks.h"
 #include "detail/image_list_data.h"
 #include "detail/merge_sort.h"
+#include "detail/text_compare.h"
 #include "vcl/exception.h"
 
 #include <QAbstractItemModel>
@@ -14,22 +15,11 @@
 
 namespace vcl {
 
+using detail::CompareText;
 using detail::Raise;
 using detail::ToQt;
 
 namespace {
-
-int CompareText(const std::string& a, const std::string& b) {
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char ca = static_cast<unsigned char>(a[i]);
-        unsigned char cb = static_cast<unsigned char>(b[i]);
-        if (ca >= 'A' && ca <= 'Z') ca = static_cast<unsigned char>(ca - 'A' + 'a');
-        if (cb >= 'A' && cb <= 'Z') cb = static_cast<unsigned char>(cb - 'A' + 'a');
-        if (ca != cb) return ca < cb ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
 
 int SubtreeSize(const TTreeNode* node) {
     int n = 1;
@@ -216,7 +206,7 @@ TRect TTreeNode::DisplayRect(bool) const {
     if (view_->resetOpen_) return {};
     const QRect r =
         view_->impl_->tree->visualRect(view_->impl_->model->IndexOf(const_cast<TTreeNode*>(this)));
-    return {r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+    return detail::FromQRect(r);
 }
 
 void TTreeNode::Delete() {

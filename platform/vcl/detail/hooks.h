@@ -12,6 +12,7 @@
 #include <QEvent>
 #include <QFont>
 #include <QPalette>
+#include <QRect>
 #include <QString>
 #include <QWidget>
 
@@ -70,6 +71,8 @@ std::string FromQt(const QString& s);
 QColor ToQColor(TColor color);
 QFont ToQFont(const TFont& font);
 QCursor ToQCursor(TCursor cursor);
+// The toolkit's rectangle (right and bottom inside it) as a TRect (right and bottom outside).
+TRect FromQRect(const QRect& r);
 // Sets the palette role of w to color (clDefault: the style's own) and fills the background when
 // fill is set.
 void ApplyBackground(QWidget* w, TColor color, bool fill);
