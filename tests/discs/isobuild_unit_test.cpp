@@ -96,7 +96,9 @@ protected:
                 extracted[rel] = isotest::ReadFile(e.path().string());
             }
         }
-        for (const auto& [rel, content] : tree_.files) {
+        for (const auto& file : tree_.files) {
+            const auto& rel = file.first;
+            const auto& content = file.second;
             auto it = extracted.find(rel);
             if (it == extracted.end() && asciiNamesOnly && !IsAscii(rel))
                 it = std::find_if(extracted.begin(), extracted.end(), [&](const auto& x) {
