@@ -1,17 +1,12 @@
-// The CD-server password digest and the encodings it needs: MD4 (RFC 1320), Base64 (RFC 4648,
-// "=" padding) and the salted digest of a password text.
+// The CD-server password digest: MD4 (the access library's codec) over the salted, upper-cased
+// password text.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 using CdhDigest = std::array<std::uint8_t, 16>;
-
-CdhDigest Md4(const std::uint8_t* data, std::size_t size);
-
-std::string Base64Encode(const std::uint8_t* data, std::size_t size);
 
 // The salt joined on both sides of a password before it is digested.
 inline constexpr char kCdhPasswordSalt[] = "Quemby--Tallwork";

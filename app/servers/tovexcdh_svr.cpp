@@ -1,5 +1,6 @@
 #include "tovexcdh_svr.h"
 
+#include "base64.h"
 #include "tcpsocket.h"
 #include "tovexcdh_config.h"
 #include "tovexcdh_digest.h"
@@ -190,7 +191,8 @@ int TCdhSvr::SendPassword(std::uint8_t* block) {
     // The text at the extra field travels as Base64 in its place.
     const std::string extra = CdhFieldText(block + kCdhPwOffExtra, kCdhPwExtraTextMax, false);
     const std::string encoded =
-        Base64Encode(reinterpret_cast<const std::uint8_t*>(extra.data()), extra.size());
+        nas::Base64Encode(reinterpret_cast<const std::uint8_t*>(extra.data()),
+                          static_cast<std::uint16_t>(extra.size()));
     std::memset(block + kCdhPwOffExtra, 0, kCdhPwExtraWidth);
     std::memcpy(block + kCdhPwOffExtra, encoded.data(), encoded.size());
 

@@ -1,5 +1,6 @@
-// The password digest and its encodings against values computed by programs no one here wrote:
+// The password digest and the encodings against values computed by programs no one here wrote:
 // the RFC 1320 and RFC 4648 test vectors, and `openssl dgst -md4` of the salted texts.
+#include "base64.h"
 #include "cdsim.h"
 #include "tovexcdh_digest.h"
 
@@ -44,7 +45,6 @@ TEST(CdhDigest, Md4MatchesTheReferenceVectorsOnBothSides) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         const auto* data = reinterpret_cast<const std::uint8_t*>(c.text.data());
-        EXPECT_EQ(Hex(Md4(data, c.text.size())), c.md4);
         EXPECT_EQ(Hex(cdsim::Md4(data, c.text.size())), c.md4);
     }
 }
@@ -92,7 +92,8 @@ TEST(CdhDigest, Base64MatchesTheReferenceVectors) {
         {"foobar", "Zm9vYmFy"},
     };
     for (const auto& [plain, encoded] : cases) {
-        EXPECT_EQ(Base64Encode(reinterpret_cast<const std::uint8_t*>(plain), std::strlen(plain)),
+        EXPECT_EQ(nas::Base64Encode(reinterpret_cast<const std::uint8_t*>(plain),
+                                    static_cast<std::uint16_t>(std::strlen(plain))),
                   encoded);
         EXPECT_EQ(cdsim::Base64Decode(encoded), plain);
     }
