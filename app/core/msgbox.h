@@ -2,6 +2,8 @@
 // start, and the small string functions that compose messages from those texts.
 #pragma once
 
+#include "locale_codepage.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,16 +17,6 @@ inline constexpr int kMessageCount = 924; // valid message ids are 1 to kMessage
 // The word in message texts that callers replace by the product name of the branding data.
 inline constexpr char kProductWord[] = "Quorvik";
 
-// Language identifiers are 16 bits: the primary language in the low 10 bits, the territory above
-// (0x0404 Chinese, Taiwan; 0x0009 English of no particular territory).
-// The language index for a language identifier, or `current` when it selects no table language.
-int LanguageIndexForLangId(std::uint16_t langId, int current);
-// The language identifier of a POSIX locale name ("zh_TW.UTF-8" gives 0x0404);
-// the language's primary identifier when its territory has none of its own, 0 when unknown.
-std::uint16_t LangIdFromLocaleName(std::string_view localeName);
-// The locale name that decides the message language: LC_ALL, else LC_MESSAGES, else LANG
-// (the first one set and not empty); empty when none is.
-std::string MessageLocaleName();
 // Sets LanguageIndex from the message locale of the environment.
 void SelectLanguage();
 
@@ -48,7 +40,7 @@ std::string JoinStrings6(std::string_view s1, std::string_view s2, std::string_v
 std::string ReplaceFirst(std::string_view pattern, std::string_view replacement,
                          std::string_view text);
 
-// The code page of the message language for conversions of texts that other systems store in it:
-// 1252 English, 950 Traditional Chinese, 936 Simplified Chinese; and its iconv name ("CP1252"...).
+// The code page of the message language for conversions of texts that other systems store in it
+// (CodePageForLanguage of LanguageIndex), and its iconv name.
 unsigned AnsiCodePage();
 const char* AnsiCodePageName();

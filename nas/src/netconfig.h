@@ -3,6 +3,8 @@
 // a test) replaces the whole object before making calls. Every exported call reads one snapshot.
 #pragma once
 
+#include "locale_codepage.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -55,7 +57,9 @@ struct NetConfig {
     // Local networks; none = from the host name and the system's interfaces.
     std::optional<std::vector<LocalInterface>> localInterfaces;
     std::optional<std::string> hostName; // none = the system's host name
-    std::string ansiCodePage = "CP1252"; // code page of kind-0 texts (iconv name)
+    // Code page of callers' texts and kind-0 units (iconv name): the one of the environment's
+    // message locale, as the program's message language is chosen.
+    std::string ansiCodePage = LocaleCodePageName();
     Clock clock;
     Notifier notifier;
 

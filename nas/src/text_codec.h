@@ -1,6 +1,6 @@
 // Text conversions between code pages with iconv, in per-call storage, and fixed-width text fields
 // cut at character boundaries. Texts inside the program are UTF-8; kind-0 units use the ANSI code
-// page of NetConfig (CP1252, CP950 or CP936, following the message language).
+// page of NetConfig (CP1252, CP950 or CP936, following the environment's message locale).
 #pragma once
 
 #include <cstddef>

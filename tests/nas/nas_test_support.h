@@ -31,6 +31,8 @@ inline nas::NetConfig LoopbackConfig() {
     config.sessionRaceMs = 2000;
     config.oneShotReplyMs = 3000;
     config.readinessWaitMs = 2000;
+    // The tests write their texts in CP1252, whatever the locale of the run.
+    config.ansiCodePage = "CP1252";
     return config;
 }
 
