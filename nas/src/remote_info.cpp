@@ -14,8 +14,9 @@ int NasApiGetRemoteInfo(const uint32_t addrs[3], NasServerInfo* out) {
     const auto request = BuildDiscoveryRequest(*config);
     std::vector<uint8_t> reply;
     Socket connection;
+    // A server reply is judged by its size: at least 284 bytes must arrive within the wait.
     if (OneShotExchange(addrs, request.data(), request.size(), config->oneShotReplyMs,
-                        kServerReplyMaxSize, reply, connection) != 0)
+                        kServerReplyMinSize, reply, connection) != 0)
         return -1;
     NasServerInfo record;
     if (!DecodeServerReply(reply.data(), reply.size(), record)) return -1;

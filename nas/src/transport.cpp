@@ -320,30 +320,48 @@ int RecvReply(int fd, PacketHeader* header, uint16_t expectedCommand, void* data
     return 0;
 }
 
-int RecvMessage(int fd, size_t maxSize, int timeoutMs, std::vector<uint8_t>& message) {
+int RecvOneShotReply(int fd, size_t need, size_t maxSize, int timeoutMs,
+                     std::vector<uint8_t>& reply) {
     const auto deadline = SteadyClock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
-    if (maxSize < kHeaderSize) return -1;
-    message.assign(kHeaderSize, 0);
-    if (RecvWithin(fd, message.data(), kHeaderSize, timeoutMs) != static_cast<long>(kHeaderSize))
-        return -1;
-    uint64_t payload = DecodeHeader(message.data(), kHeaderSize)->payloadLength;
-    if (payload > maxSize - kHeaderSize) return -1;
-    message.resize(kHeaderSize + payload);
-    if (payload != 0 && RecvWithin(fd, message.data() + kHeaderSize, payload,
-                                   MillisecondsLeft(deadline)) != static_cast<long>(payload))
-        return -1;
+    if (need > maxSize) return -1;
+    reply.assign(maxSize, 0);
+    size_t got = 0;
+    // Until the bytes the reply kind needs are in: each wait with the time that is left.
+    while (got < need) {
+        int ready = WaitReadable(fd, MillisecondsLeft(deadline));
+        if (ready <= 0) return -1;
+        ssize_t moved = ::recv(fd, reply.data() + got, maxSize - got, MSG_DONTWAIT);
+        if (moved > 0) {
+            got += static_cast<size_t>(moved);
+        } else if (moved == 0) {
+            return -1; // closed before the reply was whole
+        } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            return -1;
+        }
+    }
+    // Then what has arrived already, without waiting.
+    while (got < maxSize) {
+        ssize_t moved = ::recv(fd, reply.data() + got, maxSize - got, MSG_DONTWAIT);
+        if (moved > 0) {
+            got += static_cast<size_t>(moved);
+            continue;
+        }
+        if (moved < 0 && errno == EINTR) continue;
+        break;
+    }
+    reply.resize(got);
     return 0;
 }
 
 int OneShotExchange(const uint32_t addrs[3], const uint8_t* request, size_t size, int replyWaitMs,
-                    size_t maxReply, std::vector<uint8_t>& reply, Socket& connection) {
+                    size_t need, std::vector<uint8_t>& reply, Socket& connection) {
     auto config = CurrentNetConfig();
     RaceResult race = ConnectRace(addrs, config->tcpPort, config->connectRaceMs);
     if (race.outcome != RaceOutcome::Won) return -1;
     int fd = race.socket.get();
     if (SendWithin(fd, request, size, config->readinessWaitMs) != static_cast<long>(size))
         return -1;
-    if (RecvMessage(fd, maxReply, replyWaitMs, reply) != 0) return -1;
+    if (RecvOneShotReply(fd, need, kMaxOneShotReply, replyWaitMs, reply) != 0) return -1;
     connection = std::move(race.socket);
     return 0;
 }
@@ -352,8 +370,7 @@ int OneShotRequest(const uint32_t addrs[3], const uint8_t* request, size_t size,
                    uint16_t expectedCommand, int replyWaitMs) {
     std::vector<uint8_t> reply;
     Socket connection;
-    if (OneShotExchange(addrs, request, size, replyWaitMs, kMaxOneShotReply, reply, connection) !=
-        0)
+    if (OneShotExchange(addrs, request, size, replyWaitMs, kHeaderSize, reply, connection) != 0)
         return -1;
     PacketHeader header = *DecodeHeader(reply.data(), reply.size());
     return header.command == expectedCommand ? header.status : -1;

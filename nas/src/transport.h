@@ -75,17 +75,22 @@ long SendRequestStatus(int fd, uint16_t command, const void* data, size_t length
 int RecvReply(int fd, PacketHeader* header, uint16_t expectedCommand, void* data, size_t length,
               int* status);
 
-// One whole message: the header and the payload it declares, within timeoutMs. 0, or -1 when it
-// would exceed maxSize, arrives incomplete or the peer closes first.
-int RecvMessage(int fd, size_t maxSize, int timeoutMs, std::vector<uint8_t>& message);
-
 inline constexpr size_t kMaxOneShotReply = 1024;
-// The connect race, the request, and one whole reply of at most maxReply bytes within
-// replyWaitMs. 0 with the reply and the connection (for an acknowledgement), or -1.
+// A one-shot reply as the units send it: received within timeoutMs until at least `need` bytes
+// have arrived, then whatever else has arrived already, never more than maxSize bytes in all. The
+// payload length the header declares is not looked at (units declare lengths that differ from
+// what they send). 0 with the bytes in reply, or -1 when fewer than need bytes came in time or
+// the peer closed before.
+int RecvOneShotReply(int fd, size_t need, size_t maxSize, int timeoutMs,
+                     std::vector<uint8_t>& reply);
+
+// The connect race, the request, and a reply of at least need bytes (RecvOneShotReply, at most
+// kMaxOneShotReply) within replyWaitMs. 0 with the reply and the connection (for an
+// acknowledgement), or -1.
 int OneShotExchange(const uint32_t addrs[3], const uint8_t* request, size_t size, int replyWaitMs,
-                    size_t maxReply, std::vector<uint8_t>& reply, Socket& connection);
-// OneShotExchange for replies that carry a status: the status when the reply's command is the
-// expected one, else -1.
+                    size_t need, std::vector<uint8_t>& reply, Socket& connection);
+// OneShotExchange for replies that carry a verdict in their header: the status when the reply's
+// command is the expected one, else -1.
 int OneShotRequest(const uint32_t addrs[3], const uint8_t* request, size_t size,
                    uint16_t expectedCommand, int replyWaitMs);
 

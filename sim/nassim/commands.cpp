@@ -5,6 +5,7 @@
 #include "wire.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace nassim {
 
@@ -146,12 +147,42 @@ std::shared_ptr<Session> Unit::Impl::NewSession(const Request& r, SessionKind ki
     return s;
 }
 
-void Unit::Impl::AppendData(Session& s, const std::uint8_t* data, std::size_t size) {
+void Unit::Impl::AppendData(Conversation& c, const std::uint8_t* data, std::size_t size) {
+    if (c.file) c.file->add(data, size);
+    Session& s = *c.session;
     std::lock_guard lock(recordMutex);
-    s.blockSizes.push_back(size);
+    if (config.recordDataBlocks) s.blockSizes.push_back(size);
     s.dataBytes += size;
     if (config.keepSessionData) s.data.insert(s.data.end(), data, data + size);
     if (!s.files.empty()) s.files.back().size += size;
+}
+
+void Unit::Impl::BeginFile(Conversation& c, const std::string& name) {
+    c.file.reset();
+    if (config.hashSessionData || !config.storeFolder.empty())
+        c.file = std::make_unique<ReceivedFile>(config.hashSessionData, config.storeFolder,
+                                                c.folder, name);
+}
+
+void Unit::Impl::FinishFile(Conversation& c, SessionFile& file) {
+    if (!c.file) return;
+    file.sha256 = c.file->finish();
+    file.storedAs = c.file->path();
+    const std::string error = c.file->error();
+    c.file.reset();
+    if (!error.empty()) {
+        problems.push_back(error);
+        file.storedAs.clear();
+        if (config.logProblems) std::fprintf(stderr, "nas-sim: %s\n", error.c_str());
+    }
+    if (config.logImages) {
+        std::printf("%s: received %s/%s, %llu bytes, sha256 %s%s%s\n",
+                    AddressText(config.address).c_str(), c.folder.c_str(), file.name.c_str(),
+                    static_cast<unsigned long long>(file.size),
+                    file.sha256.empty() ? "-" : file.sha256.c_str(),
+                    file.storedAs.empty() ? "" : ", stored as ", file.storedAs.c_str());
+        std::fflush(stdout);
+    }
 }
 
 void Unit::Impl::AddImage(const std::string& name, const std::string& folder, std::uint64_t size,
@@ -159,7 +190,9 @@ void Unit::Impl::AddImage(const std::string& name, const std::string& folder, st
     ImageRecord image;
     image.id = id;
     image.name = name;
-    image.size = static_cast<std::uint32_t>(std::min<std::uint64_t>(size, 0xFFFFFFFFu));
+    // Listed in 2048-byte sectors, the last one counted whole.
+    image.size =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>((size + 2047) / 2048, 0xFFFFFFFFu));
     image.path = folder + "/" + name;
     std::lock_guard lock(stateMutex);
     state.images.push_back(std::move(image));
@@ -312,12 +345,13 @@ Outcome Unit::Impl::AnswerMirrorStart(Request& r, Context& ctx) {
     const std::string name = m.imageName.empty() ? "IMAGE" + std::to_string(id) : m.imageName;
     if (status == 0 && !ctx.refusedByFault) {
         std::lock_guard lock(recordMutex);
-        c.session->files.push_back({name, 0, 0, 0, false});
+        c.session->files.push_back({name, 0, 0, 0, false, {}, {}});
         c.phase = Phase::MirrorTable;
         c.mirrorChecksum = m.checksum;
         c.imageId = id;
         c.folder = m.folder;
     }
+    if (status == 0 && !ctx.refusedByFault) BeginFile(c, name);
     return Single(WithData(
         kCommandMirrorStart, 0,
         records::EncodeMirrorReply(name, static_cast<std::uint16_t>(id), ctx.unterminated)));
@@ -351,7 +385,7 @@ Outcome Unit::Impl::AnswerMirrorData(Request& r, Context& ctx) {
     if (r.problem.empty()) r.problem = CheckPhase(r, ctx, Phase::MirrorData);
     if (!r.problem.empty()) return {};
     if (!ctx.refusedByFault)
-        AppendData(*ctx.conversation->session, r.bytes.data() + kExtendedHeaderSize,
+        AppendData(*ctx.conversation, r.bytes.data() + kExtendedHeaderSize,
                    r.bytes.size() - kExtendedHeaderSize);
     KeepHeaderOnly(r, *ctx.conversation);
     return Single(Plain(kCommandMirrorData, 0));
@@ -369,6 +403,7 @@ Outcome Unit::Impl::AnswerMirrorComplete(Request& r, Context& ctx) {
             std::lock_guard lock(recordMutex);
             c.session->end = SessionEnd::Completed;
             c.session->files.back().complete = true;
+            FinishFile(c, c.session->files.back());
             name = c.session->files.back().name;
             size = c.session->dataBytes;
             c.phase = Phase::Ended;
@@ -477,7 +512,7 @@ Outcome Unit::Impl::AnswerTransfer(Request& r, Context& ctx) {
         if (r.problem.empty()) r.problem = CheckPhase(r, ctx, Phase::Transfer);
         if (!r.problem.empty()) return {};
         if (!ctx.refusedByFault)
-            AppendData(*ctx.conversation->session, r.bytes.data() + kExtendedHeaderSize,
+            AppendData(*ctx.conversation, r.bytes.data() + kExtendedHeaderSize,
                        r.bytes.size() - kExtendedHeaderSize);
         KeepHeaderOnly(r, *ctx.conversation);
         return Single(Plain(kCommandImageTransfer, 0));
@@ -503,10 +538,11 @@ Outcome Unit::Impl::AnswerTransfer(Request& r, Context& ctx) {
         c.session->end = SessionEnd::Refused;
         c.phase = Phase::Ended;
     } else {
-        c.session->files.push_back({t.fileName, t.size, 0, 0, false});
+        c.session->files.push_back({t.fileName, t.size, 0, 0, false, {}, {}});
         c.phase = Phase::Transfer;
         c.folder = t.folder;
     }
+    if (status == 0 && !ctx.refusedByFault) BeginFile(c, t.fileName);
     return Single(Plain(kCommandImageTransfer, status));
 }
 
@@ -526,9 +562,11 @@ Outcome Unit::Impl::AnswerTransferComplete(Request& r, Context& ctx) {
         if (file.size != file.announcedSize) status = kStatusInvalidBlock;
         if (status == 0 && !ctx.refusedByFault) {
             file.complete = true;
+            FinishFile(c, file);
             done = file;
             if (d.further != 0 && !d.allZero) {
-                s.files.push_back({d.nextName, d.nextSize, s.dataBytes, 0, false});
+                s.files.push_back({d.nextName, d.nextSize, s.dataBytes, 0, false, {}, {}});
+                BeginFile(c, d.nextName);
             } else {
                 s.end = SessionEnd::Completed;
                 c.phase = Phase::Ended;

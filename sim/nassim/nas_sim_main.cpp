@@ -2,6 +2,7 @@
 // Run it inside a private network namespace (scripts/netns-run): it binds only 127.0.0.0/8.
 #include "nassim.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cctype>
 #include <cerrno>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -35,7 +37,12 @@ const char kUsage[] =
     "  --fault NAME         none, refuse, stall, silence, close, fragment, wrong-signature,\n"
     "                       wrong-version, short, foreign-subnet (default none)\n"
     "  --image-folder NAME  an image folder of every unit (repeatable)\n"
-    "  --image FOLDER/NAME  an image every unit holds (repeatable)\n"
+    "  --image FOLDER/NAME[:SIZE]\n"
+    "                       an image every unit holds (repeatable); SIZE in bytes, with K, M\n"
+    "                       or G for KiB, MiB, GiB; without it, the size of STORE/FOLDER/NAME\n"
+    "                       when --store names a folder that holds it\n"
+    "  --store DIR          write each image the units receive (mirror, build, upload) to\n"
+    "                       DIR/FOLDER/NAME; without it the units only count and hash them\n"
     "  --cd-drive NAME      a CD writer of every unit, numbered from 0 (repeatable)\n"
     "  --admin-password PW  administrator password (default: none, not checked)\n"
     "  --config-password PW password of configuration reads and writes (default: none)\n"
@@ -84,7 +91,37 @@ struct Options {
     bool extended = false;
     nassim::Fault fault = nassim::Fault::None;
     nassim::UnitState state;
+    std::string store;
+    std::vector<bool> sized; // per image of state: its size was given
 };
+
+// "4096", "700M", "4G": bytes, at most what the image list can show (4 GiB - 1 sector).
+std::uint64_t ParseSize(const std::string& text) {
+    std::uint64_t scale = 1;
+    std::string digits = text;
+    if (!digits.empty()) {
+        switch (std::toupper(static_cast<unsigned char>(digits.back()))) {
+        case 'K':
+            scale = 1ull << 10;
+            break;
+        case 'M':
+            scale = 1ull << 20;
+            break;
+        case 'G':
+            scale = 1ull << 30;
+            break;
+        default:
+            break;
+        }
+        if (scale != 1) digits.pop_back();
+    }
+    const long long limit = static_cast<long long>((0xFFFFFFFFull * 2048) / scale);
+    return static_cast<std::uint64_t>(Number(digits.c_str(), 0, limit, "image size")) * scale;
+}
+
+std::uint32_t Sectors(std::uint64_t bytes) {
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>((bytes + 2047) / 2048, 0xFFFFFFFFu));
+}
 
 std::vector<std::string> ReadSettings(const std::string& path) {
     std::ifstream in(path);
@@ -146,15 +183,23 @@ void Parse(const std::vector<std::string>& args, Options& o, int depth) {
         } else if (arg == "--image-folder") {
             o.state.imageFolders.push_back(value());
         } else if (arg == "--image") {
-            const std::string path = value();
+            std::string path = value();
+            nassim::ImageRecord image;
+            const std::size_t colon = path.rfind(':');
+            if (colon != std::string::npos) {
+                image.size = Sectors(ParseSize(path.substr(colon + 1)));
+                path.resize(colon);
+            }
             const std::size_t slash = path.find('/');
             if (slash == std::string::npos || slash == 0 || slash + 1 == path.size())
-                Fail("bad image '" + path + "': FOLDER/NAME expected");
-            nassim::ImageRecord image;
+                Fail("bad image '" + path + "': FOLDER/NAME[:SIZE] expected");
             image.id = o.state.nextImageId++;
             image.name = path.substr(slash + 1);
             image.path = path;
             o.state.images.push_back(image);
+            o.sized.push_back(colon != std::string::npos);
+        } else if (arg == "--store") {
+            o.store = value();
         } else if (arg == "--cd-drive") {
             nassim::CdDriveRecord drive;
             drive.typeMask = 0x7;
@@ -188,6 +233,17 @@ int main(int argc, char** argv) {
     Parse(std::vector<std::string>(argv + 1, argv + argc), o, 0);
     const long count = o.count;
     const std::uint32_t first = o.first;
+    if (!o.store.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(o.store, ec);
+        if (!std::filesystem::is_directory(o.store)) Fail("can't use '" + o.store + "' as store");
+        // Images listed without a size take the size of their file in the store.
+        for (std::size_t i = 0; i < o.state.images.size(); ++i) {
+            const auto size =
+                std::filesystem::file_size(o.store + "/" + o.state.images[i].path, ec);
+            if (!o.sized[i] && !ec) o.state.images[i].size = Sectors(size);
+        }
+    }
 
     // Nothing is bound outside loopback: every unit address, and the addresses the foreign-subnet
     // fault answers from, stay inside 127.0.0.0/8.
@@ -227,6 +283,12 @@ int main(int argc, char** argv) {
             c.fault = o.fault;
             c.state = o.state;
             c.logProblems = true;
+            // A unit that runs for hours keeps no data and no per-block records in memory.
+            c.keepSessionData = false;
+            c.recordDataBlocks = false;
+            c.hashSessionData = true;
+            c.storeFolder = o.store;
+            c.logImages = true;
             units.push_back(std::make_unique<nassim::Unit>(c));
             const nassim::Unit& u = *units.back();
             std::printf("unit %ld: %s at %s tcp %u udp %u hw %s fault %s, %zu image folders, "

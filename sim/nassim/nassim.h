@@ -136,6 +136,11 @@ struct CommandFault {
     // longer than the records that follow ("short" or "inflated" lengths). Records are sent as
     // they are.
     std::optional<std::uint32_t> dataLength{};
+    // Replaces the declared payload length (offset 20) of the reply; the bytes are sent as they
+    // are, so the header declares more or less than follows it.
+    std::optional<std::uint32_t> payloadLength{};
+    // Appends this many bytes (0x5A) to the reply, beyond what its header declares.
+    std::size_t extraBytes = 0;
     // The texts of list records and of the mirror reply fill their whole field with no
     // terminator: the bytes after a text are 'X' instead of zero.
     bool unterminated = false;
@@ -161,7 +166,7 @@ struct ImageRecord {
     std::uint32_t value8 = 0;    // wire 8
     std::string name;            // wire 12, 32 bytes
     std::string text44;          // wire 44, 32 bytes
-    std::uint32_t size = 0;      // wire 76
+    std::uint32_t size = 0;      // wire 76: size in 2048-byte sectors
     std::string path;            // wire 80, 112 bytes: folder name, "/", image name
     std::uint8_t flags = 0;      // wire 192
     std::uint8_t filler = 0;     // written into the unused wire bytes 2-3 and 193-195
@@ -189,6 +194,9 @@ struct WriterStep {
     std::uint8_t state = 0;      // status byte 20: 0 done, 1-2 waiting, 3-4/9 blanking, 5-8 writing
     std::uint8_t percent = 0;    // status byte 16
     std::uint32_t endReason = 0; // status u32 at 85 (4096 aborted, 15 write error)
+    // When not 0, the status bytes no field names (0-3, 8-15, 17-19, 21-84) carry filler + their
+    // offset; else they are zero.
+    std::uint8_t filler = 0;
 };
 
 // What the unit holds and checks. A check against a list applies only while that list is not
@@ -280,7 +288,15 @@ struct UnitConfig {
     std::chrono::milliseconds fragmentPause{1};
 
     UnitState state;             // lists, passwords and files; see the Unit::set... calls
-    bool keepSessionData = true; // store the data bytes of sessions (else only count them)
+    bool keepSessionData = true; // keep the data bytes of sessions in memory (Session::data)
+    bool hashSessionData = true; // SHA-256 of each received file (SessionFile::sha256)
+    // When not empty, each received image (mirror, image transfer) is written to
+    // storeFolder/FOLDER/NAME once it is complete ("NAME.1"... when that name is taken).
+    std::string storeFolder;
+    // Record every session data block (its header in requests(), its size in blockSizes); a
+    // long-running unit leaves them out so that its records don't grow with the data.
+    bool recordDataBlocks = true;
+    bool logImages = false; // write one line on stdout for each image received
     // Reply command to set-server: 0 answers 256 to the domain form (a 352-byte request with the
     // mode-2 lengths, or the 460-byte request) and 3 otherwise; any other value is sent as it is.
     std::uint16_t setServerReplyCommand = 0;
@@ -343,6 +359,8 @@ struct SessionFile {
     std::uint64_t offset = 0;        // where its bytes start in Session::data
     std::uint64_t size = 0;          // bytes received for it
     bool complete = false;           // its completion was confirmed
+    std::string sha256;   // hex digest of its bytes once complete (UnitConfig::hashSessionData)
+    std::string storedAs; // its copy under UnitConfig::storeFolder once complete
 };
 
 // One mirror or image-transfer session, from its start request on.

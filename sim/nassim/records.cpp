@@ -101,6 +101,8 @@ Bytes EncodeImageFolder(const std::string& name, bool unterminated) {
 Bytes EncodeRecordingStatus(std::uint32_t job0, std::uint32_t job1, std::uint32_t counter,
                             const WriterStep& step) {
     Bytes b(kRecordingStatusSize, 0);
+    for (std::size_t i = 0; step.filler != 0 && i < kStateEndReason; ++i)
+        b[kStatusJobWords + i] = static_cast<std::uint8_t>(step.filler + i);
     PutU32(b, 0, job0);
     PutU32(b, 4, job1);
     PutU32(b, kStatusJobWords + kStateCounter, counter);

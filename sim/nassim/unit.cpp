@@ -442,6 +442,7 @@ void Unit::Impl::Serve(Fd conn, sockaddr_in peer, std::shared_ptr<std::atomic<bo
 }
 
 void Unit::Impl::EndConversation(Conversation& c) {
+    c.file.reset(); // a file still coming in is no image: its copy goes
     if (!c.session) return;
     std::lock_guard lock(recordMutex);
     c.session->peerClosed = true;
@@ -497,7 +498,13 @@ Outcome Unit::Impl::Dispatch(Request request, Fault f, const std::optional<Comma
         ApplyReplyFault(outcome.replies.back(), f);
         if (rule) ApplyRule(outcome, *rule);
     }
-    Record(std::move(request)); // before the reply goes out: whoever sees the reply sees this
+    const bool dataBlock =
+        request.header && (request.header->command == kCommandMirrorData ||
+                           (request.header->command == kCommandImageTransfer &&
+                            request.header->extended && request.header->subCode == 26));
+    // Before the reply goes out: whoever sees the reply sees this.
+    if (config.recordDataBlocks || !dataBlock || !request.problem.empty())
+        Record(std::move(request));
     return outcome;
 }
 
@@ -509,6 +516,8 @@ void Unit::Impl::ApplyRule(Outcome& outcome, const CommandFault& rule) const {
     if (rule.replyCommand) wire::PutU16(answer, wire::kOffCommand, *rule.replyCommand);
     if (rule.dataLength && answer.size() >= kExtendedHeaderSize)
         wire::PutU32(answer, wire::kOffDataLength, *rule.dataLength);
+    if (rule.payloadLength) wire::PutU32(answer, wire::kOffPayloadLength, *rule.payloadLength);
+    answer.insert(answer.end(), rule.extraBytes, 0x5A);
     if (rule.strayRepliesFirst > 0) {
         const std::uint16_t command = wire::GetU16(answer.data() + wire::kOffCommand);
         const std::uint16_t other =

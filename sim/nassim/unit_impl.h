@@ -5,6 +5,7 @@
 #include "nassim.h"
 
 #include "net.h"
+#include "received_file.h"
 #include "requests.h"
 
 #include <atomic>
@@ -40,6 +41,8 @@ struct Conversation {
     // The buffer of the last data block, whose record kept only the header: the next large
     // request is read into it, so that a session's blocks don't each allocate and clear one.
     Bytes spare;
+    // The file the session is bringing in now.
+    std::unique_ptr<ReceivedFile> file;
 };
 
 // How the unit answers one request.
@@ -126,7 +129,11 @@ struct Unit::Impl {
     std::int16_t RefuseAccount(const requests::Account& a) const; // under stateMutex
     bool KnowsFolder(const std::string& folder) const;            // under stateMutex
     std::shared_ptr<Session> NewSession(const Request& request, SessionKind kind, Bytes start);
-    void AppendData(Session& s, const std::uint8_t* data, std::size_t size);
+    void AppendData(Conversation& c, const std::uint8_t* data, std::size_t size);
+    // A new file of the session named name, in the conversation's folder.
+    void BeginFile(Conversation& c, const std::string& name);
+    // The conversation's file is whole: its digest and copy go into file (under recordMutex).
+    void FinishFile(Conversation& c, SessionFile& file);
     void AddImage(const std::string& name, const std::string& folder, std::uint64_t size,
                   std::uint32_t id);
 

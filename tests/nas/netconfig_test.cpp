@@ -35,11 +35,14 @@ TEST(NetConfig, BroadcastAddressFollowsTheEnvironment) {
 }
 
 TEST(NetConfig, ReadersAlwaysSeeAWholeConfiguration) {
+    constexpr int kReaders = 4;
     std::atomic<bool> stop{false};
+    std::atomic<int> started{0};
     std::atomic<long> torn{0}, reads{0};
     std::vector<std::thread> readers;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < kReaders; ++i) {
         readers.emplace_back([&] {
+            ++started;
             while (!stop) {
                 auto config = nas::CurrentNetConfig();
                 if (config->tcpPort != config->udpPort + 1) ++torn;
@@ -48,17 +51,22 @@ TEST(NetConfig, ReadersAlwaysSeeAWholeConfiguration) {
             }
         });
     }
-    for (int n = 0; n < 2000; ++n) {
+    // Replacements go on until every reader runs and many reads overlapped them, however the
+    // threads are scheduled.
+    while (started < kReaders)
+        std::this_thread::yield();
+    const long readsBefore = reads;
+    for (int n = 0; n < 2000 || reads - readsBefore < 2000; ++n) {
         nas::NetConfig config;
-        config.udpPort = static_cast<uint16_t>(3000 + n);
-        config.tcpPort = static_cast<uint16_t>(3001 + n);
+        config.udpPort = static_cast<uint16_t>(3000 + n % 20000);
+        config.tcpPort = static_cast<uint16_t>(3001 + n % 20000);
         nas::SetNetConfig(config); // no clock given: the system's is filled in
     }
     stop = true;
     for (auto& reader : readers)
         reader.join();
     nas::ResetNetConfig();
-    EXPECT_GT(reads.load(), 0);
+    EXPECT_GE(reads.load() - readsBefore, 2000);
     EXPECT_EQ(torn.load(), 0);
 }
 

@@ -7,6 +7,8 @@
 
 #include <array>
 #include <cstring>
+#include <optional>
+#include <string>
 
 namespace {
 
@@ -73,26 +75,56 @@ TEST(RemoteInfo, UnitStatusIsReturnedAndTheRecordStillFilled) {
     }
 }
 
-TEST(RemoteInfo, ExtendedAndFragmentedRepliesAreReadWhole) {
-    nassim::UnitConfig config = nastest::DescribedUnit(Ipv4(127, 0, 72, 2), "FRAGMENTS", 13);
-    config.extendedReply = true;
-    config.encodingKind = 1;
-    config.extendedName = "\xE9\x95\xB7\xE5\x90\x8D a long name in UTF-8, up to sixty-four bytes";
-    config.fault = nassim::Fault::Fragment;
-    config.fragmentPause = std::chrono::milliseconds(1);
-    RemoteFixture f(config);
-    nastest::ScopedNetConfig scope(f.netConfig(8000));
-    NasServerInfo info;
-    ASSERT_EQ(NasApiGetRemoteInfo(f.addrs.data(), &info), 0);
-    nastest::ExpectDescribedRecord(info, "FRAGMENTS", 13);
-    EXPECT_EQ(info.textEncodingKind, 2u);
-    EXPECT_EQ(nastest::Field(info.extendedName, 64),
-              "\xE9\x95\xB7\xE5\x90\x8D a long name in UTF-8, up to sixty-four bytes");
-    // The unit records its reply before it reads the acknowledgement that follows it.
-    ASSERT_TRUE(f.unit.waitForAcks(1, std::chrono::seconds(3)));
-    auto replies = f.unit.replies();
-    ASSERT_EQ(replies.size(), 1u);
-    EXPECT_EQ(replies[0].size, 348u);
+TEST(RemoteInfo, RepliesAreJudgedByTheirSizeNotTheirDeclaredLength) {
+    const std::string longName = "\xE9\x95\xB7\xE5\x90\x8D a long name in UTF-8, up to 64 bytes";
+    const struct {
+        const char* what;
+        bool extended;
+        std::optional<uint32_t> declared; // payload length the reply declares
+        bool fragmented;                  // one byte at a time
+        size_t extra;                     // bytes beyond the reply
+        size_t shortReply;                // only this many bytes, connection left open
+        int result;
+    } cases[] = {
+        {"284 bytes, declared exactly", false, std::nullopt, false, 0, 0, 0},
+        {"284 bytes declaring 0", false, 0, false, 0, 0, 0},
+        {"284 bytes declaring 1000", false, 1000, false, 0, 0, 0},
+        {"284 bytes one at a time", false, std::nullopt, true, 0, 0, 0},
+        {"348 bytes declaring 252", true, 252, false, 0, 0, 0},
+        {"283 bytes", false, std::nullopt, false, 0, 283, -1},
+        {"349 bytes", true, std::nullopt, false, 1, 0, -1},
+    };
+    unsigned net = 72;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        nassim::UnitConfig config = nastest::DescribedUnit(Ipv4(127, 1, net++, 2), "SIZES", 13);
+        config.extendedReply = c.extended;
+        config.extendedName = longName;
+        if (c.fragmented) config.fault = nassim::Fault::Fragment;
+        if (c.shortReply != 0) {
+            config.fault = nassim::Fault::ShortReply;
+            config.shortReplyBytes = c.shortReply;
+        }
+        RemoteFixture f(config);
+        nassim::CommandFault fault;
+        fault.command = nassim::kCommandServerInfo;
+        fault.payloadLength = c.declared;
+        fault.extraBytes = c.extra;
+        f.unit.addCommandFault(fault);
+        nastest::ScopedNetConfig scope(f.netConfig(c.result == 0 ? 8000 : 1000));
+        NasServerInfo info;
+        std::memset(&info, 0x5A, sizeof info);
+        ASSERT_EQ(NasApiGetRemoteInfo(f.addrs.data(), &info), c.result);
+        if (c.result != 0) {
+            EXPECT_EQ(info.name[0], 0x5A);
+            EXPECT_TRUE(f.unit.acks().empty());
+            continue;
+        }
+        nastest::ExpectDescribedRecord(info, "SIZES", 13);
+        EXPECT_EQ(info.textEncodingKind, c.extended ? 2u : 1u);
+        EXPECT_EQ(nastest::Field(info.extendedName, 64), c.extended ? longName : "");
+        ASSERT_TRUE(f.unit.waitForAcks(1, std::chrono::seconds(10)));
+    }
 }
 
 TEST(RemoteInfo, FailuresLeaveTheRecordAlone) {

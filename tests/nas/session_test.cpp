@@ -159,10 +159,15 @@ int Start(SessionFixture& f, int* session, NasMirrorInfo& info, int kind = 0, in
 TEST(MirrorSession, EightMegabytesArriveWholeAndCompleteClosesTheSession) {
     SessionFixture f(Ipv4(127, 0, 100, 2));
     nastest::ScopedNetConfig scope(f.netConfig());
+    nassim::UnitState state = f.unit.state();
+    state.nextImageId = 0xA1B2; // sent back in the reply's u16 at 292
+    f.unit.setState(state);
     NasMirrorInfo info = MirrorInfo();
     int session = 0;
     ASSERT_EQ(Start(f, &session, info), 0);
     ASSERT_GT(session, 0);
+    const uint16_t replyWord = info.replyWord; // a field of a packed record
+    EXPECT_EQ(replyWord, 0xA1B2);
 
     const Bytes disc = Pattern(8 << 20, 1);
     const int block = 16 * 2048;
@@ -200,6 +205,9 @@ TEST(MirrorSession, EightMegabytesArriveWholeAndCompleteClosesTheSession) {
     ASSERT_EQ(s.files.size(), 1u);
     EXPECT_EQ(std::string(info.imageName, strnlen(info.imageName, 32)), s.files[0].name);
     EXPECT_TRUE(f.unit.problems().empty());
+    const auto images = f.unit.state().images;
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].id, 0xA1B2u);
 }
 
 TEST(MirrorSession, AbortInTheMiddleReachesTheUnitAndLeavesTheSessionToTheCaller) {
@@ -488,7 +496,9 @@ TEST(RemoteRecording, StartsAJobWhoseStatusWalksThroughTheWritersStates) {
     images[0].id = 77;
     images[0].name = "Caf\xC3\xA9";
     f.unit.setImages(images);
-    f.unit.setWriterScript({{1, 0, 0}, {5, 40, 0}, {7, 90, 0}, {0, 100, 0}});
+    // The state bytes no field names carry a pattern of their offsets.
+    f.unit.setWriterScript(
+        {{1, 0, 0, 0x40}, {5, 40, 0, 0x80}, {7, 90, 0, 0xC0}, {0, 100, 4096, 0}});
 
     NasBurnInfo info;
     std::memset(&info, 0, sizeof info);
@@ -512,14 +522,32 @@ TEST(RemoteRecording, StartsAJobWhoseStatusWalksThroughTheWritersStates) {
     EXPECT_EQ(replyValue, jobs[0].jobCounter);
 
     const uint32_t job[2] = {info.writer, replyValue};
-    const std::pair<int, int> expected[] = {{1, 0}, {5, 40}, {7, 90}, {0, 100}, {0, 100}};
-    for (auto [state, percent] : expected) {
+    const struct {
+        int state, percent;
+        uint32_t endReason;
+        uint8_t filler;
+    } expected[] = {{1, 0, 0, 0x40},
+                    {5, 40, 0, 0x80},
+                    {7, 90, 0, 0xC0},
+                    {0, 100, 4096, 0x00},
+                    {0, 100, 4096, 0x00}};
+    for (const auto& e : expected) {
         NasCDBurningStat stat;
         std::memset(&stat, 0xEE, sizeof stat);
         ASSERT_EQ(NasApiGetCDBurningStat(f.addrs.data(), job, &stat), 0);
-        EXPECT_EQ(stat.writerState, state);
-        EXPECT_EQ(stat.percentDone, percent);
+        EXPECT_EQ(stat.writerState, e.state);
+        EXPECT_EQ(stat.percentDone, e.percent);
         EXPECT_EQ(uint32_t{stat.jobCounter}, replyValue);
+        EXPECT_EQ(uint32_t{stat.endReason}, e.endReason);
+        // Every other byte as the unit sent it, at its own offset.
+        const auto* bytes = reinterpret_cast<const uint8_t*>(&stat);
+        for (size_t i = 0; i < sizeof stat; ++i) {
+            const bool named = (i >= 4 && i < 8) || i == 16 || i == 20 || i >= 85;
+            const uint8_t sent = e.filler != 0 ? static_cast<uint8_t>(e.filler + i) : 0;
+            if (!named) {
+                EXPECT_EQ(bytes[i], sent) << "byte " << i;
+            }
+        }
     }
 }
 

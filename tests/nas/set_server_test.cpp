@@ -18,6 +18,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -253,6 +254,34 @@ struct SetServerUnit {
         return config;
     }
 };
+
+TEST(SetServerTcp, VerdictIsTakenWhateverLengthItsHeaderDeclares) {
+    SetServerUnit f(Ipv4(127, 0, 90, 3));
+    nastest::ScopedNetConfig scope(f.netConfig());
+    const struct {
+        const char* what;
+        std::optional<uint32_t> declared;
+        size_t extra;
+        int16_t status;
+    } cases[] = {
+        {"declares 256 bytes that never come", 256, 0, 0},
+        {"declares 8 bytes, with status 9", 8, 0, 9},
+        {"brings 16 bytes it does not declare", std::nullopt, 16, 0},
+        {"declares 0 and brings 700 more", 0, 700, 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        nassim::CommandFault fault;
+        fault.command = nassim::kCommandSetServer;
+        fault.payloadLength = c.declared;
+        fault.extraBytes = c.extra;
+        if (c.status != 0) fault.status = c.status;
+        f.unit.clearCommandFaults();
+        f.unit.addCommandFault(fault);
+        NasServerSetting setting = Setting(1);
+        EXPECT_EQ(NasApiSetServer(f.addrs.data(), &setting), c.status);
+    }
+}
 
 TEST(SetServerTcp, UnitAnswersWithItsStatus) {
     SetServerUnit f(Ipv4(127, 0, 90, 2));

@@ -14,6 +14,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -292,53 +293,86 @@ TEST(Transport, RecvReplyChecksStatusCommandAndReadsTheData) {
     }
 }
 
-TEST(Transport, RecvMessageReadsExactlyTheDeclaredMessage) {
+// A reply of size bytes whose header declares a payload of declared bytes.
+Bytes DeclaredReply(size_t size, uint32_t declared) {
+    Bytes bytes = ReplyBytes(1, 0, Pattern(size > 32 ? size - 32 : 0));
+    bytes.resize(size);
+    bytes[20] = declared & 0xFF;
+    bytes[21] = (declared >> 8) & 0xFF;
+    bytes[22] = (declared >> 16) & 0xFF;
+    bytes[23] = declared >> 24;
+    return bytes;
+}
+
+TEST(Transport, OneShotRepliesAreReadAsSentWhateverTheirHeaderDeclares) {
     nastest::ScopedNetConfig scope(PatientConfig());
-    const Bytes reply = ReplyBytes(1, 0, Pattern(252));
-    {
-        // Split over segments with pauses, followed by bytes of a next message.
+    const struct {
+        const char* what;
+        size_t need;
+        Bytes sent;
+        bool close; // the peer closes after sending
+        int result;
+        size_t got;
+    } cases[] = {
+        {"verdict declaring 8 (long)", 32, DeclaredReply(32, 8), false, 0, 32},
+        {"verdict declaring 0 (exact)", 32, DeclaredReply(32, 0), false, 0, 32},
+        {"verdict with 8 bytes more than declared (short)", 32, DeclaredReply(40, 0), true, 0, 40},
+        {"server reply, exact", 284, DeclaredReply(284, 252), false, 0, 284},
+        {"server reply declaring 0 (short)", 284, DeclaredReply(284, 0), false, 0, 284},
+        {"server reply declaring 316 (long)", 284, DeclaredReply(284, 316), false, 0, 284},
+        {"extended server reply", 284, DeclaredReply(348, 316), false, 0, 348},
+        {"349 bytes arrive whole, for the caller to judge", 284, DeclaredReply(349, 317), true, 0,
+         349},
+        {"never past 1024 bytes", 32, DeclaredReply(1500, 1468), false, 0, 1024},
+        {"31 bytes, then closed", 32, DeclaredReply(31, 0), true, -1, 0},
+        {"283 bytes, then closed", 284, DeclaredReply(283, 251), true, -1, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TcpPair pair = MakeTcpPair();
+        ASSERT_EQ(::send(pair.peer.get(), c.sent.data(), c.sent.size(), MSG_NOSIGNAL),
+                  static_cast<ssize_t>(c.sent.size()));
+        if (c.close) pair.peer.reset();
+        Bytes reply;
+        // Every case that succeeds or sees the close ends long before the limit.
+        ASSERT_EQ(nas::RecvOneShotReply(pair.ours.get(), c.need, 1024, 60000, reply), c.result);
+        if (c.result == 0) {
+            EXPECT_EQ(reply.size(), c.got);
+            EXPECT_TRUE(std::equal(reply.begin(), reply.end(), c.sent.begin()));
+        }
+    }
+}
+
+TEST(Transport, OneShotReplySplitOverSegmentsIsReadWhole) {
+    nastest::ScopedNetConfig scope(PatientConfig());
+    for (size_t need : {size_t{32}, size_t{284}}) {
+        SCOPED_TRACE(need);
+        const Bytes reply = DeclaredReply(need, 0);
         TcpPair pair = MakeTcpPair();
         std::thread writer([&] {
-            ::send(pair.peer.get(), reply.data(), 20, MSG_NOSIGNAL);
-            std::this_thread::sleep_for(milliseconds(30));
-            ::send(pair.peer.get(), reply.data() + 20, 200, MSG_NOSIGNAL);
-            std::this_thread::sleep_for(milliseconds(30));
-            ::send(pair.peer.get(), reply.data() + 220, reply.size() - 220, MSG_NOSIGNAL);
-            ::send(pair.peer.get(), "next", 4, MSG_NOSIGNAL);
+            const size_t cuts[] = {0, 7, 20, need - 1, need};
+            for (size_t i = 0; i + 1 < std::size(cuts); ++i) {
+                ::send(pair.peer.get(), reply.data() + cuts[i], cuts[i + 1] - cuts[i],
+                       MSG_NOSIGNAL);
+                std::this_thread::sleep_for(milliseconds(5)); // separate segments
+            }
         });
         Bytes message;
-        EXPECT_EQ(nas::RecvMessage(pair.ours.get(), 1024, 5000, message), 0);
+        EXPECT_EQ(nas::RecvOneShotReply(pair.ours.get(), need, 1024, 60000, message), 0);
         writer.join();
         EXPECT_TRUE(message == reply);
     }
-    {
-        // Declares more than the caller accepts.
-        TcpPair pair = MakeTcpPair();
-        ::send(pair.peer.get(), reply.data(), reply.size(), MSG_NOSIGNAL);
-        Bytes message;
-        EXPECT_EQ(nas::RecvMessage(pair.ours.get(), 283, 5000, message), -1);
-    }
-    {
-        // Cut short and closed: fails at once, not at the deadline.
-        TcpPair pair = MakeTcpPair();
-        ::send(pair.peer.get(), reply.data(), 200, MSG_NOSIGNAL);
-        pair.peer.reset();
-        Bytes message;
-        auto start = SteadyClock::now();
-        EXPECT_EQ(nas::RecvMessage(pair.ours.get(), 1024, 10000, message), -1);
-        EXPECT_LT(MsSince(start), 5000);
-    }
-    {
-        // Cut short and left open: fails at the deadline.
-        TcpPair pair = MakeTcpPair();
-        ::send(pair.peer.get(), reply.data(), 200, MSG_NOSIGNAL);
-        Bytes message;
-        auto start = SteadyClock::now();
-        EXPECT_EQ(nas::RecvMessage(pair.ours.get(), 1024, 200, message), -1);
-        long long waited = MsSince(start);
-        EXPECT_GE(waited, 190);
-        EXPECT_LT(waited, 5000);
-    }
+}
+
+TEST(Transport, OneShotReplyCutShortAndLeftOpenFailsAtTheDeadline) {
+    nastest::ScopedNetConfig scope(PatientConfig());
+    TcpPair pair = MakeTcpPair();
+    const Bytes reply = DeclaredReply(283, 252);
+    ::send(pair.peer.get(), reply.data(), reply.size(), MSG_NOSIGNAL);
+    Bytes message;
+    auto start = SteadyClock::now();
+    EXPECT_EQ(nas::RecvOneShotReply(pair.ours.get(), 284, 1024, 200, message), -1);
+    EXPECT_GE(MsSince(start), 190);
 }
 
 TEST(Transport, SocketsHandedOutAreNeverDescriptorZero) {

@@ -5,13 +5,29 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 using namespace simtest;
 using nassim::Ipv4;
 using nassim::SessionEnd;
 
 namespace {
 
-constexpr milliseconds kWait{2000};
+// Each wait ends as soon as its condition holds; the limit only bounds a failing test.
+constexpr milliseconds kWait{10000};
+
+void WriteFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 const auto kDigest = nassim::PasswordDigest("pw");
 
@@ -124,7 +140,7 @@ TEST_F(Sessions, MirrorStoresEveryByteAndAddsTheImage) {
     ASSERT_EQ(images.size(), 1u);
     EXPECT_EQ(images[0].id, 40u);
     EXPECT_EQ(images[0].path, "F/Disc");
-    EXPECT_EQ(images[0].size, all.size());
+    EXPECT_EQ(images[0].size, (all.size() + 2047) / 2048); // in sectors, the last one whole
     // Data blocks are recorded by their header: the data lives in the session.
     EXPECT_EQ(unit->requestsFor(17).at(1).bytes.size(), 40u);
 
@@ -273,6 +289,81 @@ TEST_F(Sessions, ImageTransferCarriesSeveralFiles) {
     EXPECT_EQ(s.files[1].announcedSize, 5u);
     EXPECT_EQ(s.completions.size(), 3u);
     EXPECT_EQ(ImageNames(), (std::vector<std::string>{"one.iso", "two.iso"}));
+}
+
+// The unit as nas-sim runs it: no data in memory, only counts, digests and files on disk.
+TEST(StoringUnit, WritesEachImageAsAFileAndKeepsOnlyItsDigest) {
+    char pattern[] = "/tmp/nassim-store-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string store = pattern;
+    std::filesystem::create_directories(store + "/F");
+    WriteFile(store + "/F/one.iso", Bytes{'o', 'l', 'd'}); // an earlier run's file stays
+    nassim::UnitConfig c;
+    c.address = Ipv4(127, 0, 0, 73);
+    c.state.users = {{"user", "pw"}};
+    c.state.imageFolders = {"F"};
+    c.keepSessionData = false;
+    c.recordDataBlocks = false;
+    c.storeFolder = store;
+    nassim::Unit unit(c);
+    auto status = [&](TcpClient& client, const Bytes& request, std::size_t size = 32) {
+        const Bytes reply = client.Exchange(request, size, kWait);
+        return reply.size() == size ? static_cast<std::int16_t>(Get16(reply, 30)) : -100;
+    };
+
+    TcpClient mirror;
+    ASSERT_EQ(mirror.Connect(unit.address(), unit.tcpPort()), 0);
+    ASSERT_EQ(status(mirror, WithData(15, 13, MirrorStartData("F", "Disc", kTableChecksum)), 460),
+              0);
+    ASSERT_EQ(status(mirror, WithData(16, 14, Table())), 0);
+    Bytes disc;
+    for (std::size_t size : {65536u, 2352u * 7, 1u}) {
+        const Bytes b = Block(size, static_cast<std::uint8_t>(size));
+        disc.insert(disc.end(), b.begin(), b.end());
+        ASSERT_EQ(status(mirror, WithData(17, 15, b)), 0);
+    }
+    ASSERT_EQ(status(mirror, WithData(18, 15, {})), 0);
+
+    TcpClient transfer;
+    ASSERT_EQ(transfer.Connect(unit.address(), unit.tcpPort()), 0);
+    ASSERT_EQ(status(transfer, WithData(29, 25, TransferStartData("F", "one.iso", 10))), 0);
+    ASSERT_EQ(status(transfer, WithData(29, 26, Block(10, 1))), 0);
+    ASSERT_EQ(status(transfer, WithData(30, 26, Done("two.iso", 5))), 0);
+    ASSERT_EQ(status(transfer, WithData(29, 26, Block(5, 2))), 0);
+    ASSERT_EQ(status(transfer, WithData(30, 26, Done("", 0))), 0);
+
+    TcpClient dropped;
+    ASSERT_EQ(dropped.Connect(unit.address(), unit.tcpPort()), 0);
+    ASSERT_EQ(status(dropped, WithData(29, 25, TransferStartData("F", "cut.iso", 10))), 0);
+    ASSERT_EQ(status(dropped, WithData(29, 26, Block(4, 3))), 0);
+    ::shutdown(dropped.fd(), SHUT_RDWR);
+    ASSERT_TRUE(unit.waitForSessionsEnded(3, kWait));
+    ASSERT_TRUE(nassim::WaitUntil([&] { return unit.sessions().at(2).peerClosed; }, kWait));
+
+    const auto sessions = unit.sessions();
+    const nassim::SessionFile& image = sessions[0].files.at(0);
+    EXPECT_TRUE(sessions[0].data.empty());
+    EXPECT_TRUE(sessions[0].blockSizes.empty());
+    EXPECT_TRUE(unit.requestsFor(17).empty());
+    EXPECT_EQ(sessions[0].dataBytes, disc.size());
+    EXPECT_EQ(image.sha256, nassim::Sha256Hex(disc));
+    EXPECT_EQ(image.storedAs, store + "/F/Disc");
+    EXPECT_EQ(ReadFile(store + "/F/Disc"), disc);
+
+    ASSERT_EQ(sessions[1].files.size(), 2u);
+    EXPECT_EQ(sessions[1].files[0].sha256, nassim::Sha256Hex(Block(10, 1)));
+    EXPECT_EQ(sessions[1].files[0].storedAs, store + "/F/one.iso.1");
+    EXPECT_EQ(ReadFile(store + "/F/one.iso.1"), Block(10, 1));
+    EXPECT_EQ(ReadFile(store + "/F/one.iso"), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(ReadFile(store + "/F/two.iso"), Block(5, 2));
+    EXPECT_FALSE(std::filesystem::exists(store + "/F/cut.iso")) << "a cut-off file was kept";
+
+    const auto images = unit.state().images;
+    ASSERT_EQ(images.size(), 3u);
+    EXPECT_EQ(images[0].size, (disc.size() + 2047) / 2048);
+    EXPECT_EQ(images[1].size, 1u);
+    EXPECT_TRUE(unit.problems().empty());
+    std::filesystem::remove_all(store);
 }
 
 TEST_F(Sessions, RecordingWalksTheWriterScript) {
