@@ -183,6 +183,8 @@ void CompareWithReferences(benchmark::State& state, const std::string& tree, dou
     config.address = kUnitAddress;
     config.tcpPort = 2000; // the program's library dials the protocol's port
     config.keepSessionData = false;
+    config.hashSessionData = false;
+    config.recordDataBlocks = false;
     nassim::Unit unit(config);
     const std::string self = SelfPath();
     const std::vector<std::vector<std::string>> commands = {

@@ -7,11 +7,13 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstring>
+#include <utility>
 
 namespace nas {
 
@@ -98,32 +100,36 @@ int SocketError(int fd) {
     return error;
 }
 
-// Requests with at most this much data go out in one send (see SendHeaderAndData).
-constexpr size_t kOneSendLimit = 1u << 20;
-
-// The header (with the sub-header when subCode is not 0) and the data. Up to kOneSendLimit bytes
-// of data are framed in one buffer and sent at once, so that the unit receives the whole request
-// in one piece instead of waking for a header whose data follows in another segment: with one
-// acknowledged request after the other this doubles the throughput of a session. Larger blocks go
-// in two sends rather than being copied.
+// The header (with the sub-header when subCode is not 0) and the data, gathered by one sendmsg
+// from where they lie: the unit receives the whole request in one piece instead of waking for a
+// header whose data follows in another segment, and nothing is copied. The first send is tried
+// at once; the loop waits only when the socket buffer is full. Rules of SendAll.
 long SendHeaderAndData(int fd, const PacketHeader& header, const void* data, size_t length,
                        uint32_t subCode) {
-    const size_t headSize = subCode != 0 ? kExtendedHeaderSize : kHeaderSize;
-    const size_t dataSize = data ? length : 0;
-    if (dataSize <= kOneSendLimit) {
-        std::vector<uint8_t> message(kExtendedHeaderSize + dataSize);
-        EncodeExtendedHeader(header, message.data());
-        if (dataSize != 0) std::memmove(message.data() + headSize, data, dataSize);
-        message.resize(headSize + dataSize);
-        if (SendAll(fd, message.data(), message.size()) != static_cast<long>(message.size()))
-            return -1;
-        return static_cast<long>(length);
-    }
     uint8_t head[kExtendedHeaderSize];
     EncodeExtendedHeader(header, head);
-    if (SendAll(fd, head, headSize) != static_cast<long>(headSize)) return -1;
-    if (SendAll(fd, data, dataSize) != static_cast<long>(dataSize)) return -1;
-    return static_cast<long>(length);
+    const size_t headSize = subCode != 0 ? kExtendedHeaderSize : kHeaderSize;
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    const size_t dataSize = data ? length : 0;
+    const size_t total = headSize + dataSize;
+    LoopLimits limits = PatientLimits();
+    limits.moveFirst = true;
+    long sent = MoveAll(
+        total, limits, [fd](int ms) { return WaitWritable(fd, ms); },
+        [&](size_t offset) {
+            iovec parts[2];
+            size_t count = 0;
+            if (offset < headSize) parts[count++] = {head + offset, headSize - offset};
+            const size_t dataOffset = offset < headSize ? 0 : offset - headSize;
+            if (dataSize > dataOffset)
+                parts[count++] = {const_cast<uint8_t*>(bytes) + dataOffset, dataSize - dataOffset};
+            msghdr message{};
+            message.msg_iov = parts;
+            message.msg_iovlen = count;
+            return StepResult(::sendmsg(fd, &message, MSG_NOSIGNAL | MSG_DONTWAIT));
+        },
+        CurrentNetConfig()->clock.tickMs);
+    return sent == static_cast<long>(total) ? static_cast<long>(length) : -1;
 }
 
 } // namespace
@@ -149,14 +155,18 @@ long MoveAll(size_t length, const LoopLimits& limits, const WaitStep& wait, cons
     size_t moved = 0;
     int idleRounds = 0;
     uint32_t stalled = 0;
+    bool skipWait = limits.moveFirst;
     while (moved < length) {
-        int waitMs = bounded ? std::min(limits.waitMs, MillisecondsLeft(deadline)) : limits.waitMs;
-        int ready = wait(waitMs);
-        if (ready < 0) return -1;
-        if (ready == 0) {
-            if (++idleRounds > limits.maxIdleRounds) return -1;
-            if (bounded && MillisecondsLeft(deadline) == 0) return -1;
-            continue;
+        if (!std::exchange(skipWait, false)) {
+            int waitMs =
+                bounded ? std::min(limits.waitMs, MillisecondsLeft(deadline)) : limits.waitMs;
+            int ready = wait(waitMs);
+            if (ready < 0) return -1;
+            if (ready == 0) {
+                if (++idleRounds > limits.maxIdleRounds) return -1;
+                if (bounded && MillisecondsLeft(deadline) == 0) return -1;
+                continue;
+            }
         }
         idleRounds = 0;
         uint32_t roundStart = tickMs();

@@ -25,6 +25,9 @@ struct LoopLimits {
     int maxIdleRounds = 0; // consecutive waits that may time out; one more ends the loop
     uint32_t stallMs = 0;  // time spent ready without progress that ends the loop once exceeded
     int totalMs = -1;      // the whole loop, -1 for no limit
+    // Move before the first wait: a send usually finds room in the socket buffer, and the wait
+    // would only cost a system call.
+    bool moveFirst = false;
 };
 // Waits for readiness: > 0 ready, 0 time-out, < 0 error.
 using WaitStep = std::function<int(int timeoutMs)>;

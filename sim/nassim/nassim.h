@@ -289,7 +289,7 @@ struct UnitConfig {
 
     UnitState state;             // lists, passwords and files; see the Unit::set... calls
     bool keepSessionData = true; // keep the data bytes of sessions in memory (Session::data)
-    bool hashSessionData = true; // SHA-256 of each received file (SessionFile::sha256)
+    bool hashSessionData = false; // SHA-256 of each received file (SessionFile::sha256)
     // When not empty, each received image (mirror, image transfer) is written to
     // storeFolder/FOLDER/NAME once it is complete ("NAME.1"... when that name is taken).
     std::string storeFolder;

@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 using namespace simtest;
@@ -101,9 +103,16 @@ TEST(NasSimProgram, ServesFoldersImagesAndAProfileFromASettingsFile) {
         f = std::fopen(settings.c_str(), "w");
         ASSERT_NE(f, nullptr);
         std::fprintf(f,
-                     "# two folders and one image\nimage-folder ISO\nimage-folder Music CDs  \n"
-                     "image ISO/Holiday\nprofile %s\n",
-                     profile.c_str());
+                     "# two folders and two images\nimage-folder ISO\nimage-folder Music CDs  \n"
+                     "image ISO/Holiday\nimage ISO/Sized:3M\nprofile %s\nstore %s/store\n",
+                     profile.c_str(), dir);
+        std::fclose(f);
+        // An image listed without a size takes the size of its file in the store.
+        ::mkdir((std::string(dir) + "/store").c_str(), 0700);
+        ::mkdir((std::string(dir) + "/store/ISO").c_str(), 0700);
+        f = std::fopen((std::string(dir) + "/store/ISO/Holiday").c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs(std::string(5000, 'H').c_str(), f);
         std::fclose(f);
     }
     const std::uint16_t tcp = nassim::FreeTcpPort();
@@ -111,19 +120,24 @@ TEST(NasSimProgram, ServesFoldersImagesAndAProfileFromASettingsFile) {
                      std::to_string(nassim::FreeUdpPort()), "--tcp-port", std::to_string(tcp),
                      "--settings", settings, "--user", "guest:pw"});
     const std::string lines = program.ReadLines(2);
-    ASSERT_NE(lines.find("2 image folders, 1 images"), std::string::npos) << lines;
+    ASSERT_NE(lines.find("2 image folders, 2 images"), std::string::npos) << lines;
 
     auto ask = [&](const Bytes& request, std::size_t head) {
         TcpClient client;
         EXPECT_EQ(client.Connect(Ipv4(127, 0, 0, 53), tcp), 0);
-        const Bytes h = client.Exchange(request, head, milliseconds(2000));
-        return h.size() == 40 ? client.Read(Get32(h, 36), milliseconds(2000)) : h;
+        const Bytes h = client.Exchange(request, head, milliseconds(10000));
+        return h.size() == 40 ? client.Read(Get32(h, 36), milliseconds(10000)) : h;
     };
     const Bytes folders = ask(Bare(13), 40);
     ASSERT_EQ(folders.size(), 256u);
     EXPECT_EQ(Text(folders, 8, 120), "ISO");
     EXPECT_EQ(Text(folders, 128 + 8, 120), "Music CDs");
-    EXPECT_EQ(Text(ask(Bare(14), 40), 80, 112), "ISO/Holiday");
+    const Bytes images = ask(Bare(14), 40);
+    ASSERT_EQ(images.size(), 2 * 196u);
+    EXPECT_EQ(Text(images, 80, 112), "ISO/Holiday");
+    EXPECT_EQ(Get32(images, 76), 3u); // 5000 bytes in 2048-byte sectors
+    EXPECT_EQ(Text(images, 196 + 80, 112), "ISO/Sized");
+    EXPECT_EQ(Get32(images, 196 + 76), 1536u);
     Bytes read = Message(106, 4, 1, true);
     Put32(read, 32, 6);
     EXPECT_EQ(ask(read, 40), Bytes(300, 'P'));
@@ -133,9 +147,7 @@ TEST(NasSimProgram, ServesFoldersImagesAndAProfileFromASettingsFile) {
 
     program.Signal(SIGTERM);
     EXPECT_EQ(program.Wait(), 0);
-    std::remove(profile.c_str());
-    std::remove(settings.c_str());
-    ::rmdir(dir);
+    std::filesystem::remove_all(dir);
 }
 
 TEST(NasSimProgram, RefusesAddressesOutsideLoopback) {

@@ -304,6 +304,7 @@ TEST(StoringUnit, WritesEachImageAsAFileAndKeepsOnlyItsDigest) {
     c.state.imageFolders = {"F"};
     c.keepSessionData = false;
     c.recordDataBlocks = false;
+    c.hashSessionData = true;
     c.storeFolder = store;
     nassim::Unit unit(c);
     auto status = [&](TcpClient& client, const Bytes& request, std::size_t size = 32) {
