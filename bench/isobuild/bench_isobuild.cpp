@@ -12,7 +12,7 @@
 // genisoimage also writes the image to a file ("ratio_genisoimage_file": for the large tree the
 // goal is at most 1.5). Goals travel as "goal_max_*" counters for bench/run-all's table.
 //
-// Run it inside a private network namespace: scripts/netns-run build/bench/bench_discs_isobuild
+// Run it inside a private network namespace: scripts/netns-run build/bench/bench_isobuild
 #include "container.h"
 #include "isobuild.h"
 #include "isobuild_sink_nas.h"
