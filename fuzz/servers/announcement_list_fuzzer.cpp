@@ -68,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             if (control & 2) {
                 CNasServer* remote = list.FindInList(record, CNASSvrNet::kRemoteList);
-                if (remote != nullptr) list.Remove(remote, nullptr, CNASSvrNet::kRemoteList, nullptr);
+                if (remote != nullptr)
+                    list.Remove(remote, nullptr, CNASSvrNet::kRemoteList, nullptr);
             }
             list.FindByName(std::string(record.name, strnlen(record.name, sizeof record.name)));
         }

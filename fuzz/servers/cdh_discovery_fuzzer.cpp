@@ -22,7 +22,7 @@ namespace {
 void ConfigureLoopback() {
     CdhNetConfig config;
     config.broadcastAddress = 0x7FFFFFFFu; // 127.255.255.255
-    config.udpPort = 9;                   // discard
+    config.udpPort = 9;                    // discard
     config.discoveryWindowMs = 0;
     config.hostName = "fuzz-host";
     config.resolveHost = [](const std::string&) -> std::optional<std::uint32_t> {

@@ -121,7 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static std::uint32_t next = 0;
     ++next;
     const std::uint8_t ip[4] = {127, static_cast<std::uint8_t>(1 + (next >> 16 & 0x7F)),
-                                static_cast<std::uint8_t>(next >> 8), static_cast<std::uint8_t>(next)};
+                                static_cast<std::uint8_t>(next >> 8),
+                                static_cast<std::uint8_t>(next)};
     std::memcpy(record->IpAddress, ip, 4);
     data += 2;
     size -= 2;

@@ -28,8 +28,7 @@ const Paths& Scratch() {
                                  ("brimlet-profile-fuzz-" + std::to_string(::getpid())))
                                     .string();
         std::filesystem::create_directories(dir);
-        return Paths{dir + "/received.cfg", dir + "/archive.zip", dir + "/plain",
-                     dir + "/rebuilt"};
+        return Paths{dir + "/received.cfg", dir + "/archive.zip", dir + "/plain", dir + "/rebuilt"};
     }();
     return paths;
 }
@@ -62,8 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const std::string rebuilt = ReadAll(p.rebuilt);
             ProfileSummary summary;
             std::string error;
-            ParseProfileData(reinterpret_cast<const std::uint8_t*>(rebuilt.data()),
-                             rebuilt.size(), summary, error);
+            ParseProfileData(reinterpret_cast<const std::uint8_t*>(rebuilt.data()), rebuilt.size(),
+                             summary, error);
         }
     }
     std::remove(p.archive.c_str());

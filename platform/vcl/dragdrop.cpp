@@ -95,7 +95,6 @@ std::string LocalPath(const QUrl& url) {
     return path.toStdString();
 }
 
-
 class DropFilter;
 // The drop targets by control widget. GUI thread only.
 std::unordered_map<QWidget*, DropFilter*>& Registered() {
