@@ -14,8 +14,8 @@
 #include "discsim.h"
 #include "scsi/registry.h"
 #include "scsi/sense.h"
-#include "scsi/sim_adapter.h"
 #include "scsicdd.h"
+#include "sim_adapter.h"
 
 #include <cstddef>
 #include <cstdint>
