@@ -11,6 +11,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <netinet/in.h>
 #include <new>
@@ -31,6 +32,14 @@ sockaddr_in BroadcastTo(const CdhNetConfig& config) {
     to.sin_port = htons(config.udpPort);
     to.sin_addr.s_addr = htonl(config.broadcastAddress);
     return to;
+}
+
+// The key of a hardware address: its 6 used bytes.
+std::uint64_t MacKey(const std::uint8_t* mac) {
+    std::uint64_t key = 0;
+    for (int i = 0; i < 6; ++i)
+        key = key << 8 | mac[i];
+    return key;
 }
 
 int Upper(unsigned char c) {
@@ -68,20 +77,30 @@ TCdhNet::~TCdhNet() {
 }
 
 TCdhSvr* TCdhNet::FindByMac(const std::uint8_t* mac) const {
-    for (int i = 0; i < Records.Count(); ++i) {
-        auto* record = static_cast<TCdhSvr*>(Records.Item(i));
-        if (std::memcmp(record->HardwareAddress, mac, 6) == 0) return record;
-    }
-    return nullptr;
+    const auto it = byMac_.find(MacKey(mac));
+    return it != byMac_.end() ? it->second : nullptr;
 }
 
 TCdhSvr* TCdhNet::MergeReply(const std::uint8_t* reply) {
     TCdhSvr* record = FindByMac(reply + kCdhAnnOffMac);
     if (record == nullptr) {
+        if (Count >= MaxRecords) return nullptr;
         record = new (std::nothrow) TCdhSvr;
         if (record == nullptr) return nullptr;
         CdhApplyAnnounce(*record, reply);
-        Records.Add(record);
+        try {
+            byMac_.emplace(MacKey(record->HardwareAddress), record);
+        } catch (const std::bad_alloc&) {
+            delete record;
+            return nullptr;
+        }
+        try {
+            Records.Add(record);
+        } catch (...) {
+            byMac_.erase(MacKey(record->HardwareAddress));
+            delete record;
+            throw;
+        }
         ++Count;
     } else {
         CdhApplyAnnounce(*record, reply);
@@ -110,11 +129,38 @@ void TCdhNet::SortArray() {
     });
 }
 
-int TCdhNet::Discover() {
+bool TCdhNet::TakeReply(const std::uint8_t* datagram, std::size_t size, std::uint32_t sender) {
+    CdhFrameHeader header;
+    // Only a whole reply is taken; shorter datagrams would leave fields unread.
+    if (size < kCdhAnnounceSize || !CdhDecodeHeader(datagram, size, header)) return false;
+    // A server answers from the address it announces; anything else is not its reply.
+    if (std::memcmp(datagram + kCdhAnnOffAddress, &sender, 4) != 0 ||
+        MergeReply(datagram) == nullptr) {
+        ++RefusedCount;
+        return false;
+    }
+    return true;
+}
+
+void TCdhNet::BeginRound() {
     SeenCount = 0;
+    RefusedCount = 0;
     for (int i = 0; i < Records.Count(); ++i)
         static_cast<TCdhSvr*>(Records.Item(i))->Flags &= ~kCdhFlagSeen;
+}
 
+void TCdhNet::EndRound() {
+    BuildArray();
+    if (Array.size() >= 2) SortArray();
+    if (RefusedCount > 0)
+        std::fprintf(stderr,
+                     "CD-server discovery: %u replies refused (sender not the announced address, "
+                     "or the list already holds %u servers)\n",
+                     RefusedCount, MaxRecords);
+}
+
+int TCdhNet::Discover() {
+    BeginRound();
     int result = kCdhNoManager;
     if (TcpSocketManager != nullptr) {
         TTcpSession* session = nullptr;
@@ -126,8 +172,7 @@ int TCdhNet::Discover() {
         }
     }
 
-    BuildArray();
-    if (Array.size() >= 2) SortArray();
+    EndRound();
     LastError = static_cast<std::uint32_t>(result);
     return result;
 }
@@ -162,7 +207,7 @@ int TCdhNet::DiscoveryExchange(TTcpSession* session) {
     const auto repeat = std::chrono::milliseconds(config.discoveryRepeatMs);
     auto lastSent = start;
     std::uint8_t datagram[kCdhDatagramMax];
-    for (;;) {
+    for (std::uint32_t taken = 0; taken < MaxDatagrams;) {
         const auto now = Clock::now();
         if (now >= end) break;
         // Each wait ends at the window's end or when the query is due again, whichever is first.
@@ -181,10 +226,8 @@ int TCdhNet::DiscoveryExchange(TTcpSession* session) {
                                      &received) != 0) {
                 if (errno != EAGAIN && errno != EWOULDBLOCK) return kCdhReceiveFailed;
             } else {
-                CdhFrameHeader header;
-                // Only a whole reply is taken; shorter datagrams would leave fields unread.
-                if (received >= kCdhAnnounceSize && CdhDecodeHeader(datagram, received, header)) {
-                    MergeReply(datagram);
+                ++taken;
+                if (TakeReply(datagram, received, from.sin_addr.s_addr)) {
                     CdhPutU16(datagram + kCdhOffCommand, kCdhAcknowledge);
                     send(datagram);
                 }

@@ -164,6 +164,11 @@ int ReadConfigReply(int fd, const char* path) {
     PacketHeader header = *DecodeHeader(head, sizeof head);
     // A refusal carries no file: the file at path is left alone.
     if (header.dataLength < kConfigBlockSize) return header.status != 0 ? header.status : -1;
+    // A length no configuration reaches is refused as a broken stream, the file left alone.
+    if (header.dataLength > kMaxConfigFileSize) {
+        Notify(config_step::kStream);
+        return -1;
+    }
 
     uint8_t block[kConfigBlockSize];
     if (RecvWithin(fd, block, sizeof block, config->readinessWaitMs) !=

@@ -15,6 +15,9 @@ inline constexpr size_t kSetConfigRecordSize = 130;
 inline constexpr size_t kConfigBlockSize = 256;   // the file's first block travels on its own
 inline constexpr size_t kConfigReadChunk = 4096;  // most file bytes taken per receive
 inline constexpr size_t kConfigWriteChunk = 2048; // file bytes per send
+// The largest configuration file a read takes; no unit's settings come near it. A reply that
+// announces more is refused before the file is touched.
+inline constexpr uint32_t kMaxConfigFileSize = 64u << 20;
 // Its Base64 text and a terminator fill the request's 64-byte field.
 inline constexpr size_t kMaxConfigPasswordLength = 45;
 

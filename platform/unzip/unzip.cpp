@@ -124,6 +124,17 @@ UnzipResult ExtractSingleEntry(const std::string& archivePath, const std::string
         return Refuse("The archive's entry is larger (" + std::to_string(stat.size) +
                       " bytes) than a profile can be (" + std::to_string(maxSize) + " bytes).");
 
+    // Methods this libzip cannot undo are refused here: opening such an entry fails inside the
+    // library in a way that leaks what it had made for the entry.
+    if ((stat.valid & ZIP_STAT_COMP_METHOD) != 0 &&
+        zip_compression_method_supported(stat.comp_method, 0) == 0)
+        return Refuse("The archive's entry is compressed with an unsupported method (" +
+                      std::to_string(stat.comp_method) + ").");
+    if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 &&
+        zip_encryption_method_supported(stat.encryption_method, 0) == 0)
+        return Refuse("The archive's entry is encrypted with an unsupported method (" +
+                      std::to_string(stat.encryption_method) + ").");
+
     Entry entry(zip_fopen_index_encrypted(archive.get(), 0, 0,
                                           password.empty() ? nullptr : password.c_str()));
     if (!entry)

@@ -95,42 +95,6 @@ std::string LocalPath(const QUrl& url) {
     return path.toStdString();
 }
 
-TDragData Read(const QMimeData* mime) {
-    TDragData d;
-    if (!mime) return d;
-    QList<QUrl> urls;
-    if (mime->hasFormat(kUriList)) {
-        d.hasFileList = true;
-        urls = mime->urls();
-    }
-    if (mime->hasFormat(kGnomeCopied)) {
-        // "copy" or "cut" on the first line, then one address a line.
-        const QList<QByteArray> lines = mime->data(kGnomeCopied).split('\n');
-        const QByteArray verb = lines.value(0).trimmed();
-        if (verb == "cut") d.preferredEffect = DROPEFFECT_MOVE;
-        if (verb == "copy") d.preferredEffect = DROPEFFECT_COPY;
-        if (!d.hasFileList) {
-            d.hasFileList = true;
-            for (qsizetype i = 1; i < lines.size(); ++i) {
-                const QByteArray line = lines[i].trimmed();
-                if (!line.isEmpty())
-                    urls.push_back(QUrl(QString::fromUtf8(line), QUrl::StrictMode));
-            }
-        }
-    }
-    if (mime->hasFormat(kKdeCut))
-        d.preferredEffect =
-            mime->data(kKdeCut).trimmed() == "1" ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
-    for (const QUrl& url : urls) {
-        std::string path = LocalPath(url);
-        if (!path.empty()) d.files.push_back(std::move(path));
-    }
-    for (const QString& format : mime->formats())
-        if (format.startsWith("text/plain")) d.hasText = true;
-    if (d.hasText) d.text = mime->text().toStdString();
-    return d;
-}
-
 class DropFilter;
 // The drop targets by control widget. GUI thread only.
 std::unordered_map<QWidget*, DropFilter*>& Registered() {
@@ -180,11 +144,11 @@ protected:
             int effect = DROPEFFECT_NONE;
             Guard([&] {
                 if (event->type() == QEvent::DragEnter)
-                    effect = sink_->DragEnter(Read(e->mimeData()), shift, point, offered);
+                    effect = sink_->DragEnter(DragDataOf(e->mimeData()), shift, point, offered);
                 else if (event->type() == QEvent::DragMove)
                     effect = sink_->DragOver(shift, point, offered);
                 else
-                    effect = sink_->Drop(Read(e->mimeData()), shift, point, offered);
+                    effect = sink_->Drop(DragDataOf(e->mimeData()), shift, point, offered);
             });
             Answer(e, effect);
             return true;
@@ -239,8 +203,44 @@ bool RevokeDropTarget(TWinControl* control) {
     return true;
 }
 
+TDragData DragDataOf(const QMimeData* mime) {
+    TDragData d;
+    if (!mime) return d;
+    QList<QUrl> urls;
+    if (mime->hasFormat(kUriList)) {
+        d.hasFileList = true;
+        urls = mime->urls();
+    }
+    if (mime->hasFormat(kGnomeCopied)) {
+        // "copy" or "cut" on the first line, then one address a line.
+        const QList<QByteArray> lines = mime->data(kGnomeCopied).split('\n');
+        const QByteArray verb = lines.value(0).trimmed();
+        if (verb == "cut") d.preferredEffect = DROPEFFECT_MOVE;
+        if (verb == "copy") d.preferredEffect = DROPEFFECT_COPY;
+        if (!d.hasFileList) {
+            d.hasFileList = true;
+            for (qsizetype i = 1; i < lines.size(); ++i) {
+                const QByteArray line = lines[i].trimmed();
+                if (!line.isEmpty())
+                    urls.push_back(QUrl(QString::fromUtf8(line), QUrl::StrictMode));
+            }
+        }
+    }
+    if (mime->hasFormat(kKdeCut))
+        d.preferredEffect =
+            mime->data(kKdeCut).trimmed() == "1" ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
+    for (const QUrl& url : urls) {
+        std::string path = LocalPath(url);
+        if (!path.empty()) d.files.push_back(std::move(path));
+    }
+    for (const QString& format : mime->formats())
+        if (format.startsWith("text/plain")) d.hasText = true;
+    if (d.hasText) d.text = mime->text().toStdString();
+    return d;
+}
+
 TDragData ClipboardData() {
-    return Read(QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard));
+    return DragDataOf(QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard));
 }
 
 TDropArea DropAreaOf(const TWinControl* control) {

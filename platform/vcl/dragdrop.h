@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+class QMimeData;
+
 namespace vcl {
 
 // Drop effects: what a drag source offers and a target answers. The scroll bit tells that the
@@ -56,6 +58,8 @@ bool RevokeDropTarget(TWinControl* control);
 
 // What the clipboard holds now.
 TDragData ClipboardData();
+// What the given data of a drag or the clipboard holds (none for null).
+TDragData DragDataOf(const QMimeData* mime);
 
 // The part of a control that drags move over (the viewport of a scrolling control) and the
 // scroll bars it shows.

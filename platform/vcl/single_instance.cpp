@@ -32,6 +32,15 @@ QString SocketPath(const std::string& name) {
 
 } // namespace
 
+TInstanceRequest ReadInstanceRequest(QIODevice& connection) {
+    // A request is one short line; anything longer is not ours.
+    if (!connection.canReadLine())
+        return connection.bytesAvailable() > 64 ? TInstanceRequest::TooLong
+                                                : TInstanceRequest::Wait;
+    return connection.readLine(64) == kShowRequest ? TInstanceRequest::Show
+                                                   : TInstanceRequest::Other;
+}
+
 struct TSingleInstance::Impl {
     QString path;
     std::unique_ptr<QLocalServer> server;
@@ -84,13 +93,13 @@ bool TSingleInstance::Claim() {
             QObject::connect(socket, &QLocalSocket::disconnected, socket,
                              &QLocalSocket::deleteLater);
             QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
-                // A request is one short line; anything longer is not ours.
-                if (!socket->canReadLine()) {
-                    if (socket->bytesAvailable() > 64) socket->abort();
+                const TInstanceRequest request = ReadInstanceRequest(*socket);
+                if (request == TInstanceRequest::Wait) return;
+                if (request == TInstanceRequest::TooLong) {
+                    socket->abort();
                     return;
                 }
-                const QByteArray line = socket->readLine(64);
-                if (line == kShowRequest) {
+                if (request == TInstanceRequest::Show) {
                     socket->write(kShowAnswer);
                     socket->flush();
                     if (OnShowRequest) Guarded(nullptr, OnShowRequest);

@@ -8,7 +8,15 @@
 #include <string>
 #include <string_view>
 
+class QIODevice;
+
 namespace vcl {
+
+// What the first instance makes of the bytes a later start has sent so far: wait for more, show
+// itself (the line is the show request), another line (ignored), or more than a short line
+// without its end (the connection is cut).
+enum class TInstanceRequest { Wait, Show, Other, TooLong };
+TInstanceRequest ReadInstanceRequest(QIODevice& connection);
 
 class TSingleInstance {
 public:

@@ -1,5 +1,6 @@
 // Administration requests and the configuration-file transfer against a simulated unit: request
 // bytes as the layouts define them, the unit's verdicts, and every way a transfer can fail.
+#include "config_transfer.h"
 #include "nasapi.h"
 #include "query_fixtures.h"
 
@@ -312,6 +313,8 @@ TEST(ConfigTransfer, ReadFailuresKeepWhatArrivedAndReportTheirStep) {
     stallInHead.stallAfter = 20;
     nassim::CommandFault inflated; // announces more than it sends, then closes
     inflated.dataLength = static_cast<uint32_t>(stored.size() + 5000);
+    nassim::CommandFault pastTheCap; // announces more than any configuration holds
+    pastTheCap.dataLength = nas::kMaxConfigFileSize + 1;
     nassim::CommandFault late;
     late.delay = milliseconds(2500);
     const std::vector<Case> cases = {
@@ -364,6 +367,14 @@ TEST(ConfigTransfer, ReadFailuresKeepWhatArrivedAndReportTheirStep) {
          NAS_RESULT_TIMEOUT,
          stored,
          {}},
+        {"announced past the cap",
+         kConfigPassword,
+         pastTheCap,
+         false,
+         false,
+         -1,
+         std::nullopt,
+         {8}},
         {"no reply in time",
          kConfigPassword,
          late,
