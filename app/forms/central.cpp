@@ -354,6 +354,8 @@ TForm_Central::TForm_Central(TComponent* Owner) : TForm(Owner) {
     ListView->OnColumnClick = Method(this, &TForm_Central::ListViewColumnClick);
     ListView->OnCompare = Method(this, &TForm_Central::ListViewCompare);
     ListView->OnDblClick = Method(this, &TForm_Central::ListViewDblClick);
+    ListView->OnMouseDown = Method(this, &TForm_Central::ListViewMouseDown);
+    ListView->OnMouseUp = Method(this, &TForm_Central::ListViewMouseUp);
     CDEvent->AfterArrival = Method(this, &TForm_Central::CDEventAfterArrival);
     CDEvent->AfterRemove = Method(this, &TForm_Central::CDEventAfterRemove);
     Timer_GetDateTime->OnTimer = Method(this, &TForm_Central::Timer_GetDateTimeTimer);

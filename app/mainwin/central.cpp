@@ -9,7 +9,9 @@
 #include "container.h"
 #include "droptarget_kinds.h"
 #include "kinddialog.h"
+#include "listview_fill.h"
 #include "msgbox.h"
+#include "server_nodes.h"
 #include "tree_binding.h"
 
 #include "vcl/application.h"
@@ -378,7 +380,15 @@ void TForm_Central::MenuItem_MenuExitClick(vcl::TObject*) {
 
 void TForm_Central::MenuItem_MenuNASListClick(vcl::TObject*) {
     if (!Form_RemoteNAS) return;
+    Form_RemoteNAS->ClearChanged();
     Form_RemoteNAS->ShowModal();
+    if (!Form_RemoteNAS || !Form_RemoteNAS->IsChanged()) return;
+    // Units added or removed in the dialog show under Remote Servers at once.
+    RefreshRemoteServers(*this);
+    Form_RemoteNAS->ClearChanged();
+    vcl::TTreeNode* selected = TreeView->GetSelected();
+    if (selected && (selected == RemoteServersNode || selected == NasNetworkNode))
+        FillListView(*this);
 }
 
 void TForm_Central::MenuItem_MenuSaveContainerClick(vcl::TObject*) {
