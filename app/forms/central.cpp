@@ -91,6 +91,9 @@ TForm_Central::TForm_Central(TComponent* Owner) : TForm(Owner) {
     Panel_AnimatorBorder->SetAlign(alRight);
     Panel_AnimatorBorder->SetWidth(26);
     Panel_AnimatorBorder->SetBevelOuter(bvLowered);
+    // It frames an animation that nothing runs: an empty sunken box at the end of the menu row
+    // otherwise.
+    Panel_AnimatorBorder->SetVisible(false);
     Panel_Animator = Make<TPanel>(this, Panel_AnimatorBorder, "Panel_Animator");
     Panel_Animator->SetAlign(alClient);
     Panel_Animator->SetBevelOuter(bvNone);

@@ -351,7 +351,13 @@ void TForm_Central::Timer_GetDateTimeTimer(vcl::TObject*) {
     char date[32], time[32];
     std::strftime(date, sizeof date, "%Y/%m/%d  ", &local);
     std::strftime(time, sizeof time, " %p %I:%M:%S ", &local);
-    StatusBar->Panels(2)->SetText(std::string(date) + time);
+    const std::string text = std::string(date) + time;
+    StatusBar->Panels(2)->SetText(text);
+    const int needed = StatusBar->PanelWidthFor(text);
+    if (needed > ClockPanelWidth) {
+        ClockPanelWidth = needed;
+        StatusBarResize(StatusBar);
+    }
 }
 
 void TForm_Central::Timer_HintTimer(vcl::TObject*) {

@@ -18,12 +18,15 @@
 #include "vcl/ini_file.h"
 #include "vcl/menus.h"
 #include "vcl/status_bar.h"
+#include "vcl/tool_bar.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <QAbstractButton>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QMessageBox>
 
 #include <chrono>
@@ -590,6 +593,29 @@ TEST_F(CentralTest, RemoteListChangesShowAtOnceAndDiscoveredUnitsStayInIt) {
     EXPECT_EQ(ini.ReadString("Remote NAS List", "IP1", ""), "127.0.66.8");
     EXPECT_EQ(ini.ReadString("Remote NAS List", "IP2", ""), "127.0.66.1");
     EXPECT_EQ(ini.ReadString("Remote NAS List", "NAS2", ""), "alpha");
+}
+
+// The date and time show whole in the status bar in whatever font the desktop gives it, and the
+// menu row ends without an empty frame.
+TEST_F(CentralTest, TheClockShowsWholeAndTheMenuRowHasNoEmptyFrame) {
+    TForm_Central& w = MakeWindow();
+    const QList<QLabel*> panels = vcl::NativeWidget(w.StatusBar)->findChildren<QLabel*>();
+    ASSERT_EQ(panels.size(), 3);
+    for (int size : {8, 12, 18}) {
+        SCOPED_TRACE("font size " + std::to_string(size));
+        w.StatusBar->Font()->SetSize(size);
+        w.Timer_GetDateTimeTimer(nullptr);
+        QLabel* clock = panels[2];
+        ASSERT_FALSE(clock->text().isEmpty());
+        const int needed = QFontMetrics(clock->font()).horizontalAdvance(clock->text());
+        EXPECT_GE(clock->contentsRect().width(), needed);
+        EXPECT_LE(clock->geometry().right(), vcl::NativeWidget(w.StatusBar)->width());
+        EXPECT_GT(panels[0]->width(), 0);
+    }
+    EXPECT_TRUE(vcl::NativeWidget(w.ToolBar_Menu)->isVisible());
+    EXPECT_FALSE(vcl::NativeWidget(w.Panel_AnimatorBorder)->isVisible());
+    EXPECT_EQ(vcl::NativeWidget(w.Panel_Menu)->geometry().right(),
+              vcl::NativeWidget(w.Panel_MainMenu)->width() - 1);
 }
 
 } // namespace
