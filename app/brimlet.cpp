@@ -7,6 +7,7 @@
 #include "fmmsg.h"
 #include "form1.h"
 #include "importform.h"
+#include "kinddialog.h"
 #include "msgbox.h"
 #include "password.h"
 #include "remotenas.h"
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
     vcl::TApplication application(argc, argv);
 
     SelectLanguage();
+    LabelBoxButtons();
     utils::UseUserLocale();
 
     if (!CheckTcpIp(SystemHostResolver())) return 0;

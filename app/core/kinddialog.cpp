@@ -115,6 +115,15 @@ int LayoutMessageButtons(ButtonSet set) {
     return ButtonSetResult(set, ChoiceResult);
 }
 
+void LabelBoxButtons() {
+    vcl::TBoxButtonCaptions captions;
+    captions.Ok = GetMessageText(511);
+    captions.Cancel = GetMessageText(512);
+    captions.Yes = GetMessageText(11);
+    captions.No = GetMessageText(12);
+    vcl::SetBoxButtonCaptions(captions);
+}
+
 int ShowKindMessage(std::string_view argument, int kind) {
     const std::string text = ComposeKindMessage(argument, kind);
     if (vcl::Application) vcl::Application->BringToFront();

@@ -13,6 +13,11 @@
 // and 0.
 int ShowKindMessage(std::string_view argument, int kind);
 
+// Gives the buttons of the plain message boxes the captions the kind dialog shows, from the
+// message table in the current language (Abort, Retry and Ignore, which it has no texts for,
+// keep the toolkit's). Called once the language is chosen.
+void LabelBoxButtons();
+
 // Its steps, in calling order.
 // Caption, text and size of Form1 for the text; false (after the plain box) without Form1.
 bool PrepareMessageForm(const std::string& text, int kind);

@@ -91,6 +91,9 @@ TForm_Central::TForm_Central(TComponent* Owner) : TForm(Owner) {
     Panel_AnimatorBorder->SetAlign(alRight);
     Panel_AnimatorBorder->SetWidth(26);
     Panel_AnimatorBorder->SetBevelOuter(bvLowered);
+    // It frames an animation that nothing runs: an empty sunken box at the end of the menu row
+    // otherwise.
+    Panel_AnimatorBorder->SetVisible(false);
     Panel_Animator = Make<TPanel>(this, Panel_AnimatorBorder, "Panel_Animator");
     Panel_Animator->SetAlign(alClient);
     Panel_Animator->SetBevelOuter(bvNone);
@@ -354,6 +357,8 @@ TForm_Central::TForm_Central(TComponent* Owner) : TForm(Owner) {
     ListView->OnColumnClick = Method(this, &TForm_Central::ListViewColumnClick);
     ListView->OnCompare = Method(this, &TForm_Central::ListViewCompare);
     ListView->OnDblClick = Method(this, &TForm_Central::ListViewDblClick);
+    ListView->OnMouseDown = Method(this, &TForm_Central::ListViewMouseDown);
+    ListView->OnMouseUp = Method(this, &TForm_Central::ListViewMouseUp);
     CDEvent->AfterArrival = Method(this, &TForm_Central::CDEventAfterArrival);
     CDEvent->AfterRemove = Method(this, &TForm_Central::CDEventAfterRemove);
     Timer_GetDateTime->OnTimer = Method(this, &TForm_Central::Timer_GetDateTimeTimer);

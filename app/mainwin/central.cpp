@@ -9,7 +9,9 @@
 #include "container.h"
 #include "droptarget_kinds.h"
 #include "kinddialog.h"
+#include "listview_fill.h"
 #include "msgbox.h"
+#include "server_nodes.h"
 #include "tree_binding.h"
 
 #include "vcl/application.h"
@@ -349,7 +351,13 @@ void TForm_Central::Timer_GetDateTimeTimer(vcl::TObject*) {
     char date[32], time[32];
     std::strftime(date, sizeof date, "%Y/%m/%d  ", &local);
     std::strftime(time, sizeof time, " %p %I:%M:%S ", &local);
-    StatusBar->Panels(2)->SetText(std::string(date) + time);
+    const std::string text = std::string(date) + time;
+    StatusBar->Panels(2)->SetText(text);
+    const int needed = StatusBar->PanelWidthFor(text);
+    if (needed > ClockPanelWidth) {
+        ClockPanelWidth = needed;
+        StatusBarResize(StatusBar);
+    }
 }
 
 void TForm_Central::Timer_HintTimer(vcl::TObject*) {
@@ -378,7 +386,15 @@ void TForm_Central::MenuItem_MenuExitClick(vcl::TObject*) {
 
 void TForm_Central::MenuItem_MenuNASListClick(vcl::TObject*) {
     if (!Form_RemoteNAS) return;
+    Form_RemoteNAS->ClearChanged();
     Form_RemoteNAS->ShowModal();
+    if (!Form_RemoteNAS || !Form_RemoteNAS->IsChanged()) return;
+    // Units added or removed in the dialog show under Remote Servers at once.
+    RefreshRemoteServers(*this);
+    Form_RemoteNAS->ClearChanged();
+    vcl::TTreeNode* selected = TreeView->GetSelected();
+    if (selected && (selected == RemoteServersNode || selected == NasNetworkNode))
+        FillListView(*this);
 }
 
 void TForm_Central::MenuItem_MenuSaveContainerClick(vcl::TObject*) {

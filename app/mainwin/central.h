@@ -315,6 +315,7 @@ public:
     void ListViewMouseUp(vcl::TObject* Sender, vcl::TMouseButton Button, vcl::TShiftState Shift,
                          int X, int Y);
     vcl::TPoint ListPressPoint; // client point of the last left press in the list
+    int ClockPanelWidth = 0;    // what the date and time have needed in the status bar so far
     // ---- end of list view and server nodes ----
 
     // Made by the description's constructor after the components: the window's own state.

@@ -559,5 +559,8 @@ void TForm_Central::UpdateTreeStatusBar() {
 }
 
 void TForm_Central::StatusBarResize(vcl::TObject*) {
-    StatusBar->Panels(0)->SetWidth(std::max(0, StatusBar->GetWidth() - 350));
+    // The clock takes the last panel: at least its designed 150 pixels, wider where the date
+    // and time need it in the desktop's font; the first panel gives up the room.
+    const int clock = std::max(150, ClockPanelWidth);
+    StatusBar->Panels(0)->SetWidth(std::max(0, StatusBar->GetWidth() - 200 - clock));
 }

@@ -172,9 +172,11 @@ void RefreshRemoteServers(TForm_Central& form) {
             SetKind(node, nkRemoteUnanswered);
             node->SetText(utils::IpToText(entry->Address));
         } else if (list.FindInList(record, CNASSvrNet::kFoundList)) {
-            // Discovery sees the unit: it leaves the remote list, with its remote server object.
+            // Discovery sees the unit: it shows under NAS Servers only. The entry stays in the
+            // remote list, which is the user's: only the user removes it, and it is saved with
+            // the settings whether or not discovery finds the unit today.
             entry->Server = server;
-            Form_RemoteNAS->RemoveEntry(entry);
+            entry->Name = server->GetName();
         } else {
             entry->Server = server;
             entry->Name = server->GetName();

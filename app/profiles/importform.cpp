@@ -411,7 +411,10 @@ int TForm_ProfileSetting::ProfileItemMask() const {
 }
 
 bool TForm_ProfileSetting::SendProfile(CNasServer& target, int mask) {
-    if (target.Password[0] == '\0' && !target.Authenticate(kAuthApplyProfile)) return false;
+    // The unit takes a profile with its administrator password only: a stored password that is
+    // a local account's (a user name stored with it) or none at all is asked for first.
+    const bool adminStored = target.Password[0] != '\0' && target.UserName[0] == '\0';
+    if (!adminStored && !target.Authenticate(kAuthApplyProfile)) return false;
     int result = 0;
     {
         PleaseWait wait;

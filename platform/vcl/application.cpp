@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QMetaObject>
 #include <QObject>
@@ -54,6 +55,11 @@ void TApplication::Init(int& argc, char** argv) {
     if (Application) throw std::logic_error("only one TApplication may exist");
     impl_ = std::make_unique<Impl>();
     if (!QCoreApplication::instance()) impl_->ownApp = std::make_unique<QApplication>(argc, argv);
+    // The program ends through Terminate only. Forms do not count as windows that end it when
+    // closed, so the toolkit would otherwise take any other window it shows (a message box, a
+    // file dialog) for the last one: closing that would quit, and the quit closes every form,
+    // the main form (ending the program) and any modal dialog below the box among them.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
     guiThread_ = std::this_thread::get_id();
     impl_->context = std::make_unique<QObject>();
     QObject* context = impl_->context.get();

@@ -2,8 +2,11 @@
 
 #include "detail/hooks.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QStringList>
 
 namespace vcl {
@@ -86,6 +89,20 @@ bool IsBoxAnswer(TBoxButtons buttons, int answer) {
 
 namespace {
 
+TBoxButtonCaptions boxCaptions;
+
+} // namespace
+
+void SetBoxButtonCaptions(const TBoxButtonCaptions& captions) {
+    boxCaptions = captions;
+}
+
+const TBoxButtonCaptions& BoxButtonCaptions() {
+    return boxCaptions;
+}
+
+namespace {
+
 // "Text|*.a;*.b|All|*.*" as the toolkit's "Text (*.a *.b);;All (*.*)".
 QString ToQtFilter(const std::string& filter, int index, QString* selected) {
     const QStringList parts = detail::ToQt(filter).split(QLatin1Char('|'));
@@ -102,7 +119,11 @@ QString ToQtFilter(const std::string& filter, int index, QString* selected) {
 class DesktopDialogHost : public TDialogHost {
 public:
     int MessageBox(const TMessageBoxRequest& request) override {
-        QMessageBox box;
+        // The box belongs to the window it speaks for: it stays above it, and when it closes,
+        // that window is active again with its focus where it was.
+        QPointer<QWidget> owner = QApplication::activeModalWidget();
+        if (!owner) owner = QApplication::activeWindow();
+        QMessageBox box(owner);
         box.setWindowTitle(detail::ToQt(request.Caption));
         box.setText(detail::ToQt(request.Text));
         box.setTextFormat(Qt::PlainText);
@@ -125,37 +146,46 @@ public:
         struct Pair {
             QMessageBox::StandardButton button;
             int id;
+            const std::string* caption;
         };
+        const TBoxButtonCaptions& c = boxCaptions;
+        const Pair ok{QMessageBox::Ok, IDOK, &c.Ok};
+        const Pair cancel{QMessageBox::Cancel, IDCANCEL, &c.Cancel};
+        const Pair yes{QMessageBox::Yes, IDYES, &c.Yes};
+        const Pair no{QMessageBox::No, IDNO, &c.No};
+        const Pair abort{QMessageBox::Abort, IDABORT, &c.Abort};
+        const Pair retry{QMessageBox::Retry, IDRETRY, &c.Retry};
+        const Pair ignore{QMessageBox::Ignore, IDIGNORE, &c.Ignore};
         std::vector<Pair> pairs;
         switch (request.Buttons) {
         case TBoxButtons::Ok:
-            pairs = {{QMessageBox::Ok, IDOK}};
+            pairs = {ok};
             break;
         case TBoxButtons::OkCancel:
-            pairs = {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}};
+            pairs = {ok, cancel};
             break;
         case TBoxButtons::AbortRetryIgnore:
-            pairs = {{QMessageBox::Abort, IDABORT},
-                     {QMessageBox::Retry, IDRETRY},
-                     {QMessageBox::Ignore, IDIGNORE}};
+            pairs = {abort, retry, ignore};
             break;
         case TBoxButtons::YesNoCancel:
-            pairs = {{QMessageBox::Yes, IDYES},
-                     {QMessageBox::No, IDNO},
-                     {QMessageBox::Cancel, IDCANCEL}};
+            pairs = {yes, no, cancel};
             break;
         case TBoxButtons::YesNo:
-            pairs = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}};
+            pairs = {yes, no};
             break;
         case TBoxButtons::RetryCancel:
-            pairs = {{QMessageBox::Retry, IDRETRY}, {QMessageBox::Cancel, IDCANCEL}};
+            pairs = {retry, cancel};
             break;
         }
         QMessageBox::StandardButtons set;
         for (const Pair& p : pairs)
             set |= p.button;
         box.setStandardButtons(set);
+        for (const Pair& p : pairs)
+            if (!p.caption->empty()) box.button(p.button)->setText(detail::ToQt(*p.caption));
         box.exec();
+        // Not every desktop hands the activation back to the box's owner by itself.
+        if (owner && owner->isVisible()) owner->activateWindow();
         QAbstractButton* clicked = box.clickedButton();
         for (const Pair& p : pairs)
             if (clicked && clicked == box.button(p.button)) return p.id;

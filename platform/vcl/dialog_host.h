@@ -64,6 +64,14 @@ struct TFileDialogRequest {
     bool FileMustExist = false;
 };
 
+// Captions of the buttons of the desktop's message boxes, in the program's language; an empty
+// caption leaves the toolkit's own.
+struct TBoxButtonCaptions {
+    std::string Ok, Cancel, Yes, No, Abort, Retry, Ignore;
+};
+void SetBoxButtonCaptions(const TBoxButtonCaptions& captions);
+const TBoxButtonCaptions& BoxButtonCaptions();
+
 class TDialogHost {
 public:
     virtual ~TDialogHost() = default;

@@ -4,6 +4,8 @@
 
 #include <QLabel>
 
+#include <algorithm>
+
 namespace vcl {
 
 struct THintWindow::Impl {
@@ -11,7 +13,13 @@ struct THintWindow::Impl {
 };
 
 THintWindow::THintWindow(TComponent* owner) : TComponent(owner), impl_(std::make_unique<Impl>()) {
-    impl_->label.setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint);
+    // A tool-tip shows, it takes nothing: the pointer and clicks go through it to the window
+    // below (it sits near the pointer, often over what is clicked next), and it never takes the
+    // focus.
+    impl_->label.setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint |
+                                Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
+    impl_->label.setAttribute(Qt::WA_TransparentForMouseEvents);
+    impl_->label.setAttribute(Qt::WA_ShowWithoutActivating);
     impl_->label.setMargin(2);
     impl_->label.setAlignment(Qt::AlignLeft | Qt::AlignTop);
     SetColor(clInfoBk);
@@ -26,9 +34,13 @@ void THintWindow::SetColor(TColor color) {
 
 void THintWindow::ActivateHint(const TRect& rect, const std::string& text) {
     text_ = text;
-    rect_ = rect;
     impl_->label.setText(detail::ToQt(text));
-    impl_->label.setGeometry(rect.Left, rect.Top, rect.Right - rect.Left, rect.Bottom - rect.Top);
+    // The rectangle is the least the window covers: it grows to show the whole text in the font
+    // it is drawn with, which the caller cannot measure.
+    const QSize need = impl_->label.sizeHint();
+    rect_ = {rect.Left, rect.Top, rect.Left + std::max(rect.Right - rect.Left, need.width()),
+             rect.Top + std::max(rect.Bottom - rect.Top, need.height())};
+    impl_->label.setGeometry(rect_.Left, rect_.Top, rect_.Width(), rect_.Height());
     impl_->label.show();
 }
 

@@ -59,6 +59,15 @@ std::string TStatusBar::ShownText(int index) const {
     return FromQt(impl_->labels[static_cast<std::size_t>(index)]->text());
 }
 
+int TStatusBar::PanelWidthFor(const std::string& text) const {
+    // Measured with a panel's own label: its font, frame and margins.
+    QLabel probe;
+    probe.setFont(Widget()->font());
+    probe.setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    probe.setText(ToQt(text));
+    return probe.sizeHint().width();
+}
+
 void TStatusBar::Apply() {
     int x = 0;
     for (std::size_t i = 0; i < panels_.size(); ++i) {

@@ -42,6 +42,9 @@ public:
     TStatusPanel* Panels(int index) const;
     // The text a panel shows now (for tests and screenshots).
     std::string ShownText(int index) const;
+    // The width in pixels that text takes in a panel, frame and margins included (what the
+    // bar's canvas measures), so that a panel can be made wide enough for it.
+    int PanelWidthFor(const std::string& text) const;
 
 protected:
     void ApplyBounds() override;

@@ -37,6 +37,8 @@ BROKEN = [
     ("zh-tw", "too_long.msg", "7: error: id 6: 150 bytes in cp950, at most 149 fit"),
     ("zh-tw", "not_encodable.msg", "7: error: id 6: character U+8BF4 '\u8bf4' cannot be encoded"),
     ("zh-tw", "empty_text.msg", "5: error: id 4: empty text, the English one is not"),
+    ("zh-tw", "half_width_after_chinese.msg",
+     '4: error: id 3: half-width "!" after Chinese text, use "\uff01"'),
     ("zh-cn", "first_not_empty.msg", "2: error: id 1: must be empty"),
     ("en", "en_empty_text.msg", "6: error: id 5: empty text"),
     ("zh-cn", "no_such_file.msg", " error: cannot read the catalogue"),

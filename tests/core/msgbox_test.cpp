@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iconv.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -205,6 +206,37 @@ TEST(MsgboxTexts, ChineseTextsAreTranslated) {
         EXPECT_TRUE(std::any_of(text.begin(), text.end(), [](char c) { return c & 0x80; }))
             << language;
     }
+}
+
+// Both Chinese texts say what the English one says: an entry created inside the container, no
+// disc in the drive, a disc count that follows no number; the network names are the families of
+// the English texts in both; a text that follows Chinese text starts with a full-width comma.
+TEST(MsgboxTexts, ChineseTextsMeanWhatTheEnglishOnesSay) {
+    struct Case {
+        int language;
+        int id;
+        const char* text;
+    };
+    const Case cases[] = {
+        {1, 638, "容器內建立"}, {2, 638, "容器内创建"}, {1, 44, "- 無光碟 -"},
+        {2, 44, "- 无光盘 -"},  {1, 189, " 光碟， "},   {2, 189, " 光盘， "},
+        {1, 480, "，抹除"},     {2, 480, "，擦除"},     {1, 500, "，刪除映像檔"},
+        {2, 500, "，删除映像"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TextIn(c.language, c.id), c.text) << "language " << c.language << " id " << c.id;
+
+    std::vector<int> networkIds;
+    for (int id = 457; id <= 465; ++id)
+        networkIds.push_back(id);
+    for (int id : {614, 615, 616, 617, 626, 627, 628})
+        networkIds.push_back(id);
+    for (int id : networkIds)
+        for (const char* family : {"Microsoft", "Netware", "Macintosh", "Windows"})
+            for (int language : {1, 2})
+                EXPECT_EQ(TextIn(language, id).find(family) != std::string::npos,
+                          TextIn(0, id).find(family) != std::string::npos)
+                    << "language " << language << " id " << id << " " << family;
 }
 
 TEST(MsgboxTexts, EveryTextFitsARecordInItsCodePage) {

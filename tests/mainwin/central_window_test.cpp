@@ -4,20 +4,30 @@
 // server node, and units discovered on loopback as nodes.
 #include "mainwin_fixture.h"
 
+#include "../platform/modal_driver.h"
+
 #include "about.h"
 #include "container.h"
 #include "display_text.h"
 #include "form1.h"
+#include "rmtnasip.h"
+#include "rmtnasip_mask.h"
 #include "utils.h"
 
 #include "vcl/hint_window.h"
 #include "vcl/ini_file.h"
 #include "vcl/menus.h"
 #include "vcl/status_bar.h"
+#include "vcl/tool_bar.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <QAbstractButton>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMessageBox>
 
 #include <chrono>
 #include <fstream>
@@ -26,24 +36,6 @@
 namespace {
 
 using Strings = std::vector<std::string>;
-
-// Chooses nothing, or a command, from popup menus; records the tree's selection while shown.
-class PopupScript : public vcl::TPopupHost {
-public:
-    PopupScript() : previous_(vcl::SetPopupHost(this)) {}
-    ~PopupScript() override { vcl::SetPopupHost(previous_); }
-    vcl::TMenuItem* Choose(vcl::TPopupMenu& menu, vcl::TPoint) override {
-        shown.push_back(menu.Name);
-        if (during) during();
-        return choose;
-    }
-    Strings shown;
-    std::function<void()> during;
-    vcl::TMenuItem* choose = nullptr;
-
-private:
-    vcl::TPopupHost* previous_;
-};
 
 class CentralTest : public MainWindowTest {
 protected:
@@ -425,7 +417,8 @@ TEST_F(CentralTest, ServerToolTipShowsOnceUntilAnotherServerHasShownIts) {
     ASSERT_TRUE(w.ServerHintWindow->GetVisible());
     EXPECT_EQ(w.HintedNode, alpha);
     EXPECT_NE(w.ServerHintWindow->GetText().find("Server Name:alpha\n"), std::string::npos);
-    EXPECT_EQ(w.ServerHintWindow->GetRect().Height(), 110);
+    // At least the rectangle the window asks for; larger where the font needs it.
+    EXPECT_GE(w.ServerHintWindow->GetRect().Height(), 110);
     moveOver(w.DesktopNode);
     EXPECT_FALSE(w.ServerHintWindow->GetVisible());
     moveOver(alpha);
@@ -476,6 +469,153 @@ TEST_F(CentralTest, LookupsFindByDataTextAndServerIdentity) {
     EXPECT_EQ(w.FindChildNodeByText(w.NasServersNode, "gamma"), nullptr);
     EXPECT_EQ(w.FindChildNodeByData(nullptr, nullptr), w.DesktopNode);
     EXPECT_FALSE(ran);
+}
+
+// Real message boxes, answered by Return, Escape and a click: each closes itself only. Saving an
+// empty container says so and the program goes on.
+TEST_F(CentralTest, TheEmptyContainerBoxLeavesTheWindowRunning) {
+    TForm_Central& w = MakeWindow();
+    ASSERT_TRUE(PumpUntil([] { return !FirstIdlePending; }));
+    ModalDriver driver;
+    const auto press = [](Qt::Key key) {
+        return [key](QWidget* box) { QTest::keyClick(box, key); };
+    };
+    driver.OnBox(press(Qt::Key_Return)).OnBox(press(Qt::Key_Escape)).OnBox([](QWidget* box) {
+        QTest::mouseClick(static_cast<QMessageBox*>(box)->button(QMessageBox::Ok), Qt::LeftButton);
+    });
+    std::vector<bool> running;
+    std::function<void()> save = [&] {
+        w.MenuItem_MenuSaveContainer->Click();
+        // The window as it is once the events that the box's close left behind are handled.
+        vcl::Application->Post([&] {
+            running.push_back(!vcl::Application->Terminated() && w.GetVisible());
+            if (running.size() < 3 && running.back()) save();
+        });
+    };
+    const bool quit = ModalDriver::RunInLoop(save, [&] { return running.size() == 3; });
+    EXPECT_FALSE(quit);
+    EXPECT_EQ(running, (std::vector<bool>{true, true, true}));
+    EXPECT_EQ(driver.BoxTexts(), Strings(3, "Container is empty."));
+    EXPECT_FALSE(vcl::Application->Terminated());
+}
+
+// In the remote NAS list, "IP address error" leaves the add dialog with what was typed, and "The
+// NAS cannot be found" leaves the list dialog open.
+TEST_F(CentralTest, BoxesOfTheRemoteListDialogsLeaveTheirDialogsOpen) {
+    TForm_Central& w = MakeWindow();
+    ASSERT_TRUE(PumpUntil([] { return !FirstIdlePending; }));
+    ModalDriver driver;
+    std::string kept;
+    bool addStillShown = false;
+    bool listStillShown = false;
+    driver.OnForm("Remote NAS List", [](QWidget*) { Form_RemoteNAS->btNASAdd->Click(); });
+    driver.OnForm("Add a Remote NAS", [](QWidget*) {
+        QWidget* box = vcl::NativeWidget(Form_AddNASIP->MaskEdit_IP_Single);
+        QTest::keyClicks(box, "12700");
+        QTest::mouseClick(vcl::NativeWidget(Form_AddNASIP->AddOK), Qt::LeftButton);
+    });
+    driver.OnBox([](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); });
+    driver.OnForm("Add a Remote NAS", [&](QWidget*) {
+        addStillShown = Form_AddNASIP->GetVisible();
+        kept = Form_AddNASIP->MaskEdit_IP_Single->GetText();
+        // Nothing answers at this address.
+        Form_AddNASIP->MaskEdit_IP_Single->SetText(ipbox::AddressBoxText(0x7F0042FAu));
+        QTest::mouseClick(vcl::NativeWidget(Form_AddNASIP->AddOK), Qt::LeftButton);
+    });
+    driver.OnBox([](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); });
+    driver.OnForm("Remote NAS List", [&](QWidget*) {
+        listStillShown = Form_RemoteNAS->GetVisible();
+        Form_RemoteNAS->btNASClose->Click();
+    });
+    bool closed = false;
+    const bool quit = ModalDriver::RunInLoop(
+        [&] {
+            w.RemoteNASList1->Click();
+            closed = true;
+        },
+        [&] { return closed; });
+    EXPECT_FALSE(quit);
+    EXPECT_EQ(driver.Pending(), 0);
+    EXPECT_EQ(driver.BoxTexts(),
+              (Strings{"IP address error", "The NAS cannot be found : 127.0.66.250"}));
+    EXPECT_TRUE(addStillShown);
+    EXPECT_EQ(ipbox::ParseAddressText(kept), std::nullopt);
+    EXPECT_EQ(kept.substr(0, 7), "127.00 ");
+    EXPECT_TRUE(listStillShown);
+    EXPECT_FALSE(vcl::Application->Terminated());
+    EXPECT_TRUE(w.GetVisible());
+}
+
+// Units added and removed in the remote NAS list show under Remote Servers as soon as the dialog
+// closes; a stored unit that discovery finds as well stays in the list and in the settings.
+TEST_F(CentralTest, RemoteListChangesShowAtOnceAndDiscoveredUnitsStayInIt) {
+    AddUnit(1, "alpha"); // discovery finds it
+    AddUnit(7, "remote-7", false);
+    nassim::Unit& eight = AddUnit(8, "remote-8", false);
+    WriteIni("[Remote NAS List]\nNASNumber=2\nNAS1=alpha\nIP1=127.0.66.1\nNAS2=remote-7\n"
+             "IP2=127.0.66.7\n");
+    TForm_Central& w = MakeWindow();
+    ASSERT_TRUE(PumpUntil([] { return !FirstIdlePending; }));
+    EXPECT_EQ(ChildTexts(w.NasServersNode), Strings{"alpha"});
+    EXPECT_EQ(ChildTexts(w.RemoteServersNode), Strings{"remote-7"});
+    EXPECT_EQ(RemoteAddresses(), (Strings{"127.0.66.1", "127.0.66.7"}));
+    ClickNode(w.RemoteServersNode);
+    ASSERT_EQ(Captions(), Strings{"remote-7"});
+
+    Responder().ExpectModal("Form_RemoteNAS", [&](vcl::TForm&) {
+        EXPECT_EQ(Form_RemoteNAS->NASListView->Items()->Count(), 2);
+        Responder().ExpectModal("Form_AddNASIP", [&](vcl::TForm&) {
+            Form_AddNASIP->MaskEdit_IP_Single->SetText(ipbox::AddressBoxText(eight.address()));
+            Form_AddNASIP->AddOK->Click();
+        });
+        Form_RemoteNAS->btNASAdd->Click();
+        Form_RemoteNAS->btNASClose->Click();
+    });
+    w.RemoteNASList1->Click();
+    EXPECT_EQ(ChildTexts(w.RemoteServersNode), (Strings{"remote-7", "remote-8"}));
+    EXPECT_EQ(Captions(), (Strings{"remote-7", "remote-8"}));
+
+    Responder().ExpectModal("Form_RemoteNAS", [&](vcl::TForm&) {
+        vcl::TListItems* rows = Form_RemoteNAS->NASListView->Items();
+        ASSERT_EQ(rows->Count(), 3);
+        for (int i = 0; i < rows->Count(); ++i)
+            rows->Item(i)->SetSelected(rows->Item(i)->GetCaption() == "127.0.66.7");
+        Form_RemoteNAS->btNASDelete->Click();
+        Form_RemoteNAS->btNASClose->Click();
+    });
+    w.RemoteNASList1->Click();
+    EXPECT_EQ(ChildTexts(w.RemoteServersNode), Strings{"remote-8"});
+    EXPECT_EQ(Captions(), Strings{"remote-8"});
+
+    w.Close();
+    vcl::TIniFile ini(IniPath());
+    EXPECT_EQ(ini.ReadInteger("Remote NAS List", "NASNumber", 0), 2);
+    EXPECT_EQ(ini.ReadString("Remote NAS List", "IP1", ""), "127.0.66.8");
+    EXPECT_EQ(ini.ReadString("Remote NAS List", "IP2", ""), "127.0.66.1");
+    EXPECT_EQ(ini.ReadString("Remote NAS List", "NAS2", ""), "alpha");
+}
+
+// The date and time show whole in the status bar in whatever font the desktop gives it, and the
+// menu row ends without an empty frame.
+TEST_F(CentralTest, TheClockShowsWholeAndTheMenuRowHasNoEmptyFrame) {
+    TForm_Central& w = MakeWindow();
+    const QList<QLabel*> panels = vcl::NativeWidget(w.StatusBar)->findChildren<QLabel*>();
+    ASSERT_EQ(panels.size(), 3);
+    for (int size : {8, 12, 18}) {
+        SCOPED_TRACE("font size " + std::to_string(size));
+        w.StatusBar->Font()->SetSize(size);
+        w.Timer_GetDateTimeTimer(nullptr);
+        QLabel* clock = panels[2];
+        ASSERT_FALSE(clock->text().isEmpty());
+        const int needed = QFontMetrics(clock->font()).horizontalAdvance(clock->text());
+        EXPECT_GE(clock->contentsRect().width(), needed);
+        EXPECT_LE(clock->geometry().right(), vcl::NativeWidget(w.StatusBar)->width());
+        EXPECT_GT(panels[0]->width(), 0);
+    }
+    EXPECT_TRUE(vcl::NativeWidget(w.ToolBar_Menu)->isVisible());
+    EXPECT_FALSE(vcl::NativeWidget(w.Panel_AnimatorBorder)->isVisible());
+    EXPECT_EQ(vcl::NativeWidget(w.Panel_Menu)->geometry().right(),
+              vcl::NativeWidget(w.Panel_MainMenu)->width() - 1);
 }
 
 } // namespace

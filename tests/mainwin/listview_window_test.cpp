@@ -168,12 +168,28 @@ TEST_F(MainWindowTest, HeaderClicksSortByTheColumnsContent) {
     EXPECT_EQ(Captions(), (Strings{"big.iso", "small.iso"}));
 }
 
-TEST_F(MainWindowTest, DoubleClickOpensTheNodeOfARow) {
+// The list's mouse handlers are the ones the window's description binds: a double click opens
+// the row under the mouse and nothing on empty space; a right click offers the row's menu.
+TEST_F(MainWindowTest, DoubleClickOpensTheRowUnderTheMouseAndRightClickOffersItsMenu) {
     AddUnit(1, "alpha", true, {"A"}, {Image("A/x.iso")});
+    AddUnit(2, "beta", true, {"B"});
     TForm_Central& w = MakeWindow();
     ClickNode(w.NasServersNode);
-    ASSERT_EQ(Captions(), Strings{"alpha"});
+    ASSERT_EQ(Captions(), (Strings{"alpha", "beta"}));
     QWidget* viewport = Viewport(w.ListView);
+    const auto rowPoint = [&](int row) {
+        const vcl::TRect r = w.ListView->Items()->Item(row)->DisplayRect();
+        return QPoint(r.Left + 5, (r.Top + r.Bottom) / 2);
+    };
+
+    // A right click on a row: the row is the menu's, the menu shows, the tree keeps its node.
+    PopupScript popup;
+    const QPoint second = rowPoint(1);
+    QTest::mousePress(viewport, Qt::RightButton, {}, second);
+    QTest::mouseRelease(viewport, Qt::RightButton, {}, second);
+    EXPECT_EQ(popup.shown, (std::vector<std::string>{"PopupMenu_RightClick"}));
+    EXPECT_EQ(w.RightClickItem, w.ListView->Items()->Item(1));
+    EXPECT_EQ(w.TreeView->GetSelected(), w.NasServersNode);
 
     auto doubleClick = [&](QPoint at) {
         QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
@@ -183,15 +199,19 @@ TEST_F(MainWindowTest, DoubleClickOpensTheNodeOfARow) {
     doubleClick(QPoint(5, viewport->height() - 3));
     EXPECT_EQ(w.TreeView->GetSelected(), w.NasServersNode);
 
-    const vcl::TRect r = w.ListView->Items()->Item(0)->DisplayRect();
-    doubleClick(QPoint(r.Left + 5, (r.Top + r.Bottom) / 2));
-    vcl::TTreeNode* alpha = Child(w.NasServersNode, "alpha");
-    EXPECT_EQ(w.TreeView->GetSelected(), alpha);
-    EXPECT_TRUE(alpha->GetExpanded());
-    EXPECT_EQ(Captions(), (Strings{"A", "[ Other ]"}));
+    // The second row opens the second unit, not the first.
+    doubleClick(second);
+    vcl::TTreeNode* beta = Child(w.NasServersNode, "beta");
+    EXPECT_EQ(w.TreeView->GetSelected(), beta);
+    EXPECT_TRUE(beta->GetExpanded());
+    EXPECT_EQ(Captions(), (Strings{"B", "[ Other ]"}));
 
     // A folder row opens the folder node and lists its images.
-    OpenListRow(w, w.ListView->Items()->Item(0));
+    ClickNode(w.NasServersNode);
+    doubleClick(rowPoint(0));
+    vcl::TTreeNode* alpha = Child(w.NasServersNode, "alpha");
+    ASSERT_EQ(w.TreeView->GetSelected(), alpha);
+    doubleClick(rowPoint(0));
     EXPECT_EQ(w.TreeView->GetSelected(), alpha->Item(0));
     EXPECT_EQ(Captions(), Strings{"x.iso"});
 }
@@ -207,7 +227,10 @@ TEST_F(MainWindowTest, RemoteUnitsAppearUnderRemoteServers) {
     RefreshRemoteServers(w);
 
     EXPECT_EQ(ChildTexts(w.RemoteServersNode), (Strings{"127.0.66.250", "remote-7"}));
-    EXPECT_EQ(Form_RemoteNAS->EntryCount(), 2); // the discovered unit left the list
+    // The discovered unit shows under NAS Servers only, and stays in the user's remote list.
+    EXPECT_EQ(Form_RemoteNAS->EntryCount(), 3);
+    EXPECT_EQ(Form_RemoteNAS->GetLastEntry()->Address, units_[0]->address());
+    EXPECT_EQ(Form_RemoteNAS->GetLastEntry()->Name, "alpha");
     vcl::TTreeNode* unanswered = Child(w.RemoteServersNode, "127.0.66.250");
     EXPECT_EQ(unanswered->GetImageIndex(), nkRemoteUnanswered);
     EXPECT_EQ(unanswered->GetData(), nullptr);

@@ -12,6 +12,7 @@
 #include "netconfig.h"
 #include "remotenas.h"
 
+#include "vcl/menus.h"
 #include "vcl/tree_view.h"
 
 #include <QHeaderView>
@@ -20,9 +21,28 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+// Chooses nothing, or a command, from popup menus; records the tree's selection while shown.
+class PopupScript : public vcl::TPopupHost {
+public:
+    PopupScript() : previous_(vcl::SetPopupHost(this)) {}
+    ~PopupScript() override { vcl::SetPopupHost(previous_); }
+    vcl::TMenuItem* Choose(vcl::TPopupMenu& menu, vcl::TPoint) override {
+        shown.push_back(menu.Name);
+        if (during) during();
+        return choose;
+    }
+    std::vector<std::string> shown;
+    std::function<void()> during;
+    vcl::TMenuItem* choose = nullptr;
+
+private:
+    vcl::TPopupHost* previous_;
+};
 
 class MainWindowTest : public UiTest {
 protected:
@@ -94,19 +114,10 @@ protected:
         return image;
     }
 
-    // Makes the window (its tree is built, discovery included) and shows it.
+    // Makes the window from its own description (its tree is built, discovery included) and
+    // shows it. Nothing is wired here: the window's events are the ones its description binds.
     TForm_Central& MakeWindow() {
         vcl::Application->CreateForm(Form_Central);
-        // The list's events, unless the window's description binds them already.
-        vcl::TListView* list = Form_Central->ListView;
-        if (!list->OnColumnClick)
-            list->OnColumnClick = vcl::Method(Form_Central, &TForm_Central::ListViewColumnClick);
-        if (!list->OnCompare)
-            list->OnCompare = vcl::Method(Form_Central, &TForm_Central::ListViewCompare);
-        if (!list->OnDblClick)
-            list->OnDblClick = vcl::Method(Form_Central, &TForm_Central::ListViewDblClick);
-        if (!list->OnMouseDown)
-            list->OnMouseDown = vcl::Method(Form_Central, &TForm_Central::ListViewMouseDown);
         Form_Central->SetBounds(0, 0, 1800, 900);
         Form_Central->Show();
         return *Form_Central;

@@ -1,5 +1,6 @@
 // Forms: the show, close and modal life cycle, ModalResult, the key and mouse event rules, the
 // exception catcher, positions and alignment.
+#include "modal_driver.h"
 #include "ui_fixture.h"
 
 #include "vcl/application.h"
@@ -11,7 +12,9 @@
 #include "vcl/screen.h"
 #include "vcl/std_controls.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
 #include <QTest>
 
 #include <stdexcept>
@@ -196,6 +199,75 @@ TEST_F(FormTest, FirstCreatedFormIsTheMainFormAndClosingItEndsTheRun) {
     EXPECT_TRUE(vcl::Application->Terminated());
     delete second;
     EXPECT_EQ(vcl::Application->FormCount(), 1);
+}
+
+// A message box closes only itself, however it is answered: the modal dialog that showed it
+// stays with its modal result, contents and focus, and the program goes on running.
+TEST_F(FormTest, AMessageBoxClosesOnlyItselfNotItsOwnerNorTheProgram) {
+    MainForm* main = nullptr;
+    vcl::Application->CreateForm(main);
+    Dialog d;
+    ModalDriver driver;
+    const auto press = [](Qt::Key key) {
+        return [key](QWidget* box) { QTest::keyClick(box, key); };
+    };
+    std::function<void()> ask;
+    driver.OnForm("Dialog", [&](QWidget*) {
+        d.edit->SetText("192.168.1.");
+        d.edit->SetFocus();
+        ask();
+    });
+    driver.OnBox(press(Qt::Key_Return)).OnBox(press(Qt::Key_Escape)).OnBox([](QWidget* box) {
+        QTest::mouseClick(static_cast<QMessageBox*>(box)->button(QMessageBox::Ok), Qt::LeftButton);
+    });
+
+    struct Owner {
+        bool visible;
+        vcl::TModalResult result;
+        std::string text;
+        bool focused;
+    };
+    std::vector<int> answers;
+    std::vector<Owner> owners;
+    ask = [&] {
+        answers.push_back(vcl::Application->MessageBox("IP address error", "Error",
+                                                       vcl::MB_OK | vcl::MB_ICONSTOP));
+        // The owner as it is once the events that the box's close left behind are handled.
+        // The desktop hands the activation back with its own events.
+        PumpUntil([&] { return d.edit->Focused() || !d.form->GetVisible(); });
+        vcl::Application->Post([&] {
+            owners.push_back({d.form->GetVisible(), d.form->GetModalResult(), d.edit->GetText(),
+                              d.edit->Focused()});
+            if (!d.form->Modal()) return;
+            if (answers.size() < 3)
+                ask();
+            else
+                d.ok->Click();
+        });
+    };
+    vcl::TModalResult result = vcl::mrNone;
+    bool returned = false;
+    const bool quit = ModalDriver::RunInLoop(
+        [&] {
+            main->Show();
+            result = d.form->ShowModal();
+            returned = true;
+        },
+        [&] { return returned; });
+
+    EXPECT_FALSE(quit);
+    EXPECT_FALSE(vcl::Application->Terminated());
+    EXPECT_TRUE(main->GetVisible());
+    EXPECT_EQ(driver.Pending(), 0);
+    EXPECT_EQ(answers, (std::vector<int>{vcl::IDOK, vcl::IDOK, vcl::IDOK}));
+    ASSERT_EQ(owners.size(), 3u);
+    for (const Owner& o : owners) {
+        EXPECT_TRUE(o.visible);
+        EXPECT_EQ(o.result, vcl::mrNone);
+        EXPECT_EQ(o.text, "192.168.1.");
+        EXPECT_TRUE(o.focused);
+    }
+    EXPECT_EQ(result, vcl::mrOk);
 }
 
 TEST_F(FormTest, EnterAndEscapeGoToTheDefaultAndCancelButtonsBeforeTheControl) {

@@ -11,8 +11,11 @@
 #include "vcl/status_bar.h"
 #include "vcl/tool_bar.h"
 
+#include <QApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QTest>
+#include <QWindow>
 
 #include <string>
 #include <vector>
@@ -190,6 +193,31 @@ TEST_F(WindowPartsTest, HintWindowShowsItsTextAtTheRectangleAndHides) {
     EXPECT_EQ(hint.GetRect().Width(), 200);
     hint.ReleaseHandle();
     EXPECT_FALSE(hint.GetVisible());
+}
+
+// A rectangle too small for the text grows until the text shows whole; the tool-tip takes no
+// click and no focus from the window below it.
+TEST_F(WindowPartsTest, HintWindowShowsItsWholeTextAndLetsClicksThrough) {
+    THintWindow hint(form_);
+    const std::string text = "Server Name : a-rather-long-unit-name\nStatus : Ready\nIP : "
+                             "192.168.100.200\nComment : the unit in the cellar\n";
+    hint.ActivateHint({50, 60, 110, 80}, text);
+    QLabel* label = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* l = qobject_cast<QLabel*>(w); l && l->isVisible() && l->text() == text.c_str())
+            label = l;
+    ASSERT_NE(label, nullptr);
+    const QFontMetrics metrics(label->font());
+    const QRect needed = metrics.boundingRect(QRect(0, 0, 10000, 10000), Qt::AlignLeft,
+                                              QString::fromStdString(text));
+    EXPECT_GE(label->contentsRect().width(), needed.width());
+    EXPECT_GE(label->contentsRect().height(), needed.height());
+    EXPECT_EQ(label->geometry().topLeft(), QPoint(50, 60));
+    EXPECT_EQ(hint.GetRect().Width(), label->width());
+    ASSERT_NE(label->windowHandle(), nullptr);
+    EXPECT_TRUE(label->windowHandle()->flags() & Qt::WindowTransparentForInput);
+    EXPECT_TRUE(label->windowHandle()->flags() & Qt::WindowDoesNotAcceptFocus);
+    EXPECT_TRUE(label->testAttribute(Qt::WA_TransparentForMouseEvents));
 }
 
 } // namespace

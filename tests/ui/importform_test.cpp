@@ -391,4 +391,38 @@ TEST_F(ImportFormTest, WithoutAServerOfItsOwnTheProfileGoesToEveryChosenTarget) 
     ExpectIdle();
 }
 
+// A profile goes to a unit with its administrator password: a stored password of a local
+// account (as the tasks leave it) is not that, so the administrator's is asked for; a stored
+// administrator password is used as it is.
+TEST_F(ImportFormTest, AStoredAccountPasswordIsNotSentAsTheAdministrators) {
+    const Bytes profile = MakeProfileFile(dir_, false, 0x02);
+    const std::string path = WriteProfile("c.cfg", profile);
+    struct Case {
+        const char* user;
+        const char* stored;
+        bool asked;
+    };
+    for (const Case& c :
+         {Case{"clerk", "clerkpw", true}, Case{"", "", true}, Case{"", "adminpw", false}}) {
+        SCOPED_TRACE(std::string("stored user \"") + c.user + "\"");
+        auto unit = Unit("adminpw");
+        ASSERT_TRUE(unit);
+        CNasServer* dialogServer = Server(unit.get(), "DST", 0, nullptr);
+        servertest::PutText(dialogServer->UserName, sizeof dialogServer->UserName, c.user);
+        servertest::PutText(dialogServer->Password, sizeof dialogServer->Password, c.stored);
+        const int result = Show(dialogServer, [&](TForm_ProfileSetting& d) {
+            ChooseFile(d, Responder(), path);
+            d.Btn_Next->Click();
+            ASSERT_EQ(d.PageIndex(), 2);
+            if (c.asked) ExpectPassword("adminpw");
+            d.Btn_Ok->Click();
+        });
+        EXPECT_EQ(result, vcl::mrOk);
+        EXPECT_EQ(unit->configFile(), profile);
+        EXPECT_STREQ(dialogServer->Password, "adminpw");
+        EXPECT_STREQ(dialogServer->UserName, "");
+        ExpectIdle();
+    }
+}
+
 } // namespace

@@ -1,6 +1,7 @@
 // The choice dialog shown by ShowKindMessage: every button of every button set, the texts,
 // captions and geometry, offscreen through the scripted responder.
 #include "../platform/app_fixture.h"
+#include "../platform/modal_driver.h"
 
 #include "form1.h"
 #include "kinddialog.h"
@@ -8,6 +9,9 @@
 
 #include "vcl/dialog_host.h"
 #include "vcl/testing/scripted_responder.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
 
 #include <string>
 #include <vector>
@@ -214,6 +218,45 @@ TEST_F(KindDialogTest, WithoutTheDialogAPlainBoxAnswersZero) {
     EXPECT_EQ(ShowKindMessage("x", 0), 0);
     ASSERT_EQ(responder.Boxes().size(), 1u);
     EXPECT_EQ(responder.Boxes()[0].Request.Text, "Form1 not init!");
+}
+
+// The plain message boxes show their buttons in the program's language, as the kind dialog does.
+TEST_F(KindDialogTest, PlainBoxesLabelTheirButtonsInTheProgramsLanguage) {
+    const vcl::TBoxButtonCaptions saved = vcl::BoxButtonCaptions();
+    struct Case {
+        int language;
+        std::vector<std::string> okCancel, yesNo;
+    };
+    const Case cases[] = {
+        {1, {"確定", "取消"}, {"是", "否"}},
+        {2, {"确定", "取消"}, {"是", "否"}},
+        {0, {"OK", "Cancel"}, {"Yes", "No"}},
+    };
+    for (const Case& c : cases) {
+        LanguageIndex = c.language;
+        LabelBoxButtons();
+        std::vector<std::vector<std::string>> shown;
+        ModalDriver driver;
+        const auto record = [&](QWidget* window) {
+            auto* box = static_cast<QMessageBox*>(window);
+            std::vector<std::string> captions;
+            for (QMessageBox::StandardButton b :
+                 {QMessageBox::Ok, QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel})
+                if (box->button(b)) captions.push_back(box->button(b)->text().toStdString());
+            shown.push_back(captions);
+            box->buttons().front()->click();
+        };
+        driver.OnBox(record).OnBox(record);
+        ModalDriver::RunInLoop(
+            [] {
+                vcl::Application->MessageBox("?", "", vcl::MB_OKCANCEL);
+                vcl::Application->MessageBox("?", "", vcl::MB_YESNO);
+            },
+            [&] { return shown.size() == 2; });
+        EXPECT_EQ(shown, (std::vector<std::vector<std::string>>{c.okCancel, c.yesNo}))
+            << "language " << c.language;
+    }
+    vcl::SetBoxButtonCaptions(saved);
 }
 
 } // namespace

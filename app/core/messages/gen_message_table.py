@@ -203,6 +203,12 @@ def trailing_blanks(text):
     return text[len(text.rstrip(EDGE_BLANKS)) :]
 
 
+# A half-width "!" or "," that follows Chinese text (an ideograph or full-width punctuation) in a
+# translated text: Chinese text takes the full-width marks.
+HALF_WIDTH_AFTER_CHINESE_RE = re.compile("[\u3000-\u303f\u3400-\u9fff\uff00-\uffef]([!,])")
+FULL_WIDTH = {"!": "\uff01", ",": "\uff0c"}
+
+
 def check_texts(cat, codepage, english):
     """Checks the texts of one catalogue; english is None when cat is the English catalogue."""
     for msg_id, text in sorted(cat.texts.items()):
@@ -241,6 +247,10 @@ def check_texts(cat, codepage, english):
         if text.count(PRODUCT_WORD) != ref.count(PRODUCT_WORD):
             cat.error(line, 'id %d: %d product words "%s", English has %d'
                       % (msg_id, text.count(PRODUCT_WORD), PRODUCT_WORD, ref.count(PRODUCT_WORD)))
+        m = HALF_WIDTH_AFTER_CHINESE_RE.search(text)
+        if m:
+            cat.error(line, 'id %d: half-width "%s" after Chinese text, use "%s"'
+                      % (msg_id, m.group(1), FULL_WIDTH[m.group(1)]))
         if leading_blanks(text) != leading_blanks(ref):
             cat.error(line, "id %d: leading blanks %s differ from English %s"
                       % (msg_id, describe(leading_blanks(text)), describe(leading_blanks(ref))))
