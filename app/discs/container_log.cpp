@@ -3,6 +3,7 @@
 #include "clock/clock.h"
 #include "message_format.h"
 #include "msgbox.h"
+#include "textcodec.h"
 #include "validate_format.h"
 
 #include <algorithm>
@@ -50,6 +51,15 @@ int ReasonMessage(CisImportReason reason) {
     return 930;
 }
 
+// A host path as the log and the box show it: bytes that are not UTF-8 and control characters
+// (a line break in a name among them) become "?", so that every entry keeps its one line.
+std::string ShownPath(std::string_view path) {
+    std::string shown = MakeValidUtf8(path, "?", CutTail::AsBadBytes);
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return shown;
+}
+
 // "N item(s) could not be added to the container:"
 std::string CountLine(const CisImportResult& result) {
     return FormatMessageText(GetMessageText(925), {std::to_string(result.RefusedCount())});
@@ -75,10 +85,10 @@ std::string WriteImportLog(const MIRROR_CONTAINER& container, std::string_view i
     std::unique_ptr<std::FILE, FileCloser> log(std::fopen(path.c_str(), "a"));
     if (!log) return {};
     std::string text = "\n{" + ValidateTimeText(platform::Now()) + "} " +
-                       FormatMessageText(GetMessageText(928), {std::string(importedPath)}) + "\n" +
+                       FormatMessageText(GetMessageText(928), {ShownPath(importedPath)}) + "\n" +
                        CountLine(result) + "\n";
     for (const CisRefusedEntry& entry : result.refused)
-        text += entry.path + "\t" + ImportReasonText(entry.reason) + "\n";
+        text += ShownPath(entry.path) + "\t" + ImportReasonText(entry.reason) + "\n";
     const bool written = std::fwrite(text.data(), 1, text.size(), log.get()) == text.size();
     if (std::fclose(log.release()) != 0 || !written) return {};
     return path;
@@ -89,7 +99,8 @@ std::string ImportRefusalBoxText(const CisImportResult& result, const std::strin
     std::string text = CountLine(result) + "\n";
     const std::size_t shown = std::min(result.refused.size(), kImportBoxNames);
     for (std::size_t i = 0; i < shown; ++i)
-        text += "\n" + result.refused[i].path + " - " + ImportReasonText(result.refused[i].reason);
+        text += "\n" + ShownPath(result.refused[i].path) + " - " +
+                ImportReasonText(result.refused[i].reason);
     if (result.refused.size() > shown)
         text += "\n" + FormatMessageText(GetMessageText(926),
                                          {std::to_string(result.refused.size() - shown)});

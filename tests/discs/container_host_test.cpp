@@ -319,6 +319,22 @@ TEST(ContainerImport, RefusalsGoToTheLogBesideTheContainerAndToOneBox) {
     EXPECT_EQ(ImportRefusalBoxText(result, ""), box.substr(0, box.find("\n\nThe whole")));
     EXPECT_EQ(WriteImportLog(c, src, CisImportResult{}), "");
     EXPECT_EQ(ImportRefusalBoxText(CisImportResult{}, log), "");
+    // A name with a line break or bytes that are not UTF-8 keeps its entry on one line.
+    const std::string odd = tmp / "odd";
+    std::filesystem::create_directories(odd);
+    MakeFile(odd + "/line\nbreak", 1);
+    MakeFile(odd + "/bad\xFF", 1);
+    const CisImportResult oddResult = c.ImportHostPath(c.GetRoot(), nullptr, odd);
+    ASSERT_EQ(oddResult.RefusedCount(), 2u);
+    ASSERT_EQ(WriteImportLog(c, odd, oddResult), log);
+    const Bytes more = ReadFile(log);
+    const std::string bad =
+        "\tThe name is empty or holds a character that is not allowed: \\ / : * "
+        "? \" < > | or a control character.\n";
+    EXPECT_TRUE(std::string(more.begin(), more.end())
+                    .ends_with("2 item(s) could not be added to the container:\n" + odd + "/bad?" +
+                               bad + odd + "/line?break" + bad))
+        << std::string(more.begin(), more.end());
     // A log that cannot be written gives no path.
     c.GetRoot()->source = tmp / "gone/box.cis";
     EXPECT_EQ(WriteImportLog(c, src, result), "");
