@@ -8,6 +8,7 @@
 // container from its worker while the pending counter keeps the windows from changing it.
 #pragma once
 
+#include "container_import.h"
 #include "container_record.h"
 
 #include <atomic>
@@ -122,7 +123,10 @@ public:
     // Adds the host file or folder at path under parent, folders with all they hold. Only regular
     // files and folders the program can read are taken; symbolic links to folders are not
     // followed. New folders get a node under parentNode. Does nothing while the stop word is set.
-    void ImportHostPath(Record* parent, vcl::TTreeNode* parentNode, std::string_view path);
+    // Every entry left out comes back with its host path and the reason (container_log.h writes
+    // them to the log and makes the box text).
+    CisImportResult ImportHostPath(Record* parent, vcl::TTreeNode* parentNode,
+                                   std::string_view path);
     void SetImportStop(std::uint32_t stop) { importStop_.store(stop); }
     std::uint32_t ImportStop() const { return importStop_.load(); }
 
@@ -196,7 +200,7 @@ private:
     void FreeSubtree(Record* record);
     void ShowMessage(const std::string& text) const;
     void ImportInto(Record* parent, vcl::TTreeNode* parentNode, const std::string& path,
-                    std::size_t parentPathLength, CisNameIndex* siblings);
+                    std::size_t parentPathLength, CisNameIndex* siblings, CisImportResult& result);
 
     Record* root_ = nullptr;
     std::atomic<std::uint32_t> importStop_{0};

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -64,44 +65,105 @@ struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
 };
 
-// The names in a folder, sorted by their bytes; "." and ".." left out.
-std::vector<std::string> ListFolder(const std::string& path) {
-    std::vector<std::string> names;
+// The names in a folder, sorted by their bytes; "." and ".." left out. False when the folder
+// cannot be listed.
+bool ListFolder(const std::string& path, std::vector<std::string>& names) {
+    names.clear();
     std::unique_ptr<DIR, DirCloser> dir(::opendir(path.c_str()));
-    if (!dir) return names;
+    if (!dir) return false;
     while (const dirent* e = ::readdir(dir.get())) {
         const std::string_view name = e->d_name;
         if (name != "." && name != "..") names.emplace_back(name);
     }
     std::sort(names.begin(), names.end());
-    return names;
+    return true;
+}
+
+// Why a name cannot be an entry's: the name check's fault as an import reason.
+std::optional<CisImportReason> NameFault(std::string_view name) {
+    switch (CisValidateEntryName(name)) {
+    case kCisNameOk:
+        return std::nullopt;
+    case kCisNameTooLong:
+        return CisImportReason::NameTooLong;
+    case kCisNameBadCharacter:
+        return CisNameHasBadCharacter(name) ? CisImportReason::NameCharacter
+                                            : CisImportReason::NameEdge;
+    default:
+        return CisImportReason::NameCharacter;
+    }
+}
+
+// The host description of path, or why it cannot be an entry.
+std::optional<CisImportReason> DescribeHostEntry(std::string_view path,
+                                                 _CDH_CIS_FILE_INFO_STRUCT_& info) {
+    info.fullPath = std::string(path);
+    info.displayName = std::string(BaseName(path));
+    if (const auto fault = NameFault(info.displayName)) return fault;
+    if (path.size() >= kCisMaxSourceBytes) return CisImportReason::SourceTooLong;
+    struct stat st {};
+    if (::lstat(info.fullPath.c_str(), &st) != 0) return CisImportReason::NotFound;
+    HostEntry entry;
+    if (!LookupHostEntry(info.fullPath, entry)) return CisImportReason::NotRegular;
+    // An entry the program cannot read would only fail the image build later.
+    const int access = entry.folder ? (R_OK | X_OK) : R_OK;
+    if (::faccessat(AT_FDCWD, info.fullPath.c_str(), access, AT_EACCESS) != 0)
+        return CisImportReason::Unreadable;
+    info.attributes = entry.attributes;
+    info.time = entry.time;
+    info.size = entry.size;
+    return std::nullopt;
+}
+
+// The host path of a source as it stands now: the path itself when it is there; when it is gone,
+// the path whose missing components each have exactly one match in their folder without regard
+// to letter case (a source, or a folder above it, renamed only in letter case). Empty when there
+// is no such path.
+std::string FindSourceIgnoringCase(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) return path;
+    if (path.empty() || path.front() != '/') return {};
+    std::string found;
+    std::size_t at = 1;
+    while (at <= path.size()) {
+        std::size_t end = path.find('/', at);
+        if (end == std::string::npos) end = path.size();
+        const std::string_view component = std::string_view(path).substr(at, end - at);
+        at = end + 1;
+        if (component.empty()) continue;
+        const std::string exact = found + "/" + std::string(component);
+        if (::lstat(exact.c_str(), &st) == 0) {
+            found = exact;
+            continue;
+        }
+        std::vector<std::string> names;
+        if (!ListFolder(found.empty() ? "/" : found, names)) return {};
+        std::string match;
+        int matches = 0;
+        for (const std::string& name : names) {
+            if (SameNameIgnoringCase(name, component) && ++matches == 1) match = name;
+        }
+        if (matches != 1) return {};
+        found += "/" + match;
+    }
+    return found;
 }
 
 } // namespace
 
 bool GetFileSourceInfo(std::string_view path, _CDH_CIS_FILE_INFO_STRUCT_& info) {
-    info.fullPath = std::string(path);
-    info.displayName = std::string(BaseName(path));
-    if (!IsValidCisFileName(info.displayName)) return false;
-    if (path.size() >= kCisMaxSourceBytes) return false;
-    HostEntry entry;
-    if (!LookupHostEntry(info.fullPath, entry)) return false;
-    // An entry the program cannot read would only fail the image build later.
-    const int access = entry.folder ? (R_OK | X_OK) : R_OK;
-    if (::faccessat(AT_FDCWD, info.fullPath.c_str(), access, AT_EACCESS) != 0) return false;
-    info.attributes = entry.attributes;
-    info.time = entry.time;
-    info.size = entry.size;
-    return true;
+    return !DescribeHostEntry(path, info).has_value();
 }
 
 std::uint32_t MIRROR_CONTAINER::CompareWithSource(FileInfo& info, const Record* record) const {
     if (record == nullptr || !record->IsLive() || record->IsVirtual()) return 0;
+    // A source renamed only in letter case is found under its new spelling (flag 2).
+    const std::string found = FindSourceIgnoringCase(record->source);
     HostEntry entry;
-    if (!LookupHostEntry(record->source, entry)) return kCisSourceMissing;
+    if (found.empty() || !LookupHostEntry(found, entry)) return kCisSourceMissing;
     if (entry.folder != record->IsFolder()) return kCisSourceMissing;
-    info.fullPath = record->source;
-    info.displayName = std::string(BaseName(record->source));
+    info.fullPath = found;
+    info.displayName = std::string(BaseName(found));
     info.attributes = entry.attributes;
     info.time = entry.time;
     info.size = entry.size;
@@ -143,27 +205,38 @@ bool MIRROR_CONTAINER::ApplySourceChanges(const FileInfo& info, Record* record,
     return true;
 }
 
-void MIRROR_CONTAINER::ImportHostPath(Record* parent, vcl::TTreeNode* parentNode,
-                                      std::string_view path) {
-    if (importStop_.load() != 0) return;
-    if (parent == nullptr || !parent->IsLive() || !parent->IsFolder()) return;
+CisImportResult MIRROR_CONTAINER::ImportHostPath(Record* parent, vcl::TTreeNode* parentNode,
+                                                 std::string_view path) {
+    CisImportResult result;
+    if (importStop_.load() != 0) {
+        result.stopped = true;
+        return result;
+    }
+    if (parent == nullptr || !parent->IsLive() || !parent->IsFolder()) return result;
     std::string hostPath(path);
     while (hostPath.size() > 1 && hostPath.back() == '/')
         hostPath.pop_back();
-    ImportInto(parent, parentNode, hostPath, Utf8Length(GetEntryPath(parent)), nullptr);
+    ImportInto(parent, parentNode, hostPath, Utf8Length(GetEntryPath(parent)), nullptr, result);
+    return result;
 }
 
 void MIRROR_CONTAINER::ImportInto(Record* parent, vcl::TTreeNode* parentNode,
                                   const std::string& path, std::size_t parentPathLength,
-                                  CisNameIndex* siblings) {
-    if (importStop_.load() != 0) return;
+                                  CisNameIndex* siblings, CisImportResult& result) {
+    if (importStop_.load() != 0) {
+        result.stopped = true;
+        return;
+    }
     if (binding_ != nullptr) binding_->ProcessMessages();
     const std::string_view name = BaseName(path);
     if (name == "." || name == "..") return;
+    const auto refuse = [&](CisImportReason reason) { result.refused.push_back({path, reason}); };
     FileInfo info;
-    if (!GetFileSourceInfo(path, info)) return;
+    if (const auto fault = DescribeHostEntry(path, info)) return refuse(*fault);
     const std::size_t nameLength = Utf8Length(name);
-    if (nameLength > kMaxImportName || parentPathLength + nameLength + 2 > kMaxImportPath) return;
+    if (nameLength > kMaxImportName) return refuse(CisImportReason::NameTooLong);
+    if (parentPathLength + nameLength + 2 > kMaxImportPath)
+        return refuse(CisImportReason::PathTooLong);
 
     const std::string key = UpperCaseName(name);
     Record* entry = nullptr;
@@ -175,12 +248,16 @@ void MIRROR_CONTAINER::ImportInto(Record* parent, vcl::TTreeNode* parentNode,
     }
     const bool folder = (info.attributes & kCisAttrFolder) != 0;
     if (entry != nullptr) {
-        // An entry of that name but the other kind stays as it is: a folder's content never goes
-        // into a file entry.
-        if (entry->IsFolder() != folder) return;
+        // A folder's content goes into the folder entry of its name, but never into a file
+        // entry; a file already added from this very path stays as it is; any other file of that
+        // name (a twin that differs in letter case among them) is refused.
+        if (entry->IsFolder() != folder) return refuse(CisImportReason::NameTaken);
+        if (!folder && entry->source != info.fullPath) return refuse(CisImportReason::NameTaken);
     } else {
+        const int depth = CisEntryDepth(parent);
+        if (depth < 0 || depth + 1 > kCisMaxDepth) return refuse(CisImportReason::TooDeep);
         entry = AddEntry(parent, info);
-        if (entry == nullptr) return;
+        if (entry == nullptr) return refuse(CisImportReason::NoMemory);
         if (siblings != nullptr) siblings->byName.emplace(key, entry);
         if (folder && binding_ != nullptr && parentNode != nullptr) {
             binding_->BeginUpdate();
@@ -200,9 +277,14 @@ void MIRROR_CONTAINER::ImportInto(Record* parent, vcl::TTreeNode* parentNode,
             c = c->next;
         } while (c != first);
     }
-    for (const std::string& child : ListFolder(path)) {
-        if (importStop_.load() != 0) return;
+    std::vector<std::string> names;
+    if (!ListFolder(path, names)) return refuse(CisImportReason::Unreadable);
+    for (const std::string& child : names) {
+        if (importStop_.load() != 0) {
+            result.stopped = true;
+            return;
+        }
         ImportInto(entry, entry->node, path == "/" ? "/" + child : path + "/" + child,
-                   entryPathLength, &children);
+                   entryPathLength, &children, result);
     }
 }

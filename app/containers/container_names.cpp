@@ -8,15 +8,20 @@ int CisValidateEntryName(std::string_view name) {
     if (name.size() > 4 * kCisMaxNameCharacters) return kCisNameTooLong;
     if (!IsValidUtf8(name)) return kCisNameBadCharacter;
     if (Utf8Length(name) > kCisMaxNameCharacters) return kCisNameTooLong;
-    for (char c : name) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F) return kCisNameBadCharacter;
-        if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos)
-            return kCisNameBadCharacter;
-    }
+    if (CisNameHasBadCharacter(name)) return kCisNameBadCharacter;
     const auto edge = [](char c) { return c == ' ' || c == '.'; };
     if (edge(name.front()) || edge(name.back())) return kCisNameBadCharacter;
     return kCisNameOk;
+}
+
+bool CisNameHasBadCharacter(std::string_view name) {
+    if (!IsValidUtf8(name)) return true;
+    for (char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) return true;
+        if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos) return true;
+    }
+    return false;
 }
 
 bool IsValidCisFileName(std::string_view name) {

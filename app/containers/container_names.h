@@ -17,6 +17,9 @@ inline constexpr int kCisNameBadCharacter = 11; // \ / : * ? " < > |, a control 
                                                 // blank or dot
 
 int CisValidateEntryName(std::string_view name);
+// True for a name holding one of \ / : * ? " < > |, a control character or bytes that are not
+// UTF-8 (the faults of code 11 besides a leading or trailing blank or dot).
+bool CisNameHasBadCharacter(std::string_view name);
 // True when CisValidateEntryName gives 0.
 bool IsValidCisFileName(std::string_view name);
 

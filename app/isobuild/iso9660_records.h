@@ -92,9 +92,11 @@ static_assert(kPtParentAt + 2 == kPtIdAt);
 static_assert(kPtIdAt + 2 == kRootPathRecordLength);
 
 // Longest identifier a directory record can carry: a folder's name, and a file's name before
-// its ";1".
-inline constexpr std::size_t kMaxFolderIdentifier = kMaxRecordLength - kDrIdAt;
+// its ";1". A record's length is even (a pad byte follows an identifier of even length) and its
+// length byte holds at most 255, so the record is at most 254 bytes long.
+inline constexpr std::size_t kMaxFolderIdentifier = kMaxRecordLength - 1 - kDrIdAt;
 inline constexpr std::size_t kMaxFileName = kMaxFolderIdentifier - 2;
+static_assert(kMaxFolderIdentifier == 221 && kMaxFileName == 219);
 // Largest file a directory record can describe (32-bit data length).
 inline constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFull;
 // Directory numbers of the path table are 16 bits.

@@ -38,9 +38,11 @@ void SetProgress(TaskRecord& task, std::uint64_t done, std::uint64_t total) {
         total == 0 ? 100 : std::min<std::uint64_t>(done * 100 / total, 100)));
 }
 
-int Refuse(TaskRecord& task, const MIRROR_CONTAINER& container, const Record* entry) {
+// Names the entry the image cannot hold in the task's path buffer; the code.
+int Refuse(TaskRecord& task, const MIRROR_CONTAINER& container, const Record* entry,
+           int code = task_error::TooLarge) {
     task.pathBuffer = container.GetEntryPath(entry);
-    return task_error::TooLarge;
+    return code;
 }
 
 iso::DirectoryEntry FolderEntry(const Record& folder) {
@@ -116,7 +118,7 @@ int BuildPathTables(MIRROR_CONTAINER& container, TaskRecord& task, IsoLayout& la
             SetProgress(task, ++done, total);
             const std::size_t id = iso::IdentifierLength(*child);
             if (child->IsFolder() ? id > iso::kMaxFolderIdentifier : id > iso::kMaxFileName) {
-                refused = Refuse(task, container, child);
+                refused = Refuse(task, container, child, task_error::NameTooLong);
                 return false;
             }
             if (!child->IsFolder() && child->size > iso::kMaxFileSize) {
@@ -176,7 +178,7 @@ int BuildDirectoryRecords(MIRROR_CONTAINER& container, TaskRecord& task, IsoLayo
             SetProgress(task, ++done, total);
             const std::size_t length = iso::DirectoryRecordLength(*child);
             const std::uint64_t start = iso::RecordStart(position, length);
-            if (start + length > size) {
+            if (length > iso::kMaxRecordLength || start + length > size) {
                 consistent = false;
                 return false;
             }

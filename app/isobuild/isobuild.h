@@ -35,8 +35,8 @@ std::uint64_t ImageSectors(const IsoLayout& layout, const MIRROR_CONTAINER& cont
 std::uint64_t MetadataBytes(const IsoLayout& layout);
 
 // Numbering, layout, limits, buffer, directory records, descriptors. 0, 2 out of memory, 42 too
-// large or a limit of the format (task.pathBuffer names the entry), 48 stopped, 240 when the
-// phases disagree about the layout.
+// large or another limit of the format, 52 a name too long for a directory record (for both,
+// task.pathBuffer names the entry), 48 stopped, 240 when the phases disagree about the layout.
 int BuildIsoImage(MIRROR_CONTAINER& container, TaskRecord& task, IsoLayout& layout,
                   CisFolderList& folders);
 // Reads and sends every file. 0, 23 send failed, 43 source missing, 44 source changed (before or
@@ -56,8 +56,5 @@ int WriteVolumeDescriptors(MIRROR_CONTAINER& container, TaskRecord& task, IsoLay
 // Describes the image as a one-track CD-Data disc.
 void FillImageDiscInfo(DiscInfo& disc, const TaskRecord& task, const IsoLayout& layout);
 
-// The build log's path: the container file's path with a trailing ".cis" (any case) replaced by
-// ".log", else with ".log" appended.
-std::string ContainerLogPath(const std::string& containerPath);
 // Writes the build log beside the container: the task's totals against the container's.
 void WriteContainerLog(TaskRecord& task);

@@ -2,6 +2,7 @@
 // container's.
 #include "isobuild.h"
 
+#include "container_log.h"
 #include "message_format.h"
 #include "msgbox.h"
 
@@ -14,24 +15,11 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-bool EndsWithCis(const std::string& path) {
-    if (path.size() < 4) return false;
-    const std::string tail = path.substr(path.size() - 4);
-    return tail[0] == '.' && (tail[1] | 0x20) == 'c' && (tail[2] | 0x20) == 'i' &&
-           (tail[3] | 0x20) == 's';
-}
-
 std::string Decimal(std::uint64_t value) {
     return std::to_string(value);
 }
 
 } // namespace
-
-std::string ContainerLogPath(const std::string& containerPath) {
-    if (EndsWithCis(containerPath))
-        return containerPath.substr(0, containerPath.size() - 4) + ".log";
-    return containerPath + ".log";
-}
 
 void WriteContainerLog(TaskRecord& task) {
     if (task.container == nullptr || task.container->GetRoot() == nullptr) return;

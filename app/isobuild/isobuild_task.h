@@ -36,7 +36,7 @@ inline constexpr std::uint8_t Paused = 0x80;
 namespace task_error {
 inline constexpr std::uint8_t NoMemory = 2;
 inline constexpr std::uint8_t SendFailed = 23;
-inline constexpr std::uint8_t TooLarge = 42; // also every limit the image format cannot hold
+inline constexpr std::uint8_t TooLarge = 42; // also the other limits the image format cannot hold
 inline constexpr std::uint8_t SourceMissing = 43;
 inline constexpr std::uint8_t SourceChanged = 44;
 inline constexpr std::uint8_t SourceKindChanged = 45;
@@ -44,10 +44,16 @@ inline constexpr std::uint8_t OpenFailed = 46;
 inline constexpr std::uint8_t ReadFailed = 47;
 inline constexpr std::uint8_t StoppedBuilding = 48;
 inline constexpr std::uint8_t StoppedSending = 49;
+// A name too long for a directory record; the path buffer names the entry. Its text is
+// kNameTooLongForImageMessage with that path.
+inline constexpr std::uint8_t NameTooLong = 52;
 inline constexpr std::uint8_t Inconsistent = 240; // the layout's phases disagree (never expected)
 inline constexpr std::uint8_t CheckFailed = 241;  // the build's totals disagree with the container
 inline constexpr std::uint8_t UnknownResult = 255;
 } // namespace task_error
+
+// "The name of %s is too long for the image."
+inline constexpr int kNameTooLongForImageMessage = 936;
 
 // Reasons of an aborted session.
 inline constexpr int kAbortStopped = 4096;

@@ -141,19 +141,19 @@ std::string Totals(int total, int check, int ok, int update, int skip) {
            "\n============================ End Validate ============================";
 }
 
-// The log block of a changed file: its original and its new source (none when gone) and the
-// action line.
+// The log block of a changed file: its original and its new source (none when gone; the same
+// path unless newSource is given) and the action line.
 std::string Item(const std::string& entry, const std::string& source, const std::string& size,
                  const std::string& date, const std::string& newSize, const std::string& newDate,
-                 const std::string& action, bool gone = false) {
+                 const std::string& action, bool gone = false, const std::string& newSource = "") {
     std::string block = kStamp + "Item:" + Line("     " + entry) + Line("Original Source:") +
                         Line("     <tmp>/host/" + source) + Line("     " + size) +
                         Line("     " + date) + Line("     A._._._._._") + Line("New Source:");
     if (gone)
         block += Line("     not found !");
     else
-        block += Line("     <tmp>/host/" + source) + Line("     " + newSize) +
-                 Line("     " + newDate) + Line("     A._._._._._");
+        block += Line("     <tmp>/host/" + (newSource.empty() ? source : newSource)) +
+                 Line("     " + newSize) + Line("     " + newDate) + Line("     A._._._._._");
     return block + Line("Action:") + Line("     " + action);
 }
 
@@ -184,16 +184,16 @@ TEST_F(Validation, ChangedSourcesAreUpdatedOrSkippedAsAnswered) {
     Validate();
 
     EXPECT_EQ(questions_.asked.size(), 3u);
-    EXPECT_EQ(
-        Log(),
-        Header() +
-            Item("\\docs\\a.txt", "docs/a.txt", "10 bytes", kAddedDate, "10 bytes", kTouchedDate,
-                 "[Update]") +
-            Item("\\docs\\b.txt", "docs/b.txt", "20 bytes", kAddedDate, "", "", "[Skip]", true) +
-            Item("\\docs\\sub\\c.txt", "docs/sub/c.txt", "30 bytes", kAddedDate, "1,234 bytes",
-                 kTouchedDate, "[Update]") +
-            Item("\\top.txt", "top.txt", "5 bytes", kAddedDate, "", "", "[Update]", true) +
-            Totals(5, 6, 2, 3, 1));
+    EXPECT_EQ(Log(),
+              Header() +
+                  Item("\\docs\\a.txt", "docs/a.txt", "10 bytes", kAddedDate, "10 bytes",
+                       kTouchedDate, "[Update]") +
+                  Item("\\docs\\b.txt", "docs/b.txt", "20 bytes", kAddedDate, "20 bytes",
+                       kAddedDate, "[Skip]", false, "docs/B.txt") +
+                  Item("\\docs\\sub\\c.txt", "docs/sub/c.txt", "30 bytes", kAddedDate,
+                       "1,234 bytes", kTouchedDate, "[Update]") +
+                  Item("\\top.txt", "top.txt", "5 bytes", kAddedDate, "", "", "[Update]", true) +
+                  Totals(5, 6, 2, 3, 1));
     EXPECT_EQ(checked_, 6u);
     EXPECT_EQ(unchanged_, 2u);
     EXPECT_EQ(updated_, 3u);
@@ -208,6 +208,32 @@ TEST_F(Validation, ChangedSourcesAreUpdatedOrSkippedAsAnswered) {
     EXPECT_NE(container_.FindChildByName(docs, "b.txt"), nullptr);
     EXPECT_EQ(container_.FindChildByName(root, "top.txt"), nullptr);
     EXPECT_EQ(container_.GetTotalSize(root), 10u + 20 + 1234);
+    fixtures::CheckCounters(container_);
+}
+
+// Sources renamed only in letter case (a file, and a folder with all below it) are asked about as
+// changed paths; Update keeps every entry, with the new spelling in its source.
+TEST_F(Validation, CaseOnlyRenamesUpdatedKeepTheirEntries) {
+    fs::rename(Host("docs/sub"), Host("docs/SUB"));
+    fs::rename(Host("top.txt"), Host("Top.TXT"));
+    RestoreFolderTimes();
+    SetTime(Host("docs/SUB"), kAdded);
+    questions_.answers = {validate_choice::UpdateAll};
+    Validate();
+    EXPECT_EQ(questions_.asked.size(), 1u);
+    EXPECT_EQ(checked_, 6u);
+    EXPECT_EQ(updated_, 3u); // SUB, SUB/c.txt, Top.TXT
+    auto* root = container_.GetRoot();
+    auto* docs = container_.FindChildByName(root, "docs");
+    auto* sub = container_.FindChildByName(docs, "sub");
+    ASSERT_NE(sub, nullptr);
+    EXPECT_EQ(container_.GetSourcePath(sub), Host("docs/SUB"));
+    EXPECT_EQ(container_.GetSourcePath(container_.FindChildByName(sub, "c.txt")),
+              Host("docs/SUB/c.txt"));
+    EXPECT_EQ(container_.GetSourcePath(container_.FindChildByName(root, "top.txt")),
+              Host("Top.TXT"));
+    EXPECT_EQ(container_.GetTotalFileCount(root), 4u);
+    EXPECT_EQ(container_.GetTotalSize(root), 10u + 20 + 30 + 5);
     fixtures::CheckCounters(container_);
 }
 

@@ -5,13 +5,17 @@
 #include "iso_test_support.h"
 
 #include "clock/clock.h"
+#include "container_log.h"
 #include "iso9660_records.h"
+#include "message_format.h"
+#include "msgbox.h"
 #include "utils.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -215,23 +219,33 @@ TEST_F(IsoBuild, LimitsOfTheFormatAreRefusedBeforeAnythingIsSent) {
         const char* what;
         std::function<void(MIRROR_CONTAINER&)> fill;
         const char* entry; // the entry the refusal names
+        int code = task_error::TooLarge;
     };
     const auto file = [](const std::string& name, std::uint64_t size) {
         return [=](MIRROR_CONTAINER& c) {
             ASSERT_NE(c.AddEntry(c.GetRoot(), fixtures::FileInfo(name, size)), nullptr);
         };
     };
-    std::string longUtf8File;
+    // A record is 33 bytes and the identifier, padded to an even length, and its length byte
+    // holds at most 255: a folder name fits in 221 bytes, a file name with its ";1" in 219.
+    std::string utf8File220;
     for (int i = 0; i < 110; ++i)
-        longUtf8File += "é";
-    longUtf8File += "x"; // 221 bytes, with ";1" one too many for a record
-    std::string longFolder(223, 'D');
+        utf8File220 += "é";
+    const std::string utf8File219 = utf8File220.substr(0, 218) + "y";
+    const std::string utf8Folder221 = utf8File220 + "x";
+    const std::string utf8Folder222 = utf8File220 + "é";
+    const std::string longFolder(222, 'D');
+    const auto folder = [](const std::string& name) {
+        return [=](MIRROR_CONTAINER& c) { ASSERT_NE(c.NewFolder(c.GetRoot(), name), nullptr); };
+    };
     const std::vector<Case> cases = {
         {"a file of 4 GiB", file("huge.bin", 0x100000000ull), "\\huge.bin"},
-        {"a file name of 221 bytes", file(longUtf8File, 1), ""},
-        {"a folder name of 223 bytes",
-         [&](MIRROR_CONTAINER& c) { ASSERT_NE(c.NewFolder(c.GetRoot(), longFolder), nullptr); },
-         ""},
+        {"a file name of 220 bytes", file(utf8File220, 1), "", task_error::NameTooLong},
+        {"a file name of 220 ASCII bytes", file(std::string(220, 'F'), 1), "",
+         task_error::NameTooLong},
+        {"a folder name of 222 bytes", folder(longFolder), "", task_error::NameTooLong},
+        {"a folder name of 222 bytes in 111 characters", folder(utf8Folder222), "",
+         task_error::NameTooLong},
         {"an image of 64 GiB",
          [&](MIRROR_CONTAINER& c) {
              for (int i = 0; i < 17; ++i)
@@ -254,7 +268,7 @@ TEST_F(IsoBuild, LimitsOfTheFormatAreRefusedBeforeAnythingIsSent) {
         TaskRecord task;
         isotest::PrepareTask(task, container, sink);
         BuildTaskExecute(task);
-        EXPECT_EQ(task.errorCode.load(), task_error::TooLarge);
+        EXPECT_EQ(task.errorCode.load(), c.code);
         EXPECT_EQ(task.status.load(), task_status::Failed);
         EXPECT_EQ(task.runState.load(), run_state::Finished);
         EXPECT_EQ(sink.starts, 0);
@@ -263,18 +277,38 @@ TEST_F(IsoBuild, LimitsOfTheFormatAreRefusedBeforeAnythingIsSent) {
             *c.entry ? std::string(c.entry)
                      : container.GetEntryPath(container.GetFirstChild(container.GetRoot()));
         EXPECT_EQ(task.pathBuffer, entry);
+        if (c.code == task_error::NameTooLong) {
+            // The task's error text names the entry and what is wrong with it.
+            EXPECT_EQ(
+                FormatMessageText(GetMessageText(kNameTooLongForImageMessage), {task.pathBuffer}),
+                "The name of " + entry + " is too long for the image.");
+        }
     }
-    // One byte less in each name fits.
+    // One byte less in each name fits: the records are 254 bytes long. (The images of these
+    // names are read by other programs in the unit tests.)
     MIRROR_CONTAINER fits;
     fits.NewContainer();
-    fits.AddEntry(fits.GetRoot(), fixtures::FileInfo(longUtf8File.substr(0, 220), 1));
-    fits.NewFolder(fits.GetRoot(), longFolder.substr(0, 222));
+    ASSERT_NE(fits.AddEntry(fits.GetRoot(), fixtures::FileInfo(utf8File219, 1)), nullptr);
+    ASSERT_NE(fits.NewFolder(fits.GetRoot(), longFolder.substr(0, 221)), nullptr);
+    ASSERT_NE(fits.NewFolder(fits.GetRoot(), utf8Folder221), nullptr);
     TaskRecord task;
     task.runState = run_state::Running;
     IsoLayout layout;
     CisFolderList folders;
     ASSERT_TRUE(fits.AllocPathTable(folders));
-    EXPECT_EQ(BuildIsoImage(fits, task, layout, folders), 0);
+    ASSERT_EQ(BuildIsoImage(fits, task, layout, folders), 0);
+    Bytes image(16 * 2048, 0);
+    image.insert(image.end(), layout.metadata.begin(), layout.metadata.end());
+    const std::string map = SectorMap(image);
+    // Each one's directory record in the root: "  @offset identifier extent length kind len N".
+    for (const std::string& id : {longFolder.substr(0, 221), utf8Folder221, utf8File219 + ";1"}) {
+        std::istringstream lines(map);
+        std::string line, record;
+        while (std::getline(lines, line))
+            if (line.starts_with("  @") && line.find(" " + id + " ") != std::string::npos)
+                record = line;
+        EXPECT_TRUE(record.ends_with(" len 254")) << id << "\n" << map;
+    }
 }
 
 // ---- Stops ----

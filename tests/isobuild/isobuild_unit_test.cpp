@@ -12,6 +12,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -65,12 +66,47 @@ Tree MakeTree(const std::string& host, MIRROR_CONTAINER& container) {
     return t;
 }
 
+// Names at the longest a directory record holds (254 bytes with its pad): folders of 221 bytes
+// and files of 219 (221 with ";1"), in ASCII and in two-byte UTF-8 letters.
+Tree MakeLongNameTree(const std::string& host, MIRROR_CONTAINER& container) {
+    Tree t;
+    std::string utf8(110 * 2, '\0');
+    for (std::size_t i = 0; i < utf8.size(); i += 2)
+        utf8[i] = '\xC3', utf8[i + 1] = '\xA9'; // é
+    const std::string asciiFolder(221, 'F'), utf8Folder = utf8 + "x";
+    const std::string asciiFile(219, 'f'), utf8File = utf8.substr(0, 218) + "y";
+    // Paths in a container stay below 255 characters: the long files lie in the root.
+    const std::vector<std::string> files = {asciiFolder + "/in.bin", utf8Folder + "/in.bin",
+                                            asciiFile, utf8File};
+    for (const std::string& folder : {asciiFolder, utf8Folder}) {
+        fs::create_directories(host + "/" + folder);
+        t.folders.insert("/" + folder);
+    }
+    unsigned seed = 20;
+    for (const std::string& rel : files) {
+        const Bytes b = isotest::Pattern(3000 + seed, seed);
+        ++seed;
+        isotest::WriteFile(host + "/" + rel, b);
+        t.files["/" + rel] = b;
+    }
+    container.NewContainer();
+    for (const std::string& top : {asciiFolder, utf8Folder, asciiFile, utf8File})
+        EXPECT_EQ(
+            container.ImportHostPath(container.GetRoot(), nullptr, host + "/" + top).RefusedCount(),
+            0u);
+    return t;
+}
+
 class ImageReaders : public ::testing::Test {
 protected:
+    virtual Tree MakeHostTree(const std::string& host, MIRROR_CONTAINER& container) {
+        return MakeTree(host, container);
+    }
+
     void SetUp() override {
         home_ = std::make_unique<fixtures::ProgramHome>(dir_.path());
         fs::create_directories(dir_ / "host");
-        tree_ = MakeTree(dir_ / "host", container_);
+        tree_ = MakeHostTree(dir_ / "host", container_);
         ASSERT_NE(unit_.unit, nullptr);
         isotest::PrepareTask(task_, container_, unit_.sink, "READERS");
         BuildTaskExecute(task_);
@@ -185,6 +221,43 @@ TEST_F(ImageReaders, SevenZipTestsAndExtractsEveryFile) {
     const auto x = Shell("7z x -y -o" + Quote(out) + " " + Quote(image_));
     ASSERT_EQ(x.status, 0) << x.output;
     ExpectExtracted(out);
+}
+
+class LongNameImage : public ImageReaders {
+protected:
+    Tree MakeHostTree(const std::string& host, MIRROR_CONTAINER& container) override {
+        return MakeLongNameTree(host, container);
+    }
+};
+
+// The image of names at the record's limit: every reader lists every entry, and extracts every
+// file with its source's content.
+TEST_F(LongNameImage, EveryReaderFindsEveryFileEqualToItsSource) {
+    const auto find = Shell("xorriso -abort_on FAILURE -indev " + Quote(image_) + " -find /");
+    ASSERT_EQ(find.status, 0) << find.output;
+    for (const std::string& path :
+         {"/" + std::string(221, 'F') + "/in.bin", "/" + std::string(219, 'f')})
+        EXPECT_NE(find.output.find("'" + path + "'"), std::string::npos) << path << find.output;
+    const std::string byXorriso = dir_ / "xorriso";
+    const auto extract = Shell("xorriso -abort_on FAILURE -osirrox on -indev " + Quote(image_) +
+                               " -extract / " + Quote(byXorriso));
+    ASSERT_EQ(extract.status, 0) << extract.output;
+    ExpectExtracted(byXorriso, true);
+
+    const auto l = Shell("isoinfo -l -i " + Quote(image_));
+    ASSERT_EQ(l.status, 0) << l.output;
+    EXPECT_NE(l.output.find("Directory listing of /" + std::string(221, 'F') + "/"),
+              std::string::npos)
+        << l.output;
+    for (const auto& [rel, content] : tree_.files) {
+        const std::string name = rel.substr(rel.rfind('/') + 1) + ";1";
+        EXPECT_NE(l.output.find(name), std::string::npos) << name << "\n" << l.output;
+    }
+
+    const std::string by7z = dir_ / "7z";
+    const auto x = Shell("7z x -y -o" + Quote(by7z) + " " + Quote(image_));
+    ASSERT_EQ(x.status, 0) << x.output;
+    ExpectExtracted(by7z);
 }
 
 class UnitStream : public ::testing::Test {
