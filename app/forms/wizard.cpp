@@ -11,7 +11,8 @@ namespace {
 TListView* MakeReportList(TFmWizard* form, TWinControl* parent, const char* name, TRect bounds,
                           std::initializer_list<std::pair<int, int>> columns) {
     TListView* list = Make<TListView>(form, parent, name);
-    list->SetBounds(bounds.Left, bounds.Top, bounds.Right - bounds.Left, bounds.Bottom - bounds.Top);
+    list->SetBounds(bounds.Left, bounds.Top, bounds.Right - bounds.Left,
+                    bounds.Bottom - bounds.Top);
     list->SetViewStyle(vsReport);
     list->SetRowSelect(true);
     list->SetReadOnly(true);
@@ -53,14 +54,25 @@ TFmWizard::TFmWizard(TComponent* Owner) : TForm(Owner) {
     SetCaption(GetMessageText(421));
 
     PageControl1 = Place<TPageControl>(this, this, "PageControl1", 4, 4, 599, 366);
-    static const char* const kSheetNames[kPageKindCount] = {
-        "TabSheet1",         "TabSheet_LocalCdrom",         "TabSheet9",
-        "TabSheet_Method",   "TabSheet_VolumeName",         "TabSheet8",
-        "TabSheet_Schedule", "TabSheet6",                   "TabSheet3",
-        "TabSheet_NetworkEnvironment", "TabSheet_IpAddress", "TabSheet_DateTime",
-        "TabSheet_Password", "TabSheet_ServerName",         "TabSheet_InitialHdList",
-        "TabSheet_CdRecording", "TabSheet_SelCDHFolder",    "TabSheet_SelCDHImage",
-        "TabSheet_ImgConvertToNas"};
+    static const char* const kSheetNames[kPageKindCount] = {"TabSheet1",
+                                                            "TabSheet_LocalCdrom",
+                                                            "TabSheet9",
+                                                            "TabSheet_Method",
+                                                            "TabSheet_VolumeName",
+                                                            "TabSheet8",
+                                                            "TabSheet_Schedule",
+                                                            "TabSheet6",
+                                                            "TabSheet3",
+                                                            "TabSheet_NetworkEnvironment",
+                                                            "TabSheet_IpAddress",
+                                                            "TabSheet_DateTime",
+                                                            "TabSheet_Password",
+                                                            "TabSheet_ServerName",
+                                                            "TabSheet_InitialHdList",
+                                                            "TabSheet_CdRecording",
+                                                            "TabSheet_SelCDHFolder",
+                                                            "TabSheet_SelCDHImage",
+                                                            "TabSheet_ImgConvertToNas"};
     for (int kind = 0; kind < kPageKindCount; ++kind) {
         Sheets[kind] = Make<TTabSheet>(this, nullptr, kSheetNames[kind]);
         Sheets[kind]->SetPageControl(PageControl1);
@@ -103,7 +115,8 @@ TFmWizard::TFmWizard(TComponent* Owner) : TForm(Owner) {
     Edit_CurrentContainerFile->SetShowHint(true);
     Button_ValidateContainer =
         Place<TButton>(this, sheet, "Button_ValidateContainer", 16, 76, 130, 27, 697);
-    Button_LoadContainer = Place<TButton>(this, sheet, "Button_LoadContainer", 156, 76, 200, 27, 698);
+    Button_LoadContainer =
+        Place<TButton>(this, sheet, "Button_LoadContainer", 156, 76, 200, 27, 698);
     Button_LoadContainer->SetVisible(false);
 
     // Page 3: source, destinations and method.
@@ -123,10 +136,10 @@ TFmWizard::TFmWizard(TComponent* Owner) : TForm(Owner) {
     ComboBox_ServerList->SetSorted(true);
     ComboBox_ServerList->SetDropDownCount(255);
     bbRefreshServer2 = Place<TButton>(this, GroupBox7, "bbRefreshServer2", 238, 24, 80, 27, 519);
-    RadioButton_AutoSmart = Place<TRadioButton>(this, GroupBox7, "RadioButton_AutoSmart", 12, 60,
-                                                220, 20, 775);
-    RadioButton_AutoForce = Place<TRadioButton>(this, GroupBox7, "RadioButton_AutoForce", 12, 84,
-                                                220, 20, 776);
+    RadioButton_AutoSmart =
+        Place<TRadioButton>(this, GroupBox7, "RadioButton_AutoSmart", 12, 60, 220, 20, 775);
+    RadioButton_AutoForce =
+        Place<TRadioButton>(this, GroupBox7, "RadioButton_AutoForce", 12, 84, 220, 20, 776);
     RadioButton_ManualSelect =
         Place<TRadioButton>(this, GroupBox7, "RadioButton_ManualSelect", 12, 108, 220, 20);
     RadioButton_ManualSelect->SetVisible(false);
@@ -140,15 +153,16 @@ TFmWizard::TFmWizard(TComponent* Owner) : TForm(Owner) {
     bbDel->SetCaption("<<");
     ListView_MethodResult = MakeReportList(this, GroupBox7, "ListView_MethodResult",
                                            {320, 26, 565, 258}, {{126, 120}, {838, 120}});
+    ListView_MethodResult->SetMultiSelect(true);
 
     // Page 4: volume names; the share controls sit in a group that stays hidden.
     sheet = Sheets[kPageVolumeName];
     ListView_VolumeName = MakeReportList(this, sheet, "ListView_VolumeName", {8, 8, 585, 180},
                                          {{126, 150}, {838, 150}, {119, 220}, {732, 0}, {129, 0}});
-    RadioButton_DefaultVolume = Place<TRadioButton>(this, sheet, "RadioButton_DefaultVolume", 16,
-                                                    192, 330, 20, 778);
-    RadioButton_UserDefineVolume = Place<TRadioButton>(this, sheet, "RadioButton_UserDefineVolume",
-                                                       16, 216, 330, 20, 779);
+    RadioButton_DefaultVolume =
+        Place<TRadioButton>(this, sheet, "RadioButton_DefaultVolume", 16, 192, 330, 20, 778);
+    RadioButton_UserDefineVolume =
+        Place<TRadioButton>(this, sheet, "RadioButton_UserDefineVolume", 16, 216, 330, 20, 779);
     Label_VolumeNameLabel =
         Place<TLabel>(this, sheet, "Label_VolumeNameLabel", 260, 186, 100, 16, 728);
     Edit_UserDefineVolume =
@@ -162,15 +176,15 @@ TFmWizard::TFmWizard(TComponent* Owner) : TForm(Owner) {
         Place<TCheckBox>(this, GroupBox3, "CheckBox_ShareEnable", 8, 18, 120, 20, 707);
     Label_ShareNameLabel =
         Place<TLabel>(this, GroupBox3, "Label_ShareNameLabel", 130, 20, 90, 16, 727);
-    RadioButton_DefaultShareName = Place<TRadioButton>(this, GroupBox3,
-                                                       "RadioButton_DefaultShareName", 220, 16,
-                                                       200, 20, 780);
+    RadioButton_DefaultShareName =
+        Place<TRadioButton>(this, GroupBox3, "RadioButton_DefaultShareName", 220, 16, 200, 20, 780);
     RadioButton_UserDefineShareName = Place<TRadioButton>(
         this, GroupBox3, "RadioButton_UserDefineShareName", 220, 40, 120, 20, 781);
     Edit_ShareName = Place<TEdit>(this, GroupBox3, "Edit_ShareName", 340, 40, 110, 22);
     Edit_SharePass = Place<TEdit>(this, GroupBox3, "Edit_SharePass", 460, 16, 110, 22);
     Edit_SharePass->SetPasswordChar('*');
-    Edit_SharePassConfirm = Place<TEdit>(this, GroupBox3, "Edit_SharePassConfirm", 460, 40, 110, 22);
+    Edit_SharePassConfirm =
+        Place<TEdit>(this, GroupBox3, "Edit_SharePassConfirm", 460, 40, 110, 22);
     Edit_SharePassConfirm->SetPasswordChar('*');
 
     // Page 5: share names.
@@ -213,8 +227,7 @@ TFmWizard::TFmWizard(TComponent* Owner) : TForm(Owner) {
     ComboBox_CdrList->SetStyle(csDropDownList);
     ComboBox_RecordSpeed = Place<TComboBox>(this, sheet, "ComboBox_RecordSpeed", 286, 204, 80, 24);
     ComboBox_RecordSpeed->SetStyle(csDropDownList);
-    CheckBox_EraseCDRW =
-        Place<TCheckBox>(this, sheet, "CheckBox_EraseCDRW", 16, 240, 360, 20, 704);
+    CheckBox_EraseCDRW = Place<TCheckBox>(this, sheet, "CheckBox_EraseCDRW", 16, 240, 360, 20, 704);
     CheckBox_DelImage = Place<TCheckBox>(this, sheet, "CheckBox_DelImage", 16, 266, 360, 20, 705);
     Button_AddCdrOption =
         Place<TButton>(this, sheet, "Button_AddCdrOption", 400, 204, 170, 27, 700);

@@ -2,10 +2,10 @@
 // OK and Cancel, closing, and the server combo filler the pages share.
 #include "fmwizard.h"
 
+#include "cdrom.h"
 #include "container.h"
 #include "kinddialog.h"
 #include "msgbox.h"
-#include "cdrom.h"
 #include "nasserver.h"
 #include "scsicdd.h"
 #include "textcodec.h"
@@ -157,7 +157,8 @@ void TFmWizard::EnterPage(int kind, bool backward) {
             ListView_JobList->Items()->Item(0)->SetSelected(true);
         return;
     }
-    if (kind == kPageDestination && (WzdInfo.Job == kJobMirror || WzdInfo.Job == kJobMirrorPreselected)) {
+    if (kind == kPageDestination &&
+        (WzdInfo.Job == kJobMirror || WzdInfo.Job == kJobMirrorPreselected)) {
         // Video CD, Photo CD and CD-Bridge discs are mirrored through a container.
         if (WzdInfo.SourceDrive) {
             const DiscInfo disc = WzdInfo.SourceDrive->Disc();
@@ -289,8 +290,8 @@ void TFmWizard::FormShow(vcl::TObject*) {
 
 void TFmWizard::FormClose(vcl::TObject*, vcl::TCloseAction&) {
     DestinationListLive = 0;
-    for (vcl::TListView* list : {ListView_MethodResult, ListView_VolumeName, ListView_ShareName,
-                                 ListView_CdrOption})
+    for (vcl::TListView* list :
+         {ListView_MethodResult, ListView_VolumeName, ListView_ShareName, ListView_CdrOption})
         list->Items()->Clear();
     lastCdrRow_ = nullptr;
     // Every job's list is emptied, whatever the job.
@@ -360,8 +361,8 @@ void TFmWizard::DropVanishedDestinations() {
             continue;
         }
         WizardJobEntry* entry = it->get();
-        for (vcl::TListView* list : {ListView_MethodResult, ListView_VolumeName, ListView_ShareName,
-                                     ListView_CdrOption})
+        for (vcl::TListView* list :
+             {ListView_MethodResult, ListView_VolumeName, ListView_ShareName, ListView_CdrOption})
             for (int i = list->Items()->Count() - 1; i >= 0; --i)
                 if (list->Items()->Item(i)->GetData() == entry) list->Items()->Delete(i);
         if (lastCdrRow_ && ListView_CdrOption->Items()->IndexOf(lastCdrRow_) < 0)

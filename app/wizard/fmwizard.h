@@ -13,8 +13,8 @@
 #include "wizard_jobs.h"
 
 #include "vcl/buttons.h"
-#include "vcl/combo_box.h"
 #include "vcl/com_controls.h"
+#include "vcl/combo_box.h"
 #include "vcl/dialogs.h"
 #include "vcl/ext_controls.h"
 #include "vcl/form.h"
@@ -181,7 +181,8 @@ public:
     void bbNextClick(vcl::TObject* Sender);
     void bbOkClick(vcl::TObject* Sender);
     void bbCancelClick(vcl::TObject* Sender);
-    void ListView_JobListChange(vcl::TObject* Sender, vcl::TListItem* Item, vcl::TItemChange Change);
+    void ListView_JobListChange(vcl::TObject* Sender, vcl::TListItem* Item,
+                                vcl::TItemChange Change);
     void ListView_JobListDblClick(vcl::TObject* Sender);
     void ListView_LocalCdromDblClick(vcl::TObject* Sender);
     void Button_LoadContainerClick(vcl::TObject* Sender);

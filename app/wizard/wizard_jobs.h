@@ -63,9 +63,9 @@ const std::array<WizardJobRow, kJobCount>& WizardJobTable();
 // The job's name (which 0) or comment (which 1) in the message language; empty out of range.
 std::string GetWizardJobText(int job, int which);
 
-bool IsMirrorJob(int job);     // 1, 6, 7, 8
-bool IsDiscImageJob(int job);  // the jobs with a CD recording page after the volume names
-bool IsContainerJob(int job);  // 7, 8
+bool IsMirrorJob(int job);    // 1, 6, 7, 8
+bool IsDiscImageJob(int job); // the jobs with a CD recording page after the volume names
+bool IsContainerJob(int job); // 7, 8
 
 // Field widths of a job entry's texts, in bytes with the terminator.
 inline constexpr std::size_t kDefaultLabelField = 34;
@@ -80,8 +80,8 @@ inline constexpr int kMaxSharePasswordChars = 15;
 // the entry pointing at a freed server.
 struct WizardJobEntry {
     TScsiCdd* SourceDrive = nullptr;
-    std::string TargetMac;   // hardware-address text of the destination unit
-    std::string TargetName;  // its name as the destination list showed it
+    std::string TargetMac;                       // hardware-address text of the destination unit
+    std::string TargetName;                      // its name as the destination list showed it
     std::shared_ptr<MIRROR_CONTAINER> Container; // shared with the tasks made from it
     std::uint8_t Method = 0;
     std::uint8_t ImageFolder = 255;
@@ -115,7 +115,7 @@ struct WZD_INFO {
     std::uint8_t Job = 0;
     std::uint8_t PageCount = 0;
     std::uint8_t PageIndex = 0;
-    std::string IsoFilePath; // the ISO file of job 11, as the host names it
+    std::string IsoFilePath;       // the ISO file of job 11, as the host names it
     std::uint32_t IsoFileSize = 0; // kilobytes
     TScsiCdd* SourceDrive = nullptr;
     std::string TargetServerMac; // the preselected server of jobs 6 and 8

@@ -68,7 +68,7 @@ int TFmWizard::VolumeNamePage(int mode) {
             row->SetCaption(source->GetCaption());
             row->SetData(entry);
             row->SubItems()->Add(source->SubItems()->Count() > 0 ? source->SubItems()->Strings(0)
-                                                                  : "");
+                                                                 : "");
             row->SubItems()->Add(entry->VolumeLabel);
             row->SubItems()->Add(entry->ShareName);
             row->SubItems()->Add("");
@@ -317,5 +317,6 @@ void TFmWizard::bbUpdateShareClick(vcl::TObject*) {
     if (entry->ShareMode != 0)
         entry->SharePassword = std::string(CutUtf8(pass, kSharePasswordField - 1));
     row->SubItems()->SetStrings(1, entry->ShareName);
-    row->SubItems()->SetStrings(2, entry->ShareMode != 0 && !entry->SharePassword.empty() ? "****" : "");
+    row->SubItems()->SetStrings(2, entry->ShareMode != 0 && !entry->SharePassword.empty() ? "****"
+                                                                                          : "");
 }

@@ -21,9 +21,10 @@ namespace {
 constexpr std::uint64_t kCdRefused = 368640;   // 720 MB
 constexpr std::uint64_t kCdWarned = 327680;    // 640 MB
 constexpr std::uint64_t kDvdRefused = 2406400; // 4.7 GB
-constexpr std::array<int, 17> kSpeeds = {1, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30, 32};
-constexpr const char* kRecordableFormats[] = {"CD-Data",  "CD-Data(M)", "CD-Mixed", "CD-Mixed(M)",
-                                              "CD-XA",    "DVD",        "CD-Audio", "CD-Video"};
+constexpr std::array<int, 17> kSpeeds = {1,  2,  4,  6,  8,  10, 12, 14, 16,
+                                         18, 20, 22, 24, 26, 28, 30, 32};
+constexpr const char* kRecordableFormats[] = {"CD-Data", "CD-Data(M)", "CD-Mixed", "CD-Mixed(M)",
+                                              "CD-XA",   "DVD",        "CD-Audio", "CD-Video"};
 
 WizardTime LocalNow() {
     const std::time_t now = std::chrono::system_clock::to_time_t(platform::Now());
@@ -64,7 +65,8 @@ int TFmWizard::SchedulePage(int mode) {
             shown.Minute = 0;
             shown.Second = 0;
         }
-        const int values[] = {shown.Year, shown.Month, shown.Day, shown.Hour, shown.Minute, shown.Second};
+        const int values[] = {shown.Year, shown.Month,  shown.Day,
+                              shown.Hour, shown.Minute, shown.Second};
         // The values first, then the radio: the change handler must not take today's evening
         // as the chosen time.
         RadioButton_StartNow->SetChecked(!scheduled);
@@ -234,8 +236,9 @@ void TFmWizard::FillCdrControls(CNasServer* server) {
         for (int i = 0; i < server->GetDriveCountLoaded(); ++i) {
             const int number = server->GetDriveNumber(i);
             if (number < 0) break;
-            ComboBox_CdrList->Items()->AddObject(server->GetDriveName(number),
-                                                 reinterpret_cast<void*>(static_cast<intptr_t>(number)));
+            ComboBox_CdrList->Items()->AddObject(
+                server->GetDriveName(number),
+                reinterpret_cast<void*>(static_cast<intptr_t>(number)));
         }
     }
     ComboBox_CdrList->Items()->EndUpdate();
@@ -246,8 +249,8 @@ void TFmWizard::FillCdrControls(CNasServer* server) {
         ComboBox_RecordSpeed->Items()->Add("");
     } else {
         for (int speed : kSpeeds)
-            ComboBox_RecordSpeed->Items()->AddObject(std::to_string(speed) + "X",
-                                                     reinterpret_cast<void*>(static_cast<intptr_t>(speed)));
+            ComboBox_RecordSpeed->Items()->AddObject(
+                std::to_string(speed) + "X", reinterpret_cast<void*>(static_cast<intptr_t>(speed)));
     }
     for (vcl::TComboBox* combo : {ComboBox_CdrList, ComboBox_RecordSpeed}) {
         combo->SetEnabled(writers);
@@ -304,7 +307,8 @@ void TFmWizard::Button_AddCdrOptionClick(vcl::TObject*) {
             accepted = accepted || format == name;
         if (!accepted) {
             std::string text = GetMessageText(494);
-            if (const auto at = text.find("%s"); at != std::string::npos) text.replace(at, 2, format);
+            if (const auto at = text.find("%s"); at != std::string::npos)
+                text.replace(at, 2, format);
             vcl::MessageBox(text + GetMessageText(495), GetMessageText(15),
                             vcl::MB_OK | vcl::MB_ICONWARNING);
             return;

@@ -113,9 +113,10 @@ int TFmWizard::ValidateContainerPage(int mode) {
     MIRROR_CONTAINER* mine = host_ ? host_->MyContainer() : nullptr;
     if (mode == 0) {
         // "My Container" lives as long as the program: shared without an owner.
-        container_ = mine ? std::shared_ptr<MIRROR_CONTAINER>(mine, [](MIRROR_CONTAINER*) {})
-                          : nullptr;
-        const std::string path = mine && mine->GetRoot() ? mine->GetSourcePath(mine->GetRoot()) : "";
+        container_ =
+            mine ? std::shared_ptr<MIRROR_CONTAINER>(mine, [](MIRROR_CONTAINER*) {}) : nullptr;
+        const std::string path =
+            mine && mine->GetRoot() ? mine->GetSourcePath(mine->GetRoot()) : "";
         Edit_CurrentContainerFile->SetText(path);
         Edit_CurrentContainerFile->SetHint(path);
         const bool free = !(host_ && host_->HasBuildTask());
@@ -150,7 +151,8 @@ void TFmWizard::Button_ValidateContainerClick(vcl::TObject*) {
 std::string TFmWizard::SourceDiscLabel() const {
     CDH_LOGICAL_CDROM_CLASS* drives = host_ ? host_->Drives() : nullptr;
     if (!drives || WzdInfo.SourceLetter == 0) return {};
-    return std::string(CutUtf8(drives->GetVolumeLabel(WzdInfo.SourceLetter), kDefaultLabelField - 1));
+    return std::string(
+        CutUtf8(drives->GetVolumeLabel(WzdInfo.SourceLetter), kDefaultLabelField - 1));
 }
 
 int TFmWizard::DestinationPage(int mode) {
@@ -302,8 +304,8 @@ void TFmWizard::bbAddClick(vcl::TObject*) {
         ErrorBox(GetMessageText(437));
         return;
     }
-    const auto folder =
-        static_cast<int>(reinterpret_cast<intptr_t>(ComboBox_ServerHdList->Items()->Objects(folderItem)));
+    const auto folder = static_cast<int>(
+        reinterpret_cast<intptr_t>(ComboBox_ServerHdList->Items()->Objects(folderItem)));
     if (folder == 255) {
         ErrorBox(GetMessageText(438));
         return;
