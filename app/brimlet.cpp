@@ -11,12 +11,12 @@
 #include "password.h"
 #include "remotenas.h"
 #include "rmtnasip.h"
+#include "simulated_discs.h"
 #include "tcpipcheck.h"
 #include "trace.h"
 #include "utils.h"
 
 #include "paths/paths.h"
-#include "scsi/simulated_discs.h"
 #include "vcl/application.h"
 #include "vcl/single_instance.h"
 

@@ -1,6 +1,6 @@
 // The transport of SCSI command blocks to one host adapter's devices: a command goes in with its
 // data direction, buffer and time-out, a completion comes back. Backends: SG_IO on the optical
-// devices of this machine (sg_io_adapter.h) and the simulated drives (sim_adapter.h).
+// devices of this machine (sg_io_adapter.h); simulators add adapters of their own.
 #pragma once
 
 #include <array>

@@ -4,7 +4,7 @@
 // please-wait form cleared on every way out.
 #include "../platform/ui_fixture.h"
 #include "../servers/nas_unit_fixture.h"
-#include "../servers/profile_builder.h"
+#include "../profiles/profile_builder.h"
 
 #include "fmmsg.h"
 #include "importform.h"

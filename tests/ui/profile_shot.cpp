@@ -1,7 +1,7 @@
 // Shows the Import System Settings dialog on each of its three pages and saves a picture of each:
 //   profile_shot OUT_DIR   writes OUT_DIR/import_source.png, import_targets.png, import_items.png
 // The servers are records only (no unit is dialled); the profile comes from a file made here.
-#include "../servers/profile_builder.h"
+#include "../profiles/profile_builder.h"
 
 #include "importform.h"
 #include "msgbox.h"

@@ -1,7 +1,7 @@
 // The validation dialog on temporary host trees: its texts and placement, the walk it starts when
 // shown, questions answered by real clicks on its buttons (and by closing it), the entries
 // updated, the labels it showed and the log written; the refusal while a task reads the container.
-#include "../discs/container_fixtures.h"
+#include "../containers/container_fixtures.h"
 #include "../platform/ui_fixture.h"
 
 #include "form1.h"

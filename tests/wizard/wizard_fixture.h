@@ -3,7 +3,7 @@
 // simulated units, a machine of simulated optical drives and a container.
 #pragma once
 
-#include "../discs/sim_machine.h"
+#include "../drives/sim_machine.h"
 #include "../platform/ui_fixture.h"
 #include "../servers/nas_unit_fixture.h"
 

@@ -3,7 +3,7 @@
 //   wizard_shot OUT_DIR   writes OUT_DIR/wizard_drive.png, wizard_destinations.png,
 //                         wizard_recording.png, wizard_schedule.png (language from the locale)
 // Two simulated units on loopback and one simulated drive; run it in a private network namespace.
-#include "../discs/sim_machine.h"
+#include "../drives/sim_machine.h"
 #include "../servers/nas_unit_fixture.h"
 
 #include "cdrom.h"

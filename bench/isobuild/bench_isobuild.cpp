@@ -10,7 +10,7 @@
 // Also: importing the 50,000-file tree into a container beside `find TREE -printf '%s\n'`
 // ("ratio_find": the goal is at most 3).
 //
-// Run it inside a private network namespace: scripts/netns-run build/bench/bench_discs_isobuild
+// Run it inside a private network namespace: scripts/netns-run build/bench/bench_isobuild
 #include "container.h"
 #include "isobuild.h"
 #include "isobuild_sink_nas.h"

@@ -7,7 +7,7 @@
 #include "devices/letter_map.h"
 #include "discsim.h"
 #include "scsi/registry.h"
-#include "scsi/sim_adapter.h"
+#include "sim_adapter.h"
 
 #include <memory>
 #include <optional>

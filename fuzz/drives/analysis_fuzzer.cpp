@@ -6,8 +6,8 @@
 #include "disc_info.h"
 #include "discsim.h"
 #include "scsi/registry.h"
-#include "scsi/sim_adapter.h"
 #include "scsicdd.h"
+#include "sim_adapter.h"
 
 #include <cstddef>
 #include <cstdint>

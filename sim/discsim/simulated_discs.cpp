@@ -1,7 +1,7 @@
-#include "scsi/simulated_discs.h"
+#include "simulated_discs.h"
 
 #include "discsim.h"
-#include "scsi/sim_adapter.h"
+#include "sim_adapter.h"
 
 #include <algorithm>
 #include <ostream>

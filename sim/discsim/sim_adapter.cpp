@@ -1,4 +1,4 @@
-#include "scsi/sim_adapter.h"
+#include "sim_adapter.h"
 
 #include "discsim.h"
 #include "scsi/sense.h"

@@ -3,8 +3,8 @@
 #include "aspi32.h"
 #include "cdrom.h"
 #include "discsim.h"
-#include "scsi/sim_adapter.h"
-#include "scsi/simulated_discs.h"
+#include "sim_adapter.h"
+#include "simulated_discs.h"
 
 #include <gtest/gtest.h>
 
