@@ -1,0 +1,48 @@
+// The session a task sends its data through: a mirror session of the task's own server object,
+// ended exactly once and only when it was opened: completed when everything was sent, aborted
+// otherwise (4096 for a stop by the user, 4097 for a failure).
+#pragma once
+
+#include "isobuild_sink.h"
+#include "task_record.h"
+
+class CNasServer;
+
+// The mirror session of a server object; utf8Folder is the start request's flag.
+class ServerSessionSink : public IsoImageSink {
+public:
+    ServerSessionSink(CNasServer& server, int utf8Folder) : server_(server), flag_(utf8Folder) {}
+    int Start(const NasCDTable& table, NasMirrorInfo& request) override;
+    int Send(const std::uint8_t* data, std::size_t length) override;
+    int Complete() override;
+    int Abort(int reason) override;
+
+private:
+    CNasServer& server_;
+    int flag_;
+};
+
+class MirrorSession {
+public:
+    MirrorSession(TaskRecord& task, IsoImageSink* sink) : task_(task), sink_(sink) {}
+    ~MirrorSession() { End(); }
+    MirrorSession(const MirrorSession&) = delete;
+    MirrorSession& operator=(const MirrorSession&) = delete;
+
+    // Opens the session; on failure the task gets the mapped error, status 5 and a stop.
+    bool Start(const NasCDTable& table);
+    // One data message; on failure the task gets the mapped error, status 5 and a stop.
+    bool Send(const void* data, std::size_t length);
+    bool IsOpen() const { return open_; }
+    // EndMirror: completed when the task succeeded (status 6, no error), else aborted; a failed
+    // completion makes the task fail with its mapped error.
+    void End();
+
+private:
+    TaskRecord& task_;
+    IsoImageSink* sink_;
+    bool open_ = false;
+};
+
+// Records a failure: error code, status and a stop request.
+void FailTask(TaskRecord& task, int code, std::uint8_t status = task_status::Failed);
