@@ -84,6 +84,7 @@ void Upload(TaskRecord& task, MirrorSession& session) {
         sent += static_cast<std::uint64_t>(n);
         SetTransferProgress(task, sent, size);
     }
+    SetTransferProgress(task, sent, size);
     if (sent != size) {
         // The file changed while it was sent: the image on the unit would not be the file.
         FailTask(task, task_error::SourceChanged);
