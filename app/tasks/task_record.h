@@ -125,6 +125,8 @@ struct TaskRecord {
     std::string imagePath;          // upload: the ISO file to send
     std::uint32_t imageSizeKb = 0;  // upload: its size in KB
     vcl::TListItem* row = nullptr;  // the task's row (the list owns it)
+    bool finishEventRan = false;    // GUI thread: the worker's OnTerminate has run
+    bool countsAsReader = false;    // GUI thread: the container counts this task as a reader
     TBMThread* worker = nullptr;    // owned by the task manager window
     // The task's own copy of the destination server object: every library call of the task goes
     // through it.
