@@ -93,6 +93,12 @@ void RunBuildContainerTask(TaskRecord& task) {
             own = std::make_unique<ServerSessionSink>(*task.nas, 1);
             task.server = own.get();
         }
+        IsoImageSink* given = task.server;
+        std::unique_ptr<PausingSink> pausing;
+        if (given != nullptr) {
+            pausing = std::make_unique<PausingSink>(task, *given);
+            task.server = pausing.get();
+        }
         {
             MirrorSession session(task, task.server);
             DriveReader reader;
@@ -107,6 +113,7 @@ void RunBuildContainerTask(TaskRecord& task) {
             }
             session.End();
         }
+        task.server = given;
         if (own) task.server = nullptr;
     } else {
         FailTask(task, task_error::StoppedBuilding, task_status::Stopped);

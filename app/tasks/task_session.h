@@ -22,6 +22,26 @@ private:
     int flag_;
 };
 
+// Passes every call to another sink; a data message waits first while the task is paused (the
+// image builder streams through it, so a build pauses between messages).
+class PausingSink : public IsoImageSink {
+public:
+    PausingSink(TaskRecord& task, IsoImageSink& sink) : task_(task), sink_(sink) {}
+    int Start(const NasCDTable& table, NasMirrorInfo& request) override {
+        return sink_.Start(table, request);
+    }
+    int Send(const std::uint8_t* data, std::size_t length) override {
+        task_.WaitWhilePaused();
+        return sink_.Send(data, length);
+    }
+    int Complete() override { return sink_.Complete(); }
+    int Abort(int reason) override { return sink_.Abort(reason); }
+
+private:
+    TaskRecord& task_;
+    IsoImageSink& sink_;
+};
+
 class MirrorSession {
 public:
     MirrorSession(TaskRecord& task, IsoImageSink* sink) : task_(task), sink_(sink) {}

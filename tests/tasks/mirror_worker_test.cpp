@@ -233,6 +233,18 @@ TEST_F(MirrorWorker, ANinthReaderIsRefusedWhileEightReadTheDrive) {
     EXPECT_EQ(again.status.load(), task_status::Done);
 }
 
+TEST_F(MirrorWorker, AMixedDiscGoesAsItsDataTrackAndTheReportSaysSo) {
+    Load(discsim::MakeMixedModeCd(300, {100, 50}));
+    MirrorTaskExecute(task_);
+    ASSERT_EQ(task_.errorCode.load(), 0);
+    EXPECT_EQ(task_.status.load(), task_status::Done);
+    ASSERT_EQ(task_.notes.size(), 1u);
+    EXPECT_NE(task_.notes[0].find("2 further track(s)"), std::string::npos);
+    const nassim::Session s = unit_.OnlySession();
+    EXPECT_TRUE(s.data == DataImage(disc_, 300));
+    EXPECT_EQ(s.table[1], 1); // one track
+}
+
 TEST_F(MirrorWorker, ADiscKindThatIsNotMirroredIsRefusedBeforeASessionOpens) {
     Load(discsim::MakeCdExtra({300}, 200));
     MirrorTaskExecute(task_);

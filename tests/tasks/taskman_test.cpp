@@ -4,6 +4,7 @@
 #include "../discs/container_fixtures.h"
 #include "../discs/iso_test_support.h"
 #include "../platform/ui_fixture.h"
+#include "build_worker.h"
 #include "fmmsg.h"
 #include "msgbox.h"
 #include "record_worker.h"
@@ -236,6 +237,36 @@ TEST_F(TaskManager, ARecordTaskWaitingForItsScheduleIsStoppedWithoutABox) {
     ASSERT_TRUE(PumpUntil([&] { return record->finishEventRan; }));
     EXPECT_EQ(record->errorCode.load(), task_error::StoppedBuilding);
     EXPECT_EQ(record->status.load(), task_status::Stopped);
+}
+
+TEST_F(TaskManager, ABuildCountsAsAReaderOfItsContainerUntilItsFinishEvent) {
+    form_->Timer_RefreshTaskStatus->SetInterval(10);
+    fixtures::ProgramHome home(dir_.path());
+    isotest::WriteFile(dir_ / "a.txt", isotest::Pattern(5000, 1));
+    MIRROR_CONTAINER container;
+    container.NewContainer();
+    container.ImportHostPath(container.GetRoot(), nullptr, dir_ / "a.txt");
+    TaskRecord* task = form_->CreateTask({}, TaskFinished, BuildTaskExecute);
+    task->kind = task_kind::Build;
+    task->containerKind = container_kind::HostFiles;
+    task->container = &container;
+    task->nas = unit_.Server();
+    task->volumeLabel = "BUILD";
+    tasktest::SetText(task->request.imageName, sizeof task->request.imageName, "BUILD");
+    task->SetPaused(true); // waits before its first message
+    form_->AddTask(task);
+    EXPECT_EQ(container.PendingCount(), 1u);
+    ASSERT_TRUE(PumpUntil([&] { return !unit_.unit->sessions().empty(); }));
+    EXPECT_EQ(unit_.unit->sessions()[0].dataBytes, 0u); // paused: nothing sent
+    EXPECT_EQ(container.PendingCount(), 1u);
+    SelectRows({0});
+    Click(form_->tbPlay); // Start resumes it
+    ASSERT_TRUE(PumpUntil([&] { return form_->GetTaskCount() == 0; }));
+    EXPECT_EQ(container.PendingCount(), 0u);
+    EXPECT_STREQ(nassim::SessionEndName(unit_.OnlySession().end),
+                 nassim::SessionEndName(nassim::SessionEnd::Completed));
+    EXPECT_NE(FmMsg->Label_Inform->GetCaption().find("Build container completed !!"),
+              std::string::npos);
 }
 
 TEST_F(TaskManager, StopAllTasksReturnsOnceTheListIsEmpty) {
