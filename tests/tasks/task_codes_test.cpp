@@ -3,6 +3,9 @@
 #include "msgbox.h"
 #include "task_codes.h"
 #include "task_report.h"
+#include "task_wait.h"
+
+#include "clock/clock.h"
 
 #include <gtest/gtest.h>
 
@@ -157,6 +160,31 @@ TEST_F(TaskTexts, ANoteTurnsASuccessIntoAWarningAndIsShown) {
     EXPECT_NE(report.text.find("ISO File was uploaded"), std::string::npos);
     EXPECT_NE(report.text.find("\n1 sector(s) at LBA 7"), std::string::npos);
     EXPECT_EQ(report.icon, report_icon::Warning);
+}
+
+TEST(TaskProgress, StaysWithinItsBoundsAndNeverDividesByZero) {
+    platform::ManualClock clock(10000);
+    platform::ScopedClock scope(clock);
+    const struct {
+        std::uint64_t done, total;
+        std::uint32_t elapsedMs;
+        int progress;
+        std::uint32_t remaining;
+    } table[] = {
+        {0, 0, 1000, 100, 0},                                   // nothing to send
+        {0, 100, 1000, 0, 0},                                   // nothing sent yet: no estimate
+        {50, 100, 0, 50, 0},                                    // no time passed: no estimate
+        {25, 100, 3000, 25, 9000},                              // the rate so far
+        {150, 100, 3000, 100, 0},                               // more than announced
+        {1ull << 40, 1ull << 41, 4000000000u, 50, 4000000000u}, // large counts, no overflow
+    };
+    for (const auto& c : table) {
+        TaskRecord task;
+        task.startTick = 10000 - c.elapsedMs;
+        SetTransferProgress(task, c.done, c.total);
+        EXPECT_EQ(task.progress.load(), c.progress) << c.done << "/" << c.total;
+        EXPECT_EQ(task.remainingMs.load(), c.remaining) << c.done << "/" << c.total;
+    }
 }
 
 } // namespace
