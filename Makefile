@@ -22,8 +22,9 @@ test:
 # The worker-thread and lock tests under ThreadSanitizer (a local run; CI runs the sanitizer suite).
 tsan:
 	cmake --preset tsan >/dev/null
-	cmake --build --preset tsan -j $(JOBS) --target bmthread_test vcl_test
-	QT_QPA_PLATFORM=offscreen scripts/netns-run ctest --preset tsan -R 'BMThread|Thread|Lock|Synchron|Timer'
+	cmake --build --preset tsan -j $(JOBS) --target bmthread_test vcl_test \
+		tasks_transfer_test tasks_mirror_test tasks_record_test
+	QT_QPA_PLATFORM=offscreen scripts/netns-run ctest --preset tsan -R 'BMThread|Thread|Lock|Synchron|Timer|UploadWorker|BuildWorker|MirrorWorker|RecordWorker'
 
 bench: build
 	scripts/netns-run bench/run-all build

@@ -13,6 +13,7 @@
 #include "remotenas.h"
 #include "rmtnasip.h"
 #include "simulated_discs.h"
+#include "taskman.h"
 #include "tcpipcheck.h"
 #include "trace.h"
 #include "utils.h"
@@ -74,11 +75,16 @@ int main(int argc, char** argv) {
         application.HelpFile = "";
         application.SetTitle(kProductWord);
 
-        // The first form made is the main form. The task manager joins this list when it is
-        // built. The main window makes the remote NAS list itself when it
-        // needs it during its creation.
+        // The first form made is the main form. The main window makes the remote NAS list
+        // itself when it needs it during its creation.
         application.CreateForm(Form_Central);
         application.CreateForm(FmMsg);
+        application.CreateForm(FmTaskMan);
+        // The main window's close question counts the tasks and stops them.
+        Form_Central->TaskCount = [] { return FmTaskMan ? FmTaskMan->GetTaskCount() : 0; };
+        Form_Central->StopAllTasks = [] {
+            if (FmTaskMan) FmTaskMan->StopAllTasks();
+        };
         application.CreateForm(Form_Password);
         application.CreateForm(Form1);
         if (!Form_RemoteNAS) application.CreateForm(Form_RemoteNAS);

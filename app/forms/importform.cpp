@@ -20,23 +20,16 @@ TListView* MakeServerList(TForm_ProfileSetting* form, TWinControl* parent, const
     return list;
 }
 
-// A read-only box of text lines without a header: the source choice, and the summaries, whose
-// columns of addresses line up in a fixed-pitch font (columnWidth -1: as wide as the texts).
-TListView* MakeLineBox(TForm_ProfileSetting* form, TWinControl* parent, const char* name, int left,
-                       int top, int width, int height, int columnWidth = -1) {
-    TListView* box = Make<TListView>(form, parent, name);
+// A read-only box of summary lines, whose columns of addresses line up in a fixed-pitch font.
+TMemo* MakeSummaryBox(TForm_ProfileSetting* form, TWinControl* parent, const char* name, int left,
+                      int top, int width, int height) {
+    TMemo* box = Make<TMemo>(form, parent, name);
     box->SetBounds(left, top, width, height);
-    box->SetViewStyle(vsReport);
-    box->SetShowColumnHeaders(false);
-    box->SetRowSelect(true);
     box->SetReadOnly(true);
-    box->SetHideSelection(false);
-    TListColumn* column = box->Columns()->Add();
-    column->SetWidth(columnWidth);
-    if (columnWidth < 0) {
-        box->Font()->SetName("Monospace");
-        box->Font()->SetPitch(fpFixed);
-    }
+    box->SetWordWrap(false);
+    box->SetScrollBars(ssBoth);
+    box->Font()->SetName("Monospace");
+    box->Font()->SetPitch(fpFixed);
     return box;
 }
 
@@ -75,8 +68,10 @@ TForm_ProfileSetting::TForm_ProfileSetting(TComponent* Owner) : TForm(Owner) {
     RBtn_FromServer->SetBounds(24, 36, 300, 20);
     RBtn_FromServer->SetCaption("From &server:");
 
-    ComboBoxServerList =
-        MakeLineBox(this, TabSheet_SettingFrom, "ComboBoxServerList", 44, 60, 380, 120, 360);
+    ComboBoxServerList = Make<TComboBox>(this, TabSheet_SettingFrom, "ComboBoxServerList");
+    ComboBoxServerList->SetBounds(44, 60, 380, 22);
+    ComboBoxServerList->SetStyle(csDropDownList);
+    ComboBoxServerList->SetDropDownCount(12);
 
     RBtn_FromFile = Make<TRadioButton>(this, TabSheet_SettingFrom, "RBtn_FromFile");
     RBtn_FromFile->SetBounds(24, 192, 300, 20);
@@ -134,19 +129,20 @@ TForm_ProfileSetting::TForm_ProfileSetting(TComponent* Owner) : TForm(Owner) {
     ChkBox_Network->SetCaption("Server, and network settings");
     ChkBox_PreserveIP = MakeItemBox(this, TabSheet_Check, "ChkBox_PreserveIP", 224, 24, 217);
     ChkBox_PreserveIP->SetCaption("Keep the original IP settings");
-    RichEdit_NetworkSet = MakeLineBox(this, TabSheet_Check, "RichEdit_NetworkSet", 8, 46, 433, 78);
+    RichEdit_NetworkSet =
+        MakeSummaryBox(this, TabSheet_Check, "RichEdit_NetworkSet", 8, 46, 433, 78);
 
     ChkBox_UDB = MakeItemBox(this, TabSheet_Check, "ChkBox_UDB", 8, 128, 433);
     ChkBox_UDB->SetCaption("* User accounts and quota settings");
-    RichEdit_UDB = MakeLineBox(this, TabSheet_Check, "RichEdit_UDB", 8, 150, 433, 78);
+    RichEdit_UDB = MakeSummaryBox(this, TabSheet_Check, "RichEdit_UDB", 8, 150, 433, 78);
 
     ChkBox_Security = MakeItemBox(this, TabSheet_Check, "ChkBox_Security", 8, 232, 433);
     ChkBox_Security->SetCaption("* Security information, including network shares and ACLs");
-    RichEdit_Security = MakeLineBox(this, TabSheet_Check, "RichEdit_Security", 8, 254, 433, 78);
+    RichEdit_Security = MakeSummaryBox(this, TabSheet_Check, "RichEdit_Security", 8, 254, 433, 78);
 
     ChkBox_Backup = MakeItemBox(this, TabSheet_Check, "ChkBox_Backup", 8, 336, 433);
     ChkBox_Backup->SetCaption("Backup settings");
-    RichEdit_Backup = MakeLineBox(this, TabSheet_Check, "RichEdit_Backup", 8, 358, 433, 78);
+    RichEdit_Backup = MakeSummaryBox(this, TabSheet_Check, "RichEdit_Backup", 8, 358, 433, 78);
 
     Image_Note = Make<TImage>(this, TabSheet_Check, "Image_Note");
     Image_Note->SetBounds(8, 442, 16, 16);

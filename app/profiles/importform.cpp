@@ -119,9 +119,9 @@ void TForm_ProfileSetting::FormShow(vcl::TObject*) {
     Btn_Ok->SetVisible(false);
     Btn_Back->SetEnabled(false);
     Edit_Password->SetText("");
-    for (vcl::TListView* box : {RichEdit_NetworkSet, RichEdit_UDB, RichEdit_Security,
-                                RichEdit_Backup, ListView_SelectedServer})
-        box->Items()->Clear();
+    for (vcl::TMemo* box : {RichEdit_NetworkSet, RichEdit_UDB, RichEdit_Security, RichEdit_Backup})
+        box->Clear();
+    ListView_SelectedServer->Items()->Clear();
     for (vcl::TCheckBox* box : {ChkBox_Network, ChkBox_PreserveIP, ChkBox_UDB, ChkBox_Security})
         box->SetChecked(false);
     DeleteWorkFiles();
@@ -140,6 +140,7 @@ void TForm_ProfileSetting::FormClose(vcl::TObject*, vcl::TCloseAction&) {
 }
 
 void TForm_ProfileSetting::FillProfileServerChoices() {
+    ComboBoxServerList->Items()->BeginUpdate();
     ComboBoxServerList->Items()->Clear();
     sources_.clear();
     if (host_) {
@@ -151,16 +152,16 @@ void TForm_ProfileSetting::FillProfileServerChoices() {
                 if (server == nullptr || !server->IsFlag31Clear()) continue;
                 auto copy = std::make_unique<CNasServer>();
                 copy->Assign(*server);
-                vcl::TListItem* row = ComboBoxServerList->Items()->Add();
-                row->SetCaption(child->GetText() + "   [" + server->GetLanIpText(0) + "]");
-                row->SetData(copy.get());
+                ComboBoxServerList->Items()->AddObject(
+                    child->GetText() + "   [" + server->GetLanIpText(0) + "]", copy.get());
                 sources_.push_back(std::move(copy));
             }
         }
     }
     if (ComboBoxServerList->Items()->Count() == 0)
-        ComboBoxServerList->Items()->Add()->SetCaption(GetMessageText(491));
-    ComboBoxServerList->Items()->Item(0)->SetSelected(true);
+        ComboBoxServerList->Items()->Add(GetMessageText(491));
+    ComboBoxServerList->Items()->EndUpdate();
+    ComboBoxServerList->SetItemIndex(0);
 }
 
 void TForm_ProfileSetting::RBtn_FromServerClick(vcl::TObject*) {
@@ -221,8 +222,8 @@ bool TForm_ProfileSetting::TakeProfile() {
 
 bool TForm_ProfileSetting::TakeProfileFromServer() {
     sourceKind_ = 1;
-    vcl::TListItem* row = ComboBoxServerList->GetSelected();
-    auto* source = row ? static_cast<CNasServer*>(row->GetData()) : nullptr;
+    const int chosen = ComboBoxServerList->GetItemIndex();
+    auto* source = static_cast<CNasServer*>(ComboBoxServerList->Items()->Objects(chosen));
     // "-- No Server --" or no row: nothing to read.
     if (source == nullptr) return false;
     if (!source->Authenticate(kAuthAdministrator)) return false;
@@ -296,9 +297,8 @@ bool TForm_ProfileSetting::EncodingFits(const CNasServer& target) {
 }
 
 int TForm_ProfileSetting::ParseProfile() {
-    for (vcl::TListView* box :
-         {RichEdit_NetworkSet, RichEdit_UDB, RichEdit_Security, RichEdit_Backup})
-        box->Items()->Clear();
+    for (vcl::TMemo* box : {RichEdit_NetworkSet, RichEdit_UDB, RichEdit_Security, RichEdit_Backup})
+        box->Clear();
     std::string error;
     ProfileSummary summary;
     if (!ParseProfileFile(plainWithHeaderPath_, summary, error)) {
@@ -314,11 +314,8 @@ int TForm_ProfileSetting::ParseProfile() {
     return 1;
 }
 
-void TForm_ProfileSetting::FillBox(vcl::TListView* box, const std::vector<std::string>& lines) {
-    box->Items()->BeginUpdate();
-    for (const std::string& line : lines)
-        box->Items()->Add()->SetCaption(line);
-    box->Items()->EndUpdate();
+void TForm_ProfileSetting::FillBox(vcl::TMemo* box, const std::vector<std::string>& lines) {
+    box->SetLines(lines);
 }
 
 void TForm_ProfileSetting::ShowPage(int index) {

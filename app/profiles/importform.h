@@ -2,9 +2,6 @@
 // source of a settings profile (a NAS unit's configuration or a ".cfg" file), the target units,
 // and the groups of settings to apply with a summary of what the profile holds. Ok sends the
 // profile to a unit through the configuration write.
-//
-// The form layer has no combo box and no rich edit: the source choice is a one-column list whose
-// selected row is the choice, and the summaries are one-column read-only lists of lines.
 #pragma once
 
 #include "importform_services.h"
@@ -13,10 +10,12 @@
 #include "profile_sections.h"
 
 #include "vcl/com_controls.h"
+#include "vcl/combo_box.h"
 #include "vcl/ext_controls.h"
 #include "vcl/form.h"
 #include "vcl/image_list.h"
 #include "vcl/list_view.h"
+#include "vcl/memo.h"
 #include "vcl/std_controls.h"
 
 #include <memory>
@@ -57,7 +56,7 @@ public:
     vcl::TLabel* Label_SelSource = nullptr;
     vcl::TRadioButton* RBtn_FromServer = nullptr;
     vcl::TRadioButton* RBtn_FromFile = nullptr;
-    vcl::TListView* ComboBoxServerList = nullptr; // a row's data is its source server
+    vcl::TComboBox* ComboBoxServerList = nullptr; // an item's object is its source server
     vcl::TEdit* Edit_FileName = nullptr;
     vcl::TButton* Btn_Browse = nullptr;
     vcl::TListView* ListView_SelTarget = nullptr;
@@ -66,10 +65,10 @@ public:
     vcl::TEdit* Edit_Password = nullptr;
     vcl::TLabel* Label_AdminPass = nullptr;
     vcl::TListView* ListView_SelectedServer = nullptr;
-    vcl::TListView* RichEdit_NetworkSet = nullptr;
-    vcl::TListView* RichEdit_UDB = nullptr;
-    vcl::TListView* RichEdit_Security = nullptr;
-    vcl::TListView* RichEdit_Backup = nullptr;
+    vcl::TMemo* RichEdit_NetworkSet = nullptr;
+    vcl::TMemo* RichEdit_UDB = nullptr;
+    vcl::TMemo* RichEdit_Security = nullptr;
+    vcl::TMemo* RichEdit_Backup = nullptr;
     vcl::TLabel* Label_Note = nullptr;
     vcl::TImage* Image_Note = nullptr;
     vcl::TCheckBox* ChkBox_Network = nullptr;
@@ -143,7 +142,7 @@ private:
     // Whether the list already shows the server.
     static bool ListHasServer(vcl::TListView* list, const CNasServer* server);
     static void SelectAll(vcl::TListView* list);
-    static void FillBox(vcl::TListView* box, const std::vector<std::string>& lines);
+    static void FillBox(vcl::TMemo* box, const std::vector<std::string>& lines);
     // Sends the received profile to one unit; true when the unit accepted it.
     bool SendProfile(CNasServer& target, int mask);
     // Whether the profile's text encoding suits the unit; warns when not.

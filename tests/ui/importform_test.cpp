@@ -41,10 +41,21 @@ public:
     }
 };
 
-std::vector<std::string> BoxLines(vcl::TListView* box) {
+std::vector<std::string> BoxLines(vcl::TMemo* box) {
+    return box->Lines();
+}
+
+std::vector<std::string> BoxLines(vcl::TListView* list) {
+    std::vector<std::string> out;
+    for (int i = 0; i < list->Items()->Count(); ++i)
+        out.push_back(list->Items()->Item(i)->GetCaption());
+    return out;
+}
+
+std::vector<std::string> BoxLines(vcl::TComboBox* box) {
     std::vector<std::string> out;
     for (int i = 0; i < box->Items()->Count(); ++i)
-        out.push_back(box->Items()->Item(i)->GetCaption());
+        out.push_back(box->Items()->Strings(i));
     return out;
 }
 

@@ -1,0 +1,381 @@
+// The wizard's frame: creation, the job list, StartJob and SetJob, the page machine, Next, Back,
+// OK and Cancel, closing, and the server combo filler the pages share.
+#include "fmwizard.h"
+
+#include "cdrom.h"
+#include "container.h"
+#include "kinddialog.h"
+#include "msgbox.h"
+#include "nasserver.h"
+#include "scsicdd.h"
+#include "textcodec.h"
+
+#include "vcl/dialogs.h"
+#include "vcl/tree_view.h"
+
+#include <cstdio>
+#include <cstring>
+
+WZD_INFO WzdInfo;
+std::uint8_t DestinationListLive = 0;
+int ServerDetailLive = 0;
+std::uint8_t WizardRefreshMainWindow = 0;
+std::uint8_t WizardRefreshing = 0;
+TFmWizard* FmWizard = nullptr;
+
+TFmWizard::~TFmWizard() {
+    WzdInfo.Jobs.clear();
+    WzdInfo.ClearState();
+    if (FmWizard == this) FmWizard = nullptr;
+}
+
+void TFmWizard::ErrorBox(const std::string& text, const std::string& caption) {
+    vcl::MessageBox(text, caption.empty() ? GetMessageText(9) : caption,
+                    vcl::MB_OK | vcl::MB_ICONSTOP);
+}
+
+void TFmWizard::FormCreate(vcl::TObject*) {
+    for (vcl::TTabSheet* sheet : Sheets)
+        if (sheet) sheet->SetTabVisible(false);
+    ListView_JobList->Items()->Clear();
+    for (int job = 1; job <= 3; ++job) {
+        vcl::TListItem* row = ListView_JobList->Items()->Add();
+        row->SetCaption(GetWizardJobText(job, 0));
+        row->SetImageIndex(job - 1);
+    }
+    ListView_JobList->Items()->Item(0)->SetSelected(true);
+    ListView_JobList->Items()->Item(0)->SetFocused(true);
+    SetJob(0);
+    PageUpdate(WzdInfo.PageIndex);
+    Edit_UserDefineVolume->SetMaxLength(kMaxVolumeLabelChars);
+    Edit_ShareName->SetMaxLength(12);
+    Edit_SharePass->SetMaxLength(kMaxSharePasswordChars);
+    Edit_SharePassConfirm->SetMaxLength(kMaxSharePasswordChars);
+}
+
+void TFmWizard::SetJob(int job) {
+    if (job < 0 || job >= kJobCount) job = 0;
+    WzdInfo.Job = static_cast<std::uint8_t>(job);
+    WzdInfo.PageCount = static_cast<std::uint8_t>(WizardJobTable()[job].pages.size());
+    WzdInfo.PageIndex = 0;
+    const std::string name = GetWizardJobText(job, 0);
+    if (job == 0) {
+        SetCaption(name);
+    } else {
+        std::string caption = GetMessageText(435);
+        const auto at = caption.find("%s");
+        if (at != std::string::npos) caption.replace(at, 2, name);
+        SetCaption(caption);
+    }
+    ClearJobList();
+}
+
+void TFmWizard::StartJob(int job) {
+    if (job < 0 || job >= kJobCount) return;
+    WzdInfo.Job = static_cast<std::uint8_t>(job);
+    WzdInfo.PageCount = static_cast<std::uint8_t>(WizardJobTable()[job].pages.size());
+    WzdInfo.PageIndex = 0;
+    SetCaption(job == 0 ? GetWizardJobText(0, 0)
+                        : std::string(GetMessageText(436)) + GetWizardJobText(job, 0));
+    if (job != kJobRecordCd) ClearJobList();
+    switch (job) {
+    case 0:
+    case 7:
+        return;
+    case 6:
+    case 8:
+        WzdInfo.SourceDrive =
+            host_ && host_->Drives() ? host_->Drives()->GetDevice(SourceDriveLetter) : nullptr;
+        WzdInfo.SourceLetter = SourceDriveLetter;
+        WzdInfo.TargetServerMac = PreselectedServer ? MacOf(*PreselectedServer) : std::string();
+        break;
+    case kJobRecordCd: {
+        ClearJobList();
+        CNasServer* server = nullptr;
+        std::string name;
+        std::uint32_t blocks = 0;
+        // Only an image of a server selected in the main window can be recorded.
+        if (!host_ || !host_->SelectedImage(server, name, blocks) || server == nullptr) return;
+        auto entry = std::make_unique<WizardJobEntry>();
+        entry->TargetMac = MacOf(*server);
+        entry->TargetName = server->GetName();
+        entry->VolumeLabel = std::string(CutUtf8(name, kVolumeLabelField - 1));
+        entry->ImageBlocks = blocks;
+        WzdInfo.Jobs.push_back(std::move(entry));
+        break;
+    }
+    case kJobUploadIso:
+        Edit_SourceName->SetText("");
+        Edit_SourceSize->SetText("");
+        WzdInfo.IsoFilePath.clear();
+        break;
+    default:
+        break;
+    }
+    PageUpdate(WzdInfo.PageIndex);
+}
+
+void TFmWizard::ClearJobList() {
+    WzdInfo.Jobs.clear();
+}
+
+int TFmWizard::CurrentPageKind() const {
+    const auto& pages = WizardJobTable()[WzdInfo.Job].pages;
+    return WzdInfo.PageIndex < pages.size() ? pages[WzdInfo.PageIndex] : 0;
+}
+
+int TFmWizard::RunPage(int kind, int mode) {
+    switch (kind) {
+    case kPageLocalCdrom:
+        return LocalCdromPage(mode);
+    case kPageContainer:
+        return ValidateContainerPage(mode);
+    case kPageDestination:
+        return DestinationPage(mode);
+    case kPageVolumeName:
+        return VolumeNamePage(mode);
+    case kPageSchedule:
+        return SchedulePage(mode);
+    case kPageOptions:
+        return OptionsPage(mode);
+    case kPageCdRecording:
+        return CdRecordingPage(mode);
+    case kPageShareName:
+        if (mode == 0) ListView_ShareNameClick(nullptr);
+        return 0;
+    default:
+        // The server setup, hard-disk and conversion pages are not part of this wizard's build:
+        // they show and accept.
+        return 0;
+    }
+}
+
+void TFmWizard::EnterPage(int kind, bool backward) {
+    if (kind == kPageJobList) {
+        if (Showing()) ListView_JobList->SetFocus();
+        if (ListView_JobList->GetSelected() == nullptr && ListView_JobList->Items()->Count() > 0)
+            ListView_JobList->Items()->Item(0)->SetSelected(true);
+        return;
+    }
+    if (kind == kPageDestination &&
+        (WzdInfo.Job == kJobMirror || WzdInfo.Job == kJobMirrorPreselected)) {
+        // Video CD, Photo CD and CD-Bridge discs are mirrored through a container.
+        if (WzdInfo.SourceDrive) {
+            const DiscInfo disc = WzdInfo.SourceDrive->Disc();
+            if (disc.discKind == 6 || disc.discKind == 7 || disc.cdBridge) {
+                discContainer_.reset();
+                WzdInfo.Job = WzdInfo.Job == kJobMirror ? kJobMirrorContainer
+                                                        : kJobMirrorContainerPreselected;
+            }
+        }
+    }
+    if (!backward) RunPage(kind, 0);
+}
+
+void TFmWizard::UpdateButtons() {
+    const int index = WzdInfo.PageIndex;
+    bbBack->SetEnabled(index != 0);
+    const bool next = WzdInfo.Job == 0 || index + 1 < WzdInfo.PageCount;
+    bbNext->SetEnabled(next);
+    bbNext->SetVisible(next);
+    const bool ok = WzdInfo.Job != 0 && index + 1 == WzdInfo.PageCount;
+    bbOk->SetEnabled(ok);
+    bbOk->SetVisible(ok);
+}
+
+void TFmWizard::PageUpdate(int target) {
+    bbOk->SetCaption(GetMessageText(693));
+    const auto& pages = WizardJobTable()[WzdInfo.Job].pages;
+    if (target < 0 || target >= static_cast<int>(pages.size())) return;
+    if (target > WzdInfo.PageIndex) {
+        const int kind = CurrentPageKind();
+        if (kind == kPageServerDetail) {
+            ServerDetailLive = 0;
+        } else if (kind != kPageJobList && kind != kPageShareName && RunPage(kind, 1) != 0) {
+            return;
+        }
+    }
+    const bool backward = target < WzdInfo.PageIndex;
+    const int kind = pages[static_cast<std::size_t>(target)];
+    Panel1->SetVisible(kind != kPageJobList);
+    if (Sheets[kind]) PageControl1->SetActivePage(Sheets[kind]);
+    EnterPage(kind, backward);
+    WzdInfo.PageIndex = static_cast<std::uint8_t>(target);
+    UpdateButtons();
+    // Focus the way on.
+    if (Showing()) {
+        if (bbNext->GetVisible() && bbNext->CanFocus())
+            bbNext->SetFocus();
+        else if (bbOk->GetVisible() && bbOk->CanFocus())
+            bbOk->SetFocus();
+    }
+}
+
+bool TFmWizard::AnyDestinationHasWriter() {
+    for (const auto& entry : WzdInfo.Jobs) {
+        CNasServer* target = Target(*entry);
+        if (target && target->GetDriveCount() > 0) return true;
+    }
+    return false;
+}
+
+void TFmWizard::bbNextClick(vcl::TObject*) {
+    if (WzdInfo.Job == 0) {
+        vcl::TListItem* row = ListView_JobList->GetSelected();
+        if (row == nullptr) return;
+        SetJob(row->Index() + 1);
+        PageUpdate(WzdInfo.PageIndex);
+        return;
+    }
+    if (CurrentPageKind() == kPageVolumeName && IsDiscImageJob(WzdInfo.Job) &&
+        !AnyDestinationHasWriter()) {
+        PageUpdate(WzdInfo.PageIndex + 2);
+        return;
+    }
+    if (WzdInfo.PageIndex + 1 < WzdInfo.PageCount) PageUpdate(WzdInfo.PageIndex + 1);
+}
+
+void TFmWizard::bbBackClick(vcl::TObject*) {
+    if (WzdInfo.PageIndex == 0) return;
+    if (CurrentPageKind() == kPageSchedule && IsDiscImageJob(WzdInfo.Job) &&
+        !AnyDestinationHasWriter()) {
+        PageUpdate(WzdInfo.PageIndex - 2);
+        return;
+    }
+    PageUpdate(WzdInfo.PageIndex - 1);
+}
+
+void TFmWizard::bbOkClick(vcl::TObject*) {
+    DestinationListLive = 0;
+    switch (WzdInfo.Job) {
+    case 1:
+    case 6:
+    case 2:
+    case 7:
+    case 8:
+    case 11:
+        // The options are stored into the entries before the tasks are made.
+        OptionsPage(1);
+        break;
+    default:
+        break;
+    }
+}
+
+void TFmWizard::bbCancelClick(vcl::TObject*) {
+    DestinationListLive = 0;
+    SetJob(0);
+}
+
+void TFmWizard::ListView_JobListChange(vcl::TObject*, vcl::TListItem*, vcl::TItemChange) {
+    vcl::TListItem* row = ListView_JobList->GetSelected();
+    if (row == nullptr) return;
+    Label_JobName->SetCaption(GetWizardJobText(row->Index() + 1, 0));
+    Label_JobComment->SetCaption(GetWizardJobText(row->Index() + 1, 1));
+}
+
+void TFmWizard::ListView_JobListDblClick(vcl::TObject* Sender) {
+    if (ListView_JobList->GetSelected()) bbNextClick(Sender);
+}
+
+void TFmWizard::FormShow(vcl::TObject*) {
+    if (WzdInfo.Job != kJobRecordCd) ClearJobList();
+    if (host_ && host_->MainForm()) {
+        vcl::TForm* main = host_->MainForm();
+        SetTop(main->GetTop() + (main->GetHeight() - GetHeight()) / 2);
+        SetLeft(main->GetLeft() + (main->GetWidth() - GetWidth()) / 2);
+    }
+    if (bbNext->GetVisible() && bbNext->CanFocus()) bbNext->SetFocus();
+}
+
+void TFmWizard::FormClose(vcl::TObject*, vcl::TCloseAction&) {
+    DestinationListLive = 0;
+    for (vcl::TListView* list :
+         {ListView_MethodResult, ListView_VolumeName, ListView_ShareName, ListView_CdrOption})
+        list->Items()->Clear();
+    lastCdrRow_ = nullptr;
+    // Every job's list is emptied, whatever the job.
+    ClearJobList();
+    WzdInfo.ClearState();
+    discContainer_.reset();
+    container_.reset();
+    PreselectedServer = nullptr;
+    PreselectedDevice = -1;
+    SourceDriveLetter = 0;
+    SetJob(0);
+    PageUpdate(WzdInfo.PageIndex);
+}
+
+std::string TFmWizard::MacOf(const CNasServer& server) {
+    const auto& field = server.Info.hardwareAddress;
+    const auto* bytes = reinterpret_cast<const char*>(field);
+    return std::string(bytes, strnlen(bytes, sizeof field));
+}
+
+CNasServer* TFmWizard::ResolveTarget(const std::string& mac) const {
+    if (!host_ || mac.empty()) return nullptr;
+    for (vcl::TTreeNode* root : {host_->NasServersNode(), host_->RemoteServersNode()}) {
+        if (!root) continue;
+        for (int i = 0; i < root->Count(); ++i) {
+            auto* server = static_cast<CNasServer*>(root->Item(i)->GetData());
+            if (server && MacOf(*server) == mac) return server;
+        }
+    }
+    return nullptr;
+}
+
+void TFmWizard::FillServerCombo(vcl::TComboBox* combo) {
+    const int chosen = combo->GetItemIndex();
+    const std::string remembered = chosen >= 0 ? combo->Items()->Strings(chosen) : "";
+    combo->Items()->BeginUpdate();
+    combo->Items()->Clear();
+    if (host_) {
+        for (vcl::TTreeNode* root : {host_->NasServersNode(), host_->RemoteServersNode()}) {
+            if (!root) continue;
+            for (int i = 0; i < root->Count(); ++i) {
+                vcl::TTreeNode* node = root->Item(i);
+                auto* server = static_cast<CNasServer*>(node->GetData());
+                if (server && server->IsFlag31Clear() && server->HasCdMirror() && node->Count() > 0)
+                    combo->Items()->AddObject(node->GetText(), server);
+            }
+        }
+    }
+    if (combo->Items()->Count() == 0) combo->Items()->Add(GetMessageText(491));
+    combo->Items()->EndUpdate();
+    combo->SetItemIndex(0);
+    if (!remembered.empty()) {
+        const int at = FindComboItem(combo, remembered);
+        if (at >= 0) combo->SetItemIndex(at);
+    }
+}
+
+int TFmWizard::FindComboItem(vcl::TComboBox* combo, const std::string& text) {
+    return combo->Items()->IndexOf(text);
+}
+
+void TFmWizard::DropVanishedDestinations() {
+    std::string gone;
+    for (auto it = WzdInfo.Jobs.begin(); it != WzdInfo.Jobs.end();) {
+        if (ResolveTarget((*it)->TargetMac) != nullptr) {
+            ++it;
+            continue;
+        }
+        WizardJobEntry* entry = it->get();
+        for (vcl::TListView* list :
+             {ListView_MethodResult, ListView_VolumeName, ListView_ShareName, ListView_CdrOption})
+            for (int i = list->Items()->Count() - 1; i >= 0; --i)
+                if (list->Items()->Item(i)->GetData() == entry) list->Items()->Delete(i);
+        if (lastCdrRow_ && ListView_CdrOption->Items()->IndexOf(lastCdrRow_) < 0)
+            lastCdrRow_ = nullptr;
+        gone += "\n" + entry->TargetName;
+        it = WzdInfo.Jobs.erase(it);
+    }
+    if (!gone.empty()) ErrorBox(std::string(GetMessageText(437)) + gone);
+}
+
+void TFmWizard::RefreshServerList() {
+    if (host_) host_->RefreshRemoteServers();
+    FillServerCombo(ComboBox_ServerList);
+    ComboBox_ServerListChange(nullptr);
+    DropVanishedDestinations();
+}

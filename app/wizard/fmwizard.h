@@ -1,0 +1,252 @@
+// TFmWizard: the modal wizard through which the disc jobs are set up (mirror a disc, build an
+// image from "My Container", upload an ISO file, have a unit record an image). A page control
+// whose tab sheets are never shown as tabs; the job table says which pages each job visits and
+// the page machine (PageUpdate) checks the page being left, prepares the page entered and sets
+// Back, Next and OK.
+//
+// Destinations are kept by their unit's hardware address and found again in the main window's
+// server lists at each use (ResolveTarget): a refresh of those lists never leaves the wizard with
+// a freed server, and a destination whose unit has gone is dropped with a message.
+#pragma once
+
+#include "wizard_host.h"
+#include "wizard_jobs.h"
+
+#include "vcl/buttons.h"
+#include "vcl/com_controls.h"
+#include "vcl/combo_box.h"
+#include "vcl/dialogs.h"
+#include "vcl/ext_controls.h"
+#include "vcl/form.h"
+#include "vcl/hint_window.h"
+#include "vcl/image_list.h"
+#include "vcl/list_view.h"
+#include "vcl/spin_edit.h"
+#include "vcl/std_controls.h"
+
+#include <memory>
+#include <string>
+
+class CNasServer;
+class MIRROR_CONTAINER;
+
+// The wizard's state while it runs (one wizard per program).
+extern WZD_INFO WzdInfo;
+// 1 while the destination page's server list follows the main window's refreshes.
+extern std::uint8_t DestinationListLive;
+// 1 while the server selection page is up.
+extern int ServerDetailLive;
+// Set when the user refreshed the server list inside the wizard.
+extern std::uint8_t WizardRefreshMainWindow;
+extern std::uint8_t WizardRefreshing;
+
+class TFmWizard : public vcl::TForm {
+public:
+    // Makes the components (the form's description, app/forms).
+    explicit TFmWizard(vcl::TComponent* Owner);
+    ~TFmWizard() override;
+
+    vcl::TPageControl* PageControl1 = nullptr;
+    vcl::TTabSheet* Sheets[kPageKindCount] = {};
+    vcl::TButton* bbBack = nullptr;
+    vcl::TButton* bbNext = nullptr;
+    vcl::TButton* bbOk = nullptr;
+    vcl::TButton* bbCancel = nullptr;
+    vcl::TPanel* Panel1 = nullptr;
+    vcl::TImage* Image1 = nullptr;
+    vcl::TImageList* ImageList_Job = nullptr;
+    vcl::TOpenDialog* OpenDialog1 = nullptr;
+    // Page 0: the job list.
+    vcl::TListView* ListView_JobList = nullptr;
+    vcl::TLabel* Label_JobName = nullptr;
+    vcl::TLabel* Label_JobComment = nullptr;
+    // Page 1: the source drive.
+    vcl::TLabel* Label1 = nullptr;
+    vcl::TListView* ListView_LocalCdrom = nullptr;
+    vcl::TButton* bbRefreshCdd = nullptr;
+    // Page 2: the container.
+    vcl::TLabel* Label2 = nullptr;
+    vcl::TEdit* Edit_CurrentContainerFile = nullptr;
+    vcl::TButton* Button_ValidateContainer = nullptr;
+    vcl::TButton* Button_LoadContainer = nullptr;
+    // Page 3: source, destinations and method.
+    vcl::TGroupBox* GroupBox9 = nullptr;
+    vcl::TEdit* Edit_SourceName = nullptr;
+    vcl::TEdit* Edit_SourceSize = nullptr;
+    vcl::TEdit* Edit_ISOSourceName = nullptr;
+    vcl::TEdit* Edit_ISOSourceSize = nullptr;
+    vcl::TButton* openISOFile = nullptr;
+    vcl::TGroupBox* GroupBox7 = nullptr;
+    vcl::TComboBox* ComboBox_ServerList = nullptr;
+    vcl::TButton* bbRefreshServer2 = nullptr;
+    vcl::TRadioButton* RadioButton_AutoSmart = nullptr;
+    vcl::TRadioButton* RadioButton_AutoForce = nullptr;
+    vcl::TRadioButton* RadioButton_ManualSelect = nullptr;
+    vcl::TComboBox* ComboBox_ServerHdList = nullptr;
+    vcl::TButton* bbAdd = nullptr;
+    vcl::TButton* bbDel = nullptr;
+    vcl::TListView* ListView_MethodResult = nullptr;
+    // Page 4: volume names (and the share controls, whose group stays hidden).
+    vcl::TListView* ListView_VolumeName = nullptr;
+    vcl::TRadioButton* RadioButton_DefaultVolume = nullptr;
+    vcl::TRadioButton* RadioButton_UserDefineVolume = nullptr;
+    vcl::TLabel* Label_VolumeNameLabel = nullptr;
+    vcl::TEdit* Edit_UserDefineVolume = nullptr;
+    vcl::TButton* bbUpdateVolume = nullptr;
+    vcl::TButton* BitBtn_UpdateAll = nullptr;
+    vcl::TGroupBox* GroupBox3 = nullptr;
+    vcl::TCheckBox* CheckBox_ShareEnable = nullptr;
+    vcl::TLabel* Label_ShareNameLabel = nullptr;
+    vcl::TRadioButton* RadioButton_DefaultShareName = nullptr;
+    vcl::TRadioButton* RadioButton_UserDefineShareName = nullptr;
+    vcl::TEdit* Edit_ShareName = nullptr;
+    vcl::TEdit* Edit_SharePass = nullptr;
+    vcl::TEdit* Edit_SharePassConfirm = nullptr;
+    // Page 5: share names.
+    vcl::TListView* ListView_ShareName = nullptr;
+    vcl::TButton* bbUpdateShare = nullptr;
+    // Page 6: schedule.
+    vcl::TGroupBox* GroupBox5 = nullptr;
+    vcl::TRadioButton* RadioButton_StartNow = nullptr;
+    vcl::TRadioButton* RadioButton_StartSchedule = nullptr;
+    vcl::TCSpinEdit* CSpinEdit_Year = nullptr;
+    vcl::TCSpinEdit* CSpinEdit_Mon = nullptr;
+    vcl::TCSpinEdit* CSpinEdit_Day = nullptr;
+    vcl::TCSpinEdit* CSpinEdit_Hour = nullptr;
+    vcl::TCSpinEdit* CSpinEdit_Min = nullptr;
+    vcl::TCSpinEdit* CSpinEdit_Sec = nullptr;
+    // Page 7: options.
+    vcl::TGroupBox* GroupBox6 = nullptr;
+    vcl::TCheckBox* CheckBox_LockCdrom = nullptr;
+    vcl::TCheckBox* CheckBox_EjectDisc = nullptr;
+    vcl::TCheckBox* CheckBox_ReplaceWarning = nullptr;
+    vcl::TCheckBox* CheckBox_AutoShare = nullptr;
+    // Page 15: CD recording options.
+    vcl::TListView* ListView_CdrOption = nullptr;
+    vcl::TComboBox* ComboBox_CdrList = nullptr;
+    vcl::TComboBox* ComboBox_RecordSpeed = nullptr;
+    vcl::TCheckBox* CheckBox_EraseCDRW = nullptr;
+    vcl::TCheckBox* CheckBox_DelImage = nullptr;
+    vcl::TButton* Button_AddCdrOption = nullptr;
+    vcl::TButton* Button_RemoveCdrOption = nullptr;
+    std::unique_ptr<vcl::THintWindow> HintWindow;
+
+    // Set by the main window before StartJob.
+    CNasServer* PreselectedServer = nullptr; // read only in StartJob (its address is kept)
+    int PreselectedDevice = -1;
+    char SourceDriveLetter = 0;
+    std::uint8_t EraseRewritable = 0;
+    std::uint8_t DeleteImageAfterRecording = 0;
+
+    void SetHost(TWizardHost* host) { host_ = host; }
+    TWizardHost* Host() const { return host_; }
+
+    // The entry of the main window.
+    void StartJob(int job);
+    void SetJob(int job);
+    // The page machine; target is a page index of the current job.
+    void PageUpdate(int target);
+    void ClearJobList();
+    // Fills a combo with the NAS servers of the main window's tree (object: the server).
+    void FillServerCombo(vcl::TComboBox* combo);
+    static int FindComboItem(vcl::TComboBox* combo, const std::string& text);
+    // The page kind of the current page.
+    int CurrentPageKind() const;
+
+    // The server of a destination, found again by its hardware address; null when it is gone.
+    CNasServer* ResolveTarget(const std::string& mac) const;
+    CNasServer* Target(const WizardJobEntry& entry) const { return ResolveTarget(entry.TargetMac); }
+    static std::string MacOf(const CNasServer& server);
+    // Drops the destinations whose unit has left the server lists, telling the user which.
+    void DropVanishedDestinations();
+    // The main window's refresh timer calls it while DestinationListLive is 1.
+    void RefreshServerList();
+    // The main window calls it after a disc arrived or was removed.
+    void bbRefreshCddClick(vcl::TObject* Sender);
+
+    // Page handlers: mode 0 enter, 1 leave check; 0 accepted, 1 refused.
+    int LocalCdromPage(int mode);
+    int ValidateContainerPage(int mode);
+    int DestinationPage(int mode);
+    int VolumeNamePage(int mode);
+    int SchedulePage(int mode);
+    int OptionsPage(int mode);
+    int CdRecordingPage(int mode);
+
+    // Handlers.
+    void FormCreate(vcl::TObject* Sender);
+    void FormShow(vcl::TObject* Sender);
+    void FormClose(vcl::TObject* Sender, vcl::TCloseAction& Action);
+    void bbBackClick(vcl::TObject* Sender);
+    void bbNextClick(vcl::TObject* Sender);
+    void bbOkClick(vcl::TObject* Sender);
+    void bbCancelClick(vcl::TObject* Sender);
+    void ListView_JobListChange(vcl::TObject* Sender, vcl::TListItem* Item,
+                                vcl::TItemChange Change);
+    void ListView_JobListDblClick(vcl::TObject* Sender);
+    void ListView_LocalCdromDblClick(vcl::TObject* Sender);
+    void Button_LoadContainerClick(vcl::TObject* Sender);
+    void Button_ValidateContainerClick(vcl::TObject* Sender);
+    void ComboBox_ServerListChange(vcl::TObject* Sender);
+    void bbRefreshServer2Click(vcl::TObject* Sender);
+    void RadioButton_AutoSmartClick(vcl::TObject* Sender);
+    void RadioButton_AutoForceClick(vcl::TObject* Sender);
+    void RadioButton_ManualSelectClick(vcl::TObject* Sender);
+    void bbAddClick(vcl::TObject* Sender);
+    void bbDelClick(vcl::TObject* Sender);
+    void openISOFileClick(vcl::TObject* Sender);
+    void ListView_VolumeNameClick(vcl::TObject* Sender);
+    void RadioButton_DefaultVolumeClick(vcl::TObject* Sender);
+    void RadioButton_UserDefineVolumeClick(vcl::TObject* Sender);
+    void Edit_UserDefineVolumeChange(vcl::TObject* Sender);
+    void bbUpdateVolumeClick(vcl::TObject* Sender);
+    void CheckBox_ShareEnableClick(vcl::TObject* Sender);
+    void RadioButton_DefaultShareNameClick(vcl::TObject* Sender);
+    void RadioButton_UserDefineShareNameClick(vcl::TObject* Sender);
+    void ListView_ShareNameClick(vcl::TObject* Sender);
+    void bbUpdateShareClick(vcl::TObject* Sender);
+    void RadioButton_StartNowClick(vcl::TObject* Sender);
+    void RadioButton_StartScheduleClick(vcl::TObject* Sender);
+    void CSpinEdit_YearChange(vcl::TObject* Sender);
+    void CheckBox_LockCdromClick(vcl::TObject* Sender);
+    void CheckBox_EjectDiscClick(vcl::TObject* Sender);
+    void CheckBox_ReplaceWarningClick(vcl::TObject* Sender);
+    void CheckBox_AutoShareClick(vcl::TObject* Sender);
+    void CheckBox_EraseCDRWClick(vcl::TObject* Sender);
+    void CheckBox_DelImageClick(vcl::TObject* Sender);
+    void ListView_CdrOptionClick(vcl::TObject* Sender);
+    void Button_AddCdrOptionClick(vcl::TObject* Sender);
+    void Button_RemoveCdrOptionClick(vcl::TObject* Sender);
+
+    // Fills the writer and speed combos for one server (null: none).
+    void FillCdrControls(CNasServer* server);
+    // Lists the server's image folders in the combo; returns how many.
+    int FillImageFolderCombo(vcl::TComboBox* combo, CNasServer* server, bool withAutomatic,
+                             bool serverValid);
+    // Job 11's file: shows it, reads its size; false (with a message) when it cannot be read.
+    bool SetIsoSourceFile(const std::string& path);
+    // Reads the disc mounted at path into the wizard's disc container (jobs 7 and 8).
+    bool ReadDiscIntoContainer(const std::string& path);
+    // The wizard's container: "My Container" for job 2, the disc's for jobs 7 and 8.
+    std::shared_ptr<MIRROR_CONTAINER> Container() const { return container_; }
+    // Whether any destination's unit has a CD writer.
+    bool AnyDestinationHasWriter();
+    // The text a label check leaves, or nothing when the label is not valid.
+    static bool CleanName(std::string& text, bool checkLead);
+
+private:
+    int RunPage(int kind, int mode);
+    void EnterPage(int kind, bool backward);
+    void UpdateButtons();
+    std::string SourceDiscLabel() const;
+    WizardJobEntry* SelectedEntry(vcl::TListView* list) const;
+    std::string OptionText(const WizardJobEntry& entry);
+    void ErrorBox(const std::string& text, const std::string& caption = "");
+
+    TWizardHost* host_ = nullptr;
+    std::shared_ptr<MIRROR_CONTAINER> container_;
+    std::shared_ptr<MIRROR_CONTAINER> discContainer_;
+    vcl::TListItem* lastCdrRow_ = nullptr;
+};
+
+extern TFmWizard* FmWizard;

@@ -1,0 +1,305 @@
+// The task manager window offscreen, built from its description: row texts from a table of task
+// states, the caption, Delete that asks and then stops (the task leaves the list through the
+// refresh), refused stops of recording tasks, StopAllTasks, the double-click to the unit's page.
+#include "../containers/container_fixtures.h"
+#include "../isobuild/iso_test_support.h"
+#include "../platform/ui_fixture.h"
+#include "build_worker.h"
+#include "fmmsg.h"
+#include "msgbox.h"
+#include "record_worker.h"
+#include "task_fixtures.h"
+#include "taskman.h"
+#include "upload_worker.h"
+
+#include "shell/shell.h"
+
+#include <QTest>
+
+#include <cstdlib>
+
+namespace {
+
+class TaskManager : public UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        ::setenv("TZ", "UTC", 1);
+        ::tzset();
+        saved_ = LanguageIndex;
+        LanguageIndex = 0;
+        FmMsg = vcl::MakeForm<TFmMsg>(vcl::Application);
+        form_ = vcl::MakeForm<TFmTaskMan>(vcl::Application);
+        form_->Show();
+    }
+    void TearDown() override {
+        vcl::Free(form_);
+        vcl::Free(FmMsg);
+        FmMsg = nullptr;
+        LanguageIndex = saved_;
+        UiTest::TearDown();
+    }
+    // A task whose worker has no job: the test writes the bytes a worker would.
+    TaskRecord* IdleTask(std::uint8_t kind) {
+        TaskRecord* task = form_->CreateTask({}, TaskFinished, {});
+        task->kind = kind;
+        task->nas = unit_.Server();
+        tasktest::SetText(task->request.folderName, sizeof task->request.folderName, "IMAGES");
+        tasktest::SetText(task->request.imageName, sizeof task->request.imageName, "UP");
+        return task;
+    }
+    // An upload of a file of 1 MiB to the unit, paused before it sends anything.
+    TaskRecord* PausedUpload() {
+        if (file_.empty()) {
+            file_ = dir_ / "image.iso";
+            isotest::WriteFile(file_, isotest::Pattern(1 << 20, 9));
+        }
+        TaskRecord* task = form_->CreateTask({}, TaskFinished, UploadTaskExecute);
+        task->kind = task_kind::Upload;
+        task->nas = unit_.Server();
+        task->imagePath = file_;
+        task->imageSizeKb = 1024;
+        tasktest::SetText(task->request.imageName, sizeof task->request.imageName, "UP");
+        task->SetPaused(true);
+        return task;
+    }
+    void Click(vcl::TControl* control) { QTest::mouseClick(W(control), Qt::LeftButton); }
+    void SelectRows(std::initializer_list<int> rows) {
+        bool first = true;
+        for (int index : rows) {
+            const vcl::TRect r = form_->ListView_Task->Items()->Item(index)->DisplayRect();
+            QTest::mouseClick(Viewport(form_->ListView_Task), Qt::LeftButton,
+                              first ? Qt::NoModifier : Qt::ControlModifier,
+                              QPoint((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2));
+            first = false;
+        }
+    }
+    std::string Cell(int row, int column) {
+        vcl::TListItem* item = form_->ListView_Task->Items()->Item(row);
+        return column == 0 ? item->GetCaption() : item->SubItems()->Strings(column - 1);
+    }
+
+    fixtures::TempDir dir_;
+    tasktest::Unit unit_;
+    TFmTaskMan* form_ = nullptr;
+    std::string file_;
+    int saved_ = 0;
+};
+
+struct RowCase {
+    std::uint8_t kind, containerKind, status, runState, progress;
+    std::int64_t elapsedSeconds; // -1: no start tick
+    std::uint32_t remainingMs;
+    std::int64_t scheduleOffset; // seconds from now, for run state 1
+    std::string description, progress_, time, statusText;
+    int image; // -1: the animation frame
+};
+
+TEST_F(TaskManager, RowTextsFollowTheTaskStates) {
+    platform::ManualClock clock(5000000, 1700000000); // 2023-11-14 22:13:20 UTC
+    platform::ScopedClock scope(clock);
+    const std::string e = "'UNIT1':IMAGES : [UP]";
+    const RowCase table[] = {
+        {6, 0, 4, 2, 42, 3725, 1, 0, "[My ISO file] >>> UNIT1: " + e, "42%", "1h:02m:05s",
+         "Remaining 1 sec.", -1},
+        {6, 0, 4, 2, 0, 59, 0, 0, "[My ISO file] >>> UNIT1: " + e, "0%", "59 sec.", "", -1},
+        {2, 1, 1, 2, 7, -1, 0, 0, "[My Container] >>> UNIT1: " + e, "7%", "0 sec.", "Sorting", -1},
+        {2, 1, 17, 2, 100, 125, 0, 0, "[My Container] >>> UNIT1 : " + e, "100%", "2m:05s",
+         "Record success !!", -1},
+        {4, 0, 14, 2, 50, 10, 0, 0, e + " >>> CD Writer1 [UP]", "50%", "10 sec.", "Recording", -1},
+        {1, 0, 5, 2, 3, 1, 0, 0, "?:[] >>> " + e, "3%", "1 sec.", "Fail !!", -1},
+        {6, 0, 4, 0x82, 10, 1, 5000, 0, "[My ISO file] >>> UNIT1: " + e, "10%", "1 sec.", "Pause!!",
+         TFmTaskMan::ImagePaused},
+        {6, 0, 0, 1, 0, -1, 0, 2800, "[My ISO file] >>> UNIT1: " + e, "0%", "0 sec.",
+         "Schedule at 23:00:00", TFmTaskMan::ImageWaiting},
+        {6, 0, 0, 1, 0, -1, 0, 86400 + 3600, "[My ISO file] >>> UNIT1: " + e, "0%", "0 sec.",
+         "Schedule at 2023/11/15 23:13:20", TFmTaskMan::ImageWaiting},
+        {6, 0, 8, 3, 20, 2, 0, 0, "[My ISO file] >>> UNIT1: " + e, "20%", "2 sec.", "Abort!",
+         TFmTaskMan::ImageStopping},
+    };
+    std::vector<TaskRecord*> tasks;
+    for (const RowCase& c : table) {
+        TaskRecord* task = IdleTask(c.kind);
+        task->containerKind = c.containerKind;
+        tasks.push_back(task);
+        form_->AddTask(task);
+    }
+    ASSERT_TRUE(PumpUntil([&] {
+        for (TaskRecord* t : tasks)
+            if (!t->finishEventRan) return false;
+        return true;
+    }));
+    EXPECT_EQ(form_->GetCaption(), "Task Manager -- 10 task(s)");
+    for (std::size_t i = 0; i < tasks.size(); ++i) {
+        const RowCase& c = table[i];
+        TaskRecord* t = tasks[i];
+        t->status = c.status;
+        t->runState = c.runState;
+        t->progress = c.progress;
+        t->startTick = c.elapsedSeconds < 0
+                           ? 0u
+                           : 5000000u - static_cast<std::uint32_t>(c.elapsedSeconds * 1000);
+        t->remainingMs = c.remainingMs;
+        t->startTime = platform::Now() + std::chrono::seconds(c.scheduleOffset);
+    }
+    Responder(); // no box expected
+    form_->Timer_RefreshTaskStatus->OnTimer(form_->Timer_RefreshTaskStatus);
+    for (std::size_t i = 0; i < tasks.size(); ++i) {
+        const RowCase& c = table[i];
+        const int row = static_cast<int>(i);
+        EXPECT_EQ(Cell(row, 1), c.description) << "row " << i;
+        EXPECT_EQ(Cell(row, 2), c.progress_) << "row " << i;
+        EXPECT_EQ(Cell(row, 3), c.time) << "row " << i;
+        EXPECT_EQ(Cell(row, 4), c.statusText) << "row " << i;
+        if (c.image >= 0) {
+            EXPECT_EQ(form_->ListView_Task->Items()->Item(row)->GetImageIndex(), c.image)
+                << "row " << i;
+        }
+    }
+    EXPECT_EQ(Cell(0, 0), "Mirror");
+    EXPECT_EQ(Cell(2, 0), "Build Container");
+    EXPECT_EQ(Cell(4, 0), "Record CD/DVD");
+    EXPECT_EQ(Cell(5, 0), "Mirror CD/DVD");
+
+    // A finished task shows "Complete!" for one pass, then leaves the list.
+    tasks[1]->runState = run_state::Finished;
+    form_->Timer_RefreshTaskStatus->OnTimer(form_->Timer_RefreshTaskStatus);
+    EXPECT_EQ(Cell(1, 4), "Complete!");
+    form_->Timer_RefreshTaskStatus->OnTimer(form_->Timer_RefreshTaskStatus);
+    EXPECT_EQ(form_->GetTaskCount(), 9);
+    EXPECT_EQ(form_->GetCaption(), "Task Manager -- 9 task(s)");
+    EXPECT_EQ(Cell(1, 3), "0 sec."); // the next row moved up
+}
+
+TEST_F(TaskManager, DeleteAsksThenStopsAndTheRefreshRemovesTheTask) {
+    form_->Timer_RefreshTaskStatus->SetInterval(10);
+    TaskRecord* task = PausedUpload();
+    form_->AddTask(task);
+    ASSERT_TRUE(PumpUntil([&] {
+        const auto s = unit_.unit->sessions();
+        return !s.empty();
+    }));
+    SelectRows({0});
+    Responder().ExpectBox("Are you sure to delete task(s)?", vcl::IDNO);
+    Click(form_->ToolButton_Delete);
+    EXPECT_EQ(form_->GetTaskCount(), 1);
+    EXPECT_EQ(task->State(), run_state::Running); // "No" leaves it alone
+
+    Responder().ExpectBox("Are you sure to delete task(s)?", vcl::IDYES);
+    Click(form_->ToolButton_Delete);
+    ASSERT_TRUE(PumpUntil([&] { return form_->GetTaskCount() == 0; }));
+    EXPECT_EQ(form_->ListView_Task->Items()->Count(), 0);
+    EXPECT_EQ(form_->GetCaption(), "Task Manager -- 0 task(s)");
+    const nassim::Session s = unit_.OnlySession();
+    EXPECT_STREQ(nassim::SessionEndName(s.end),
+                 nassim::SessionEndName(nassim::SessionEnd::Aborted));
+    EXPECT_EQ(s.abortReason, kAbortStopped);
+    EXPECT_EQ(s.dataBytes, 0u); // paused from the start: nothing was sent
+    // The report of the finish event.
+    EXPECT_NE(FmMsg->Label_Inform->GetCaption().find("User abort !!"), std::string::npos);
+    ASSERT_TRUE(PumpUntil([&] { return !form_->Timer_RefreshTaskStatus->GetEnabled(); }));
+}
+
+TEST_F(TaskManager, ARunningRecordingIsNotStoppedButTheOthersAre) {
+    TaskRecord* record = form_->CreateTask({}, RecordTaskFinished, RecordTaskExecute);
+    record->kind = task_kind::Record;
+    record->nas = unit_.Server();
+    record->recordFlags = 1; // its first poll waits 5 s, unless stopped
+    form_->AddTask(record);
+    TaskRecord* a = PausedUpload();
+    TaskRecord* b = PausedUpload();
+    form_->AddTask(a);
+    form_->AddTask(b);
+    ASSERT_TRUE(PumpUntil([&] { return record->status.load() == task_status::WaitRecording; }));
+    SelectRows({0, 1, 2});
+    Responder()
+        .ExpectBox("Are you sure to delete task(s)?", vcl::IDYES)
+        .ExpectBox("Can't delete Recording Task", vcl::IDOK);
+    Click(form_->ToolButton_Delete);
+    EXPECT_EQ(record->State(), run_state::Running);
+    EXPECT_EQ(a->State(), run_state::StopRequested);
+    EXPECT_EQ(b->State(), run_state::StopRequested);
+    EXPECT_EQ(Responder().Boxes().back().Request.Caption, "Information");
+}
+
+TEST_F(TaskManager, ARecordTaskWaitingForItsScheduleIsStoppedWithoutABox) {
+    TaskRecord* record = form_->CreateTask({}, RecordTaskFinished, RecordTaskExecute);
+    record->kind = task_kind::Record;
+    record->nas = unit_.Server();
+    record->recordFlags = 1;
+    record->scheduled = 1;
+    record->startTime = platform::Now() + std::chrono::hours(2);
+    form_->AddTask(record);
+    ASSERT_TRUE(PumpUntil([&] { return record->State() == run_state::Waiting; }));
+    SelectRows({0});
+    Responder().ExpectBox("Are you sure to delete task(s)?", vcl::IDYES);
+    Click(form_->ToolButton_Delete);
+    ASSERT_TRUE(PumpUntil([&] { return record->finishEventRan; }));
+    EXPECT_EQ(record->errorCode.load(), task_error::StoppedBuilding);
+    EXPECT_EQ(record->status.load(), task_status::Stopped);
+}
+
+TEST_F(TaskManager, ABuildCountsAsAReaderOfItsContainerUntilItsFinishEvent) {
+    form_->Timer_RefreshTaskStatus->SetInterval(10);
+    fixtures::ProgramHome home(dir_.path());
+    isotest::WriteFile(dir_ / "a.txt", isotest::Pattern(5000, 1));
+    MIRROR_CONTAINER container;
+    container.NewContainer();
+    container.ImportHostPath(container.GetRoot(), nullptr, dir_ / "a.txt");
+    TaskRecord* task = form_->CreateTask({}, TaskFinished, BuildTaskExecute);
+    task->kind = task_kind::Build;
+    task->containerKind = container_kind::HostFiles;
+    task->container = &container;
+    task->nas = unit_.Server();
+    task->volumeLabel = "BUILD";
+    tasktest::SetText(task->request.imageName, sizeof task->request.imageName, "BUILD");
+    task->SetPaused(true); // waits before its first message
+    form_->AddTask(task);
+    EXPECT_EQ(container.PendingCount(), 1u);
+    ASSERT_TRUE(PumpUntil([&] { return !unit_.unit->sessions().empty(); }));
+    EXPECT_EQ(unit_.unit->sessions()[0].dataBytes, 0u); // paused: nothing sent
+    EXPECT_EQ(container.PendingCount(), 1u);
+    SelectRows({0});
+    Click(form_->tbPlay); // Start resumes it
+    ASSERT_TRUE(PumpUntil([&] { return form_->GetTaskCount() == 0; }));
+    EXPECT_EQ(container.PendingCount(), 0u);
+    EXPECT_STREQ(nassim::SessionEndName(unit_.OnlySession().end),
+                 nassim::SessionEndName(nassim::SessionEnd::Completed));
+    EXPECT_NE(FmMsg->Label_Inform->GetCaption().find("Build container completed !!"),
+              std::string::npos);
+}
+
+TEST_F(TaskManager, StopAllTasksReturnsOnceTheListIsEmpty) {
+    form_->Timer_RefreshTaskStatus->SetInterval(10);
+    for (int i = 0; i < 3; ++i)
+        form_->AddTask(PausedUpload());
+    EXPECT_EQ(form_->StopAllTasks(), 3);
+    EXPECT_EQ(form_->GetTaskCount(), 0);
+    EXPECT_EQ(form_->ListView_Task->Items()->Count(), 0);
+}
+
+TEST_F(TaskManager, DoubleClickOpensTheUnitsPageWhileSendingOrRecording) {
+    platform::RecordingShell shell;
+    TaskRecord* task = IdleTask(task_kind::Upload);
+    form_->AddTask(task);
+    ASSERT_TRUE(PumpUntil([&] { return task->finishEventRan; }));
+    SelectRows({0});
+    const vcl::TRect r = form_->ListView_Task->Items()->Item(0)->DisplayRect();
+    const QPoint at((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+    const std::string base = "http://" + nassim::AddressText(unit_.unit->address());
+    const std::pair<std::uint8_t, std::string> table[] = {
+        {task_status::Sending,
+         base + "/admin/index.php?fuseaction=cdserver&item=cdsvr_item_images&php_token=5178"},
+        {task_status::Recording,
+         base + "/admin/index.php?fuseaction=cdserver&item=cdsvr_item_recording&php_token=5172"},
+        {task_status::Done, ""}};
+    for (const auto& [status, url] : table) {
+        shell.Opened.clear();
+        task->status = status;
+        QTest::mouseDClick(Viewport(form_->ListView_Task), Qt::LeftButton, Qt::NoModifier, at);
+        EXPECT_EQ(shell.Opened,
+                  url.empty() ? std::vector<std::string>{} : std::vector<std::string>{url});
+    }
+}
+
+} // namespace

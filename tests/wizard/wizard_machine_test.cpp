@@ -1,0 +1,180 @@
+// The page machine over all 12 jobs: the pages each job visits, Back, Next and OK as they show and
+// enable, the skip of the CD recording page, the switch to the container jobs for a Video CD,
+// Back keeping what a page shows, and the reset when the wizard closes.
+#include "wizard_fixture.h"
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+namespace {
+
+class WizardMachineTest : public WizardTest {
+protected:
+    void SetUp() override {
+        WizardTest::SetUp();
+        discFolder_ = std::filesystem::temp_directory_path() /
+                      ("brimlet-wizard-disc-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(discFolder_ / "MPEGAV");
+        std::ofstream(discFolder_ / "MPEGAV" / "AVSEQ01.DAT") << "video";
+        // "My Container" with one file.
+        auto* root = container_.NewContainer();
+        ASSERT_NE(root, nullptr);
+        container_.ImportHostPath(root, nullptr, (discFolder_ / "MPEGAV").string());
+    }
+    void TearDown() override {
+        WizardTest::TearDown();
+        std::filesystem::remove_all(discFolder_);
+    }
+    std::string DiscPath(char) override { return (discFolder_ / "MPEGAV").string(); }
+
+    // Does what the user does on the current page so that Next is accepted.
+    void Satisfy(int kind, bool writerDestination) {
+        TFmWizard& w = Wizard();
+        switch (kind) {
+        case kPageDestination:
+            if (WzdInfo.Job == kJobUploadIso) {
+                const auto iso = discFolder_ / "image.iso";
+                std::ofstream(iso) << std::string(4096, 'x');
+                w.Edit_ISOSourceName->SetText(iso.string());
+            }
+            if (w.ListView_MethodResult->Items()->Count() == 0)
+                AddDestination(*units_[writerDestination ? 0 : 1]);
+            break;
+        case kPageVolumeName:
+            if (w.RadioButton_UserDefineVolume->GetChecked() &&
+                w.Edit_UserDefineVolume->GetText().empty()) {
+                w.Edit_UserDefineVolume->SetText("LABEL");
+                w.bbUpdateVolume->Click();
+            }
+            break;
+        case kPageCdRecording:
+            if (WzdInfo.Job == kJobRecordCd) w.Button_AddCdrOption->Click();
+            break;
+        default:
+            break;
+        }
+    }
+
+    // Starts the job and presses Next to the last page; the kinds visited.
+    std::vector<int> Walk(int job, bool writerDestination) {
+        TFmWizard& w = Wizard();
+        w.StartJob(job);
+        std::vector<int> kinds;
+        for (int guard = 0; guard < 10; ++guard) {
+            kinds.push_back(Kind());
+            Satisfy(Kind(), writerDestination);
+            if (!w.bbNext->GetVisible()) break;
+            w.bbNext->Click();
+        }
+        return kinds;
+    }
+    std::vector<int> WalkBack() {
+        TFmWizard& w = Wizard();
+        std::vector<int> kinds{Kind()};
+        while (w.bbBack->GetEnabled()) {
+            w.bbBack->Click();
+            kinds.push_back(Kind());
+        }
+        return kinds;
+    }
+
+    std::filesystem::path discFolder_;
+};
+
+TEST_F(WizardMachineTest, EveryJobVisitsItsPagesWithItsButtons) {
+    AddDrives();
+    Unit& writer = AddUnit("WRITER", 1, true);
+    AddUnit("PLAIN", 2, false);
+    selectedImageServer_ = writer.server.get();
+    selectedImageBlocks_ = 1000;
+
+    struct Case {
+        int job;
+        bool writerDestination;
+        std::vector<int> forward;
+        int endJob;
+    };
+    const std::vector<Case> cases = {
+        {1, true, {1, 3, 4, 15, 6, 7}, 1}, {1, false, {1, 3, 4, 6, 7}, 1},
+        {2, true, {2, 3, 4, 15, 6, 7}, 2}, {2, false, {2, 3, 4, 6, 7}, 2},
+        {3, false, {8, 10, 13, 12}, 3},    {4, false, {14}, 4},
+        {5, false, {10, 13, 12}, 5},       {6, true, {3, 4, 15, 6, 7}, 6},
+        {6, false, {3, 4, 6, 7}, 6},       {9, true, {15, 6}, 9},
+        {10, false, {17, 16, 18}, 10},     {11, true, {3, 4, 6, 7}, 11},
+        {11, false, {3, 4, 6, 7}, 11},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("job " + std::to_string(c.job) + (c.writerDestination ? " writer" : ""));
+        Wizard().SourceDriveLetter = 'D';
+        EXPECT_EQ(Walk(c.job, c.writerDestination), c.forward);
+        EXPECT_EQ(WzdInfo.Job, c.endJob);
+        // The last page: only OK (and Back unless it is the only page).
+        ExpectButtons(c.forward.size() > 1, false, true);
+        std::vector<int> backward(c.forward.rbegin(), c.forward.rend());
+        EXPECT_EQ(WalkBack(), backward);
+        ExpectButtons(false, c.forward.size() > 1, c.forward.size() == 1);
+        // Back kept the destinations: the destination page was not entered again.
+        if (c.job != 9 && c.forward.size() > 1 && c.forward[0] == 3) {
+            EXPECT_EQ(Wizard().ListView_MethodResult->Items()->Count(), 1);
+        }
+        vcl::TCloseAction action = vcl::caHide;
+        Wizard().FormClose(&Wizard(), action);
+        EXPECT_EQ(WzdInfo.Job, 0);
+        EXPECT_TRUE(WzdInfo.Jobs.empty());
+        EXPECT_EQ(Kind(), kPageJobList);
+    }
+}
+
+TEST_F(WizardMachineTest, JobListShowsOnlyNextAndNextStartsTheChosenJob) {
+    TFmWizard& w = Wizard();
+    EXPECT_EQ(Kind(), kPageJobList);
+    EXPECT_EQ(w.ListView_JobList->Items()->Count(), 3);
+    ExpectButtons(false, true, false);
+    EXPECT_FALSE(w.Panel1->GetVisible());
+    w.ListView_JobList->Items()->Item(1)->SetSelected(true);
+    EXPECT_EQ(w.Label_JobName->GetCaption(), GetMessageText(423));
+    w.ListView_JobList->ClearSelection();
+    w.bbNext->Click(); // nothing chosen: nothing happens
+    EXPECT_EQ(WzdInfo.Job, 0);
+    w.ListView_JobList->Items()->Item(1)->SetSelected(true);
+    w.bbNext->Click();
+    EXPECT_EQ(WzdInfo.Job, 2);
+    EXPECT_EQ(Kind(), kPageContainer);
+    EXPECT_TRUE(w.Panel1->GetVisible());
+    EXPECT_EQ(w.GetCaption(), "Wizard - Build Image");
+}
+
+TEST_F(WizardMachineTest, AVideoCdTurnsTheMirrorJobsIntoContainerJobs) {
+    AddDrives();
+    AddUnit("WRITER", 1, true);
+    AddUnit("PLAIN", 2, false);
+    for (auto [start, becomes] : std::map<int, int>{{1, 7}, {6, 8}}) {
+        SCOPED_TRACE("job " + std::to_string(start));
+        TFmWizard& w = Wizard();
+        w.SourceDriveLetter = 'E';
+        w.StartJob(start);
+        if (start == 1) {
+            // Choose the Video CD on the drive page.
+            for (int i = 0; i < w.ListView_LocalCdrom->Items()->Count(); ++i)
+                w.ListView_LocalCdrom->Items()->Item(i)->SetSelected(
+                    w.ListView_LocalCdrom->Items()->Item(i)->GetCaption().rfind("(E:)", 0) == 0);
+            w.bbNext->Click();
+        }
+        EXPECT_EQ(Kind(), kPageDestination);
+        EXPECT_EQ(WzdInfo.Job, becomes);
+        AddDestination(*units_[0]);
+        AddDestination(*units_[1]);
+        ASSERT_EQ(WzdInfo.Jobs.size(), 2u);
+        // Both destinations share the one container read from the disc.
+        ASSERT_NE(WzdInfo.Jobs[0]->Container, nullptr);
+        EXPECT_EQ(WzdInfo.Jobs[0]->Container, WzdInfo.Jobs[1]->Container);
+        EXPECT_EQ(
+            WzdInfo.Jobs[0]->Container->GetTotalFileCount(WzdInfo.Jobs[0]->Container->GetRoot()),
+            1u);
+        vcl::TCloseAction action = vcl::caHide;
+        w.FormClose(&w, action);
+    }
+}
+
+} // namespace
