@@ -86,8 +86,8 @@ public:
 NasServerInfo Record(const char* name, const char* workgroup, std::uint8_t last,
                      std::uint32_t capabilities) {
     NasServerInfo r{};
-    std::strncpy(r.name, name, sizeof r.name);
-    std::strncpy(r.workgroup, workgroup, sizeof r.workgroup);
+    std::strncpy(r.name, name, sizeof r.name - 1);
+    std::strncpy(r.workgroup, workgroup, sizeof r.workgroup - 1);
     r.ipAddress[0] = 0x7F000000u | 0x3C00u | last; // 127.0.60.N
     r.capabilityFlags = capabilities;
     return r;

@@ -61,7 +61,7 @@ nassim::UnitConfig RemoteUnit(std::uint32_t address, const std::string& name, st
 NasServerInfo Record(const std::string& name, std::uint8_t seed, std::uint32_t lan0,
                      std::uint32_t lan1 = 0) {
     NasServerInfo record{};
-    std::strncpy(record.name, name.c_str(), sizeof record.name);
+    std::strncpy(record.name, name.c_str(), sizeof record.name - 1);
     record.ipAddress[0] = lan0;
     record.ipAddress[1] = lan1;
     const auto mac = HardwareAddress(seed);
