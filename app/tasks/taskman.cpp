@@ -373,10 +373,11 @@ void TaskFinished(TaskRecord& task) {
         BuildTaskTerminate(task);
         if (task.countsAsReader && task.container != nullptr) {
             task.countsAsReader = false;
-            const std::uint32_t left = task.container->DecrementPending();
-            // A container read from a disc belongs to its tasks: the last one frees it.
-            if (left == 0 && task.containerKind == container_kind::FromDisc) {
-                delete task.container;
+            task.container->DecrementPending();
+            // A container read from a disc is shared by the wizard and its tasks: this task lets
+            // go of it, and the last holder frees it.
+            if (task.containerOwner) {
+                task.containerOwner.reset();
                 task.container = nullptr;
             }
         }

@@ -247,15 +247,22 @@ void TFmWizard::bbBackClick(vcl::TObject*) {
 
 void TFmWizard::bbOkClick(vcl::TObject*) {
     DestinationListLive = 0;
+    // The options are stored into the entries before the tasks are made.
     switch (WzdInfo.Job) {
-    case 1:
-    case 6:
-    case 2:
-    case 7:
-    case 8:
-    case 11:
-        // The options are stored into the entries before the tasks are made.
-        OptionsPage(1);
+    case kJobMirror:
+    case kJobMirrorPreselected:
+        if (OptionsPage(1) == 0) FinishMirror();
+        break;
+    case kJobBuildImage:
+    case kJobMirrorContainer:
+    case kJobMirrorContainerPreselected:
+        if (OptionsPage(1) == 0) FinishBuildImage();
+        break;
+    case kJobRecordCd:
+        FinishRecordCd();
+        break;
+    case kJobUploadIso:
+        if (OptionsPage(1) == 0) FinishUploadIso();
         break;
     default:
         break;

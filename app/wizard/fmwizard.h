@@ -234,7 +234,15 @@ public:
     // The text a label check leaves, or nothing when the label is not valid.
     static bool CleanName(std::string& text, bool checkLead);
 
+    // ---- Finishers (OK): one task per destination whose unit accepted an account (job 9: the
+    // one record task), then the task manager is shown.
+    void FinishMirror();
+    void FinishBuildImage();
+    void FinishUploadIso();
+    void FinishRecordCd();
+
 private:
+    void FinishTasks(std::uint8_t taskKind);
     int RunPage(int kind, int mode);
     void EnterPage(int kind, bool backward);
     void UpdateButtons();

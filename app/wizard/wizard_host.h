@@ -35,6 +35,8 @@ public:
     virtual int RefreshCdhServers() { return 0; }
     virtual void LoadContainer() {}
     virtual void ValidateContainer() {}
+    // Shows the task manager after the wizard made tasks (by default the task manager window).
+    virtual void ShowTaskManager();
     // The main window (the wizard centres over it), or null.
     virtual vcl::TForm* MainForm() { return nullptr; }
     // The image selected in the main window's list when the selected node is an image folder of

@@ -49,7 +49,8 @@ RecordSettings MakeRecordSettings(const WizardJobEntry& entry, std::uint8_t eras
     if (entry.CdrFlag) {
         settings.writer = entry.CdrDevice;
         settings.speed = entry.RecordSpeed;
-        settings.flags |= static_cast<std::uint8_t>((erase ? 2 : 0) | (deleteAfter ? 16 : 0));
+        // Writing the settings of a recording clears the scheduled bit.
+        settings.flags = static_cast<std::uint8_t>(1 | (erase ? 2 : 0) | (deleteAfter ? 16 : 0));
     }
     return settings;
 }

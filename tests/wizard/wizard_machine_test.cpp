@@ -100,7 +100,8 @@ TEST_F(WizardMachineTest, EveryJobVisitsItsPagesWithItsButtons) {
         {2, true, {2, 3, 4, 15, 6, 7}, 2}, {2, false, {2, 3, 4, 6, 7}, 2},
         {3, false, {8, 10, 13, 12}, 3},    {4, false, {14}, 4},
         {5, false, {10, 13, 12}, 5},       {6, true, {3, 4, 15, 6, 7}, 6},
-        {6, false, {3, 4, 6, 7}, 6},       {9, true, {15, 6}, 9},
+        {6, false, {3, 4, 6, 7}, 6},       {8, true, {3, 4, 15, 6, 7}, 8},
+        {8, false, {3, 4, 6, 7}, 8},       {9, true, {15, 6}, 9},
         {10, false, {17, 16, 18}, 10},     {11, true, {3, 4, 6, 7}, 11},
         {11, false, {3, 4, 6, 7}, 11},
     };
@@ -121,8 +122,15 @@ TEST_F(WizardMachineTest, EveryJobVisitsItsPagesWithItsButtons) {
         vcl::TCloseAction action = vcl::caHide;
         Wizard().FormClose(&Wizard(), action);
         EXPECT_EQ(WzdInfo.Job, 0);
+        EXPECT_EQ(WzdInfo.PageIndex, 0);
         EXPECT_TRUE(WzdInfo.Jobs.empty());
+        EXPECT_EQ(WzdInfo.SourceDrive, nullptr);
+        EXPECT_EQ(WzdInfo.Scheduled, 0);
+        EXPECT_EQ(Wizard().ListView_MethodResult->Items()->Count(), 0);
+        EXPECT_EQ(Wizard().ListView_CdrOption->Items()->Count(), 0);
+        EXPECT_EQ(Wizard().Container(), nullptr);
         EXPECT_EQ(Kind(), kPageJobList);
+        ExpectButtons(false, true, false);
     }
 }
 

@@ -106,6 +106,9 @@ TEST_F(WizardPagesTest, MirrorJobCollectsLabelsRecordingOptionAndSchedule) {
     w.CheckBox_LockCdrom->SetChecked(true);
     w.CheckBox_AutoShare->SetChecked(true);
     ExpectButtons(true, false, true);
+    // OK asks each unit for an account; both are cancelled here, so no task is made.
+    Responder().ExpectModal("Form_Password", vcl::mrCancel);
+    Responder().ExpectModal("Form_Password", vcl::mrCancel);
     w.bbOk->Click();
     for (const auto& entry : WzdInfo.Jobs) {
         EXPECT_EQ(entry->LockDoor, 1);

@@ -91,6 +91,7 @@ TEST(RecordSettings, FollowTheEntryAndTheLastClickedBoxes) {
     entry.EraseFirst = 0; // the boxes as last clicked count, not the entry's own copy
     const RecordSettings s = MakeRecordSettings(entry, 1, 1, false);
     EXPECT_EQ(s.flags, 1 | 2 | 16);
+    EXPECT_EQ(MakeRecordSettings(entry, 0, 0, true).flags, 1);
     EXPECT_EQ(s.writer, 3);
     EXPECT_EQ(s.speed, 16);
     EXPECT_EQ(DriveDescription(kJobRecordCd, ""), "NO_TITLE");

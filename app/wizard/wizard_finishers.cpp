@@ -1,0 +1,166 @@
+// The finishers that OK runs: each destination of the job becomes one task of the task manager
+// (mirror, build image, upload ISO; one record task for job 9), after the destination's unit
+// accepted an account. Every task gets its own copy of the unit's server object; a build task
+// shares the wizard's container with the wizard and the other tasks, and the last holder frees it.
+#include "fmwizard.h"
+
+#include "build_worker.h"
+#include "cdrom.h"
+#include "container.h"
+#include "mirror_worker.h"
+#include "msgbox.h"
+#include "nasserver.h"
+#include "record_worker.h"
+#include "taskman.h"
+#include "upload_worker.h"
+#include "wizard_requests.h"
+
+#include <ctime>
+#include <optional>
+
+namespace {
+
+// The wall time of a local date and time; nothing for a date that does not exist.
+std::optional<platform::WallTime> LocalWallTime(const WizardTime& t) {
+    std::tm tm{};
+    tm.tm_year = t.Year - 1900;
+    tm.tm_mon = t.Month - 1;
+    tm.tm_mday = t.Day;
+    tm.tm_hour = t.Hour;
+    tm.tm_min = t.Minute;
+    tm.tm_sec = t.Second;
+    tm.tm_isdst = -1;
+    const std::time_t seconds = std::mktime(&tm);
+    if (seconds == static_cast<std::time_t>(-1) || tm.tm_mday != t.Day ||
+        tm.tm_mon != t.Month - 1 || tm.tm_year != t.Year - 1900)
+        return std::nullopt;
+    return std::chrono::system_clock::from_time_t(seconds);
+}
+
+} // namespace
+
+void TWizardHost::ShowTaskManager() {
+    if (FmTaskMan) FmTaskMan->Show();
+}
+
+void TFmWizard::FinishMirror() {
+    FinishTasks(task_kind::Mirror);
+}
+
+void TFmWizard::FinishBuildImage() {
+    FinishTasks(task_kind::Build);
+}
+
+void TFmWizard::FinishUploadIso() {
+    FinishTasks(task_kind::Upload);
+}
+
+void TFmWizard::FinishRecordCd() {
+    FinishTasks(task_kind::Record);
+}
+
+void TFmWizard::FinishTasks(std::uint8_t kind) {
+    const int job = WzdInfo.Job;
+    TaskHandler execute = MirrorTaskExecute;
+    TaskHandler finish = TaskFinished;
+    if (kind == task_kind::Build) execute = BuildTaskExecute;
+    if (kind == task_kind::Upload) execute = UploadTaskExecute;
+    if (kind == task_kind::Record) {
+        execute = RecordTaskExecute;
+        finish = RecordTaskFinished;
+    }
+    CDH_LOGICAL_CDROM_CLASS* drives = host_ ? host_->Drives() : nullptr;
+    const std::string discLabel = drives && WzdInfo.SourceLetter
+                                      ? drives->GetVolumeLabel(WzdInfo.SourceLetter)
+                                      : std::string();
+    const bool autoShare = CheckBox_AutoShare->GetChecked();
+    std::optional<platform::WallTime> startTime;
+    if (WzdInfo.Scheduled) {
+        startTime = LocalWallTime(WzdInfo.StartTime);
+        // The schedule page lets no impossible date through; should one come, nothing starts at
+        // a time the user did not choose.
+        if (!startTime) {
+            ErrorBox(GetMessageText(479));
+            return;
+        }
+    }
+
+    int added = 0;
+    for (const auto& owned : WzdInfo.Jobs) {
+        WizardJobEntry& entry = *owned;
+        // The destination's unit as the server lists hold it now.
+        CNasServer* target = Target(entry);
+        if (target == nullptr) {
+            ErrorBox(std::string(GetMessageText(437)) + "\n" + entry.TargetName);
+            continue;
+        }
+        if (!target->Authenticate(kAuthTaskAccount)) {
+            if (kind == task_kind::Build && entry.Container)
+                entry.Container->ReleaseTreeBindingIfUsed();
+            continue;
+        }
+        TaskRecord* task = FmTaskMan ? FmTaskMan->CreateTask({}, finish, execute) : nullptr;
+        if (task == nullptr) {
+            vcl::MessageBox(GetMessageText(433), GetWizardJobText(job, 0),
+                            vcl::MB_OK | vcl::MB_ICONSTOP);
+            break;
+        }
+        task->kind = kind;
+        auto copy = std::make_shared<CNasServer>();
+        copy->Assign(*target);
+        task->nas = std::move(copy);
+        if (startTime) {
+            task->scheduled.store(1);
+            task->startTime = *startTime;
+        }
+        const bool fromDisc = kind == task_kind::Build && IsContainerJob(job);
+        std::string description;
+        switch (kind) {
+        case task_kind::Mirror:
+        case task_kind::Record:
+            task->drive = entry.SourceDrive;
+            task->lockDoor = entry.LockDoor != 0;
+            task->eject = entry.EjectDisc != 0;
+            description = DriveDescription(job, discLabel);
+            break;
+        case task_kind::Build:
+            task->container = entry.Container.get();
+            task->containerOwner = entry.Container;
+            task->containerKind = fromDisc ? container_kind::FromDisc : container_kind::HostFiles;
+            task->volumeLabel = entry.VolumeLabel;
+            if (fromDisc) {
+                task->drive = entry.SourceDrive;
+                task->lockDoor = entry.LockDoor != 0;
+                task->eject = entry.EjectDisc != 0;
+            }
+            description = fromDisc ? discLabel : entry.VolumeLabel;
+            break;
+        case task_kind::Upload:
+            task->imagePath = WzdInfo.IsoFilePath;
+            task->imageSizeKb = WzdInfo.IsoFileSize;
+            break;
+        default:
+            break;
+        }
+        task->request = MakeMirrorRequest(entry, *task->nas, autoShare, description);
+        const RecordSettings settings =
+            MakeRecordSettings(entry, EraseRewritable, DeleteImageAfterRecording,
+                               kind == task_kind::Record && startTime.has_value());
+        task->writer = settings.writer;
+        task->speedIndex = settings.speed;
+        task->recordFlags = settings.flags;
+        task->jobWord = 0;
+        FmTaskMan->AddTask(task);
+        ++added;
+    }
+
+    // The accounts stay with the tasks' copies only.
+    for (const auto& entry : WzdInfo.Jobs)
+        if (CNasServer* target = Target(*entry)) target->ClearCredentials();
+    if (kind == task_kind::Build || kind == task_kind::Upload) {
+        // The tasks hold the container now.
+        discContainer_.reset();
+        container_.reset();
+    }
+    if (added > 0 && host_) host_->ShowTaskManager();
+}
