@@ -164,6 +164,16 @@ protected:
     }
     // The last report the task manager showed.
     static std::string Report() { return FmMsg->Label_Inform->GetCaption(); }
+    // Where the Video CD of E: is mounted: one MPEG file.
+    std::string DiscPath(char letter) override {
+        if (letter != 'E') return {};
+        const std::string folder = discDir_ / "MPEGAV";
+        if (std::filesystem::create_directories(folder))
+            std::ofstream(folder + "/AVSEQ01.DAT") << std::string(50000, 'v');
+        return folder;
+    }
+
+    fixtures::TempDir discDir_;
 
     tasktest::ManualWaits waits_;
     TFmTaskMan* taskMan_ = nullptr;
@@ -340,6 +350,52 @@ TEST_F(WizardFinishTest, ACancelledPasswordLeavesThatUnitWithoutATaskAfterARefre
     ASSERT_EQ(plain.sim->sessions().size(), 1u);
     EXPECT_TRUE(HasImage(plain, "SMALL"));
     EXPECT_NE(Report().find("Mirror CD/DVD completed !!"), std::string::npos) << Report();
+}
+
+TEST_F(WizardFinishTest, AVideoCdBecomesBuildTasksThatShareTheContainerReadFromTheDisc) {
+    AddDrives();
+    Unit& writer = AddUnit("WRITER", 1, false);
+    Unit& plain = AddUnit("PLAIN", 2, false);
+    TFmWizard& w = Wizard();
+    w.SourceDriveLetter = 'E';
+    w.StartJob(kJobMirrorPreselected);
+    std::weak_ptr<MIRROR_CONTAINER> container;
+    Show([&](TFmWizard& w) {
+        ASSERT_EQ(WzdInfo.Job, kJobMirrorContainerPreselected);
+        AddDestination(writer);
+        AddDestination(plain);
+        ASSERT_EQ(WzdInfo.Jobs.size(), 2u);
+        container = WzdInfo.Jobs[0]->Container;
+        for (int i = 0; i < 3; ++i)
+            Click(w.bbNext);
+        ASSERT_EQ(Kind(), kPageOptions);
+        ExpectAccount("WRITER");
+        ExpectAccount("PLAIN");
+        Click(w.bbOk);
+        ASSERT_EQ(taskMan_->GetTaskCount(), 2);
+        for (int i = 0; i < 2; ++i) {
+            const TaskRecord& task = *taskMan_->TaskAt(i);
+            EXPECT_EQ(task.kind, task_kind::Build);
+            EXPECT_EQ(task.containerKind, container_kind::FromDisc);
+            EXPECT_EQ(task.container, container.lock().get());
+            EXPECT_NE(task.drive, nullptr);
+        }
+        EXPECT_EQ(taskMan_->ListView_Task->Items()->Item(0)->GetCaption(), "Mirror CD/DVD");
+    });
+    // The wizard has let go of the container: the two tasks hold it.
+    EXPECT_EQ(w.Container(), nullptr);
+    EXPECT_EQ(container.use_count(), 2);
+    ASSERT_TRUE(TasksDone());
+    EXPECT_NE(Report().find("Build container completed !!"), std::string::npos) << Report();
+    EXPECT_NE(Report().find("Source: E: [VIDEOCD]"), std::string::npos) << Report();
+    // The last task freed it.
+    EXPECT_TRUE(container.expired());
+    for (Unit* unit : {&writer, &plain}) {
+        const auto sessions = unit->sim->sessions();
+        ASSERT_EQ(sessions.size(), 1u);
+        EXPECT_STREQ(nassim::SessionEndName(sessions[0].end),
+                     nassim::SessionEndName(nassim::SessionEnd::Completed));
+    }
 }
 
 TEST_F(WizardFinishTest, BuildRecordAndUploadJobsEachCompleteARun) {
