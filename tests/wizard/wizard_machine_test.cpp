@@ -32,6 +32,13 @@ protected:
     void Satisfy(int kind, bool writerDestination) {
         TFmWizard& w = Wizard();
         switch (kind) {
+        case kPageLocalCdrom:
+            // The drive the case names.
+            for (int i = 0; i < w.ListView_LocalCdrom->Items()->Count(); ++i) {
+                vcl::TListItem* row = w.ListView_LocalCdrom->Items()->Item(i);
+                row->SetSelected(row->GetCaption().rfind(std::string("(") + drive_ + ":)", 0) == 0);
+            }
+            break;
         case kPageDestination:
             if (WzdInfo.Job == kJobUploadIso) {
                 const auto iso = discFolder_ / "image.iso";
@@ -61,13 +68,27 @@ protected:
         TFmWizard& w = Wizard();
         w.StartJob(job);
         std::vector<int> kinds;
+        buttons_.clear();
         for (int guard = 0; guard < 10; ++guard) {
             kinds.push_back(Kind());
+            buttons_.push_back(Buttons());
             Satisfy(Kind(), writerDestination);
             if (!w.bbNext->GetVisible()) break;
             w.bbNext->Click();
         }
         return kinds;
+    }
+    // Back enabled, Next shown and enabled, OK shown and enabled: "BN-", "B-O" and so on.
+    std::string Buttons() {
+        TFmWizard& w = Wizard();
+        std::string b;
+        b += w.bbBack->GetEnabled() ? 'B' : '-';
+        b += w.bbNext->GetVisible() && w.bbNext->GetEnabled() ? 'N' : '-';
+        b += w.bbOk->GetVisible() && w.bbOk->GetEnabled() ? 'O' : '-';
+        if (w.bbNext->GetVisible() != w.bbNext->GetEnabled() ||
+            w.bbOk->GetVisible() != w.bbOk->GetEnabled())
+            b += '!';
+        return b;
     }
     std::vector<int> WalkBack() {
         TFmWizard& w = Wizard();
@@ -80,6 +101,8 @@ protected:
     }
 
     std::filesystem::path discFolder_;
+    char drive_ = 'D';
+    std::vector<std::string> buttons_; // on each page of the last walk
 };
 
 TEST_F(WizardMachineTest, EveryJobVisitsItsPagesWithItsButtons) {
@@ -94,24 +117,33 @@ TEST_F(WizardMachineTest, EveryJobVisitsItsPagesWithItsButtons) {
         bool writerDestination;
         std::vector<int> forward;
         int endJob;
+        char drive = 'D'; // E: holds a Video CD
     };
+    // Jobs 7 and 8 are reached from 1 and 6 with a Video CD (or started as 8).
     const std::vector<Case> cases = {
         {1, true, {1, 3, 4, 15, 6, 7}, 1}, {1, false, {1, 3, 4, 6, 7}, 1},
         {2, true, {2, 3, 4, 15, 6, 7}, 2}, {2, false, {2, 3, 4, 6, 7}, 2},
         {3, false, {8, 10, 13, 12}, 3},    {4, false, {14}, 4},
         {5, false, {10, 13, 12}, 5},       {6, true, {3, 4, 15, 6, 7}, 6},
-        {6, false, {3, 4, 6, 7}, 6},       {8, true, {3, 4, 15, 6, 7}, 8},
+        {6, false, {3, 4, 6, 7}, 6},       {1, true, {1, 3, 4, 15, 6, 7}, 7, 'E'},
+        {6, false, {3, 4, 6, 7}, 8, 'E'},  {8, true, {3, 4, 15, 6, 7}, 8},
         {8, false, {3, 4, 6, 7}, 8},       {9, true, {15, 6}, 9},
         {10, false, {17, 16, 18}, 10},     {11, true, {3, 4, 6, 7}, 11},
         {11, false, {3, 4, 6, 7}, 11},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE("job " + std::to_string(c.job) + (c.writerDestination ? " writer" : ""));
-        Wizard().SourceDriveLetter = 'D';
+        SCOPED_TRACE("job " + std::to_string(c.job) + (c.writerDestination ? " writer" : "") +
+                     " drive " + c.drive);
+        drive_ = c.drive;
+        Wizard().SourceDriveLetter = c.drive;
         EXPECT_EQ(Walk(c.job, c.writerDestination), c.forward);
         EXPECT_EQ(WzdInfo.Job, c.endJob);
-        // The last page: only OK (and Back unless it is the only page).
-        ExpectButtons(c.forward.size() > 1, false, true);
+        // Back from the second page on, Next up to the last page, OK only there.
+        std::vector<std::string> expected;
+        for (std::size_t i = 0; i < c.forward.size(); ++i)
+            expected.push_back(std::string(i > 0 ? "B" : "-") +
+                               (i + 1 < c.forward.size() ? "N-" : "-O"));
+        EXPECT_EQ(buttons_, expected);
         std::vector<int> backward(c.forward.rbegin(), c.forward.rend());
         EXPECT_EQ(WalkBack(), backward);
         ExpectButtons(false, c.forward.size() > 1, c.forward.size() == 1);
