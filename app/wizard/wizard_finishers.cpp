@@ -86,6 +86,7 @@ void TFmWizard::FinishTasks(std::uint8_t kind) {
     }
 
     int added = 0;
+    bool allocated = true;
     for (const auto& owned : WzdInfo.Jobs) {
         WizardJobEntry& entry = *owned;
         // The destination's unit as the server lists hold it now.
@@ -103,6 +104,7 @@ void TFmWizard::FinishTasks(std::uint8_t kind) {
         if (task == nullptr) {
             vcl::MessageBox(GetMessageText(433), GetWizardJobText(job, 0),
                             vcl::MB_OK | vcl::MB_ICONSTOP);
+            allocated = false;
             break;
         }
         task->kind = kind;
@@ -154,7 +156,7 @@ void TFmWizard::FinishTasks(std::uint8_t kind) {
         ++added;
     }
 
-    // The accounts stay with the tasks' copies only.
+    // The accounts stay with the tasks' copies only (also when a task could not be made).
     for (const auto& entry : WzdInfo.Jobs)
         if (CNasServer* target = Target(*entry)) target->ClearCredentials();
     if (kind == task_kind::Build || kind == task_kind::Upload) {
@@ -162,5 +164,5 @@ void TFmWizard::FinishTasks(std::uint8_t kind) {
         discContainer_.reset();
         container_.reset();
     }
-    if (added > 0 && host_) host_->ShowTaskManager();
+    if (allocated && added > 0 && host_) host_->ShowTaskManager();
 }

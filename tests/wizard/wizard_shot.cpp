@@ -2,7 +2,10 @@
 // saves a picture of each:
 //   wizard_shot OUT_DIR   writes OUT_DIR/wizard_drive.png, wizard_destinations.png,
 //                         wizard_recording.png, wizard_schedule.png (language from the locale)
-// Two simulated units on loopback and one simulated drive; run it in a private network namespace.
+// Two simulated units on loopback and one simulated drive; run it in a private network namespace
+// with a real window, for example
+//   LANG=zh_TW.UTF-8 scripts/netns-run xvfb-run -a -s "-screen 0 1280x800x24"
+//       build/tests/wizard/wizard_shot /tmp/wizard-shots/zh_TW   (one line)
 #include "../drives/sim_machine.h"
 #include "../servers/nas_unit_fixture.h"
 
