@@ -8,6 +8,8 @@
 #include "password.h"
 #include "utils.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QTest>
 
 #include <cstdio>
@@ -65,6 +67,7 @@ protected:
         s.Info.unitStatus = 1;
         servertest::PutText(s.Info.workgroup, sizeof s.Info.workgroup, "WORKGROUP");
         servertest::PutText(s.Info.comment, sizeof s.Info.comment, "Old comment");
+        servertest::PutText(s.Info.extendedName, sizeof s.Info.extendedName, "WORKGROUP");
         servertest::PutText(s.Info.extraText, sizeof s.Info.extraText, "EXTRA");
         s.Info.subnetMask[0] = 0xFF000000u;
         s.Info.gateway[0] = nassim::Ipv4(127, 0, 0, 254);
@@ -83,7 +86,13 @@ protected:
         w->setFocus();
         QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(w, Qt::Key_Delete);
-        if (!text.empty()) QTest::keyClicks(w, QString::fromStdString(text));
+        // One key event per character, non-ASCII ones included.
+        for (const QChar ch : QString::fromStdString(text)) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+            QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(ch));
+            QApplication::sendEvent(w, &press);
+            QApplication::sendEvent(w, &release);
+        }
     }
     void ClickBox(vcl::TControl* box) { QTest::mouseClick(W(box), Qt::LeftButton); }
 
@@ -237,4 +246,313 @@ TEST_F(WizardSetupTest, ServerPageToOkSendsOneRequestWithTypedNamesAndAddresses)
     EXPECT_EQ(unit.server->GetName(), "UNIT1");
 }
 
+// Job 5 to OK with what the pages show; the requests the unit received.
+TEST_F(WizardSetupTest, TeamingChangedWithTheProtocolsGoesInTwoRequests) {
+    struct Case {
+        const char* what;
+        int teaming;                                     // item chosen in the teaming combo
+        bool dhcp;                                       // switch to automatic addressing with DHCP
+        std::vector<std::pair<int, std::uint32_t>> sent; // teaming and protocols of each request
+    };
+    const std::vector<Case> cases = {
+        {"teaming only", 3, false, {{3, 0}}},
+        {"teaming and DHCP", 1, true, {{1, 0}, {1, 0x40}}},
+        {"DHCP only", 0, true, {{0, 0x40}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Unit& unit = SetupUnit(1);
+        StartPreselected(unit);
+        TFmWizard& w = Wizard();
+        w.ComboBoxDNICMode->SetItemIndex(c.teaming);
+        w.ComboBoxDNICMode->OnChange(w.ComboBoxDNICMode);
+        EXPECT_EQ(w.Edit_Ip2->GetEnabled(), c.teaming == 3);
+        if (c.dhcp) {
+            ClickBox(w.RadioButton_AutoIp);
+            EXPECT_FALSE(w.Edit_Ip->GetEnabled());
+            ClickBox(w.CheckBox_Dhcp);
+        }
+        w.bbNext->Click();
+        ASSERT_EQ(Kind(), kPageServerName);
+        w.bbNext->Click();
+        ASSERT_EQ(Kind(), kPagePassword);
+        ExpectPassword(kAdminPassword);
+        ExpectKind("successfully.");
+        w.bbOk->Click();
+        const auto sent = SetServerRequests(unit);
+        ASSERT_EQ(sent.size(), c.sent.size());
+        for (std::size_t i = 0; i < sent.size(); ++i) {
+            EXPECT_EQ(U16(sent[i], 142), c.sent[i].first) << "request " << i;
+            EXPECT_EQ(U32(sent[i], 152), c.sent[i].second) << "request " << i;
+            // Encoding kind 1: the 320-byte payload form is not used, texts go as UTF-8.
+            EXPECT_EQ(Text(sent[i], 240, 16), "UNIT1");
+        }
+        EXPECT_EQ(WizardRefreshInfo.Server.Info.word134, c.teaming);
+        EXPECT_EQ(WizardRefreshInfo.Server.Info.value160, c.sent.back().second);
+        vcl::TCloseAction action = vcl::caHide;
+        w.FormClose(&w, action);
+        units_.clear();
+        nasServers_->DeleteChildren();
+    }
+}
+
+TEST_F(WizardSetupTest, DomainAccountGoesWithTheLongerRequest) {
+    Unit& unit = SetupUnit(2);
+    servertest::PutText(unit.server->Info.extendedName, sizeof unit.server->Info.extendedName,
+                        "WORKGROUP");
+    StartPreselected(unit);
+    TFmWizard& w = Wizard();
+    w.bbNext->Click();
+    ASSERT_EQ(Kind(), kPageServerName);
+    EXPECT_EQ(w.Edit_SmbDomain->GetText(), "WORKGROUP");
+    // Cancelling the account prompt keeps the workgroup mode.
+    Responder().ExpectModal("Form_Password", vcl::mrCancel);
+    ClickBox(w.RadioButton_DomainMode);
+    EXPECT_TRUE(w.RadioButton_WorkGroupMode->GetChecked());
+    EXPECT_EQ(w.DomainMode, 1);
+    ExpectPassword("dom-pw", "corp\\joiner");
+    ClickBox(w.RadioButton_DomainMode);
+    EXPECT_TRUE(w.RadioButton_DomainMode->GetChecked());
+    EXPECT_EQ(w.DomainMode, 0);
+    Type(w.Edit_SmbDomain, "CORP.EXAMPLE.COM");
+    w.bbNext->Click();
+    ASSERT_EQ(Kind(), kPagePassword);
+    ExpectPassword(kAdminPassword);
+    Responder().ExpectBox("already changed", vcl::IDOK);
+    ExpectKind("successfully.");
+    w.bbOk->Click();
+
+    const auto sent = SetServerRequests(unit);
+    ASSERT_EQ(sent.size(), 1u);
+    const Bytes& got = sent[0];
+    ASSERT_EQ(got.size(), 460u);
+    EXPECT_EQ(U16(got, 18), 2);        // flags: the long form
+    EXPECT_EQ(U32(got, 20), 428u);     // payload
+    EXPECT_EQ(U32(got, 36), 312u);     // data length
+    EXPECT_EQ(U32(got, 156), 0x101u);  // domain mode
+    EXPECT_EQ(Text(got, 256, 16), ""); // no workgroup in the domain form
+    EXPECT_EQ(Hex(got, 288, 352), Hex(Bytes{'C', 'O', 'R', 'P', '.', 'E', 'X', 'A', 'M', 'P', 'L',
+                                            'E', '.', 'C', 'O', 'M'},
+                                      0, 16) +
+                                      std::string(96, '0'));
+    EXPECT_EQ(Hex(got, 352, 364), "09000000"
+                                  "64000000"
+                                  "01000000");
+    EXPECT_EQ(Text(got, 364, 64), "corp\\joiner");
+    EXPECT_EQ(Hex(got, 428, 460), "646f6d2d7077" + std::string(52, '0'));
+    EXPECT_EQ(WizardRefreshInfo.Server.GetExtendedName(), "CORP.EXAMPLE.COM");
+    EXPECT_TRUE(WizardRefreshInfo.Server.IsOptionBit0Set());
+}
+
+TEST_F(WizardSetupTest, WhatTheUnitRefusesIsNotRecordedAsSet) {
+    for (std::uint32_t encoding : {0u, 2u}) {
+        SCOPED_TRACE("encoding " + std::to_string(encoding));
+        Unit& unit = SetupUnit(encoding);
+        nassim::CommandFault refuse;
+        refuse.command = nassim::kCommandSetServer;
+        refuse.status = -3;
+        unit.sim->addCommandFault(refuse);
+        StartPreselected(unit);
+        TFmWizard& w = Wizard();
+        // Teaming and DHCP: two requests planned, the first is refused.
+        w.ComboBoxDNICMode->SetItemIndex(2);
+        w.ComboBoxDNICMode->OnChange(w.ComboBoxDNICMode);
+        ClickBox(w.RadioButton_AutoIp);
+        ClickBox(w.CheckBox_Dhcp);
+        w.bbNext->Click();
+        Type(w.Edit_ServerComment, "Changed");
+        w.bbNext->Click();
+        ASSERT_EQ(Kind(), kPagePassword);
+        ExpectPassword(kAdminPassword);
+        Responder().ExpectBox("already changed", vcl::IDOK);
+        // Every encoding kind hears of the failure.
+        ExpectKind("Network connection error.");
+        w.bbOk->Click();
+        EXPECT_EQ(SetServerRequests(unit).size(), 1u);
+        EXPECT_EQ(WizardRefreshInfo.Server.GetComment(), "Old comment");
+        EXPECT_EQ(WizardRefreshInfo.Server.Info.word134, 0);
+        vcl::TCloseAction action = vcl::caHide;
+        w.FormClose(&w, action);
+        units_.clear();
+        nasServers_->DeleteChildren();
+    }
+}
+
+TEST_F(WizardSetupTest, AUnitNotReadyGetsNothing) {
+    Unit& unit = SetupUnit();
+    unit.server->Info.unitStatus = 2; // Reset
+    StartPreselected(unit);
+    TFmWizard& w = Wizard();
+    w.bbNext->Click();
+    w.bbNext->Click();
+    ASSERT_EQ(Kind(), kPagePassword);
+    ExpectPassword(kAdminPassword);
+    Responder().ExpectBox("System Not Ready.", vcl::IDOK);
+    w.bbOk->Click();
+    EXPECT_TRUE(SetServerRequests(unit).empty());
+}
+
+// The pages work on the wizard's copy: the main window may drop and free the server object
+// after it was chosen.
+TEST_F(WizardSetupTest, TheChosenServerMayLeaveTheMainWindowsList) {
+    Unit& unit = SetupUnit();
+    TFmWizard& w = Wizard();
+    w.StartJob(kJobSetupServer);
+    w.ListView_ServerDetail->Items()->Item(0)->SetSelected(true);
+    w.bbNext->Click();
+    ASSERT_EQ(Kind(), kPageIpAddress);
+    // A refresh of the main window frees the object.
+    nasServers_->DeleteChildren();
+    unit.server.reset();
+    w.RefreshServerDetail();
+    EXPECT_EQ(w.ListView_ServerDetail->Items()->Count(), 0);
+    w.bbNext->Click();
+    ASSERT_EQ(Kind(), kPageServerName);
+    EXPECT_EQ(w.Edit_SmbName->GetText(), "UNIT1");
+    w.bbNext->Click();
+    ExpectPassword(kAdminPassword);
+    ExpectKind("successfully.");
+    w.bbOk->Click();
+    EXPECT_EQ(SetServerRequests(unit).size(), 1u);
+}
+
+// Each case types into the page's edits and presses Next; refused cases name the field.
+TEST_F(WizardSetupTest, AddressesAreCheckedOnEveryLan) {
+    Unit& unit = SetupUnit();
+    StartPreselected(unit);
+    TFmWizard& w = Wizard();
+    struct Case {
+        vcl::TEdit* edit;
+        const char* typed;
+        const char* refusal; // empty: accepted
+    };
+    const std::vector<Case> cases = {
+        {w.Edit_Ip, "10.0.0", "Server IP address error"},
+        {w.Edit_Ip, "10.0.0.256", "Server IP address error"},
+        {w.Edit_Ip, "10.0.0.1.5", "Server IP address error"},
+        {w.Edit_Ip, "10.0.0.0x1", "Server IP address error"},
+        {w.Edit_Mask, "255.255.255.255", "Subnet Mask IP address error"},
+        {w.Edit_Gateway2, "", "Gateway IP address error"},
+        // LAN 3's group is hidden on this unit, and still checked.
+        {w.Edit_Gateway3, "1.2.3", "Gateway IP address error"},
+        {w.Edit_Ip, "  10.0.0.9 ", ""},
+    };
+    EXPECT_FALSE(w.GroupBoxLAN3->GetVisible());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("typed \"") + c.typed + "\"");
+        for (const auto& lan : w.Lan) {
+            lan.Ip->SetText("10.0.0.1");
+            lan.Mask->SetText("255.0.0.0");
+            lan.Gateway->SetText("10.0.0.254");
+        }
+        if (c.edit->GetEnabled())
+            Type(c.edit, c.typed);
+        else
+            c.edit->SetText(c.typed); // a closed LAN keeps the record's texts
+        if (*c.refusal) ExpectKind(c.refusal);
+        w.bbNext->Click();
+        if (*c.refusal) {
+            EXPECT_EQ(Kind(), kPageIpAddress);
+        } else {
+            EXPECT_EQ(Kind(), kPageServerName);
+            EXPECT_EQ(w.Edit_Ip->GetText(), "10.0.0.9");
+            w.bbBack->Click();
+        }
+    }
+    // Automatic addressing needs one protocol.
+    ClickBox(w.RadioButton_AutoIp);
+    ExpectKind("You must choose at least one between DHCP,BOOTP,RARP.");
+    w.bbNext->Click();
+    EXPECT_EQ(Kind(), kPageIpAddress);
+}
+
+TEST_F(WizardSetupTest, NamesAreCheckedByTheBytesTheirFieldsHold) {
+    struct Case {
+        std::uint32_t encoding;
+        const char* name;
+        const char* group;
+        const char* comment;
+        const char* refusal; // empty: accepted
+    };
+    const std::vector<Case> cases = {
+        // Nine characters of two UTF-8 bytes: 18 bytes for a 15-byte name on a UTF-8 unit,
+        // 9 bytes in the code page on a kind 0 unit.
+        {1, "ééééééééé", "TEAM", "", "Microsoft Name too long."},
+        {0, "ééééééééé", "TEAM", "", ""},
+        {0, "NAME", "TEAM", "0123456789012345678901234567890123", "Server Comment too long."},
+        {0, "NAME", "TEAM", "0123456789012345678901234567890", ""},
+        {0, "NA#ME", "TEAM", "", "Find invalid characters"},
+        {0, "NAME", "TE;AM", "", "Microsoft Group Name"},
+        {0, "", "TEAM", "", "Microsoft Name is required."},
+        {0, "NAME", "", "", "Domain Name is required."},
+        // Not in the code page the unit reads.
+        {0, "名字", "TEAM", "", "Find invalid characters"},
+        {1, "NAME", "Gruppe\xE2\x82\xAC", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " / " + c.group + " / " + c.comment);
+        Unit& unit = SetupUnit(c.encoding);
+        StartPreselected(unit);
+        TFmWizard& w = Wizard();
+        w.bbNext->Click();
+        ASSERT_EQ(Kind(), kPageServerName);
+        Type(w.Edit_SmbName, c.name);
+        Type(w.Edit_SmbDomain, c.group);
+        Type(w.Edit_ServerComment, c.comment);
+        if (*c.refusal) ExpectKind(c.refusal);
+        w.bbNext->Click();
+        EXPECT_EQ(Kind(), *c.refusal ? kPageServerName : kPagePassword);
+        vcl::TCloseAction action = vcl::caHide;
+        w.FormClose(&w, action);
+        units_.clear();
+        nasServers_->DeleteChildren();
+    }
+}
+
+TEST_F(WizardSetupTest, PasswordsAreComparedWithoutCaseAndCheckedByBytes) {
+    struct Case {
+        int language;
+        const char* typed;
+        const char* confirm;
+        bool accepted;
+    };
+    const std::vector<Case> cases = {
+        {0, "Abc", "aBC", true},
+        {0, "abc", "abd", false},
+        // Eight characters take 16 bytes in the Traditional Chinese code page: one too many.
+        {1, "密碼密碼密碼密碼", "密碼密碼密碼密碼", false},
+        {1, "密碼密碼密碼密", "密碼密碼密碼密", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        LanguageIndex = c.language;
+        Unit& unit = SetupUnit();
+        StartPreselected(unit);
+        TFmWizard& w = Wizard();
+        w.bbNext->Click();
+        w.bbNext->Click();
+        ASSERT_EQ(Kind(), kPagePassword);
+        ClickBox(w.CheckBox_ChangeAdminPass);
+        Type(w.Edit_AdminPass, c.typed);
+        Type(w.Edit_AdminConfirm, c.confirm);
+        EXPECT_EQ(w.Edit_AdminPass->GetText(), c.typed);
+        if (c.accepted) {
+            ExpectPassword(kAdminPassword);
+            ExpectKind(GetMessageText(197));
+        } else {
+            // The wizard stays open and nothing is sent.
+            ExpectKind(std::string(c.language == 0 && std::string(c.typed) == "abc"
+                                       ? GetMessageText(229)
+                                       : GetMessageText(456)));
+        }
+        w.bbOk->Click();
+        EXPECT_EQ(SetServerRequests(unit).size(), c.accepted ? 1u : 0u);
+        if (!c.accepted) EXPECT_EQ(w.GetModalResult(), vcl::mrNone);
+        vcl::TCloseAction action = vcl::caHide;
+        w.FormClose(&w, action);
+        units_.clear();
+        nasServers_->DeleteChildren();
+        LanguageIndex = 0;
+    }
+}
 } // namespace
