@@ -557,7 +557,9 @@ TEST_F(WizardSetupTest, PasswordsAreComparedWithoutCaseAndCheckedByBytes) {
         }
         w.bbOk->Click();
         EXPECT_EQ(SetServerRequests(unit).size(), c.accepted ? 1u : 0u);
-        if (!c.accepted) EXPECT_EQ(w.GetModalResult(), vcl::mrNone);
+        if (!c.accepted) {
+            EXPECT_EQ(w.GetModalResult(), vcl::mrNone);
+        }
         vcl::TCloseAction action = vcl::caHide;
         w.FormClose(&w, action);
         units_.clear();
