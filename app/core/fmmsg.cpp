@@ -9,7 +9,10 @@
 
 TFmMsg* FmMsg = nullptr;
 
-TFmMsg::~TFmMsg() = default;
+TFmMsg::~TFmMsg() {
+    // The form is made on first use by whoever needs it; the global never outlives it.
+    if (FmMsg == this) FmMsg = nullptr;
+}
 
 void TFmMsg::FormCreate(vcl::TObject*) {
     for (int i = 0; i < PageControl_Msg->PageCount(); ++i)

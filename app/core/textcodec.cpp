@@ -116,6 +116,30 @@ std::optional<std::string> AnsiToUtf8(std::string_view text, std::string_view re
     return out;
 }
 
+std::optional<std::string> Utf8ToAnsi(std::string_view text, const char* codePage) {
+    if (!IsValidUtf8(text)) return std::nullopt;
+    Converter converter(codePage != nullptr ? codePage : AnsiCodePageName(), "UTF-8");
+    if (!converter.valid()) return std::nullopt;
+    std::string out;
+    std::array<char, 256> chunk{};
+    char* in = const_cast<char*>(text.data());
+    std::size_t inLeft = text.size();
+    while (inLeft > 0) {
+        char* dst = chunk.data();
+        std::size_t dstLeft = chunk.size();
+        const std::size_t rc = ::iconv(converter.get(), &in, &inLeft, &dst, &dstLeft);
+        const int error = errno;
+        out.append(chunk.data(), chunk.size() - dstLeft);
+        if (rc != static_cast<std::size_t>(-1)) {
+            // glibc counts characters it could only approximate; none is allowed.
+            if (rc != 0) return std::nullopt;
+            continue;
+        }
+        if (error != E2BIG) return std::nullopt;
+    }
+    return out;
+}
+
 std::string_view CutUtf8(std::string_view text, std::size_t maxBytes) {
     if (text.size() <= maxBytes) return text;
     std::size_t end = maxBytes;

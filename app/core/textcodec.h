@@ -37,6 +37,11 @@ std::string MakeValidUtf8(std::string_view text, std::string_view replacement, C
 std::optional<std::string> AnsiToUtf8(std::string_view text, std::string_view replacement,
                                       CutTail tail, const char* codePage = nullptr);
 
+// A UTF-8 text in a code page (nullptr: the code page of the message language). None when the
+// text is not valid UTF-8, holds a character the code page lacks, or the code page cannot be
+// converted to: nothing is replaced or dropped in silence.
+std::optional<std::string> Utf8ToAnsi(std::string_view text, const char* codePage = nullptr);
+
 // The longest prefix of a UTF-8 text that takes at most maxBytes bytes and ends at a character
 // boundary.
 std::string_view CutUtf8(std::string_view text, std::size_t maxBytes);

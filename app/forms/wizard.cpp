@@ -234,6 +234,9 @@ TFmWizard::TFmWizard(TComponent* Owner) : TForm(Owner) {
     Button_RemoveCdrOption =
         Place<TButton>(this, sheet, "Button_RemoveCdrOption", 400, 240, 170, 27, 701);
 
+    // Server quick setup, hard-disk initialisation and image conversion.
+    CreateSetupSheets();
+
     // The frame.
     Panel1 = Place<TPanel>(this, this, "Panel1", 8, 376, 38, 38);
     Panel1->SetBevelOuter(bvLowered);

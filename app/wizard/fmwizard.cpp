@@ -144,9 +144,7 @@ int TFmWizard::RunPage(int kind, int mode) {
         if (mode == 0) ListView_ShareNameClick(nullptr);
         return 0;
     default:
-        // The server setup, hard-disk and conversion pages are not part of this wizard's build:
-        // they show and accept.
-        return 0;
+        return RunSetupPage(kind, mode);
     }
 }
 
@@ -169,7 +167,8 @@ void TFmWizard::EnterPage(int kind, bool backward) {
             }
         }
     }
-    if (!backward) RunPage(kind, 0);
+    // The server selection is refilled whichever way it is entered.
+    if (!backward || kind == kPageServerDetail) RunPage(kind, 0);
 }
 
 void TFmWizard::UpdateButtons() {
@@ -189,11 +188,7 @@ void TFmWizard::PageUpdate(int target) {
     if (target < 0 || target >= static_cast<int>(pages.size())) return;
     if (target > WzdInfo.PageIndex) {
         const int kind = CurrentPageKind();
-        if (kind == kPageServerDetail) {
-            ServerDetailLive = 0;
-        } else if (kind != kPageJobList && kind != kPageShareName && RunPage(kind, 1) != 0) {
-            return;
-        }
+        if (kind != kPageJobList && kind != kPageShareName && RunPage(kind, 1) != 0) return;
     }
     const bool backward = target < WzdInfo.PageIndex;
     const int kind = pages[static_cast<std::size_t>(target)];
@@ -264,6 +259,16 @@ void TFmWizard::bbOkClick(vcl::TObject*) {
     case kJobUploadIso:
         if (OptionsPage(1) == 0) FinishUploadIso();
         break;
+    case kJobSetupServer:
+    case kJobSetupPreselected:
+        if (FinishServerSetup() != -1 && host_) {
+            host_->RefreshServerNodeTexts();
+            host_->ReselectTreeNode();
+        }
+        break;
+    case kJobConvertCdh:
+        if (ConvertTargetPage(1) == 0) FinishCdhConvert();
+        break;
     default:
         break;
     }
@@ -304,6 +309,8 @@ void TFmWizard::FormClose(vcl::TObject*, vcl::TCloseAction&) {
     // Every job's list is emptied, whatever the job.
     ClearJobList();
     WzdInfo.ClearState();
+    WizardRefreshInfo.Forget();
+    ServerDetailLive = 0;
     discContainer_.reset();
     container_.reset();
     PreselectedServer = nullptr;

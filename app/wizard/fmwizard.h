@@ -11,6 +11,7 @@
 
 #include "wizard_host.h"
 #include "wizard_jobs.h"
+#include "wizard_setup.h"
 
 #include "vcl/buttons.h"
 #include "vcl/com_controls.h"
@@ -25,10 +26,13 @@
 #include "vcl/std_controls.h"
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 class CNasServer;
 class MIRROR_CONTAINER;
+class TCdhSvr;
 
 // The wizard's state while it runs (one wizard per program).
 extern WZD_INFO WzdInfo;
@@ -255,6 +259,182 @@ private:
     std::shared_ptr<MIRROR_CONTAINER> container_;
     std::shared_ptr<MIRROR_CONTAINER> discContainer_;
     vcl::TListItem* lastCdrRow_ = nullptr;
+
+    // ---- Server quick setup, hard-disk initialisation and CD-server image conversion ----
+public:
+    // Makes the components of pages 8 to 14 and 16 to 18 (the form's description, app/forms).
+    void CreateSetupSheets();
+
+    // Page 8: server selection.
+    vcl::TLabel* Label_ServerDetail = nullptr;
+    vcl::TListView* ListView_ServerDetail = nullptr;
+    vcl::TButton* BitBtn_RefreshServerDetail = nullptr;
+    // Page 9: network environment.
+    vcl::TGroupBox* GroupBox_Network = nullptr;
+    vcl::TCheckBox* CheckBox_MsNet = nullptr;
+    vcl::TCheckBox* CheckBox_NwNet = nullptr;
+    vcl::TCheckBox* CheckBox_MacNet = nullptr;
+    vcl::TCheckBox* CheckBox_NfsNet = nullptr;
+    // Page 10: IP addresses.
+    vcl::TLabel* Label_DNICMode = nullptr;
+    vcl::TComboBox* ComboBoxDNICMode = nullptr;
+    vcl::TRadioButton* RadioButton_AutoIp = nullptr;
+    vcl::TRadioButton* RadioButton_SpecIp = nullptr;
+    vcl::TCheckBox* CheckBox_Dhcp = nullptr;
+    vcl::TCheckBox* CheckBox_Bootp = nullptr;
+    vcl::TCheckBox* CheckBox_Rarp = nullptr;
+    vcl::TLabel* Label_IpLabel = nullptr;
+    vcl::TLabel* Label_MaskLabel = nullptr;
+    vcl::TLabel* Label_GatewayLabel = nullptr;
+    vcl::TLabel* Label_WinsLabel = nullptr;
+    vcl::TGroupBox* GroupBoxLAN1 = nullptr;
+    vcl::TGroupBox* GroupBoxLAN2 = nullptr;
+    vcl::TGroupBox* GroupBoxLAN3 = nullptr;
+    vcl::TEdit* Edit_Ip = nullptr;
+    vcl::TEdit* Edit_Mask = nullptr;
+    vcl::TEdit* Edit_Gateway = nullptr;
+    vcl::TEdit* Edit_Wins = nullptr;
+    vcl::TEdit* Edit_Ip2 = nullptr;
+    vcl::TEdit* Edit_Mask2 = nullptr;
+    vcl::TEdit* Edit_Gateway2 = nullptr;
+    vcl::TEdit* Edit_Wins2 = nullptr;
+    vcl::TEdit* Edit_Ip3 = nullptr;
+    vcl::TEdit* Edit_Mask3 = nullptr;
+    vcl::TEdit* Edit_Gateway3 = nullptr;
+    vcl::TEdit* Edit_Wins3 = nullptr;
+    // The LAN control arrays: IP, mask, gateway and WINS edit of LAN 1 to 3.
+    struct LanEdits {
+        vcl::TEdit* Ip;
+        vcl::TEdit* Mask;
+        vcl::TEdit* Gateway;
+        vcl::TEdit* Wins;
+    };
+    LanEdits Lan[3] = {};
+    // Page 11: date and time.
+    vcl::TCheckBox* CheckBox_ChangeDateTime = nullptr;
+    vcl::TCSpinEdit* CSpinEdit_SysYear = nullptr;
+    vcl::TCSpinEdit* CSpinEdit_SysMonth = nullptr;
+    vcl::TCSpinEdit* CSpinEdit_SysDay = nullptr;
+    vcl::TCSpinEdit* CSpinEdit_SysHour = nullptr;
+    vcl::TCSpinEdit* CSpinEdit_SysMinute = nullptr;
+    vcl::TCSpinEdit* CSpinEdit_SysSecond = nullptr;
+    // Page 12: passwords.
+    vcl::TCheckBox* CheckBox_ChangeAdminPass = nullptr;
+    vcl::TLabel* Label_AdminPass = nullptr;
+    vcl::TLabel* Label_AdminConfirm = nullptr;
+    vcl::TEdit* Edit_AdminPass = nullptr;
+    vcl::TEdit* Edit_AdminConfirm = nullptr;
+    // Page 13: server names.
+    vcl::TLabel* Label_SmbName = nullptr;
+    vcl::TLabel* Label_SmbDomain = nullptr;
+    vcl::TLabel* Label_ServerComment = nullptr;
+    vcl::TEdit* Edit_SmbName = nullptr;
+    vcl::TRadioButton* RadioButton_WorkGroupMode = nullptr;
+    vcl::TRadioButton* RadioButton_DomainMode = nullptr;
+    vcl::TEdit* Edit_SmbDomain = nullptr;
+    vcl::TEdit* Edit_ServerComment = nullptr;
+    // Page 14: hard-disk initialisation.
+    vcl::TComboBox* ComboBox_HdInitialServer = nullptr;
+    vcl::TButton* Button_RefreshHdInitialServer = nullptr;
+    vcl::TListView* ListView_HdDetail = nullptr;
+    vcl::TButton* Button_MirrorPartition = nullptr;
+    vcl::TButton* Button_FilePartition = nullptr;
+    vcl::TButton* Button_NoInitPartition = nullptr;
+    vcl::TListView* ListView_HdInitial = nullptr;
+    vcl::TButton* Button_RemoveHdInitial = nullptr;
+    // Page 16: the images to convert.
+    vcl::TLabel* Label_SelImgsToCvt = nullptr;
+    vcl::TLabel* Label_UnselImgs = nullptr;
+    vcl::TLabel* Label_SelImgs = nullptr;
+    vcl::TListView* ListView_CDHImgNotSel = nullptr;
+    vcl::TListView* ListView_CDHImgSel = nullptr;
+    vcl::TButton* BBtn_AddCDHImg = nullptr;
+    vcl::TButton* BBtn_DelCDHImg = nullptr;
+    // Page 17: the CD server's image folder.
+    vcl::TLabel* Label_SelCDHImgFolder = nullptr;
+    vcl::TLabel* Label_Prompt_CDHFolder = nullptr;
+    vcl::TEdit* Edit_CDHImgFolder = nullptr;
+    vcl::TButton* Btn_BrowseCDHImgFolder = nullptr;
+    // Page 18: the target unit and folder.
+    vcl::TLabel* Label58 = nullptr;
+    vcl::TLabel* Label59 = nullptr;
+    vcl::TComboBox* ComboBox_ToNasServer = nullptr;
+    vcl::TComboBox* ComboBox_ImageFolder = nullptr;
+
+    // 0 while the domain mode stands on page 13, 1 while the workgroup mode stands.
+    std::uint8_t DomainMode = 1;
+
+    // Page handlers (mode 0 enter, 1 leave check; 0 accepted, 1 refused).
+    int NetworkEnvironmentPage(int mode);
+    int IpAddressPage(int mode);
+    int DateTimePage(int mode);
+    int PasswordPage(int mode);
+    int ServerNamePage(int mode);
+    int InitialHdListPage(int mode);
+    int CdhFolderPage(int mode);
+    int SelectCdhImagesPage(int mode);
+    int ConvertTargetPage(int mode);
+
+    // Page 8: refills the server list (also the main window's refresh timer while
+    // ServerDetailLive is 1).
+    void RefreshServerDetail();
+    // Page 8's leave: copies the one selected server into WizardRefreshInfo; false otherwise.
+    bool TakeSelectedServer();
+    // The finisher of jobs 3 and 5: 0 when a request was sent, -1 when nothing was.
+    int FinishServerSetup();
+    // Fills the set-server record from the pages; false when refused.
+    bool BuildServerSettings(NasServerSetting& setting);
+    // Writes what was sent into the wizard's copy of the server.
+    void StoreServerSettings(const NasServerSetting& setting);
+
+    // Hard-disk page.
+    void FillHdDetail(TCdhSvr* server);
+    void AddHdInitial(int mode);
+    // Conversion.
+    int FinishCdhConvert();
+    int UploadImageFile(CNasServer& server, const std::string& path, std::uint64_t size);
+    // Lists the usable image files under folder (and its subfolders) in list; returns 0.
+    int LoadCdhImageList(const std::string& folder, vcl::TListView* list);
+    // What LoadCdhImageList passed over, with the reason, one line each.
+    const std::vector<std::string>& SkippedCdhImages() const { return skippedImages_; }
+    static bool ComboHasServers(vcl::TComboBox* combo);
+
+    void BitBtn_RefreshServerDetailClick(vcl::TObject* Sender);
+    void ListView_ServerDetailChange(vcl::TObject* Sender, vcl::TListItem* Item,
+                                     vcl::TItemChange Change);
+    void ListView_ServerDetailDblClick(vcl::TObject* Sender);
+    void RadioButton_AutoIpClick(vcl::TObject* Sender);
+    void ComboBoxDNICModeChange(vcl::TObject* Sender);
+    void CheckBox_ChangeAdminPassClick(vcl::TObject* Sender);
+    void RadioButton_WorkGroupModeClick(vcl::TObject* Sender);
+    void RadioButton_DomainModeClick(vcl::TObject* Sender);
+    void CheckBox_ChangeDateTimeClick(vcl::TObject* Sender);
+    void ComboBox_HdInitialServerChange(vcl::TObject* Sender);
+    void Button_MirrorPartitionClick(vcl::TObject* Sender);
+    void Button_FilePartitionClick(vcl::TObject* Sender);
+    void Button_NoInitPartitionClick(vcl::TObject* Sender);
+    void Button_RemoveHdInitialClick(vcl::TObject* Sender);
+    void Button_RefreshHdInitialServerClick(vcl::TObject* Sender);
+    void Btn_BrowseCDHImgFolderClick(vcl::TObject* Sender);
+    void BBtn_AddCDHImgClick(vcl::TObject* Sender);
+    void BBtn_DelCDHImgClick(vcl::TObject* Sender);
+    void ComboBox_CDHImgToNasServerChange(vcl::TObject* Sender);
+
+    // The host-order address of a dotted text as page 10 accepts it.
+    static std::optional<std::uint32_t> SetupAddressOf(const std::string& text);
+
+private:
+    int RunSetupPage(int kind, int mode);
+    int ServerDetailPage(int mode);
+    // The server whose row is the one selected on page 8, when it is still in the main window's
+    // lists; null otherwise.
+    CNasServer* SelectedDetailServer() const;
+    // Enables a LAN's edits (window colour) or disables them (3-D light).
+    void EnableLan(int lan, bool enabled);
+    // A server or workgroup text checked for its field: 0 accepted, else refused (shown).
+    int CheckSetupText(const std::string& text, std::size_t maxBytes, int nameId);
+    std::vector<std::string> skippedImages_;
+    // ---- end of the setup, hard-disk and conversion members ----
 };
 
 extern TFmWizard* FmWizard;

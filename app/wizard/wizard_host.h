@@ -6,10 +6,13 @@
 #include <string>
 
 class CDH_LOGICAL_CDROM_CLASS;
+class CDH_NET_CLASS;
 class CNasServer;
+class TCdhSvr;
 class MIRROR_CONTAINER;
 namespace vcl {
 class TForm;
+class TListView;
 class TTreeNode;
 } // namespace vcl
 
@@ -52,4 +55,27 @@ public:
         (void)letter;
         return {};
     }
+    // ---- Server quick setup, hard-disk page and image conversion ----
+    // Gives list the columns of a list layout (8: the server columns); by default the columns
+    // the form gave it stand.
+    virtual void SetListViewColumns(vcl::TListView* list, int layout) {
+        (void)list;
+        (void)layout;
+    }
+    // One row per child of node, the row's data being its server (none for a remote entry that
+    // did not answer). Options: 2 leaves out remote entries that did not answer, 4 servers with
+    // pending server tasks.
+    virtual void ListServersOfNode(vcl::TListView* list, vcl::TTreeNode* node, int options);
+    // After a quick setup: the server nodes' texts are read again and the selection re-run.
+    virtual void RefreshServerNodeTexts() {}
+    virtual void ReselectTreeNode() {}
+    // The CD-server facade and its servers (null / 0 while there is none).
+    virtual CDH_NET_CLASS* CdhNet() { return nullptr; }
+    // Refreshes one CD server's devices; negative when that failed.
+    virtual int RefreshCdhServerNode(TCdhSvr* server) {
+        (void)server;
+        return -1;
+    }
+    // The main window's ready flag, cleared while the wizard refreshes a CD server.
+    virtual void SetFormReady(bool ready) { (void)ready; }
 };

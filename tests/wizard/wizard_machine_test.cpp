@@ -58,6 +58,23 @@ protected:
         case kPageCdRecording:
             if (WzdInfo.Job == kJobRecordCd) w.Button_AddCdrOption->Click();
             break;
+        case kPageServerDetail:
+            w.ListView_ServerDetail->Items()->Item(0)->SetSelected(true);
+            break;
+        case kPageServerName:
+            w.Edit_SmbDomain->SetText("WORKGROUP");
+            break;
+        case kPageCdhFolder: {
+            const auto images = discFolder_ / "_IMAGE_";
+            std::filesystem::create_directories(images);
+            std::ofstream(images / "DISC.IMG") << std::string(8192, '\0');
+            w.Edit_CDHImgFolder->SetText(images.string());
+            break;
+        }
+        case kPageSelectCdhImages:
+            w.ListView_CDHImgNotSel->Items()->Item(0)->SetSelected(true);
+            w.BBtn_AddCDHImg->Click();
+            break;
         default:
             break;
         }
@@ -66,6 +83,8 @@ protected:
     // Starts the job and presses Next to the last page; the kinds visited.
     std::vector<int> Walk(int job, bool writerDestination) {
         TFmWizard& w = Wizard();
+        // The main window copies the preselected server for the quick setup.
+        if (job == kJobSetupPreselected) WizardRefreshInfo.Take(*units_[0]->server);
         w.StartJob(job);
         std::vector<int> kinds;
         buttons_.clear();

@@ -1,0 +1,538 @@
+// The conversion of CD-server images: the image folder (page 17, a folder where the CD server's
+// image share is mounted), the choice of images (page 16), the target unit and folder (page 18),
+// and the finisher that uploads each chosen image to the unit and has it convert them.
+#include "fmwizard.h"
+
+#include "file_handle.h"
+#include "fmmsg.h"
+#include "kinddialog.h"
+#include "msgbox.h"
+#include "nasserver.h"
+
+#include "vcl/application.h"
+#include "vcl/dialogs.h"
+#include "vcl/screen.h"
+#include "vcl/tree_view.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kHeaderSize = 4096;
+constexpr std::size_t kPieceSize = 16384;
+constexpr std::size_t kPieceUnit = 4096;
+constexpr std::size_t kTrailerZeros = 1024;
+constexpr std::size_t kTrailerHeaderBytes = 3072;
+constexpr std::uint64_t kLargestImage = 0xFFFFFFFFull; // the records carry 32-bit sizes
+constexpr int kAbortReason = 4096;
+constexpr int kMaxFolderDepth = 64;
+// Text limits of the records, in bytes without the terminator.
+constexpr std::size_t kMaxImageNameBytes = 63;
+constexpr std::size_t kMaxFolderNameBytes = 111;
+constexpr std::size_t kMaxConvertPasswordBytes = 15;
+constexpr const char* kImageFolderName = "_IMAGE_";
+
+// Column indexes of the image rows' sub-items.
+constexpr int kSizeColumn = 0;
+constexpr int kFolderColumn = 1;
+
+bool SameIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) ==
+                      std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+std::string LastComponent(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// True when the folder is where a file system is mounted (it sits on another device than its
+// parent): the image share mounted by itself.
+bool IsMountPoint(const std::string& path) {
+    struct stat self {};
+    struct stat parent {};
+    if (::stat(path.c_str(), &self) != 0 || ::stat((path + "/..").c_str(), &parent) != 0)
+        return false;
+    return self.st_dev != parent.st_dev;
+}
+
+void PutField(char* field, std::size_t width, const std::string& text) {
+    std::memset(field, 0, width);
+    std::memcpy(field, text.data(), std::min(text.size(), width - 1));
+}
+
+// Reads exactly size bytes at offset; false on an error or a file that ended sooner.
+bool ReadAt(int fd, void* buffer, std::size_t size, off_t offset) {
+    auto* out = static_cast<std::uint8_t*>(buffer);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = ::pread(fd, out + done, size - done, offset + static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+// The header's flag word (little-endian u32 at byte 4) allows the conversion when neither bit 0
+// nor bit 9 is set. Nothing when the header cannot be read.
+std::optional<bool> HeaderAllowsConversion(int fd) {
+    std::uint8_t word[4] = {};
+    if (!ReadAt(fd, word, sizeof word, 4)) return std::nullopt;
+    return (word[0] & 0x01) == 0 && (word[1] & 0x02) == 0;
+}
+
+} // namespace
+
+bool TFmWizard::ComboHasServers(vcl::TComboBox* combo) {
+    for (int i = 0; i < combo->Items()->Count(); ++i)
+        if (combo->Items()->Objects(i) != nullptr) return true;
+    return false;
+}
+
+// ---- Page 17: the image folder
+
+int TFmWizard::CdhFolderPage(int mode) {
+    if (mode == 0) {
+        Edit_CDHImgFolder->SetText("");
+        return 0;
+    }
+    if (mode != 1) return 1;
+    std::string folder = Edit_CDHImgFolder->GetText();
+    if (folder.empty()) return 1;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        vcl::MessageBox(GetMessageText(904), GetMessageText(15), vcl::MB_OK | vcl::MB_ICONWARNING);
+        return 1;
+    }
+    // The CD server's image folder, or its share mounted by itself.
+    if (!SameIgnoringCase(LastComponent(folder), kImageFolderName) &&
+        (folder == "/" || !IsMountPoint(folder))) {
+        vcl::MessageBox(GetMessageText(911), GetMessageText(15), vcl::MB_OK | vcl::MB_ICONWARNING);
+        return 1;
+    }
+    return 0;
+}
+
+void TFmWizard::Btn_BrowseCDHImgFolderClick(vcl::TObject*) {
+    std::string folder;
+    if (vcl::SelectDirectory("Select a Target Folder", "", folder) && !folder.empty())
+        Edit_CDHImgFolder->SetText(folder);
+}
+
+// ---- Page 16: the images
+
+int TFmWizard::SelectCdhImagesPage(int mode) {
+    if (mode == 0) {
+        skippedImages_.clear();
+        {
+            vcl::THourGlass hourglass;
+            ListView_CDHImgNotSel->Items()->Clear();
+            ListView_CDHImgSel->Items()->Clear();
+            LoadCdhImageList(Edit_CDHImgFolder->GetText(), ListView_CDHImgNotSel);
+            ListView_CDHImgNotSel->AlphaSort();
+        }
+        if (!skippedImages_.empty()) {
+            std::string text = "These files are not listed:";
+            for (const std::string& line : skippedImages_)
+                text += "\n" + line;
+            vcl::MessageBox(text, GetMessageText(903), vcl::MB_OK | vcl::MB_ICONINFORMATION);
+        }
+        return 0;
+    }
+    if (mode != 1) return 1;
+    if (ListView_CDHImgSel->Items()->Count() == 0) {
+        bbNext->SetEnabled(false);
+        ShowKindMessage(GetMessageText(907), 53);
+        return 1;
+    }
+    return 0;
+}
+
+namespace {
+
+struct ImageLister {
+    TFmWizard& wizard;
+    vcl::TListView* list;
+    std::vector<std::string>& skipped;
+
+    void Row(const std::string& folder, const std::string& name, std::uint64_t size) {
+        vcl::TListItem* row = list->Items()->Add();
+        row->SetCaption(name);
+        row->SubItems()->Add(std::to_string(static_cast<std::uint32_t>(size)));
+        row->SubItems()->Add(folder);
+        const int wanted = static_cast<int>(name.size()) * list->Font()->GetSize() + 20;
+        vcl::TListColumn* column = list->Columns()->Items(0);
+        if (column->GetWidth() < wanted) column->SetWidth(wanted);
+    }
+
+    void File(const std::string& folder, const std::string& name) {
+        const std::string path = folder + name;
+        const FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        struct stat st {};
+        if (file.get() < 0 || ::fstat(file.get(), &st) != 0) {
+            skipped.push_back(path + ": " + std::strerror(errno));
+            return;
+        }
+        const auto size = static_cast<std::uint64_t>(st.st_size);
+        if (size < kHeaderSize) {
+            skipped.push_back(path + ": shorter than the 4096-byte image header");
+            return;
+        }
+        if (size > kLargestImage) {
+            skipped.push_back(path + ": larger than 4 GiB, more than the transfer can carry");
+            return;
+        }
+        const std::optional<bool> allowed = HeaderAllowsConversion(file.get());
+        if (!allowed) {
+            skipped.push_back(path + ": the header cannot be read");
+            return;
+        }
+        if (!*allowed) {
+            skipped.push_back(path + ": marked by the CD server as not convertible");
+            return;
+        }
+        Row(folder, name, size);
+    }
+
+    void Folder(const std::string& folder, int depth) {
+        if (depth > kMaxFolderDepth) {
+            skipped.push_back(folder + ": folders nested too deep, not searched");
+            return;
+        }
+        std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+        if (!dir) {
+            skipped.push_back(folder + ": " + std::strerror(errno));
+            return;
+        }
+        std::vector<std::string> names;
+        while (const dirent* entry = ::readdir(dir.get())) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        dir.reset();
+        std::sort(names.begin(), names.end());
+        for (const std::string& name : names) {
+            vcl::Application->ProcessMessages();
+            const std::string path = folder + name;
+            struct stat link {};
+            if (::lstat(path.c_str(), &link) != 0) {
+                skipped.push_back(path + ": " + std::strerror(errno));
+                continue;
+            }
+            struct stat target = link;
+            if (S_ISLNK(link.st_mode) && ::stat(path.c_str(), &target) != 0) {
+                skipped.push_back(path + ": a link whose target cannot be reached");
+                continue;
+            }
+            if (S_ISDIR(target.st_mode)) {
+                if (S_ISLNK(link.st_mode))
+                    skipped.push_back(path + ": a link to a folder, not followed");
+                else
+                    Folder(path + "/", depth + 1);
+            } else if (S_ISREG(target.st_mode)) {
+                File(folder, name);
+            } else {
+                skipped.push_back(path + ": not a regular file");
+            }
+        }
+    }
+};
+
+} // namespace
+
+int TFmWizard::LoadCdhImageList(const std::string& folder, vcl::TListView* list) {
+    std::string base = folder;
+    while (base.size() > 1 && base.back() == '/')
+        base.pop_back();
+    if (base != "/") base += '/';
+    ImageLister lister{*this, list, skippedImages_};
+    list->Items()->BeginUpdate();
+    lister.Folder(base, 0);
+    list->Items()->EndUpdate();
+    return 0;
+}
+
+void TFmWizard::BBtn_AddCDHImgClick(vcl::TObject*) {
+    ListView_CDHImgNotSel->Items()->BeginUpdate();
+    ListView_CDHImgSel->Items()->BeginUpdate();
+    for (int i = 0; i < ListView_CDHImgNotSel->Items()->Count();) {
+        vcl::TListItem* row = ListView_CDHImgNotSel->Items()->Item(i);
+        if (!row->GetSelected()) {
+            ++i;
+            continue;
+        }
+        vcl::TListItem* moved = ListView_CDHImgSel->Items()->Add();
+        moved->SetCaption(row->GetCaption());
+        for (int k = 0; k < row->SubItems()->Count(); ++k)
+            moved->SubItems()->Add(row->SubItems()->Strings(k));
+        const int wanted =
+            static_cast<int>(row->GetCaption().size()) * ListView_CDHImgSel->Font()->GetSize() + 20;
+        vcl::TListColumn* column = ListView_CDHImgSel->Columns()->Items(0);
+        if (column->GetWidth() < wanted) column->SetWidth(wanted);
+        ListView_CDHImgNotSel->Items()->Delete(i);
+        ListView_CDHImgSel->AlphaSort();
+    }
+    ListView_CDHImgSel->Items()->EndUpdate();
+    ListView_CDHImgNotSel->Items()->EndUpdate();
+    if (ListView_CDHImgSel->Items()->Count() > 0) bbNext->SetEnabled(true);
+}
+
+void TFmWizard::BBtn_DelCDHImgClick(vcl::TObject*) {
+    ListView_CDHImgNotSel->Items()->BeginUpdate();
+    ListView_CDHImgSel->Items()->BeginUpdate();
+    for (int i = 0; i < ListView_CDHImgSel->Items()->Count();) {
+        vcl::TListItem* row = ListView_CDHImgSel->Items()->Item(i);
+        if (!row->GetSelected()) {
+            ++i;
+            continue;
+        }
+        vcl::TListItem* moved = ListView_CDHImgNotSel->Items()->Add();
+        moved->SetCaption(row->GetCaption());
+        for (int k = 0; k < row->SubItems()->Count(); ++k)
+            moved->SubItems()->Add(row->SubItems()->Strings(k));
+        ListView_CDHImgSel->Items()->Delete(i);
+    }
+    ListView_CDHImgSel->Items()->EndUpdate();
+    ListView_CDHImgNotSel->Items()->EndUpdate();
+    if (ListView_CDHImgSel->Items()->Count() == 0) bbNext->SetEnabled(false);
+}
+
+// ---- Page 18: the target
+
+int TFmWizard::ConvertTargetPage(int mode) {
+    if (mode == 0) {
+        FillServerCombo(ComboBox_ToNasServer);
+        ComboBox_CDHImgToNasServerChange(nullptr);
+        bbOk->SetCaption(GetMessageText(908));
+        return 0;
+    }
+    if (mode != 1) return 1;
+    return ComboHasServers(ComboBox_ToNasServer) ? 0 : 1;
+}
+
+void TFmWizard::ComboBox_CDHImgToNasServerChange(vcl::TObject*) {
+    const int chosen = ComboBox_ToNasServer->GetItemIndex();
+    auto* server = chosen >= 0
+                       ? static_cast<CNasServer*>(ComboBox_ToNasServer->Items()->Objects(chosen))
+                       : nullptr;
+    if (server == nullptr) {
+        if (chosen >= 0) ComboBox_ToNasServer->SetHint(ComboBox_ToNasServer->GetText());
+        FillImageFolderCombo(ComboBox_ImageFolder, nullptr, false, false);
+        return;
+    }
+    FillImageFolderCombo(ComboBox_ImageFolder, server, false, true);
+}
+
+// ---- The conversion
+
+int TFmWizard::UploadImageFile(CNasServer& server, const std::string& path, std::uint64_t size) {
+    if (!FmMsg) FmMsg = vcl::MakeForm<TFmMsg>(vcl::Application);
+    std::vector<std::uint8_t> buffer(kPieceSize);
+    FmMsg->ShowMessagePage(path, "Transfer Start !", 140, 411, TFmMsg::IconWait, true, true, false,
+                           false);
+    struct MessageFormCloser {
+        ~MessageFormCloser() {
+            if (FmMsg) FmMsg->Close();
+        }
+    } closer;
+    const FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    const std::uint64_t toSend = size > kHeaderSize ? size - kHeaderSize : 0;
+    const std::uint64_t percent = std::max<std::uint64_t>(size / 100, 1);
+    std::uint64_t done = 0;
+    bool cancelled = false;
+    bool readFailed = file.get() < 0;
+    auto sendFailed = [&](int result) {
+        vcl::MessageBox(NasResultText(&server, result), GetMessageText(9),
+                        vcl::MB_OK | vcl::MB_ICONSTOP);
+        // A session that failed is aborted, never left to be completed.
+        server.ImageTransferAbort(kAbortReason);
+        return -1;
+    };
+    while (!readFailed && done < toSend) {
+        vcl::Application->ProcessMessages();
+        std::fill(buffer.begin(), buffer.end(), 0);
+        const std::size_t piece =
+            static_cast<std::size_t>(std::min<std::uint64_t>(toSend - done, kPieceSize));
+        if (!ReadAt(file.get(), buffer.data(), piece, static_cast<off_t>(kHeaderSize + done))) {
+            readFailed = true;
+            break;
+        }
+        done += piece;
+        const std::size_t length =
+            piece == kPieceSize ? kPieceSize : (piece + kPieceUnit - 1) / kPieceUnit * kPieceUnit;
+        const std::string progress =
+            std::string(GetMessageText(905)) + " " + std::to_string(done) + " (bytes)";
+        if (FmMsg->IsCancelled() ||
+            !FmMsg->UpdateProgress(
+                progress, static_cast<int>(std::min<std::uint64_t>(done / percent, 100)))) {
+            cancelled = true;
+            break;
+        }
+        const int result = server.SendImageData(buffer.data(), static_cast<int>(length));
+        if (result != 0) return sendFailed(result);
+    }
+    if (cancelled || readFailed || done != toSend) {
+        vcl::MessageBox(GetMessageText(910), GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
+        server.ImageTransferAbort(kAbortReason);
+        return -1;
+    }
+    // The trailer: 1024 zero bytes, then the first 3072 bytes of the header.
+    std::fill(buffer.begin(), buffer.end(), 0);
+    int result = server.SendImageData(buffer.data(), static_cast<int>(kTrailerZeros));
+    if (result != 0) return sendFailed(result);
+    if (!ReadAt(file.get(), buffer.data(), kTrailerHeaderBytes, 0)) {
+        vcl::MessageBox(GetMessageText(910), GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
+        server.ImageTransferAbort(kAbortReason);
+        return -1;
+    }
+    result = server.SendImageData(buffer.data(), static_cast<int>(kTrailerHeaderBytes));
+    if (result != 0) return sendFailed(result);
+    FmMsg->ProgressBar1->SetPosition(100);
+    return 0;
+}
+
+namespace {
+
+struct ChosenImage {
+    std::string name;
+    std::string path;
+    std::uint64_t size = 0;
+};
+
+} // namespace
+
+int TFmWizard::FinishCdhConvert() {
+    const int chosen = ComboBox_ToNasServer->GetItemIndex();
+    auto* listed = chosen >= 0
+                       ? static_cast<CNasServer*>(ComboBox_ToNasServer->Items()->Objects(chosen))
+                       : nullptr;
+    // The unit is worked on through a copy: the main window's object may go with a refresh
+    // while the password is asked or the images are sent.
+    const std::string mac = listed ? MacOf(*listed) : std::string();
+    CNasServer* server = listed ? ResolveTarget(mac) : nullptr;
+    if (server == nullptr) {
+        ErrorBox(GetMessageText(437));
+        return -1;
+    }
+    const int folderIndex = ComboBox_ImageFolder->GetItemIndex();
+    const auto folderObject = reinterpret_cast<std::intptr_t>(
+        folderIndex >= 0 ? ComboBox_ImageFolder->Items()->Objects(folderIndex) : nullptr);
+    const std::string folder = ComboBox_ImageFolder->GetText();
+    if (folderIndex < 0 || folderObject == 255 || folder.empty()) {
+        ErrorBox(GetMessageText(236));
+        return -1;
+    }
+    if (folder.size() > kMaxFolderNameBytes) {
+        ErrorBox(folder + ": " + GetMessageText(228));
+        return -1;
+    }
+
+    // Every chosen image is checked before anything is sent.
+    std::vector<ChosenImage> images;
+    for (int i = 0; i < ListView_CDHImgSel->Items()->Count(); ++i) {
+        vcl::TListItem* row = ListView_CDHImgSel->Items()->Item(i);
+        ChosenImage image;
+        image.name = row->GetCaption();
+        image.path = row->SubItems()->Strings(kFolderColumn) + image.name;
+        struct stat st {};
+        if (::stat(image.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            ErrorBox(image.path + ": " + std::strerror(errno));
+            return -1;
+        }
+        image.size = static_cast<std::uint64_t>(st.st_size);
+        if (image.size < kHeaderSize || image.size > kLargestImage) {
+            ErrorBox(image.path + ": the file is no longer a CD-server image that can be sent.");
+            return -1;
+        }
+        if (image.name.size() > kMaxImageNameBytes) {
+            ErrorBox(image.name + ": " + GetMessageText(228));
+            return -1;
+        }
+        images.push_back(std::move(image));
+    }
+    if (images.empty()) {
+        ShowKindMessage(GetMessageText(907), 53);
+        return -1;
+    }
+
+    CNasServer target;
+    target.Assign(*server);
+    if (!target.Authenticate(kAuthConvertFolder)) return -1;
+    const std::string user(target.UserName, strnlen(target.UserName, sizeof target.UserName));
+    const std::string password(target.Password, strnlen(target.Password, sizeof target.Password));
+    // The conversion request holds 15 bytes of password: a longer one could never convert.
+    if (password.size() > kMaxConvertPasswordBytes) {
+        ShowKindMessage(GetMessageText(129), 31);
+        return -1;
+    }
+
+    auto request = std::make_unique<NasImgRequest>();
+    std::memset(request.get(), 0, sizeof *request);
+    PutField(request->transfer.userName, sizeof request->transfer.userName, user);
+    PutField(request->transfer.password, sizeof request->transfer.password, password);
+    PutField(request->transfer.folderName, sizeof request->transfer.folderName, folder);
+    PutField(request->transfer.imageFileName, sizeof request->transfer.imageFileName,
+             images[0].name);
+    request->transfer.imageNumber = 1;
+    request->transfer.imageSize = static_cast<std::uint32_t>(images[0].size);
+    request->transfer.imageCount = static_cast<std::uint32_t>(images.size());
+    if (target.ImageTransferStart(request.get()) != 0) {
+        vcl::MessageBox(target.GetLastResultText(), GetMessageText(9),
+                        vcl::MB_OK | vcl::MB_ICONSTOP);
+        // The next attempt asks again.
+        if (CNasServer* again = ResolveTarget(mac)) again->ClearCredentials();
+        return -1;
+    }
+
+    bool sent = true;
+    for (std::size_t i = 0; sent && i < images.size(); ++i) {
+        if (UploadImageFile(target, images[i].path, images[i].size) != 0) {
+            sent = false;
+            break;
+        }
+        // The next image's name and size, or all zeros after the last one.
+        NasImgDone done{};
+        std::memset(&done, 0, sizeof done);
+        if (i + 1 < images.size()) {
+            PutField(done.nextFileName, sizeof done.nextFileName, images[i + 1].name);
+            done.moreImages = 1;
+            done.nextFileSize = static_cast<std::uint32_t>(images[i + 1].size);
+        }
+        const int result = target.ImageTransferComplete(&done);
+        if (result != 0) {
+            vcl::MessageBox(NasResultText(&target, result), GetMessageText(9),
+                            vcl::MB_OK | vcl::MB_ICONSTOP);
+            target.ImageTransferAbort(kAbortReason);
+            sent = false;
+        }
+    }
+    target.CloseDataSocket();
+    // Nothing is converted after an upload that failed or was cancelled.
+    if (!sent) return -1;
+
+    std::memset(request.get(), 0, sizeof *request);
+    PutField(request->conversion.userName, sizeof request->conversion.userName, user);
+    PutField(request->conversion.password, sizeof request->conversion.password, password);
+    PutField(request->conversion.folderName, sizeof request->conversion.folderName, folder);
+    if (target.ConvertImageFolder(request.get()) != 0) {
+        vcl::MessageBox(target.GetLastResultText(),
+                        std::string(GetMessageText(903)) + " " + GetMessageText(9),
+                        vcl::MB_OK | vcl::MB_ICONSTOP);
+        return -1;
+    }
+    return 0;
+}

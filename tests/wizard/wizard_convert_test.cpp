@@ -1,0 +1,267 @@
+// The conversion of CD-server images as a user meets it: a folder of image files (a mounted
+// image share), the images chosen, a simulated unit as the target. The unit's record of the
+// transfer session shows the pieces, the trailers and the end; Cancel and a refused piece abort
+// the session and no conversion follows.
+#include "wizard_fixture.h"
+
+#include "fmmsg.h"
+#include "form1.h"
+#include "password.h"
+#include "requests.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTimer>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A CD-server image: a 4096-byte header with the flag word at byte 4, then the data.
+Bytes Image(std::uint32_t flags, std::size_t dataBytes, std::uint8_t seed) {
+    Bytes b(4096 + dataBytes);
+    for (std::size_t i = 0; i < b.size(); ++i)
+        b[i] = static_cast<std::uint8_t>(i * 7 + seed);
+    for (int k = 0; k < 4; ++k)
+        b[4 + k] = static_cast<std::uint8_t>(flags >> (8 * k));
+    return b;
+}
+
+void Write(const fs::path& path, const Bytes& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+class WizardConvertTest : public WizardTest {
+protected:
+    void SetUp() override {
+        WizardTest::SetUp();
+        vcl::Application->CreateForm(Form1);
+        root_ = fs::temp_directory_path() / ("brimlet-convert-" + std::to_string(::getpid()));
+        fs::remove_all(root_);
+        images_ = root_ / "MIRROR" / "_IMAGE_";
+        a_ = Image(0x00000100, 24576, 1); // bits other than 0 and 9 allow the conversion
+        b_ = Image(0x00000002, 16384, 2);
+        Write(images_ / "A.IMG", a_);
+        Write(images_ / "SUB" / "B.IMG", b_);
+        Write(images_ / "HIDDEN.IMG", Image(0x00000200, 100, 3));
+        Write(images_ / "SYSTEM.IMG", Image(0x00000001, 100, 4));
+        Write(images_ / "TINY.IMG", Bytes(100, 0));
+        fs::create_directory_symlink(images_, images_ / "LOOP");
+    }
+    void TearDown() override {
+        delete Form_Password;
+        delete Form1;
+        Form1 = nullptr;
+        delete FmMsg;
+        WizardTest::TearDown();
+        fs::remove_all(root_);
+    }
+
+    void Type(vcl::TEdit* edit, const std::string& text) {
+        QWidget* w = FocusTarget(edit);
+        w->setFocus();
+        edit->SetText("");
+        for (const QChar ch : QString::fromStdString(text)) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+            QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(ch));
+            QApplication::sendEvent(w, &press);
+            QApplication::sendEvent(w, &release);
+        }
+    }
+    void ExpectAccount(std::function<void()> alsoDo = {}) {
+        Responder().ExpectModal("Form_Password", [alsoDo](vcl::TForm& form) {
+            auto& dialog = dynamic_cast<TForm_Password&>(form);
+            dialog.Edit_UserName->SetText("admin");
+            dialog.Edit_Password->SetText("pw-UNIT1");
+            if (alsoDo) alsoDo();
+            dialog.Button_Ok->Click();
+        });
+    }
+
+    // Job 10 up to the target page with both usable images chosen.
+    Unit& ToTargetPage(bool firstOnly = false) {
+        Unit& unit = AddUnit("UNIT1", 1, false);
+        TFmWizard& w = Wizard();
+        w.StartJob(kJobConvertCdh);
+        EXPECT_EQ(Kind(), kPageCdhFolder);
+        Type(w.Edit_CDHImgFolder, images_.string() + "/");
+        Responder().ExpectBox("These files are not listed:", vcl::IDOK);
+        w.bbNext->Click();
+        EXPECT_EQ(Kind(), kPageSelectCdhImages);
+        for (int i = 0; i < (firstOnly ? 1 : w.ListView_CDHImgNotSel->Items()->Count()); ++i)
+            w.ListView_CDHImgNotSel->Items()->Item(i)->SetSelected(true);
+        w.BBtn_AddCDHImg->Click();
+        w.bbNext->Click();
+        EXPECT_EQ(Kind(), kPageConvertTarget);
+        return unit;
+    }
+
+    fs::path root_;
+    fs::path images_;
+    Bytes a_;
+    Bytes b_;
+};
+
+TEST_F(WizardConvertTest, ImagesAreSentInPiecesWithTheirTrailersThenConverted) {
+    Unit& unit = AddUnit("UNIT1", 1, false);
+    TFmWizard& w = Wizard();
+    w.StartJob(kJobConvertCdh);
+    ASSERT_EQ(Kind(), kPageCdhFolder);
+    // A folder that does not exist, and one that is not an image folder.
+    Type(w.Edit_CDHImgFolder, (root_ / "NONE").string());
+    Responder().ExpectBox("Path is not exist", vcl::IDOK);
+    w.bbNext->Click();
+    EXPECT_EQ(Kind(), kPageCdhFolder);
+    Type(w.Edit_CDHImgFolder, (root_ / "MIRROR").string());
+    Responder().ExpectBox("Please specify a valid UNC path", vcl::IDOK);
+    w.bbNext->Click();
+    EXPECT_EQ(Kind(), kPageCdhFolder);
+
+    Type(w.Edit_CDHImgFolder, images_.string() + "/");
+    Responder().ExpectBox("These files are not listed:", vcl::IDOK);
+    w.bbNext->Click();
+    ASSERT_EQ(Kind(), kPageSelectCdhImages);
+    // Every file left out was named with its reason.
+    const std::string report = Responder().Boxes().back().Request.Text;
+    for (const char* line : {"HIDDEN.IMG: marked by the CD server as not convertible",
+                             "SYSTEM.IMG: marked by the CD server as not convertible",
+                             "TINY.IMG: shorter than the 4096-byte image header",
+                             "LOOP: a link to a folder, not followed"})
+        EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
+    ASSERT_EQ(w.ListView_CDHImgNotSel->Items()->Count(), 2);
+    vcl::TListItem* first = w.ListView_CDHImgNotSel->Items()->Item(0);
+    EXPECT_EQ(first->GetCaption(), "A.IMG");
+    EXPECT_EQ(first->SubItems()->Strings(0), "28672");
+    EXPECT_EQ(first->SubItems()->Strings(1), images_.string() + "/");
+    EXPECT_EQ(w.ListView_CDHImgNotSel->Items()->Item(1)->SubItems()->Strings(1),
+              (images_ / "SUB").string() + "/");
+
+    // Nothing chosen: the page stays and Next goes off.
+    Responder().ExpectModal("Form1", [](vcl::TForm& form) {
+        auto& dialog = dynamic_cast<TForm1&>(form);
+        EXPECT_NE(dialog.Label1->GetCaption().find("Please select at least one item!"),
+                  std::string::npos);
+        dialog.ButtonNumber(1)->Click();
+    });
+    w.bbNext->Click();
+    EXPECT_EQ(Kind(), kPageSelectCdhImages);
+    EXPECT_FALSE(w.bbNext->GetEnabled());
+    for (int i = 0; i < 2; ++i)
+        w.ListView_CDHImgNotSel->Items()->Item(i)->SetSelected(true);
+    w.BBtn_AddCDHImg->Click();
+    EXPECT_TRUE(w.bbNext->GetEnabled());
+    EXPECT_EQ(w.ListView_CDHImgSel->Items()->Count(), 2);
+    w.bbNext->Click();
+    ASSERT_EQ(Kind(), kPageConvertTarget);
+    EXPECT_EQ(w.ComboBox_ToNasServer->GetText(), "UNIT1");
+    EXPECT_EQ(w.ComboBox_ImageFolder->GetText(), "ISO");
+    EXPECT_EQ(w.bbOk->GetCaption(), "Convert");
+
+    ExpectAccount();
+    w.bbOk->Click();
+
+    // An abort has no reply: wait until the unit has taken it.
+    ASSERT_TRUE(unit.sim->waitForSessionsEnded(1, std::chrono::seconds(30)));
+    const auto sessions = unit.sim->sessions();
+    ASSERT_EQ(sessions.size(), 1u);
+    const nassim::Session& s = sessions[0];
+    EXPECT_EQ(s.kind, nassim::SessionKind::ImageTransfer);
+    EXPECT_EQ(s.end, nassim::SessionEnd::Completed);
+    // A: a full piece and a piece of 8192; B: one full piece. Each image ends with 1024 zero
+    // bytes and the first 3072 bytes of its header.
+    EXPECT_EQ(s.blockSizes, (std::vector<std::size_t>{16384, 8192, 1024, 3072, 16384, 1024, 3072}));
+    ASSERT_EQ(s.files.size(), 2u);
+    EXPECT_EQ(s.files[0].name, "A.IMG");
+    EXPECT_EQ(s.files[0].announcedSize, 28672u);
+    EXPECT_EQ(s.files[1].name, "B.IMG");
+    EXPECT_EQ(s.files[1].announcedSize, 20480u);
+    EXPECT_TRUE(s.files[1].complete);
+    Bytes expected(a_.begin() + 4096, a_.end());
+    expected.resize(expected.size() + 1024, 0);
+    expected.insert(expected.end(), a_.begin(), a_.begin() + 3072);
+    expected.insert(expected.end(), b_.begin() + 4096, b_.end());
+    expected.resize(expected.size() + 1024, 0);
+    expected.insert(expected.end(), b_.begin(), b_.begin() + 3072);
+    EXPECT_TRUE(s.data == expected) << s.data.size() << " bytes received";
+
+    const auto converts = unit.sim->requestsFor(nassim::kCommandConvert);
+    ASSERT_EQ(converts.size(), 1u);
+    nassim::requests::Convert convert;
+    EXPECT_EQ(nassim::requests::DecodeConvert(converts[0].bytes, *converts[0].header, convert), "");
+    EXPECT_EQ(convert.folder, "ISO");
+    EXPECT_EQ(convert.account.user, "admin");
+}
+
+TEST_F(WizardConvertTest, CancelAbortsTheSessionAndNothingIsConverted) {
+    Unit& unit = ToTargetPage();
+    // The user presses Cancel as the upload starts.
+    ExpectAccount([] {
+        QTimer::singleShot(0, [] {
+            ASSERT_NE(FmMsg, nullptr);
+            FmMsg->Button_Cancel->Click();
+        });
+    });
+    Responder().ExpectBox("User canceled or read file error!", vcl::IDOK);
+    Wizard().bbOk->Click();
+    // An abort has no reply: wait until the unit has taken it.
+    ASSERT_TRUE(unit.sim->waitForSessionsEnded(1, std::chrono::seconds(30)));
+    const auto sessions = unit.sim->sessions();
+    ASSERT_EQ(sessions.size(), 1u);
+    EXPECT_EQ(sessions[0].end, nassim::SessionEnd::Aborted);
+    EXPECT_EQ(sessions[0].abortReason, 4096);
+    EXPECT_TRUE(unit.sim->requestsFor(nassim::kCommandConvert).empty());
+}
+
+TEST_F(WizardConvertTest, ARefusedPieceAbortsTheSessionAndNothingIsConverted) {
+    Unit& unit = ToTargetPage();
+    nassim::CommandFault refuse;
+    refuse.command = nassim::kCommandImageTransfer;
+    refuse.subCode = 26;
+    refuse.occurrence = 2;
+    refuse.status = -2;
+    unit.sim->addCommandFault(refuse);
+    ExpectAccount();
+    Responder().ExpectBox("", vcl::IDOK); // the unit's result text
+    Wizard().bbOk->Click();
+    // An abort has no reply: wait until the unit has taken it.
+    ASSERT_TRUE(unit.sim->waitForSessionsEnded(1, std::chrono::seconds(30)));
+    const auto sessions = unit.sim->sessions();
+    ASSERT_EQ(sessions.size(), 1u);
+    EXPECT_EQ(sessions[0].end, nassim::SessionEnd::Aborted);
+    EXPECT_EQ(sessions[0].blockSizes.size(), 1u); // the refused piece is not kept
+    EXPECT_TRUE(unit.sim->requestsFor(nassim::kCommandConvert).empty());
+}
+
+// The last piece of an image whose data is no multiple of 4096 is padded with zeros; the unit
+// counts the padding and refuses an image whose bytes differ from the file size announced.
+TEST_F(WizardConvertTest, AnUnalignedImageIsPaddedAndTheUnitsRefusalEndsTheSession) {
+    a_ = Image(0, 20000, 5);
+    Write(images_ / "A.IMG", a_);
+    Unit& unit = ToTargetPage(true);
+    ExpectAccount();
+    Responder().ExpectBox("Invalid block!", vcl::IDOK);
+    Wizard().bbOk->Click();
+    // An abort has no reply: wait until the unit has taken it.
+    ASSERT_TRUE(unit.sim->waitForSessionsEnded(1, std::chrono::seconds(30)));
+    const auto sessions = unit.sim->sessions();
+    ASSERT_EQ(sessions.size(), 1u);
+    const nassim::Session& s = sessions[0];
+    EXPECT_EQ(s.blockSizes, (std::vector<std::size_t>{16384, 4096, 1024, 3072}));
+    ASSERT_EQ(s.data.size(), 24576u);
+    EXPECT_TRUE(std::equal(a_.begin() + 4096, a_.end(), s.data.begin()));
+    EXPECT_TRUE(std::all_of(s.data.begin() + 20000, s.data.begin() + 20480 + 1024,
+                            [](std::uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(std::equal(a_.begin(), a_.begin() + 3072, s.data.begin() + 20480 + 1024));
+    EXPECT_EQ(s.end, nassim::SessionEnd::Aborted);
+    EXPECT_TRUE(unit.sim->requestsFor(nassim::kCommandConvert).empty());
+}
+
+} // namespace
