@@ -476,9 +476,13 @@ TEST_F(WizardFinishTest, BuildRecordAndUploadJobsEachCompleteARun) {
         selectedImageServer_ = nullptr;
     }
 
-    // Job 11: an ISO file goes to the plain unit.
+    // Job 11: an ISO file goes to the plain unit; its path is longer than 300 bytes and is
+    // kept whole.
     {
-        const auto iso = dir / "disc.iso";
+        const std::string folder = dir / (std::string(150, 'a') + "/" + std::string(150, 'b'));
+        std::filesystem::create_directories(folder);
+        const std::string iso = folder + "/disc.iso";
+        ASSERT_GT(iso.size(), 300u);
         std::ofstream(iso) << std::string(100000, 'i');
         w.StartJob(kJobUploadIso);
         Show([&](TFmWizard& w) {
