@@ -398,6 +398,9 @@ public:
     // What LoadCdhImageList passed over, with the reason, one line each.
     const std::vector<std::string>& SkippedCdhImages() const { return skippedImages_; }
     static bool ComboHasServers(vcl::TComboBox* combo);
+    // The server of the network share (a "//server/share" mount of the mount table text) that
+    // holds folder; empty when a local file system holds it.
+    static std::string ShareServerOf(const std::string& folder, const std::string& mountInfo);
 
     void BitBtn_RefreshServerDetailClick(vcl::TObject* Sender);
     void ListView_ServerDetailChange(vcl::TObject* Sender, vcl::TListItem* Item,

@@ -20,9 +20,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -67,6 +72,24 @@ bool IsMountPoint(const std::string& path) {
     return self.st_dev != parent.st_dev;
 }
 
+// A mount table field with its octal escapes ("\\040" for a blank) undone.
+std::string Unescape(const std::string& field) {
+    std::string out;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size() &&
+            std::isdigit(static_cast<unsigned char>(field[i + 1])) &&
+            std::isdigit(static_cast<unsigned char>(field[i + 2])) &&
+            std::isdigit(static_cast<unsigned char>(field[i + 3]))) {
+            out += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
+                                     (field[i + 3] - '0'));
+            i += 3;
+        } else {
+            out += field[i];
+        }
+    }
+    return out;
+}
+
 void PutField(char* field, std::size_t width, const std::string& text) {
     std::memset(field, 0, width);
     std::memcpy(field, text.data(), std::min(text.size(), width - 1));
@@ -95,6 +118,34 @@ std::optional<bool> HeaderAllowsConversion(int fd) {
 
 } // namespace
 
+std::string TFmWizard::ShareServerOf(const std::string& folder, const std::string& mountInfo) {
+    // The mount that holds the folder is the one with the longest mount point above it.
+    std::string best;
+    std::string server;
+    std::istringstream lines(mountInfo);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::vector<std::string> parts;
+        for (std::string part; fields >> part;)
+            parts.push_back(part);
+        const auto dash = std::find(parts.begin(), parts.end(), "-");
+        if (parts.size() < 5 || dash == parts.end() || parts.end() - dash < 3) continue;
+        const std::string mountPoint = Unescape(parts[4]);
+        const bool above = folder == mountPoint || mountPoint == "/" ||
+                           (folder.size() > mountPoint.size() &&
+                            folder.compare(0, mountPoint.size(), mountPoint) == 0 &&
+                            folder[mountPoint.size()] == '/');
+        if (!above || mountPoint.size() < best.size()) continue;
+        best = mountPoint;
+        const std::string type = *(dash + 1);
+        const std::string source = Unescape(*(dash + 2));
+        server.clear();
+        if ((type == "cifs" || type == "smb3" || type == "smbfs") && source.rfind("//", 0) == 0)
+            server = source.substr(2, source.find('/', 2) - 2);
+    }
+    return server;
+}
+
 bool TFmWizard::ComboHasServers(vcl::TComboBox* combo) {
     for (int i = 0; i < combo->Items()->Count(); ++i)
         if (combo->Items()->Objects(i) != nullptr) return true;
@@ -117,6 +168,26 @@ int TFmWizard::CdhFolderPage(int mode) {
     if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         vcl::MessageBox(GetMessageText(904), GetMessageText(15), vcl::MB_OK | vcl::MB_ICONWARNING);
         return 1;
+    }
+    // A share of a NAS unit holds no CD-server images.
+    std::ifstream table("/proc/self/mountinfo");
+    const std::string mountInfo((std::istreambuf_iterator<char>(table)),
+                                std::istreambuf_iterator<char>());
+    std::error_code error;
+    const std::string resolved = std::filesystem::canonical(folder, error).string();
+    const std::string shareServer = ShareServerOf(error ? folder : resolved, mountInfo);
+    if (!shareServer.empty() && host_) {
+        for (vcl::TTreeNode* root : {host_->NasServersNode(), host_->RemoteServersNode()}) {
+            for (int i = 0; root && i < root->Count(); ++i) {
+                const auto* unit = static_cast<const CNasServer*>(root->Item(i)->GetData());
+                if (unit && (SameIgnoringCase(unit->GetName(), shareServer) ||
+                             unit->GetIpText() == shareServer)) {
+                    vcl::MessageBox(GetMessageText(912), GetMessageText(15),
+                                    vcl::MB_OK | vcl::MB_ICONWARNING);
+                    return 1;
+                }
+            }
+        }
     }
     // The CD server's image folder, or its share mounted by itself.
     if (!SameIgnoringCase(LastComponent(folder), kImageFolderName) &&

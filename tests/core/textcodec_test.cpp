@@ -136,6 +136,29 @@ TEST(AppTextCodec, AnsiToUtf8FromTheMessageLanguagesCodePage) {
     EXPECT_FALSE(AnsiToUtf8("abc", "?", CutTail::Drop, "NO-SUCH-CODE-PAGE").has_value());
 }
 
+TEST(AppTextCodec, Utf8ToAnsiRefusesWhatTheCodePageCannotHold) {
+    struct Case {
+        int language;
+        std::string_view text;
+        std::optional<std::string> expected;
+    };
+    const Case cases[] = {
+        {0, "caf\xC3\xA9 \xE2\x82\xAC", std::string("caf\xE9 \x80")},
+        {0, "\xE4\xB8\xAD", std::nullopt},              // no such character in CP1252
+        {0, "a\xC3", std::nullopt},                     // not valid UTF-8
+        {1, "\xE4\xB8\xADx", std::string("\xA4\xA4x")}, // two bytes in CP950
+        {2, "\xE4\xB8\xADx", std::string("\xD6\xD0x")},
+    };
+    for (const Case& c : cases) {
+        ScopedLanguage language(c.language);
+        EXPECT_EQ(Utf8ToAnsi(c.text), c.expected)
+            << c.language << " " << testing::PrintToString(c.text);
+    }
+    // A text longer than one conversion chunk comes through whole.
+    EXPECT_EQ(Utf8ToAnsi(std::string(600, 'x'), "CP1252"), std::string(600, 'x'));
+    EXPECT_FALSE(Utf8ToAnsi("abc", "NO-SUCH-CODE-PAGE").has_value());
+}
+
 TEST(AppTextCodec, CutAtCharacterBoundaryByBytesAndByCharacters) {
     struct Case {
         std::string_view text;

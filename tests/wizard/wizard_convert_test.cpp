@@ -264,4 +264,23 @@ TEST_F(WizardConvertTest, AnUnalignedImageIsPaddedAndTheUnitsRefusalEndsTheSessi
     EXPECT_TRUE(unit.sim->requestsFor(nassim::kCommandConvert).empty());
 }
 
+TEST(CdhFolderShare, TheServerOfTheShareThatHoldsAFolder) {
+    const std::string table =
+        "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
+        "40 22 0:50 / /mnt/cdh rw,relatime shared:5 - cifs //CDH-ONE/MIRROR rw,vers=3.0\n"
+        "41 22 0:51 / /mnt/nas\\040share rw - smb3 //192.168.5.9/Public rw\n"
+        "42 40 0:52 / /mnt/cdh/_IMAGE_/local rw - tmpfs tmpfs rw\n";
+    const std::pair<const char*, const char*> cases[] = {
+        {"/mnt/cdh/_IMAGE_", "CDH-ONE"},
+        {"/mnt/cdh", "CDH-ONE"},
+        {"/mnt/nas share/_IMAGE_", "192.168.5.9"},
+        {"/mnt/cdh/_IMAGE_/local", ""}, // a local file system mounted below the share
+        {"/mnt/cdhx/_IMAGE_", ""},
+        {"/home/user/_IMAGE_", ""},
+    };
+    for (const auto& [folder, server] : cases)
+        EXPECT_EQ(TFmWizard::ShareServerOf(folder, table), server) << folder;
+    EXPECT_EQ(TFmWizard::ShareServerOf("/mnt/cdh", "garbage line\n- -\n"), "");
+}
+
 } // namespace
