@@ -9,6 +9,9 @@
 #include "fmwizard.h"
 #include "form_apcfg.h"
 #include "form_property.h"
+#include "form_showdata.h"
+#include "importform.h"
+#include "importform_services.h"
 #include "msgbox.h"
 #include "node_kinds.h"
 #include "profile_host.h"
@@ -671,6 +674,103 @@ TEST_F(CommandsTest, PropertyOfMyComputerListsTheDrivesAndNoCdServerBranchExists
     Choose(w.ToolButton_FileMenu, w.MenuItem_MenuProperty);
     EXPECT_EQ(Responder().Pending(), 0);
     EXPECT_EQ(Form_Property, nullptr);
+}
+
+// ---- Status texts, refresh, the import dialog's host and the debug window
+
+TEST_F(CommandsTest, StatusTextsFollowTheSelectionOfTreeAndList) {
+    AddUnit(1, "alpha", true, {"A", "B"}, {Image("A/x.iso", 10), Image("A/y.iso", 20)});
+    AddUnit(2, "beta");
+    TForm_Central& w = Window();
+    const auto status = [&] { return w.StatusBar->Panels(0)->GetText(); };
+    vcl::TTreeNode* alpha = Child(w.NasServersNode, "alpha");
+    ASSERT_NE(alpha, nullptr);
+    FocusNode(w.NasServersNode);
+    EXPECT_EQ(status(), "2 Server(s)");
+    ClickRow(0);
+    EXPECT_EQ(status(), "1 Select 1 Server(s)");
+    ClickRow(1, Qt::ControlModifier);
+    EXPECT_EQ(status(), "2 Select 2 Server(s)");
+    // A unit and an image folder say how many entries their lists show.
+    FocusNode(alpha);
+    EXPECT_EQ(status(), "3 Item(s)");
+    vcl::TTreeNode* folder = Child(alpha, "A");
+    ASSERT_NE(folder, nullptr);
+    FocusNode(folder);
+    EXPECT_EQ(status(), "2 Item(s)");
+    // The status bar's first panel never gets a negative width.
+    w.StatusBar->SetWidth(100);
+    w.StatusBarResize(w.StatusBar);
+    EXPECT_GE(w.StatusBar->Panels(0)->GetWidth(), 0);
+}
+
+TEST_F(CommandsTest, ToolBarRefreshKeepsTheSelectedUnitSelected) {
+    AddUnit(1, "alpha");
+    AddUnit(2, "beta");
+    TForm_Central& w = Window();
+    FocusNode(Child(w.NasServersNode, "beta"));
+    QTest::mouseClick(W(w.ToolButton_Refresh), Qt::LeftButton);
+    vcl::TTreeNode* after = w.TreeView->GetSelected();
+    ASSERT_NE(after, nullptr);
+    EXPECT_EQ(after->GetText(), "beta");
+    EXPECT_EQ(after->Parent(), w.NasServersNode);
+    EXPECT_EQ(ChildTexts(w.NasServersNode), (Strings{"alpha", "beta"}));
+    EXPECT_TRUE(w.Timer_ABSENT->GetEnabled());
+    // Refresh by kind: NAS Servers reads the units again; a unit's node is not refreshed alone.
+    units_.pop_back();
+    w.RefreshByNodeKind(w.NasServersNode);
+    EXPECT_EQ(ChildTexts(w.NasServersNode), Strings{"alpha"});
+}
+
+TEST_F(CommandsTest, ImportDialogIsOpenedForTheUnitWithTheWindowsServerLists) {
+    AddUnit(1, "alpha");
+    TForm_Central& w = Window();
+    vcl::TTreeNode* alpha = Child(w.NasServersNode, "alpha");
+    ASSERT_NE(alpha, nullptr);
+    Form_ProfileSetting = vcl::MakeForm<TForm_ProfileSetting>(nullptr);
+    FocusNode(alpha);
+    Responder().ExpectModal("Form_ProfileSetting", [&](vcl::TForm& form) {
+        auto& d = static_cast<TForm_ProfileSetting&>(form);
+        EXPECT_EQ(d.Server(), &CurrentNasServer);
+        EXPECT_EQ(CurrentNasServer.GetName(), "alpha");
+        ASSERT_GE(d.ComboBoxServerList->Items()->Count(), 1);
+        // The targets page's lists, as the refresh timer refills them while it is up: the
+        // window's server columns with their titles from the message table.
+        TargetListsShowing = 1;
+        RefreshProfileTargets();
+        TargetListsShowing = 0;
+        Strings titles;
+        for (int i = 0; i < d.ListView_SelTarget->Columns()->Count(); ++i)
+            titles.push_back(d.ListView_SelTarget->Columns()->Items(i)->GetCaption());
+        EXPECT_EQ(titles, (Strings{"Server Name", "Domain/Workgroup", "IP Address", "IP Address",
+                                   "IP Address", "Firmware Version", "Status", "Comment"}));
+        ASSERT_EQ(d.ListView_SelTarget->Items()->Count(), 1);
+        EXPECT_EQ(d.ListView_SelTarget->Items()->Item(0)->GetCaption(), "alpha");
+        d.SetModalResult(vcl::mrCancel);
+    });
+    Choose(w.ToolButton_ServerMenu, w.MenuItem_MenuImport);
+    EXPECT_EQ(Responder().Pending(), 0);
+    delete Form_ProfileSetting;
+    Form_ProfileSetting = nullptr;
+}
+
+TEST_F(CommandsTest, DebugWindowTakesTheWritersLinesWhileItExists) {
+    auto* window = vcl::MakeForm<TForm_Showdata>(nullptr);
+    window->Show();
+    ASSERT_EQ(DebugLogTarget, window);
+    EXPECT_EQ(window->RichEdit->Lines(), Strings{"Clear all data before use."});
+    QTest::mouseClick(W(window->Button_Clear), Qt::LeftButton);
+    EXPECT_EQ(window->LineCount(), 0);
+    DebugLogPair(*DebugLogTarget, "Begin -> ", "x\ty");
+    DebugLogPair(*DebugLogTarget, std::string(201, 'a').c_str(), "");
+    window->Edit1->SetText("typed");
+    QTest::mouseClick(W(window->Button_Debug), Qt::LeftButton);
+    EXPECT_EQ(window->RichEdit->Lines(),
+              (Strings{"XXXXX NONPRINTABLE CHAR XXXXX", "00001 -- Begin -> x`y",
+                       "XXXXX STRING TOO LONG XXXXX", "00004 -- typed"}));
+    delete window;
+    EXPECT_EQ(DebugLogTarget, nullptr);
+    EXPECT_EQ(Form_Showdata, nullptr);
 }
 
 } // namespace
