@@ -128,10 +128,17 @@ void TForm_Central::RefreshByNodeKind(vcl::TTreeNode* Node) {
         break;
     }
     case nkNasServers:
-        RefreshServerTree(*this);
-        break;
     case nkRemoteServers:
-        RefreshRemoteServers(*this);
+        // The list's rows point at the servers the refresh may free: they go first, and the
+        // selected node's list is made again afterwards.
+        ListView->Items()->BeginUpdate();
+        ListView->Items()->Clear();
+        ListView->Items()->EndUpdate();
+        if (Node->GetImageIndex() == nkNasServers)
+            RefreshServerTree(*this);
+        else
+            RefreshRemoteServers(*this);
+        TreeViewChange(TreeView, TreeView->GetSelected());
         break;
     default:
         break;
@@ -148,6 +155,10 @@ void TForm_Central::ToolButton_RefreshClick(vcl::TObject*) {
     if (RenameInProgress) return;
     Timer_ABSENT->SetEnabled(false);
     vcl::THourGlass hourglass(vcl::crDefault);
+    // The list's rows point at servers the refresh may free: they go before it.
+    ListView->Items()->BeginUpdate();
+    ListView->Items()->Clear();
+    ListView->Items()->EndUpdate();
     RefreshAllCdrom();
     if (vcl::Application) vcl::Application->ProcessMessages();
     RefreshServerTree(*this);

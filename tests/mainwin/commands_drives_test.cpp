@@ -110,7 +110,13 @@ TEST_F(DriveCommandsTest, MirrorPreselectsOnlyAReadyDataDisc) {
     ASSERT_EQ(w.ListView->Items()->Count(), 1);
     Responder().ExpectModal("FmWizard", spy);
     RightClickChoose(w.ListView, RowPoint(0), w.MenuItem_RightMirror);
-    ASSERT_EQ(seen.size(), 3u);
+    // Ctrl+M in the tree, on the data disc's drive.
+    ClickNode(Drive('D'));
+    Responder().ExpectModal("FmWizard", spy);
+    QTest::keyClick(FocusTarget(w.TreeView), Qt::Key_M, Qt::ControlModifier);
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[3].job, 6);
+    EXPECT_EQ(seen[3].letter, 'D');
     EXPECT_EQ(seen[0].job, 6);
     EXPECT_EQ(seen[0].letter, 'D');
     EXPECT_EQ(seen[1].job, 1);
