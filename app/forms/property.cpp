@@ -136,7 +136,6 @@ TForm_Property::TForm_Property(TComponent* Owner) : TForm(Owner) {
         MakeRow(this, below, "Label6", 633, "Label_ContainerAlocSize", 70, &Label6);
     Label_ContainerDateTime =
         MakeRow(this, below, "Label7", 634, "Label_ContainerDateTime", 92, &Label7);
-    Label7->SetShowAccelChar(false);
     Label2 = MakeLabel(this, below, "Label2", kCaptionLeft, 118, kCaptionWidth, 630);
     struct Attribute {
         TCheckBox** box;
