@@ -40,11 +40,24 @@ CommandTarget CommandSelectionOf(const TForm_Central& window, const vcl::TObject
     // node and row of the press are what they act on (no waiting for the selection to return).
     if (FromRightClickMenu(window, Sender)) {
         if (window.TreeView->Focused()) return OfNode(window.RightClickNode);
-        if (window.ListView->Focused()) return OfItem(window, window.RightClickItem);
+        if (window.ListView->Focused()) {
+            // Below the rows the menu offers what applies to the tree's selected node.
+            if (window.RightClickItem) return OfItem(window, window.RightClickItem);
+            return OfNode(window.TreeView->GetSelected());
+        }
         return {};
     }
     if (window.TreeView->Focused()) return OfNode(window.TreeView->GetSelected());
     if (window.ListView->Focused() && window.ListView->SelCount() == 1)
         return OfItem(window, window.ListView->GetSelected());
     return {};
+}
+
+CommandTarget ServerCommandSelectionOf(const TForm_Central& window, const vcl::TObject* Sender) {
+    // The server commands also act on the tree's node while the list has the focus and no row
+    // is selected, as their menu entries are offered then.
+    if (!FromRightClickMenu(window, Sender) && window.ListView->Focused() &&
+        window.ListView->SelCount() == 0)
+        return OfNode(window.TreeView->GetSelected());
+    return CommandSelectionOf(window, Sender);
 }

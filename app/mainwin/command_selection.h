@@ -21,3 +21,6 @@ struct CommandTarget {
 // Whether Sender is an item of the right-click menu.
 bool FromRightClickMenu(const TForm_Central& window, const vcl::TObject* Sender);
 CommandTarget CommandSelectionOf(const TForm_Central& window, const vcl::TObject* Sender);
+// The same for the server commands (browse, explore, export, import), which a main-menu item
+// also gives the tree's node while the list has the focus and no row is selected.
+CommandTarget ServerCommandSelectionOf(const TForm_Central& window, const vcl::TObject* Sender);

@@ -42,26 +42,13 @@ bool ServerFreeForSettings(CNasServer& server) {
     return server.GetPendingTasks(true) <= 0;
 }
 
-// The unit a main-menu server command acts on: the focused tree's selected node (one that has a
-// parent) or the focused list's one selected row, when it is a NAS unit.
-CNasServer* MenuServer(const TForm_Central& window) {
-    vcl::TTreeNode* node = window.TreeView->GetSelected();
-    if (window.TreeView->Focused()) {
-        if (node && node->Parent() && node->GetImageIndex() == nkNasServer)
-            return static_cast<CNasServer*>(node->GetData());
-        return nullptr;
-    }
-    if (window.ListView->Focused() && node && window.ListView->SelCount() == 1) {
-        vcl::TListItem* row = window.ListView->GetSelected();
-        if (row && row->GetImageIndex() == nkNasServer)
-            return static_cast<CNasServer*>(row->GetData());
-    }
-    return nullptr;
-}
-
-CNasServer* RightClickServer(const TForm_Central& window) {
-    const CommandTarget target = CommandSelectionOf(window, window.MenuItem_RightExport);
-    return target.Kind == nkNasServer ? static_cast<CNasServer*>(target.Data) : nullptr;
+// The unit a server command acts on: the node or row the command is given for (a node only
+// when it has a parent), when it is a NAS unit.
+CNasServer* CommandServer(const TForm_Central& window, const vcl::TObject* sender) {
+    const CommandTarget target = ServerCommandSelectionOf(window, sender);
+    if (target.Kind != nkNasServer) return nullptr;
+    if (target.Node && !target.Node->Parent()) return nullptr;
+    return static_cast<CNasServer*>(target.Data);
 }
 
 void ExportSettings(TForm_Central& window, CNasServer* server) {
@@ -112,7 +99,7 @@ void ImportSettings(TForm_Central& window, CNasServer* server, TProfileSettingHo
 } // namespace
 
 void TForm_Central::MenuItem_MenuImportExportSetClick(vcl::TObject* Sender) {
-    CNasServer* server = MenuServer(*this);
+    CNasServer* server = CommandServer(*this, Sender);
     if (Sender == MenuItem_MenuExport) {
         ExportSettings(*this, server);
         return;
@@ -122,7 +109,7 @@ void TForm_Central::MenuItem_MenuImportExportSetClick(vcl::TObject* Sender) {
 }
 
 void TForm_Central::MenuItem_RightImportExportClick(vcl::TObject* Sender) {
-    CNasServer* server = RightClickServer(*this);
+    CNasServer* server = CommandServer(*this, Sender);
     if (Sender == MenuItem_RightExport) {
         ExportSettings(*this, server);
         return;
@@ -135,8 +122,7 @@ void TForm_Central::MenuItem_RightImportExportClick(vcl::TObject* Sender) {
 
 void TForm_Central::MenuItem_MenuBrowseClick(vcl::TObject* Sender) {
     if (RenameInProgress) return;
-    CNasServer* server =
-        FromRightClickMenu(*this, Sender) ? RightClickServer(*this) : MenuServer(*this);
+    CNasServer* server = CommandServer(*this, Sender);
     if (server) {
         vcl::THourGlass hourglass(vcl::crDefault);
         server->OpenWebAdmin();
@@ -146,8 +132,7 @@ void TForm_Central::MenuItem_MenuBrowseClick(vcl::TObject* Sender) {
 
 void TForm_Central::MenuItem_MenuExploreClick(vcl::TObject* Sender) {
     if (RenameInProgress) return;
-    CNasServer* server =
-        FromRightClickMenu(*this, Sender) ? RightClickServer(*this) : MenuServer(*this);
+    CNasServer* server = CommandServer(*this, Sender);
     if (server) {
         vcl::THourGlass hourglass(vcl::crDefault);
         server->ExploreShares();

@@ -155,7 +155,8 @@ void TForm_Central::MenuItem_MenuServerQuickSetupClick(vcl::TObject* Sender) {
     }
     if (server) {
         CurrentNasServer.Assign(*server);
-        if (server->GetPendingTasks(true) != 0) return;
+        // A unit that reports tasks still pending is not set up; one that cannot tell is.
+        if (server->GetPendingTasks(true) > 0) return;
     }
     wizard->PreselectedServer = server;
     RunWizardJob(*this, *wizard, server ? 5 : 3, true);

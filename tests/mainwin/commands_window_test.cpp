@@ -420,7 +420,12 @@ std::ostream& operator<<(std::ostream& out, const WizardCall& c) {
 
 TEST_F(CommandsTest, EachCommandStartsTheWizardOnItsJobWithItsPreselection) {
     AddUnit(1, "alpha");
+    // A unit added by address that does not answer: its node carries no server.
+    std::ofstream(home_ + "/brimlet.ini") << "[Remote NAS List]\nNASNumber=1\nIP1=127.0.66.9\n";
     TForm_Central& w = Window();
+    ASSERT_EQ(w.RemoteServersNode->Count(), 1);
+    vcl::TTreeNode* silent = w.RemoteServersNode->Item(0);
+    ASSERT_EQ(silent->GetData(), nullptr);
     vcl::TTreeNode* alpha = Child(w.NasServersNode, "alpha");
     ASSERT_NE(alpha, nullptr);
     auto* server = static_cast<CNasServer*>(alpha->GetData());
@@ -470,6 +475,12 @@ TEST_F(CommandsTest, EachCommandStartsTheWizardOnItsJobWithItsPreselection) {
              ShownOnRightClick(w.TreeView, NodePoint(alpha), w.MenuItem_RightServerQuickSetup);
          },
          {5, server, 0, -1}},
+        {"Quick setup on a unit that does not answer: no preselection",
+         [&] {
+             FocusNode(silent);
+             click(w.ToolButton_ServerQuickSetup);
+         },
+         {3, nullptr, 0, -1}},
         {"Wizard on a unit",
          [&] {
              FocusNode(alpha);
@@ -519,8 +530,17 @@ TEST_F(CommandsTest, WebSharesHelpAboutOptionsAndTaskManagerAreReached) {
     Choose(w.ToolButton_ServerMenu, w.MenuItem_MenuExplore);
     FocusNode(w.DesktopNode);
     ShownOnRightClick(w.TreeView, NodePoint(alpha), w.MenuItem_RightBrowse);
-    EXPECT_EQ(shell.Opened, (Strings{"http://127.0.66.1/admin/", "smb://127.0.66.1/",
-                                     "http://127.0.66.1/admin/"}));
+    // The list focused below its rows while the tree is on the unit: the unit's again, from the
+    // menu bar and from the right-click menu.
+    FocusNode(alpha);
+    const QPoint below(5, Viewport(w.ListView)->height() - 5);
+    QTest::mouseClick(Viewport(w.ListView), Qt::LeftButton, {}, below);
+    ASSERT_TRUE(w.ListView->Focused());
+    Choose(w.ToolButton_ServerMenu, w.MenuItem_MenuBrowse);
+    ShownOnRightClick(w.ListView, below, w.MenuItem_RightExplore);
+    EXPECT_EQ(shell.Opened,
+              (Strings{"http://127.0.66.1/admin/", "smb://127.0.66.1/", "http://127.0.66.1/admin/",
+                       "http://127.0.66.1/admin/", "smb://127.0.66.1/"}));
 
     // Help: the help file of the language, from the program folder, by all three ways.
     shell.Opened.clear();
