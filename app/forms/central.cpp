@@ -370,5 +370,81 @@ TForm_Central::TForm_Central(TComponent* Owner) : TForm(Owner) {
     MenuItem_MenuExit->OnClick = Method(this, &TForm_Central::MenuItem_MenuExitClick);
     RemoteNASList1->OnClick = Method(this, &TForm_Central::MenuItem_MenuNASListClick);
 
+    // Commands II and command state: the menus' OnPopup, the mirror, server, tool and help
+    // commands, the tool bar's refresh, the list's selection status; items without a command
+    // of their own stay hidden, and the tool buttons show their hints as tool-tips.
+    PopupMenu_MenuFile->OnPopup = Method(this, &TForm_Central::PopupMenu_MenuFilePopup);
+    PopupMenu_MenuEdit->OnPopup = Method(this, &TForm_Central::PopupMenu_MenuEditPopup);
+    PopupMenu_MenuView->OnPopup = Method(this, &TForm_Central::PopupMenu_MenuViewPopup);
+    PopupMenu_MenuMirror->OnPopup = Method(this, &TForm_Central::PopupMenu_MenuMirrorPopup);
+    PopupMenu_MenuServer->OnPopup = Method(this, &TForm_Central::PopupMenu_MenuServerPopup);
+    PopupMenu_MenuTool->OnPopup = Method(this, &TForm_Central::PopupMenu_MenuToolPopup);
+    PopupMenu_MenuHelp->OnPopup = Method(this, &TForm_Central::PopupMenu_MenuHelpPopup);
+    PopupMenu_RightClick->OnPopup = Method(this, &TForm_Central::PopupMenu_RightClickPopup);
+    ListView->OnChange = Method(this, &TForm_Central::ListViewChange);
+    ToolButton_Refresh->OnClick = Method(this, &TForm_Central::ToolButton_RefreshClick);
+    const auto bind = [](std::initializer_list<TComponent*> controls, TNotifyEvent event) {
+        for (TComponent* control : controls) {
+            if (auto* item = dynamic_cast<TMenuItem*>(control))
+                item->OnClick = event;
+            else if (auto* button = dynamic_cast<TToolButton*>(control))
+                button->OnClick = event;
+        }
+    };
+    bind({MenuItem_MenuMirror, MenuItem_RightMirror, ToolButton_Mirror},
+         Method(this, &TForm_Central::MenuItem_MenuMirrorClick));
+    bind({MenuItem_MenuBuild, MenuItem_RightBuildImage, ToolButton_Build},
+         Method(this, &TForm_Central::MenuItem_MenuBuildClick));
+    bind({MenuItem_MenuBuildISO}, Method(this, &TForm_Central::MenuItem_MenuBuildFromISOClick));
+    bind({MenuItem_MenuRecordCD, MenuItem_RightRecordCD},
+         Method(this, &TForm_Central::MenuItem_MenuRecordCDClick));
+    bind({MenuItem_MenuCDHImgConverter},
+         Method(this, &TForm_Central::MenuItem_MenuCDHImgConverterClick));
+    bind({MenuItem_MenuServerQuickSetup, MenuItem_RightServerQuickSetup,
+          ToolButton_ServerQuickSetup},
+         Method(this, &TForm_Central::MenuItem_MenuServerQuickSetupClick));
+    bind({MenuItem_MenuHdInitialize}, Method(this, &TForm_Central::MenuItem_MenuHdInitializeClick));
+    bind({MenuItem_MenuWizard, ToolButton_Wizard},
+         Method(this, &TForm_Central::MenuItem_MenuWizardClick));
+    bind({MenuItem_MenuExport, MenuItem_MenuImport},
+         Method(this, &TForm_Central::MenuItem_MenuImportExportSetClick));
+    bind({MenuItem_RightExport, MenuItem_RightImport},
+         Method(this, &TForm_Central::MenuItem_RightImportExportClick));
+    bind({MenuItem_MenuBrowse, MenuItem_RightBrowse},
+         Method(this, &TForm_Central::MenuItem_MenuBrowseClick));
+    bind({MenuItem_MenuExplore, MenuItem_RightExplore},
+         Method(this, &TForm_Central::MenuItem_MenuExploreClick));
+    bind({MenuItem_MenuValidate, MenuItem_RightValidate},
+         Method(this, &TForm_Central::MenuItem_MenuValidateClick));
+    bind({MenuItem_MenuProperty, MenuItem_RightProperty},
+         Method(this, &TForm_Central::MenuItem_MenuPropertyClick));
+    bind({MenuItem_MenuShutdown}, Method(this, &TForm_Central::MenuItem_MenuShutdownClick));
+    bind({MenuItem_MenuReset}, Method(this, &TForm_Central::MenuItem_MenuResetClick));
+    bind({MenuItem_MenuApCfg}, Method(this, &TForm_Central::MenuItem_MenuApCfgClick));
+    bind({MenuItem_MenuTaskManager, ToolButton_TaskManager},
+         Method(this, &TForm_Central::MenuItem_MenuTaskManagerClick));
+    bind({MenuItem_MenuAbout}, Method(this, &TForm_Central::MenuItem_MenuAboutClick));
+    bind({MenuItem_MenuVeskarWeb, ToolButton_VeskarWeb},
+         Method(this, &TForm_Central::MenuItem_MenuVeskarWebClick));
+    bind({MenuItem_MenuVeskarEmail}, Method(this, &TForm_Central::MenuItem_MenuVeskarEmailClick));
+    bind({MenuItem_MenuHelpContent}, Method(this, &TForm_Central::MenuItem_MenuHelpContentClick));
+    bind({MenuItem_MenuHelpIndex}, Method(this, &TForm_Central::MenuItem_MenuHelpIndexClick));
+    bind({ToolButton_HelpBook}, Method(this, &TForm_Central::MenuItem_MenuOnlineHelpClick));
+    for (TMenuItem* hidden :
+         {MenuItem_MenuCopy, MenuItem_MenuCut, MenuItem_MenuHelpContent, MenuItem_MenuVeskarWeb,
+          MenuItem_MenuVeskarEmail, MenuItem_RightExport, MenuItem_RightImport,
+          MenuItem_RightBrowseNAS, MenuItem_RightExplorNAS})
+        hidden->SetVisible(false);
+    ToolButton_VeskarWeb->SetVisible(false);
+    for (TToolButton* button :
+         {ToolButton_Refresh,   ToolButton_Updir,         ToolButton_TreeMode,
+          ToolButton_ListMode,  ToolButton_SaveContainer, ToolButton_LoadContainer,
+          ToolButton_Mirror,    ToolButton_Build,         ToolButton_ServerQuickSetup,
+          ToolButton_Wizard,    ToolButton_TaskManager,   ToolButton_HelpBook,
+          ToolButton_VeskarWeb, ToolButton_FileMenu,      ToolButton_EditMenu,
+          ToolButton_ViewMenu,  ToolButton_MirrorMenu,    ToolButton_ServerMenu,
+          ToolButton_ToolMenu,  ToolButton_HelpMenu})
+        button->SetShowHint(true);
+
     InitState();
 }

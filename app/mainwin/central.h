@@ -7,6 +7,7 @@
 
 #include "inidata.h"
 #include "nassvrnet.h"
+#include "node_kinds.h"
 #include "remotenas.h"
 
 #include "vcl/dialogs.h"
@@ -21,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vcl {
 class TStatusBar;
@@ -35,6 +37,11 @@ class TDropFileTarget;
 class ContainerTreeBinding;
 class TCDEvents;
 class CNasServer;
+class TFmWizard; // the wizard (commands_wizard.cpp)
+class TWizardHost;
+class TProfileSettingHost;
+struct CommandTarget;
+class TCdhSvr;
 
 // Node kinds: a tree node's or list row's image index in ImageList_TreeView.
 enum NodeKind : int {
@@ -318,6 +325,80 @@ public:
     int ClockPanelWidth = 0;    // what the date and time have needed in the status bar so far
     // ---- end of list view and server nodes ----
 
+    // ---- Commands II, command state and CD-server nodes (command_state.cpp, status_text.cpp,
+    // commands_wizard.cpp, commands_tools.cpp, cdserver_nodes.cpp) ----
+    // The kind rules with this window's shell kinds, and the two that need the window: Paste
+    // (both drop targets hold files) and Record CD (the image folder's unit has a CD drive).
+    KindRules Kinds() const { return KindRules{LastIconIndex}; }
+    bool KindAllowsPaste(int kind) const;
+    bool KindAllowsRecordCd(int kind) const;
+    // What a main-menu command acts on: case 1 the tree's node, 2 one list row, 3 several rows,
+    // 4 the tree's node with the list focused and empty-handed, 5 nothing (kind 0).
+    struct ActingSelection {
+        int Case = 5;
+        int Kind = 0;
+        std::vector<int> Kinds; // case 3: the kinds of the selected rows, in order
+    };
+    ActingSelection GetActingSelection() const;
+    void PopupMenu_MenuFilePopup(vcl::TObject* Sender);
+    void PopupMenu_MenuEditPopup(vcl::TObject* Sender);
+    void PopupMenu_MenuViewPopup(vcl::TObject* Sender);
+    void PopupMenu_MenuMirrorPopup(vcl::TObject* Sender);
+    void PopupMenu_MenuServerPopup(vcl::TObject* Sender);
+    void PopupMenu_MenuToolPopup(vcl::TObject* Sender);
+    void PopupMenu_MenuHelpPopup(vcl::TObject* Sender);
+    void PopupMenu_RightClickPopup(vcl::TObject* Sender);
+    void ListViewChange(vcl::TObject* Sender, vcl::TListItem* Item, vcl::TItemChange Change);
+    // Status text of the list selection (the tree's text without one).
+    void UpdateListStatusBar();
+    // Refresh of one node by its kind (View > Refresh).
+    void RefreshByNodeKind(vcl::TTreeNode* Node);
+    void ToolButton_RefreshClick(vcl::TObject* Sender);
+    // Commands that open the wizard (commands_wizard.cpp).
+    void MenuItem_MenuMirrorClick(vcl::TObject* Sender);
+    void MenuItem_MenuBuildClick(vcl::TObject* Sender);
+    void MenuItem_MenuBuildFromISOClick(vcl::TObject* Sender);
+    void MenuItem_MenuRecordCDClick(vcl::TObject* Sender);
+    void MenuItem_MenuCDHImgConverterClick(vcl::TObject* Sender);
+    void MenuItem_MenuServerQuickSetupClick(vcl::TObject* Sender);
+    void MenuItem_MenuHdInitializeClick(vcl::TObject* Sender);
+    void MenuItem_MenuWizardClick(vcl::TObject* Sender);
+    // Server, tool and help commands (commands_tools.cpp).
+    void MenuItem_MenuImportExportSetClick(vcl::TObject* Sender);
+    void MenuItem_RightImportExportClick(vcl::TObject* Sender);
+    void MenuItem_MenuBrowseClick(vcl::TObject* Sender);
+    void MenuItem_MenuExploreClick(vcl::TObject* Sender);
+    void MenuItem_MenuValidateClick(vcl::TObject* Sender);
+    void MenuItem_MenuPropertyClick(vcl::TObject* Sender);
+    void MenuItem_MenuShutdownClick(vcl::TObject* Sender);
+    void MenuItem_MenuResetClick(vcl::TObject* Sender);
+    void MenuItem_MenuApCfgClick(vcl::TObject* Sender);
+    void MenuItem_MenuTaskManagerClick(vcl::TObject* Sender);
+    void MenuItem_MenuAboutClick(vcl::TObject* Sender);
+    void MenuItem_MenuVeskarWebClick(vcl::TObject* Sender);
+    void MenuItem_MenuVeskarEmailClick(vcl::TObject* Sender);
+    void MenuItem_MenuHelpContentClick(vcl::TObject* Sender);
+    void MenuItem_MenuHelpIndexClick(vcl::TObject* Sender);
+    void MenuItem_MenuOnlineHelpClick(vcl::TObject* Sender);
+    // The CD-server branch (cdserver_nodes.cpp). Its root, CdhRootNode, is never built: each
+    // operation checks it first and returns what it gives without a branch.
+    int ShowCdhResult(int Result, const std::string& Text);
+    int BuildCdhServerTree(); // server node count; -1 without root or found none, -2
+    int RefreshCdhServers();  // 0 without root
+    int RefreshCdhServerNode(TCdhSvr* Server);  // -1 without root or node
+    int RefreshCdhDeviceNodes(TCdhSvr* Server); // -1 without root or node, 0 failed
+    vcl::TTreeNode* BuildCdhServerNode(TCdhSvr* Server);
+    void UpdateCdhServerNode(vcl::TTreeNode* Node, TCdhSvr* Server);
+    void DeleteCdhServerNode(TCdhSvr* Server);
+    void PruneServerNodes();
+    // Shut down (or restart) the CD server a command targets.
+    void ShutdownCdhServer(const CommandTarget& Target, bool Restart);
+    // The property sheet of a kind with its data and its parent's data.
+    void ShowPropertyDialog(int Kind, void* Data, void* ParentData);
+    // The wizard, made on first use with this window as its host; null when it cannot be made.
+    TFmWizard* Wizard();
+    // ---- end of commands II, command state and CD-server nodes ----
+
     // Made by the description's constructor after the components: the window's own state.
     void InitState();
     // Whether the announcement port was taken at start (the program then ends at once).
@@ -347,6 +428,9 @@ private:
     bool portTaken_ = false;
     int hintTicks_ = 0;
     vcl::TTreeNode* popupPrevious_ = nullptr; // the selection to return to after the popup
+    // Commands II: what the wizard and the settings-profile dialog see of the window.
+    std::shared_ptr<TWizardHost> wizardHost_;
+    std::shared_ptr<TProfileSettingHost> profileHost_;
 };
 
 extern TForm_Central* Form_Central;

@@ -552,6 +552,12 @@ void TForm_Central::UpdateTreeStatusBar() {
     case 59:
         text = count + GetMessageText(140);
         break;
+    // A unit (its image folders) and an image folder (its images): what the list shows.
+    case 53:
+    case 56:
+    case 58:
+        text = std::to_string(ListView->Items()->Count()) + GetMessageText(175);
+        break;
     default:
         break;
     }

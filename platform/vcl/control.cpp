@@ -47,6 +47,8 @@ QColor ToQColor(TColor color) {
             return p.color(QPalette::HighlightedText);
         case clInfoBk:
             return p.color(QPalette::ToolTipBase);
+        case clGrayText:
+            return p.color(QPalette::Disabled, QPalette::Text);
         default:
             return p.color(QPalette::Window);
         }

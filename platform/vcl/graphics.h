@@ -51,6 +51,7 @@ inline constexpr TColor clBtnText = static_cast<TColor>(0x80000012);
 inline constexpr TColor clHighlight = static_cast<TColor>(0x8000000D);
 inline constexpr TColor clHighlightText = static_cast<TColor>(0x8000000E);
 inline constexpr TColor clInfoBk = static_cast<TColor>(0x80000018);
+inline constexpr TColor clGrayText = static_cast<TColor>(0x80000011);
 inline constexpr TColor clDefault = 0x20000000;
 
 // Mouse cursors by the classic numbers.

@@ -1,0 +1,216 @@
+// The commands that start a job through the wizard: mirror, build, upload, record, conversion,
+// server quick setup, hard-disk initialisation and the wizard itself. Each takes its selection
+// from where it was given (the right-clicked node or row, or the focused view's selection),
+// writes the preselection into the wizard and shows it modally on its job.
+#include "central.h"
+#include "command_selection.h"
+
+#include "cdrom.h"
+#include "container.h"
+#include "fmwizard.h"
+#include "importform_services.h"
+#include "kinddialog.h"
+#include "msgbox.h"
+#include "nasserver.h"
+#include "server_nodes.h"
+
+#include "vcl/application.h"
+#include "vcl/menus.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+// What the wizard sees of the main window.
+class MainWizardHost : public TWizardHost {
+public:
+    explicit MainWizardHost(TForm_Central& window) : window_(window) {}
+    vcl::TTreeNode* NasServersNode() override { return window_.NasServersNode; }
+    vcl::TTreeNode* RemoteServersNode() override { return window_.RemoteServersNode; }
+    CDH_LOGICAL_CDROM_CLASS* Drives() override { return &CdromTable(); }
+    MIRROR_CONTAINER* MyContainer() override { return &MainContainer; }
+    int TaskCount() override { return window_.TaskCount ? window_.TaskCount() : 0; }
+    void RefreshCdromView() override { window_.RefreshCdromView(); }
+    void RefreshServerTree() override { ::RefreshServerTree(window_); }
+    void RefreshRemoteServers() override { ::RefreshRemoteServers(window_); }
+    int RefreshCdhServers() override { return window_.RefreshCdhServers(); }
+    void ValidateContainer() override { window_.MenuItem_MenuValidateClick(nullptr); }
+    vcl::TForm* MainForm() override { return &window_; }
+    bool SelectedImage(CNasServer*& server, std::string& name, std::uint32_t& blocks) override {
+        vcl::TTreeNode* folder = window_.TreeView->GetSelected();
+        if (!folder || folder->GetImageIndex() != nkImageFolder || !folder->Parent()) return false;
+        auto* owner = static_cast<CNasServer*>(folder->Parent()->GetData());
+        vcl::TListItem* row = window_.ListView->GetSelected();
+        if (!owner || !row || row->GetImageIndex() != nkCdImage || !row->GetData()) return false;
+        const auto* image = static_cast<const NasImgInfo*>(row->GetData());
+        server = owner;
+        name.assign(image->name, strnlen(image->name, sizeof image->name));
+        blocks = image->size;
+        return true;
+    }
+
+private:
+    TForm_Central& window_;
+};
+
+// The wizard's job-list rows that the wizard command highlights.
+constexpr int kRowMirror = 0, kRowBuild = 1, kRowSetup = 2;
+
+} // namespace
+
+TFmWizard* TForm_Central::Wizard() {
+    if (!FmWizard) {
+        try {
+            vcl::MakeForm<TFmWizard>(vcl::Application);
+        } catch (const std::exception&) {
+            return nullptr;
+        }
+    }
+    if (!FmWizard) return nullptr;
+    if (!wizardHost_) wizardHost_ = std::make_shared<MainWizardHost>(*this);
+    if (FmWizard->Host() != wizardHost_.get()) FmWizard->SetHost(wizardHost_.get());
+    return FmWizard;
+}
+
+namespace {
+
+// Starts the wizard on a job and shows it; after it has closed the selected node is re-read when
+// the user refreshed the server list inside the wizard.
+void RunWizardJob(TForm_Central& window, TFmWizard& wizard, int job, bool refreshAfter) {
+    wizard.StartJob(job);
+    wizard.ShowModal();
+    if (refreshAfter && WizardRefreshMainWindow) {
+        WizardRefreshing = 1;
+        window.RefreshTreeNode(window.TreeView->GetSelected());
+    }
+    WizardRefreshMainWindow = 0;
+    WizardRefreshing = 0;
+}
+
+bool ServerNotReady(const CNasServer& server) {
+    const std::uint32_t status = server.Info.unitStatus;
+    return status == 0 || status == 2 || status == 3 || status == 4;
+}
+
+} // namespace
+
+void TForm_Central::MenuItem_MenuMirrorClick(vcl::TObject* Sender) {
+    if (RenameInProgress) return;
+    TFmWizard* wizard = Wizard();
+    if (!wizard) return;
+    const CommandTarget target = CommandSelectionOf(*this, Sender);
+    char letter = 0;
+    if ((target.Node && target.Kind == nkCdDrive) ||
+        (target.Item && target.Kind >= nkCdDrive && target.Kind <= nkDiscAudio))
+        letter = static_cast<char>(reinterpret_cast<std::intptr_t>(target.Data));
+    CDH_LOGICAL_CDROM_CLASS& drives = CdromTable();
+    if (letter &&
+        !(drives.IsCdDrive(letter) && drives.IsDiscReady(letter) && drives.IsDataDisc(letter) >= 1))
+        letter = 0;
+    wizard->SourceDriveLetter = letter;
+    RunWizardJob(*this, *wizard, letter ? 6 : 1, true);
+}
+
+void TForm_Central::MenuItem_MenuBuildClick(vcl::TObject*) {
+    if (RenameInProgress) return;
+    TFmWizard* wizard = Wizard();
+    if (!wizard) return;
+    // The validation's outcome does not hold the build back: the wizard checks the container.
+    if (IniData.AutoValidate == 1) MenuItem_MenuValidateClick(MenuItem_MenuValidate);
+    RunWizardJob(*this, *wizard, 2, true);
+    RightClickItem = nullptr;
+}
+
+void TForm_Central::MenuItem_MenuBuildFromISOClick(vcl::TObject*) {
+    if (RenameInProgress) return;
+    if (TFmWizard* wizard = Wizard()) RunWizardJob(*this, *wizard, 11, true);
+}
+
+void TForm_Central::MenuItem_MenuRecordCDClick(vcl::TObject*) {
+    if (TFmWizard* wizard = Wizard()) RunWizardJob(*this, *wizard, 9, false);
+}
+
+void TForm_Central::MenuItem_MenuCDHImgConverterClick(vcl::TObject*) {
+    if (TFmWizard* wizard = Wizard()) RunWizardJob(*this, *wizard, 10, false);
+}
+
+void TForm_Central::MenuItem_MenuServerQuickSetupClick(vcl::TObject* Sender) {
+    if (RenameInProgress) return;
+    TFmWizard* wizard = Wizard();
+    if (!wizard) return;
+    wizard->PreselectedServer = nullptr;
+    const CommandTarget target = CommandSelectionOf(*this, Sender);
+    CNasServer* server = nullptr;
+    if (Sender == MenuItem_RightServerQuickSetup) {
+        if (target.Kind == nkNasServer || target.Kind == nkNasServerFactory)
+            server = static_cast<CNasServer*>(target.Data);
+        if (server && ServerNotReady(*server)) {
+            vcl::Application->MessageBox(GetMessageText(922), GetMessageText(15),
+                                         vcl::MB_OK | vcl::MB_ICONWARNING);
+            return;
+        }
+    } else if (target.Kind == nkRemoteUnanswered || target.Kind == nkNasServerFactory) {
+        server = static_cast<CNasServer*>(target.Data);
+    }
+    if (server) {
+        CurrentNasServer.Assign(*server);
+        // A unit that reports tasks still pending is not set up; one that cannot tell is.
+        if (server->GetPendingTasks(true) > 0) return;
+    }
+    wizard->PreselectedServer = server;
+    RunWizardJob(*this, *wizard, server ? 5 : 3, true);
+    RightClickItem = nullptr;
+}
+
+void TForm_Central::MenuItem_MenuHdInitializeClick(vcl::TObject*) {
+    if (RenameInProgress) return;
+    TFmWizard* wizard = Wizard();
+    if (!wizard) return;
+    // Disks to initialise are those of CD servers, whose branch this window does not build.
+    wizard->PreselectedServer = nullptr;
+    wizard->PreselectedDevice = -1;
+    if (!CdhRootNode) return;
+    RunWizardJob(*this, *wizard, 4, false);
+}
+
+void TForm_Central::MenuItem_MenuWizardClick(vcl::TObject* Sender) {
+    if (RenameInProgress) return;
+    TFmWizard* wizard = Wizard();
+    if (!wizard) return;
+    const auto show = [&] {
+        wizard->ShowModal();
+        if (WizardRefreshMainWindow) {
+            WizardRefreshing = 1;
+            RefreshTreeNode(TreeView->GetSelected());
+        }
+        WizardRefreshMainWindow = 0;
+        WizardRefreshing = 0;
+    };
+    const bool tree = TreeView->Focused();
+    const bool list = ListView->Focused();
+    if ((!tree && !list) || (tree && !TreeView->GetSelected())) {
+        wizard->ShowModal();
+        return;
+    }
+    if (list && ListView->SelCount() != 1) {
+        show();
+        return;
+    }
+    const CommandTarget target = CommandSelectionOf(*this, Sender);
+    const KindRules rules = Kinds();
+    int row = -1;
+    const int k = target.Kind;
+    if ((k >= 2 && k <= 13) || rules.IsShellKind(k))
+        row = kRowBuild;
+    else if (k == 52 || k == 53 || k == 55 || k == 56 || k == 59)
+        row = kRowSetup;
+    else if ((k >= 33 && k <= 40) || k == nkImageFolder)
+        row = kRowMirror;
+    if (row >= 0 && row < wizard->ListView_JobList->Items()->Count()) {
+        vcl::TListItem* item = wizard->ListView_JobList->Items()->Item(row);
+        wizard->ListView_JobList->SetSelected(item);
+        wizard->ListView_JobList->SetItemFocused(item);
+    }
+    show();
+}
