@@ -187,6 +187,19 @@ void TForm_Central::FormPaint(vcl::TObject*) {
 
 void TForm_Central::FormCloseQuery(vcl::TObject*, bool& CanClose) {
     if (portTaken_) return;
+    // My Container: a rename in progress runs its own loop over the window. It ends first, with
+    // the old name; the close is asked again once it has.
+    if (RenameInProgress) {
+        RenameAborted = true;
+        if (vcl::TTreeNode* node = TreeView->EditingNode()) node->EndEdit(true);
+        if (vcl::TListItem* item = ListView->EditingItem()) item->EndEdit(true);
+        CanClose = false;
+        if (vcl::Application)
+            vcl::Application->Post([this, alive = Alive()] {
+                if (*alive) Close();
+            });
+        return;
+    }
     if (TaskCount && TaskCount() > 0) {
         int answer = vcl::Application->MessageBox(
             std::string(GetMessageText(55)) + GetMessageText(56), GetMessageText(15),

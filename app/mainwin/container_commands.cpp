@@ -24,6 +24,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -270,8 +271,13 @@ void TForm_Central::DeleteCdImages(CNasServer* Server, vcl::TListItem* First, in
     std::vector<std::uint32_t> ids;
     for (vcl::TListItem* r = First; r && static_cast<int>(ids.size()) < Count;
          r = ListView->GetNextItem(r, vcl::sdAll, {vcl::isSelected}))
-        if (const auto* image = static_cast<const NasImgInfo*>(r->GetData()))
-            ids.push_back(image->imageId);
+        if (const auto* image = static_cast<const NasImgInfo*>(r->GetData())) {
+            // The record is packed: its identifier is read byte for byte.
+            std::uint32_t id = 0;
+            std::memcpy(&id, reinterpret_cast<const char*>(image) + offsetof(NasImgInfo, imageId),
+                        sizeof id);
+            ids.push_back(id);
+        }
     constexpr std::size_t kRound = 50;
     for (std::size_t at = 0; at < ids.size(); at += kRound) {
         vcl::Application->ProcessMessages();
@@ -630,6 +636,32 @@ void TForm_Central::ListViewKeyDown(vcl::TObject*, vcl::TKey& Key, vcl::TShiftSt
         if (vcl::TListItem* row = ListView->GetSelected()) RenameContainerItem(row);
         Key = 0;
         return;
+    }
+    if (Shift.Contains(vcl::ssCtrl)) {
+        switch (Key) {
+        case 'A':
+            MenuItem_MenuSelectAllClick(nullptr);
+            Key = 0;
+            return;
+        case 'I':
+            MenuItem_MenuInverseSelectClick(nullptr);
+            Key = 0;
+            return;
+        case 'V': {
+            Key = 0;
+            const int selected = ListView->SelCount();
+            if (selected >= 2) return;
+            DropFileTarget_TreeView->PasteFromClipboard();
+            DropFileTarget_ListView->PasteFromClipboard();
+            if (selected == 1)
+                PasteToContainerItem(ListView->GetSelected());
+            else if (TreeView->GetSelected())
+                PasteToContainerNode(TreeView->GetSelected());
+            return;
+        }
+        default:
+            break;
+        }
     }
     // The rest as on the tree.
     TreeViewKeyDown(ListView, Key, Shift);

@@ -54,6 +54,7 @@ public:
         const int column = index.column();
         switch (role) {
         case Qt::DisplayRole:
+        case Qt::EditRole:
             return ToQt(column == 0 ? item->GetCaption() : item->SubItems()->Strings(column - 1));
         case Qt::DecorationRole: {
             if (column != 0 || item->GetImageIndex() < 0) return {};

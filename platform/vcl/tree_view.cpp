@@ -56,6 +56,7 @@ public:
         if (!node) return {};
         switch (role) {
         case Qt::DisplayRole:
+        case Qt::EditRole:
             return ToQt(node->GetText());
         case Qt::DecorationRole: {
             TImageList* images = view_->GetImages();

@@ -86,7 +86,8 @@ protected:
     }
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override {
         Base::closeEditor(editor, hint);
-        if (editEnded) editEnded();
+        // Ended only when no editor is left open (a stale editor may close late).
+        if (editEnded && this->state() != QAbstractItemView::EditingState) editEnded();
     }
     bool viewportEvent(QEvent* e) override {
         if (!this->control) return Base::viewportEvent(e);
