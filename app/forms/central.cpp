@@ -421,6 +421,17 @@ TForm_Central::TForm_Central(TComponent* Owner) : TForm(Owner) {
     MenuItem_DragDropMove->OnClick = Method(this, &TForm_Central::MenuItem_DragDropMoveClick);
     MenuItem_DragDropCopy->OnClick = Method(this, &TForm_Central::MenuItem_DragDropCopyClick);
     MenuItem_DragDropCancel->OnClick = Method(this, &TForm_Central::MenuItem_DragDropCancelClick);
+    TreeView->DragMode = dmAutomatic;
+    ListView->DragMode = dmAutomatic;
+    TreeView->OnStartDrag = Method(this, &TForm_Central::TreeViewStartDrag);
+    TreeView->OnEndDrag = Method(this, &TForm_Central::TreeViewEndDrag);
+    TreeView->OnDragOver = Method(this, &TForm_Central::TreeViewDragOver);
+    TreeView->OnDragDrop = Method(this, &TForm_Central::TreeViewDragDrop);
+    ListView->OnStartDrag = Method(this, &TForm_Central::ListViewStartDrag);
+    ListView->OnEndDrag = Method(this, &TForm_Central::ListViewEndDrag);
+    ListView->OnDragOver = Method(this, &TForm_Central::ListViewDragOver);
+    ListView->OnDragDrop = Method(this, &TForm_Central::ListViewDragDrop);
+    ListView->OnDeletion = Method(this, &TForm_Central::ListViewDeletion);
     // Timers and the announcement listener.
     Timer_Refresh->OnTimer = Method(this, &TForm_Central::Timer_RefreshTimer);
     Timer_AutoScroll->OnTimer = Method(this, &TForm_Central::Timer_AutoScrollTimer);

@@ -419,6 +419,21 @@ public:
     void ListViewChange(vcl::TObject* Sender, vcl::TListItem* Item, vcl::TItemChange Change);
     void ListViewKeyDown(vcl::TObject* Sender, vcl::TKey& Key, vcl::TShiftState Shift);
     void ListViewMouseMove(vcl::TObject* Sender, vcl::TShiftState Shift, int X, int Y);
+    void TreeViewStartDrag(vcl::TObject* Sender);
+    void TreeViewEndDrag(vcl::TObject* Sender, vcl::TObject* Target, int X, int Y);
+    void TreeViewDragOver(vcl::TObject* Sender, vcl::TObject* Source, int X, int Y,
+                          vcl::TDragState State, bool& Accept);
+    void TreeViewDragDrop(vcl::TObject* Sender, vcl::TObject* Source, int X, int Y);
+    void ListViewStartDrag(vcl::TObject* Sender);
+    void ListViewEndDrag(vcl::TObject* Sender, vcl::TObject* Target, int X, int Y);
+    void ListViewDragOver(vcl::TObject* Sender, vcl::TObject* Source, int X, int Y,
+                          vcl::TDragState State, bool& Accept);
+    void ListViewDragDrop(vcl::TObject* Sender, vcl::TObject* Source, int X, int Y);
+    // A drop of the tree's dragged node or the list's selected rows on a container folder node.
+    void DropOnNode(vcl::TTreeNode* Target, vcl::TObject* Source);
+    // Rows that go take the window's pointers to them along.
+    void ListViewDeletion(vcl::TObject* Sender, vcl::TListItem* Item);
+    vcl::TListItem* ListDropRow = nullptr; // the row under an internal drag over the list
     // ---- end of My Container ----
 
     // Made by the description's constructor after the components: the window's own state.

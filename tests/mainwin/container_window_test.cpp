@@ -387,6 +387,73 @@ TEST_F(ContainerTest, DropsFromAFileManager) {
               (Strings{"one.txt", "two.txt"}));
 }
 
+// A real drag with the left button: pressed at from, moved past the drag distance, moved over
+// to and released there.
+void DragTo(QWidget* fromView, QPoint from, QWidget* toView, QPoint to) {
+    QTest::mousePress(fromView, Qt::LeftButton, {}, from);
+    QTest::mouseMove(fromView, from + QPoint(0, 12));
+    QTest::mouseMove(fromView, from + QPoint(0, 24));
+    QTest::mouseMove(toView, to);
+    QTest::mouseRelease(toView, Qt::LeftButton, {}, to);
+}
+
+QPoint Middle(const vcl::TRect& r) {
+    return QPoint(r.Left + 6, (r.Top + r.Bottom) / 2);
+}
+
+// Rows dragged from the list onto a folder node move there; a namesake asks first (No keeps
+// both); a folder node dragged onto another folder node moves with all it holds; a drag onto
+// the folder itself or its parent is not taken.
+TEST_F(ContainerTest, MovesByDraggingInsideTheWindow) {
+    File("p/a.txt", 1);
+    File("p/b.txt", 1);
+    File("q/a.txt", 7);
+    Folder("r/inner");
+    TForm_Central& w = Window();
+    ClickNode(w.MyContainerNode);
+    PasteOnTree({host_ + "/p", host_ + "/q", host_ + "/r"});
+    vcl::TTreeNode* p = Child(w.MyContainerNode, "p");
+    ASSERT_NE(p, nullptr);
+    ClickNode(p);
+    ASSERT_EQ(Captions(), (Strings{"a.txt", "b.txt"}));
+    QWidget* list = Viewport(w.ListView);
+    QWidget* tree = Viewport(w.TreeView);
+    auto nodeAt = [&](const std::string& text) {
+        vcl::TTreeNode* node = Child(w.MyContainerNode, text);
+        node->MakeVisible();
+        return Middle(node->DisplayRect(true));
+    };
+    auto rootRecord = [] { return MainContainer.GetRoot(); };
+
+    DragTo(list, Middle(Row("b.txt")->DisplayRect()), tree, nodeAt("r"));
+    EXPECT_EQ(Captions(), (Strings{"a.txt"}));
+    EXPECT_EQ(Names(MainContainer.FindChildByName(rootRecord(), "r")), (Strings{"b.txt", "inner"}));
+    EXPECT_EQ(w.MyContainerNode->GetImageIndex(), nkContainerModified);
+
+    Responder().ExpectModal("Form1", Press("No"));
+    DragTo(list, Middle(Row("a.txt")->DisplayRect()), tree, nodeAt("q"));
+    EXPECT_EQ(Captions(), (Strings{"a.txt"}));
+    EXPECT_EQ(MainContainer.GetTotalSize(MainContainer.FindChildByName(
+                  MainContainer.FindChildByName(rootRecord(), "q"), "a.txt")),
+              7u);
+
+    // Onto its own folder's node: not taken, nothing moves.
+    DragTo(list, Middle(Row("a.txt")->DisplayRect()), tree, nodeAt("p"));
+    EXPECT_EQ(Captions(), (Strings{"a.txt"}));
+
+    // The folder node r (with b.txt and inner) onto q.
+    DragTo(tree, nodeAt("r"), tree, nodeAt("q"));
+    vcl::TTreeNode* q = Child(w.MyContainerNode, "q");
+    ASSERT_NE(q, nullptr);
+    EXPECT_EQ(ChildTexts(w.MyContainerNode), (Strings{"p", "q"}));
+    EXPECT_EQ(ChildTexts(q), (Strings{"r"}));
+    EXPECT_EQ(
+        Names(MainContainer.FindChildByName(MainContainer.FindChildByName(rootRecord(), "q"), "r")),
+        (Strings{"b.txt", "inner"}));
+    EXPECT_FALSE(w.TreeDragging);
+    EXPECT_FALSE(w.ListDragging);
+}
+
 // New Folder names "NewFolder", "NewFolder(1)", "NewFolder(2)" and opens the rename; a typed
 // name loses trailing dots and blanks; a name of 222 characters is refused with the ISO warning
 // (No keeps the old name); the same name after trimming changes nothing.
