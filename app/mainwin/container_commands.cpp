@@ -89,6 +89,9 @@ public:
     ~BusyRun() {
         if (FmMsg) FmMsg->Close();
         window_.SetEnabled(true);
+        // The wait page took the keyboard: the window and its list get it back.
+        window_.BringToFront();
+        if (window_.ListView->CanFocus()) window_.ListView->SetFocus();
     }
     BusyRun(const BusyRun&) = delete;
     BusyRun& operator=(const BusyRun&) = delete;

@@ -356,8 +356,7 @@ void TForm_Central::UpdateContainerListItem(vcl::TListItem* Item) {
         utils::FormatScaledSize(0, static_cast<std::int64_t>(MainContainer.GetTotalSize(rec))),
         FileTimeToDateTime(MainContainer.GetTime(rec), kContainerTimeFormat),
         AttributesToText(MainContainer.GetAttributes(rec)),
-        utils::FormatScaledSize(
-            0, static_cast<std::int64_t>(MainContainer.GetAllocatedSize(rec) * kCisBlockSize)),
+        utils::FormatScaledSize(0, static_cast<std::int64_t>(MainContainer.GetAllocatedSize(rec))),
         DisplayText(MainContainer.GetSourcePath(rec)),
     };
     auto* sub = Item->SubItems();
@@ -705,18 +704,24 @@ vcl::TTreeNode* TForm_Central::ContainerTargetOfItem(vcl::TListItem* Item) {
 void TForm_Central::AddPathsToContainer(vcl::TTreeNode* Target,
                                         const std::vector<std::string>& Paths) {
     if (!Target) return;
-    WaitPage wait(!RenameInProgress);
-    SetEnabled(false);
-    DropFlags = 0;
-    for (const std::string& path : Paths) {
-        if (DropFlags & kDropAbort) break;
-        AddFilesToContainer(Target, path);
+    const bool treeFocused = TreeView->Focused(), listFocused = ListView->Focused();
+    {
+        WaitPage wait(!RenameInProgress);
+        SetEnabled(false);
+        DropFlags = 0;
+        for (const std::string& path : Paths) {
+            if (DropFlags & kDropAbort) break;
+            AddFilesToContainer(Target, path);
+        }
+        if (TreeView->Items()->Count() > 0) SortNodeRecursive(MyContainerNode);
+        DropFlags = 0;
+        if (TreeView->GetSelected()) TreeViewChange(TreeView, TreeView->GetSelected());
+        SetEnabled(true);
     }
-    // The target may have gone while events ran (a node is looked up again by its record).
-    if (TreeView->Items()->Count() > 0) SortNodeRecursive(MyContainerNode);
-    DropFlags = 0;
-    if (TreeView->GetSelected()) TreeViewChange(TreeView, TreeView->GetSelected());
-    SetEnabled(true);
+    // The wait page took the keyboard: the window and the control that had it get it back.
+    BringToFront();
+    if (treeFocused && TreeView->CanFocus()) TreeView->SetFocus();
+    if (listFocused && ListView->CanFocus()) ListView->SetFocus();
 }
 
 void TForm_Central::PasteToContainerNode(vcl::TTreeNode* Node) {

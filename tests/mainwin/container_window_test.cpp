@@ -200,6 +200,9 @@ TEST_F(ContainerTest, PasteFillsTreeAndListAndSaveLoadRoundTrips) {
     ClickNode(docs);
     EXPECT_EQ(Captions(), (Strings{"deep", "empty", "readme.txt"}));
     EXPECT_EQ(Row("readme.txt")->GetImageIndex(), 9);
+    // Size and the space it takes in whole 2048-byte blocks.
+    EXPECT_EQ(Row("readme.txt")->SubItems()->Strings(1), "1 KB");
+    EXPECT_EQ(Row("readme.txt")->SubItems()->Strings(4), "2 KB");
 
     // Save (untitled: asks for a name, ".CIS" appended), then New, then Open it again.
     const std::string file = home_ + "/mine";
