@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -217,6 +218,9 @@ private:
 // not a regular file or folder (a symbolic link counts as the regular file it names, never as a
 // folder), or one the program cannot read (a folder it cannot list).
 bool GetFileSourceInfo(std::string_view path, _CDH_CIS_FILE_INFO_STRUCT_& info);
+// The same with the reason when path cannot be an entry (nothing when it can).
+std::optional<CisImportReason> DescribeFileSource(std::string_view path,
+                                                  _CDH_CIS_FILE_INFO_STRUCT_& info);
 
 // Depth below the root (the root is 0); -1 for a broken chain.
 int CisEntryDepth(const _CDH_CIS_RECORD_* record);

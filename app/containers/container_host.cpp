@@ -155,6 +155,11 @@ bool GetFileSourceInfo(std::string_view path, _CDH_CIS_FILE_INFO_STRUCT_& info) 
     return !DescribeHostEntry(path, info).has_value();
 }
 
+std::optional<CisImportReason> DescribeFileSource(std::string_view path,
+                                                  _CDH_CIS_FILE_INFO_STRUCT_& info) {
+    return DescribeHostEntry(path, info);
+}
+
 std::uint32_t MIRROR_CONTAINER::CompareWithSource(FileInfo& info, const Record* record) const {
     if (record == nullptr || !record->IsLive() || record->IsVirtual()) return 0;
     // A source renamed only in letter case is found under its new spelling (flag 2).

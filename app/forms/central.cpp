@@ -369,6 +369,72 @@ TForm_Central::TForm_Central(TComponent* Owner) : TForm(Owner) {
         Method(this, &TForm_Central::MenuItem_MenuSaveContainerClick);
     MenuItem_MenuExit->OnClick = Method(this, &TForm_Central::MenuItem_MenuExitClick);
     RemoteNASList1->OnClick = Method(this, &TForm_Central::MenuItem_MenuNASListClick);
+    // My Container: editing, drops, the container and view commands.
+    TreeView->OnEditing = Method(this, &TForm_Central::TreeViewEditing);
+    ListView->OnEditing = Method(this, &TForm_Central::ListViewEditing);
+    ListView->OnKeyDown = Method(this, &TForm_Central::ListViewKeyDown);
+    ListView->OnMouseMove = Method(this, &TForm_Central::ListViewMouseMove);
+    DropFileTarget_TreeView->OnDragOver =
+        Method(this, &TForm_Central::DropFileTarget_TreeViewDragOver);
+    DropFileTarget_TreeView->OnDrop = Method(this, &TForm_Central::DropFileTarget_TreeViewDrop);
+    DropFileTarget_TreeView->OnLeave = Method(this, &TForm_Central::DropFileTarget_TreeViewLeave);
+    DropFileTarget_ListView->OnDragOver =
+        Method(this, &TForm_Central::DropFileTarget_ListViewDragOver);
+    DropFileTarget_ListView->OnDrop = Method(this, &TForm_Central::DropFileTarget_ListViewDrop);
+    DropFileTarget_ListView->OnLeave = Method(this, &TForm_Central::DropFileTarget_ListViewLeave);
+    for (TMenuItem* item : {MenuItem_MenuNewFolder, MenuItem_RightNewFolder})
+        item->OnClick = Method(this, &TForm_Central::MenuItem_MenuNewFolderClick);
+    for (TMenuItem* item : {MenuItem_MenuRename, MenuItem_RightRename})
+        item->OnClick = Method(this, &TForm_Central::MenuItem_MenuRenameClick);
+    for (TMenuItem* item :
+         {MenuItem_MenuDelete, MenuItem_RightDelete, MenuItem_MenuDisable, MenuItem_RightDisable})
+        item->OnClick = Method(this, &TForm_Central::MenuItem_MenuDeleteClick);
+    for (TMenuItem* item : {MenuItem_MenuPaste, MenuItem_RightPaste})
+        item->OnClick = Method(this, &TForm_Central::MenuItem_MenuPasteClick);
+    MenuItem_MenuSelectAll->OnClick = Method(this, &TForm_Central::MenuItem_MenuSelectAllClick);
+    MenuItem_MenuInverseSelect->OnClick =
+        Method(this, &TForm_Central::MenuItem_MenuInverseSelectClick);
+    for (TMenuItem* item : {MenuItem_MenuRefresh, MenuItem_RightRefresh})
+        item->OnClick = Method(this, &TForm_Central::MenuItem_MenuRefreshClick);
+    MenuItem_MenuUpDirectory->OnClick = Method(this, &TForm_Central::MenuItem_MenuUpDirectoryClick);
+    ToolButton_Updir->OnClick = Method(this, &TForm_Central::MenuItem_MenuUpDirectoryClick);
+    for (TMenuItem* item : {MenuItem_MenuExpand, MenuItem_ExpandByButton, MenuItem_MenuShrink,
+                            MenuItem_ShrinkByButton})
+        item->OnClick = Method(this, &TForm_Central::MenuItem_MenuExpandClick);
+    ToolButton_TreeMode->OnClick = Method(this, &TForm_Central::MenuItem_MenuExpandClick);
+    for (TMenuItem* item : {MenuItem_MenuLarge, MenuItem_MenuSmall, MenuItem_MenuList,
+                            MenuItem_MenuDetail, MenuItem_LargeByButton, MenuItem_SmallByButton,
+                            MenuItem_ListByButton, MenuItem_DetailByButton})
+        item->OnClick = Method(this, &TForm_Central::MenuItem_MenuLargeClick);
+    ToolButton_ListMode->OnClick = Method(this, &TForm_Central::MenuItem_MenuLargeClick);
+    MenuItem_MenuStatusBar->OnClick = Method(this, &TForm_Central::MenuItem_MenuStatusBarClick);
+    MenuItem_MenuToolBar->OnClick = Method(this, &TForm_Central::MenuItem_MenuToolBarClick);
+    MenuItem_MenuNewContainer->OnClick =
+        Method(this, &TForm_Central::MenuItem_MenuNewContainerClick);
+    MenuItem_MenuLoadContainer->OnClick =
+        Method(this, &TForm_Central::MenuItem_MenuLoadContainerClick);
+    ToolButton_LoadContainer->OnClick =
+        Method(this, &TForm_Central::MenuItem_MenuLoadContainerClick);
+    MenuItem_MenuSaveContainerAs->OnClick =
+        Method(this, &TForm_Central::MenuItem_MenuSaveContainerAsClick);
+    MenuItem_DragDropMove->OnClick = Method(this, &TForm_Central::MenuItem_DragDropMoveClick);
+    MenuItem_DragDropCopy->OnClick = Method(this, &TForm_Central::MenuItem_DragDropCopyClick);
+    MenuItem_DragDropCancel->OnClick = Method(this, &TForm_Central::MenuItem_DragDropCancelClick);
+    TreeView->DragMode = dmAutomatic;
+    ListView->DragMode = dmAutomatic;
+    TreeView->OnStartDrag = Method(this, &TForm_Central::TreeViewStartDrag);
+    TreeView->OnEndDrag = Method(this, &TForm_Central::TreeViewEndDrag);
+    TreeView->OnDragOver = Method(this, &TForm_Central::TreeViewDragOver);
+    TreeView->OnDragDrop = Method(this, &TForm_Central::TreeViewDragDrop);
+    ListView->OnStartDrag = Method(this, &TForm_Central::ListViewStartDrag);
+    ListView->OnEndDrag = Method(this, &TForm_Central::ListViewEndDrag);
+    ListView->OnDragOver = Method(this, &TForm_Central::ListViewDragOver);
+    ListView->OnDragDrop = Method(this, &TForm_Central::ListViewDragDrop);
+    ListView->OnDeletion = Method(this, &TForm_Central::ListViewDeletion);
+    // Timers and the announcement listener.
+    Timer_Refresh->OnTimer = Method(this, &TForm_Central::Timer_RefreshTimer);
+    Timer_AutoScroll->OnTimer = Method(this, &TForm_Central::Timer_AutoScrollTimer);
+    Timer_ABSENT->OnTimer = Method(this, &TForm_Central::Timer_ABSENTTimer);
 
     // Commands II and command state: the menus' OnPopup, the mirror, server, tool and help
     // commands, the tool bar's refresh, the list's selection status; items without a command

@@ -149,7 +149,7 @@ void TForm_Central::ApplicationIdleStartup() {
     FirstIdlePending = false;
     if (IniData.LoadContainer == 1 && MyContainerNode) {
         FormReady = false;
-        if (LoadContainerTree) LoadContainerTree(IniData.DefaultContainer);
+        LoadContainerTree(IniData.DefaultContainer);
         MyContainerNode->Expand(false);
         FormReady = true;
     }
@@ -187,6 +187,19 @@ void TForm_Central::FormPaint(vcl::TObject*) {
 
 void TForm_Central::FormCloseQuery(vcl::TObject*, bool& CanClose) {
     if (portTaken_) return;
+    // My Container: a rename in progress runs its own loop over the window. It ends first, with
+    // the old name; the close is asked again once it has.
+    if (RenameInProgress) {
+        RenameAborted = true;
+        if (vcl::TTreeNode* node = TreeView->EditingNode()) node->EndEdit(true);
+        if (vcl::TListItem* item = ListView->EditingItem()) item->EndEdit(true);
+        CanClose = false;
+        if (vcl::Application)
+            vcl::Application->Post([this, alive = Alive()] {
+                if (*alive) Close();
+            });
+        return;
+    }
     if (TaskCount && TaskCount() > 0) {
         int answer = vcl::Application->MessageBox(
             std::string(GetMessageText(55)) + GetMessageText(56), GetMessageText(15),
@@ -395,62 +408,4 @@ void TForm_Central::MenuItem_MenuNASListClick(vcl::TObject*) {
     vcl::TTreeNode* selected = TreeView->GetSelected();
     if (selected && (selected == RemoteServersNode || selected == NasNetworkNode))
         FillListView(*this);
-}
-
-void TForm_Central::MenuItem_MenuSaveContainerClick(vcl::TObject*) {
-    SaveContainer();
-}
-
-bool TForm_Central::SaveContainer() {
-    if (!MyContainerNode || MyContainerNode->GetImageIndex() == nkContainerEmpty ||
-        !MainContainer.GetRoot()) {
-        vcl::Application->MessageBox(GetMessageText(472), GetMessageText(9),
-                                     vcl::MB_OK | vcl::MB_ICONSTOP);
-        return false;
-    }
-    std::string path = MainContainer.GetSourcePath(MainContainer.GetRoot());
-    if (ContainerUntitled || path.empty()) {
-        SaveDialog->Filter = GetMessageText(170);
-        SaveDialog->FileName = path;
-        if (!SaveDialog->Execute()) return false;
-        path = SaveDialog->FileName;
-        if (path.empty()) return false;
-    }
-    auto dot = path.find_last_of('.');
-    auto slash = path.find_last_of('/');
-    std::string extension = dot == std::string::npos || (slash != std::string::npos && dot < slash)
-                                ? std::string()
-                                : path.substr(dot);
-    for (char& c : extension)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (extension != ".CIS") path += ".CIS";
-    int result = 0;
-    {
-        vcl::THourGlass hourglass;
-        result = MainContainer.SaveFile(path);
-    }
-    std::string shortPath = path.size() > 100 ? path.substr(0, 100) : path;
-    switch (result) {
-    case 0:
-        IniData.DefaultContainer = path;
-        ContainerUntitled = false;
-        TreeView->Items()->BeginUpdate();
-        MyContainerNode->SetImageIndex(nkContainerSaved);
-        MyContainerNode->SetSelectedIndex(nkContainerSaved);
-        TreeView->Items()->EndUpdate();
-        if (TreeView->GetSelected() == MyContainerNode) TreeViewChange(TreeView, MyContainerNode);
-        return true;
-    case 4:
-        ShowKindMessage(shortPath, 5);
-        break;
-    case 5:
-        ShowKindMessage(shortPath, 2);
-        break;
-    case 6:
-        ShowKindMessage(shortPath, 3);
-        break;
-    default:
-        break;
-    }
-    return false;
 }

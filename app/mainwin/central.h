@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,8 @@ class THintWindow;
 } // namespace vcl
 class TDropFileTarget;
 class ContainerTreeBinding;
+struct _CDH_CIS_RECORD_;
+struct _CDH_CIS_FILE_INFO_STRUCT_;
 class TCDEvents;
 class CNasServer;
 class TFmWizard; // the wizard (commands_wizard.cpp)
@@ -214,13 +217,10 @@ public:
     bool ContainerUntitled = true;
 
     // What later parts of the program hand the window (each may stay empty): the task manager's
-    // task count and its stopping of every task (asked at close), the start container loader,
-    // and showing the wizard at start.
+    // task count and its stopping of every task (asked at close), and showing the wizard at start.
     std::function<int()> TaskCount;
     std::function<void()> StopAllTasks;
-    std::function<void(const std::string& path)> LoadContainerTree;
     std::function<void()> ShowWizard;
-    std::function<void(vcl::TTreeNode* node)> PasteToContainerNode;
     std::function<void()> WizardDrivesChanged; // the open wizard re-reads its drive list
 
     // ---- Life cycle and settings ----
@@ -398,6 +398,121 @@ public:
     // The wizard, made on first use with this window as its host; null when it cannot be made.
     TFmWizard* Wizard();
     // ---- end of commands II, command state and CD-server nodes ----
+    // ---- Timers and announcement listener (central_timers.cpp, announce_listener.cpp) ----
+    void Timer_RefreshTimer(vcl::TObject* Sender);
+    void Timer_AutoScrollTimer(vcl::TObject* Sender);
+    void Timer_ABSENTTimer(vcl::TObject* Sender);
+    // True for a repeat of the last sender within 10 s; renews the last-sender record.
+    bool IsDuplicateAnnouncement(std::span<const std::uint8_t> Datagram);
+    // The open wizard lets go of a server that went off-line (called once its node is gone).
+    void DropAnnouncedServer(CNasServer* Server, const std::string& Text);
+    bool TreeDragging = false;     // a drag started in the tree is in progress
+    int RefreshTicks = 0;          // refresh timer ticks since the last refresh
+    int QuietPolls = 0;            // announcement polls that found nothing since the last release
+    bool TimerWorkRunning = false; // a refresh or a listener tick is at work
+    // ---- end of timers and announcement listener ----
+
+    // ---- My Container: view, adding host files, commands, dragging (container_*.cpp,
+    // tree_drag.cpp) ----
+    using CisRecord = _CDH_CIS_RECORD_;
+    using CisFileInfo = _CDH_CIS_FILE_INFO_STRUCT_;
+    // Bits of the current add, paste, drop or move run.
+    static constexpr std::uint32_t kDropReplaceAll = 0x1, kDropSkipAllConflicts = 0x2,
+                                   kDropReplaceNone = 0x100, kDropAbort = 0x1000;
+    std::uint32_t DropFlags = 0;
+    // The container of the file (empty: a new one) into My Container, with its folder nodes.
+    void LoadContainerTree(const std::string& FileName);
+    void RefreshContainerTree();
+    void RebuildContainerTree();
+    vcl::TTreeNode* RebuildContainerSubtree(vcl::TTreeNode* Parent, CisRecord* Record);
+    vcl::TTreeNode* AddContainerSubtree(vcl::TTreeNode* Parent, CisRecord* Record);
+    void SortNodeRecursive(vcl::TTreeNode* Node);
+    vcl::TTreeNode* AddContainerFolderNode(vcl::TTreeNode* Parent, CisRecord* Record);
+    void SetContainerNodeText(vcl::TTreeNode* Node);
+    void MarkContainerModified();
+    void BuildListContainer(vcl::TTreeNode* Node);
+    vcl::TListItem* AddContainerListItem(CisRecord* Record);
+    void UpdateContainerListItem(vcl::TListItem* Item);
+    int ContainerListCompare(vcl::TListItem* Item1, vcl::TListItem* Item2);
+    // Moves one entry (a folder node or a list row) into the folder of Target.
+    bool DropFilesOnContainer(vcl::TTreeNode* SourceNode, vcl::TListItem* SourceItem,
+                              vcl::TTreeNode* Target);
+    bool CanDropOnNode(int DraggedKind, int TargetKind) const;
+    bool IsContainerEntryKind(int Kind) const;
+    bool RenameContainerNode(vcl::TTreeNode* Node);
+    bool RenameContainerItem(vcl::TListItem* Item);
+    bool CheckContainerMirroring(const std::string& Text);
+    void PasteToContainerNode(vcl::TTreeNode* Node);
+    void PasteToContainerItem(vcl::TListItem* Item);
+    // The container folder node that a paste or drop on a list row (or none) goes to.
+    vcl::TTreeNode* ContainerTargetOfItem(vcl::TListItem* Item);
+    // Adds the host paths under the folder node, with the wait page and the window disabled.
+    void AddPathsToContainer(vcl::TTreeNode* Target, const std::vector<std::string>& Paths);
+    void ClearContainer();
+    void DeleteContainerNode(vcl::TTreeNode* Node);
+    void DropFileTarget_TreeViewDragOver(vcl::TObject* Sender, vcl::TShiftState Shift,
+                                         const vcl::TPoint& Point, int& Effect);
+    void DropFileTarget_TreeViewDrop(vcl::TObject* Sender, vcl::TShiftState Shift,
+                                     const vcl::TPoint& Point, int& Effect);
+    void DropFileTarget_TreeViewLeave(vcl::TObject* Sender);
+    void DropFileTarget_ListViewDragOver(vcl::TObject* Sender, vcl::TShiftState Shift,
+                                         const vcl::TPoint& Point, int& Effect);
+    void DropFileTarget_ListViewDrop(vcl::TObject* Sender, vcl::TShiftState Shift,
+                                     const vcl::TPoint& Point, int& Effect);
+    void DropFileTarget_ListViewLeave(vcl::TObject* Sender);
+    // Adding host files (container_add.cpp).
+    void AddFilesToContainer(vcl::TTreeNode* FolderNode, const std::string& Path);
+    bool AskReplaceEntry(CisRecord* Existing, const CisFileInfo& Info);
+    bool AskReplaceEntryByRecord(CisRecord* Existing, const CisRecord* Record);
+    int GetFileIconIndex(const CisRecord* Record);
+    bool IsValidFileSource(const std::string& Path, CisFileInfo& Info);
+    // Commands (container_commands.cpp).
+    void MenuItem_MenuNewFolderClick(vcl::TObject* Sender);
+    void MenuItem_MenuRenameClick(vcl::TObject* Sender);
+    void MenuItem_MenuDeleteClick(vcl::TObject* Sender);
+    void MenuItem_MenuPasteClick(vcl::TObject* Sender);
+    void MenuItem_MenuSelectAllClick(vcl::TObject* Sender);
+    void MenuItem_MenuInverseSelectClick(vcl::TObject* Sender);
+    void MenuItem_MenuRefreshClick(vcl::TObject* Sender);
+    void MenuItem_MenuUpDirectoryClick(vcl::TObject* Sender);
+    void MenuItem_MenuExpandClick(vcl::TObject* Sender);
+    void MenuItem_MenuLargeClick(vcl::TObject* Sender);
+    void MenuItem_MenuStatusBarClick(vcl::TObject* Sender);
+    void MenuItem_MenuToolBarClick(vcl::TObject* Sender);
+    void MenuItem_MenuNewContainerClick(vcl::TObject* Sender);
+    void MenuItem_MenuLoadContainerClick(vcl::TObject* Sender);
+    void MenuItem_MenuSaveContainerAsClick(vcl::TObject* Sender);
+    void MenuItem_DragDropMoveClick(vcl::TObject* Sender);
+    void MenuItem_DragDropCopyClick(vcl::TObject* Sender);
+    void MenuItem_DragDropCancelClick(vcl::TObject* Sender);
+    // 0 use the name, -1 give up, -2 ask again.
+    int PrepareSaveFileName(std::string& Name, const std::string& Extension);
+    bool SaveContainerAs();
+    void DeleteContainerTreeNode(vcl::TTreeNode* Node);
+    void DeleteSelectedListItems();
+    void DeleteCdImages(CNasServer* Server, vcl::TListItem* First, int Count);
+    int DragDropMode = 0;
+    // Tree and list events of editing, selection, keys and dragging.
+    void TreeViewEditing(vcl::TObject* Sender, vcl::TTreeNode* Node, bool& AllowEdit);
+    void ListViewEditing(vcl::TObject* Sender, vcl::TListItem* Item, bool& AllowEdit);
+    void ListViewKeyDown(vcl::TObject* Sender, vcl::TKey& Key, vcl::TShiftState Shift);
+    void ListViewMouseMove(vcl::TObject* Sender, vcl::TShiftState Shift, int X, int Y);
+    void TreeViewStartDrag(vcl::TObject* Sender);
+    void TreeViewEndDrag(vcl::TObject* Sender, vcl::TObject* Target, int X, int Y);
+    void TreeViewDragOver(vcl::TObject* Sender, vcl::TObject* Source, int X, int Y,
+                          vcl::TDragState State, bool& Accept);
+    void TreeViewDragDrop(vcl::TObject* Sender, vcl::TObject* Source, int X, int Y);
+    void ListViewStartDrag(vcl::TObject* Sender);
+    void ListViewEndDrag(vcl::TObject* Sender, vcl::TObject* Target, int X, int Y);
+    void ListViewDragOver(vcl::TObject* Sender, vcl::TObject* Source, int X, int Y,
+                          vcl::TDragState State, bool& Accept);
+    void ListViewDragDrop(vcl::TObject* Sender, vcl::TObject* Source, int X, int Y);
+    // A drop of the tree's dragged node or the list's selected rows on a container folder node.
+    void DropOnNode(vcl::TTreeNode* Target, vcl::TObject* Source);
+    // Rows that go take the window's pointers to them along.
+    void ListViewDeletion(vcl::TObject* Sender, vcl::TListItem* Item);
+    vcl::TListItem* ListDropRow = nullptr; // the row under an internal drag over the list
+    // ---- end of My Container ----
 
     // Made by the description's constructor after the components: the window's own state.
     void InitState();

@@ -76,7 +76,7 @@ void TForm_Central::BuildTreeView() {
     }
     RefreshAllCdrom();
     MyComputerNode->Expand(false);
-    if (LoadContainerTree) LoadContainerTree("");
+    LoadContainerTree("");
     MyContainerNode->Expand(false);
     RefreshServerTree(*this);
     RefreshRemoteServers(*this);
@@ -326,7 +326,7 @@ void TForm_Central::TreeViewKeyDown(vcl::TObject*, vcl::TKey& Key, vcl::TShiftSt
             item = MenuItem_MenuBuildISO;
             break;
         case 'V':
-            if (TreeView->GetSelected() && PasteToContainerNode) {
+            if (TreeView->GetSelected()) {
                 DropFileTarget_TreeView->PasteFromClipboard();
                 DropFileTarget_ListView->PasteFromClipboard();
                 PasteToContainerNode(TreeView->GetSelected());

@@ -8,11 +8,12 @@
 #include "cdrom.h"
 #include "container.h"
 #include "fmwizard.h"
-#include "importform_services.h"
 #include "kinddialog.h"
+#include "listview_layouts.h"
 #include "msgbox.h"
 #include "nasserver.h"
 #include "server_nodes.h"
+#include "wizard_setup.h"
 
 #include "vcl/application.h"
 #include "vcl/menus.h"
@@ -37,6 +38,10 @@ public:
     int RefreshCdhServers() override { return window_.RefreshCdhServers(); }
     void ValidateContainer() override { window_.MenuItem_MenuValidateClick(nullptr); }
     vcl::TForm* MainForm() override { return &window_; }
+    void SetListViewColumns(vcl::TListView* list, int layout) override {
+        ::SetListViewColumns(window_, list, layout);
+    }
+    void SetFormReady(bool ready) override { window_.FormReady = ready; }
     bool SelectedImage(CNasServer*& server, std::string& name, std::uint32_t& blocks) override {
         vcl::TTreeNode* folder = window_.TreeView->GetSelected();
         if (!folder || folder->GetImageIndex() != nkImageFolder || !folder->Parent()) return false;
@@ -154,7 +159,8 @@ void TForm_Central::MenuItem_MenuServerQuickSetupClick(vcl::TObject* Sender) {
         server = static_cast<CNasServer*>(target.Data);
     }
     if (server) {
-        CurrentNasServer.Assign(*server);
+        // The wizard's pages and finisher work on their own copy, which a refresh cannot free.
+        WizardRefreshInfo.Take(*server);
         // A unit that reports tasks still pending is not set up; one that cannot tell is.
         if (server->GetPendingTasks(true) > 0) return;
     }

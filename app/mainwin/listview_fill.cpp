@@ -116,9 +116,15 @@ void FillListView(TForm_Central& form) {
     case nkRemoteServers:
         ListServers(form, form.RemoteServersNode);
         break;
+    case nkContainerSaved:
+    case nkContainerModified:
+    case nkContainerEmpty:
+    case nkContainerFolder:
+    case nkContainerFolderSelected:
+        form.BuildListContainer(node);
+        break;
     default:
-        // My Container's folder list belongs to the container view; the CD-server branch is
-        // never built; every other kind has an empty list.
+        // The CD-server branch is never built; every other kind has an empty list.
         EmptyList(form.ListView);
         break;
     }

@@ -275,10 +275,105 @@ bool KeyEvent(TControl* c, QEvent* e, const NativeEvent& native) {
     return true;
 }
 
+// The drag inside the program: its source, where it was pressed, the control it is over and
+// whether that control accepts.
+struct InternalDrag {
+    TControl* candidate = nullptr; // pressed with dmAutomatic, not moved far enough yet
+    TControl* source = nullptr;    // the drag in progress
+    QPoint pressGlobal;
+    QPoint pressLocal;
+    TControl* target = nullptr;
+    bool accepted = false;
+};
+InternalDrag& Drag() {
+    static InternalDrag drag;
+    return drag;
+}
+
+// The control under a screen point in the window of w, and the point in its view's coordinates.
+TControl* ControlUnder(QWidget* w, const QPoint& global, QPoint& local) {
+    QWidget* window = w->window();
+    QWidget* child = window->childAt(window->mapFromGlobal(global));
+    if (!child) child = window;
+    local = child->mapFromGlobal(global);
+    return ControlOf(child);
+}
+
+void TellTarget(TControl* target, TControl* source, const QPoint& local, TDragState state,
+                bool& accept) {
+    accept = false;
+    if (!target || !target->OnDragOver) return;
+    Raise(target, [&] { target->OnDragOver(target, source, local.x(), local.y(), state, accept); });
+}
+
+// A move of the pressed control: starts the drag or carries it on. True when the move belongs to
+// the drag (the control's own handling is skipped).
+bool DragMove(TControl* c, QMouseEvent* me) {
+    InternalDrag& d = Drag();
+    const QPoint global = me->globalPosition().toPoint();
+    if (!d.source) {
+        if (d.candidate != c || !(me->buttons() & Qt::LeftButton)) return false;
+        if ((global - d.pressGlobal).manhattanLength() < QApplication::startDragDistance())
+            return false;
+        d.source = c;
+        d.candidate = nullptr;
+        d.target = nullptr;
+        d.accepted = false;
+        Raise(c, [c] {
+            if (c->OnStartDrag) c->OnStartDrag(c);
+        });
+        if (d.source != c) return true; // ended from the handler
+    }
+    // The moves of a drag belong to it whichever widget the toolkit hands them to.
+    c = d.source;
+    QPoint local;
+    TControl* target = ControlUnder(c->Widget(), global, local);
+    if (target != d.target) {
+        bool ignored = false;
+        if (d.target) TellTarget(d.target, c, local, dsDragLeave, ignored);
+        d.target = target;
+        TellTarget(target, c, local, dsDragEnter, d.accepted);
+    } else {
+        TellTarget(target, c, local, dsDragMove, d.accepted);
+    }
+    return true;
+}
+
+// The release of the pressed control: drops and ends a drag in progress. True when there was one.
+bool DragRelease(TControl* c, QMouseEvent* me) {
+    InternalDrag& d = Drag();
+    d.candidate = nullptr;
+    if (!d.source) return false;
+    c = d.source;
+    QPoint local;
+    const QPoint global = me->globalPosition().toPoint();
+    TControl* target = ControlUnder(c->Widget(), global, local);
+    if (target != d.target) TellTarget(target, c, local, dsDragMove, d.accepted);
+    const bool drop = target && d.accepted;
+    d = InternalDrag{};
+    if (drop)
+        Raise(target, [&] {
+            if (target->OnDragDrop) target->OnDragDrop(target, c, local.x(), local.y());
+        });
+    Raise(c, [&] {
+        if (c->OnEndDrag) c->OnEndDrag(c, drop ? target : nullptr, local.x(), local.y());
+    });
+    return true;
+}
+
 bool MouseEvent(TControl* c, QEvent* e, const NativeEvent& native) {
     if (!ControlAccess::CanRaise(*c)) return native(e);
     auto* me = static_cast<QMouseEvent*>(e);
     const QPoint pos = me->position().toPoint();
+    if (e->type() == QEvent::MouseMove && DragMove(c, me)) return true;
+    if (e->type() == QEvent::MouseButtonRelease && me->button() == Qt::LeftButton)
+        DragRelease(c, me);
+    if (e->type() == QEvent::MouseButtonPress && me->button() == Qt::LeftButton &&
+        c->DragMode == dmAutomatic) {
+        Drag().candidate = c;
+        Drag().pressGlobal = me->globalPosition().toPoint();
+        Drag().pressLocal = pos;
+    }
     TMouseButton button = mbLeft;
     const bool known = ButtonOf(me->button(), button);
     const TShiftState shift = ShiftOf(me->modifiers(), me->buttons());
@@ -412,7 +507,19 @@ TControl::TControl(TComponent* owner, QWidget* widget) : TComponent(owner), widg
     height_ = std::max(0, hint.height());
 }
 
+bool TControl::Dragging() const {
+    return detail::Drag().source == this;
+}
+
+TPoint TControl::DragStartPoint() {
+    return {detail::Drag().pressLocal.x(), detail::Drag().pressLocal.y()};
+}
+
 TControl::~TControl() {
+    // A drag never outlives its source or its target.
+    if (detail::Drag().candidate == this || detail::Drag().source == this)
+        detail::Drag() = detail::InternalDrag{};
+    if (detail::Drag().target == this) detail::Drag().target = nullptr;
     stopped_ = true;
     if (parent_) {
         TWinControl* parent = parent_;

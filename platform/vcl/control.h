@@ -42,6 +42,20 @@ using TMouseEvent =
     std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
 
+// Dragging inside the program (between controls of one window): with DragMode dmAutomatic a left
+// press moved by the desktop's drag distance starts a drag (OnStartDrag on the source); while
+// it moves, the control under the cursor is asked by OnDragOver (enter, move, leave) whether it
+// accepts; the release drops on an accepting target (OnDragDrop) and ends the drag (OnEndDrag on
+// the source, with the target or null). Points are in the coordinates of the control's view
+// (the viewport of a scrolling control). While a drag runs the moves select nothing.
+enum TDragMode { dmManual, dmAutomatic };
+enum TDragState { dsDragEnter, dsDragLeave, dsDragMove };
+using TStartDragEvent = std::function<void(TObject* Sender)>;
+using TDragOverEvent = std::function<void(TObject* Sender, TObject* Source, int X, int Y,
+                                          TDragState State, bool& Accept)>;
+using TDragDropEvent = std::function<void(TObject* Sender, TObject* Source, int X, int Y)>;
+using TEndDragEvent = std::function<void(TObject* Sender, TObject* Target, int X, int Y)>;
+
 class TControl : public TComponent {
 public:
     ~TControl() override;
@@ -123,6 +137,15 @@ public:
     TMouseEvent OnMouseUp;
     TMouseMoveEvent OnMouseMove;
     TNotifyEvent OnResize;
+    TDragMode DragMode = dmManual;
+    TStartDragEvent OnStartDrag;
+    TDragOverEvent OnDragOver;
+    TDragDropEvent OnDragDrop;
+    TEndDragEvent OnEndDrag;
+    // Whether this control is the source of the drag in progress.
+    bool Dragging() const;
+    // The press that started the drag in progress, in the source's coordinates.
+    static TPoint DragStartPoint();
 
     // The native widget, for the form layer's own code.
     QWidget* Widget() const { return widget_; }

@@ -54,6 +54,7 @@ public:
         const int column = index.column();
         switch (role) {
         case Qt::DisplayRole:
+        case Qt::EditRole:
             return ToQt(column == 0 ? item->GetCaption() : item->SubItems()->Strings(column - 1));
         case Qt::DecorationRole: {
             if (column != 0 || item->GetImageIndex() < 0) return {};
@@ -81,7 +82,16 @@ public:
         return {};
     }
     Qt::ItemFlags flags(const QModelIndex& index) const override {
-        return ItemAt(index.row()) ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+        if (!ItemAt(index.row())) return Qt::NoItemFlags;
+        Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+        if (index.column() == 0 && view_->EditAllowed()) flags |= Qt::ItemIsEditable;
+        return flags;
+    }
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override {
+        TListItem* item = ItemAt(index.row());
+        if (!item || role != Qt::EditRole || index.column() != 0) return false;
+        view_->EditCommitted(item, detail::FromQt(value.toString()));
+        return true;
     }
 
     // The model's notifications, for the list view.
@@ -210,6 +220,50 @@ void TListItem::MakeVisible(bool) {
     view_->impl_->Active(view_->viewStyle_)->scrollTo(view_->impl_->model->index(index_, 0));
 }
 
+bool TListItem::EditCaption() {
+    if (view_->editing_ == this) return true;
+    if (view_->readOnly_ || view_->resetOpen_) return false;
+    MakeVisible();
+    view_->editByCode_ = true;
+    const QModelIndex index = view_->impl_->model->index(index_, 0);
+    const bool opened = view_->viewStyle_ == vsReport ? view_->impl_->report->OpenEditor(index)
+                                                      : view_->impl_->icons->OpenEditor(index);
+    view_->editByCode_ = false;
+    return opened && view_->editing_ == this;
+}
+
+void TListItem::EndEdit(bool cancel) {
+    if (view_->editing_ != this) return;
+    const QModelIndex index = view_->impl_->model->index(index_, 0);
+    if (view_->viewStyle_ == vsReport)
+        view_->impl_->report->CloseEditorOf(index, !cancel);
+    else
+        view_->impl_->icons->CloseEditorOf(index, !cancel);
+    view_->editing_ = nullptr;
+}
+
+bool TListView::EditAllowed() const {
+    return !readOnly_ && (editByCode_ || OnEditing || OnEdited || editing_);
+}
+
+void TListView::EditOpened(TListItem* item) {
+    editing_ = item;
+    if (!item) return;
+    bool allow = true;
+    Raise(this, [&] {
+        if (OnEditing) OnEditing(this, item, allow);
+    });
+    if (!allow && editing_ == item) item->EndEdit(true);
+}
+
+void TListView::EditCommitted(TListItem* item, const std::string& text) {
+    std::string s = text;
+    Raise(this, [&] {
+        if (OnEdited) OnEdited(this, item, s);
+    });
+    if (items_.IndexOf(item) >= 0) item->SetCaption(s);
+}
+
 TRect TListItem::DisplayRect() const {
     if (view_->resetOpen_) return {};
     const QRect r =
@@ -256,6 +310,7 @@ void TListItems::Delete(int index) {
     index = IndexOf(item);
     if (index < 0) return;
     if (view_->focused_ == item) view_->focused_ = nullptr;
+    if (view_->editing_ == item) view_->editing_ = nullptr;
     view_->ItemRemoving(index);
     items_.erase(items_.begin() + index);
     Renumber(index);
@@ -373,7 +428,7 @@ TListView::TListView(TComponent* owner)
     report->setItemsExpandable(false);
     report->setUniformRowHeights(true);
     report->setSelectionBehavior(QAbstractItemView::SelectRows);
-    report->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    report->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
     report->header()->setStretchLastSection(false);
     report->header()->setSectionsClickable(true);
     report->header()->setSectionsMovable(false);
@@ -381,7 +436,7 @@ TListView::TListView(TComponent* owner)
     impl_->report = report;
 
     auto* icons = new detail::HookedView<QListView>();
-    icons->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    icons->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
     icons->setModel(impl_->model);
     icons->setSelectionModel(report->selectionModel());
     impl_->icons = icons;
@@ -391,6 +446,12 @@ TListView::TListView(TComponent* owner)
     impl_->stack->addWidget(icons);
     report->control = this;
     icons->control = this;
+    report->editStarted = [this](const QModelIndex& index) {
+        EditOpened(index.row() < items_.Count() ? items_.Item(index.row()) : nullptr);
+    };
+    icons->editStarted = report->editStarted;
+    report->editEnded = [this] { editing_ = nullptr; };
+    icons->editEnded = report->editEnded;
 
     QObject::connect(impl_->selection, &QItemSelectionModel::selectionChanged, impl_->stack,
                      [this] { NativeSelectionChanged(); });
@@ -418,6 +479,10 @@ TListView::~TListView() {
     SetLargeImages(nullptr);
     impl_->report->control = nullptr;
     impl_->icons->control = nullptr;
+    impl_->report->editStarted = nullptr;
+    impl_->report->editEnded = nullptr;
+    impl_->icons->editStarted = nullptr;
+    impl_->icons->editEnded = nullptr;
     QObject::disconnect(impl_->selection, nullptr, impl_->stack, nullptr);
     // The widgets still show the model; leave them with nothing before the items go.
     impl_->report->setModel(nullptr);

@@ -20,6 +20,8 @@
 
 namespace vcl {
 
+class ListModel;
+
 class TListView;
 class TListItems;
 class TListItem;
@@ -82,6 +84,12 @@ public:
     void Delete();
     void MakeVisible(bool partialOk = false);
     TRect DisplayRect() const;
+    // Opens the in-place editor of the caption (OnEditing may refuse); true when it is open, also
+    // when it was open already.
+    bool EditCaption();
+    // Closes the item's editor: with cancel its caption stays, else what was typed is taken
+    // (OnEdited first).
+    void EndEdit(bool cancel);
 
 private:
     friend class TListItems;
@@ -184,6 +192,8 @@ private:
 
 using TLVSelectItemEvent = std::function<void(TObject* Sender, TListItem* Item, bool Selected)>;
 using TLVChangeEvent = std::function<void(TObject* Sender, TListItem* Item, TItemChange Change)>;
+using TLVEditingEvent = std::function<void(TObject* Sender, TListItem* Item, bool& AllowEdit)>;
+using TLVEditedEvent = std::function<void(TObject* Sender, TListItem* Item, std::string& S)>;
 using TLVColumnClickEvent = std::function<void(TObject* Sender, TListColumn* Column)>;
 // Compare: below 0 when Item1 goes first, above 0 when Item2 goes first, 0 keeps their order.
 using TLVCompareEvent = std::function<void(TObject* Sender, TListItem* Item1, TListItem* Item2,
@@ -249,6 +259,15 @@ public:
     TLVCompareEvent OnCompare;
     TLVDeletedEvent OnDeletion;
     TLVDeletedEvent OnInsert;
+    // In-place editing of a caption: OnEditing once the editor is open (a refusal closes it
+    // unchanged), OnEdited with the typed text before the item takes it. A list that is
+    // ReadOnly, or has neither handler, opens no editor on a click or F2.
+    TLVEditingEvent OnEditing;
+    TLVEditedEvent OnEdited;
+    TListItem* EditingItem() const { return editing_; }
+    bool IsEditing() const { return editing_ != nullptr; }
+    // Whether an editor may open now (not ReadOnly; by code, or with an editing handler).
+    bool EditAllowed() const;
 
 protected:
     void Notification(TComponent* component, TOperation operation) override;
@@ -257,6 +276,7 @@ protected:
     bool NativeRightPress() const override { return false; }
 
 private:
+    friend class ListModel;
     friend class TListItem;
     friend class TListItems;
     friend class TListColumn;
@@ -302,6 +322,10 @@ private:
     TImageList* smallImages_ = nullptr;
     TImageList* largeImages_ = nullptr;
     TListItem* focused_ = nullptr;
+    TListItem* editing_ = nullptr;
+    bool editByCode_ = false;
+    void EditOpened(TListItem* item);
+    void EditCommitted(TListItem* item, const std::string& text);
     bool sortPending_ = false;
     bool resetOpen_ = false; // the model is inside a reset begun for an update bracket
     bool syncing_ = false;   // the toolkit selection is being set from the items

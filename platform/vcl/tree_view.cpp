@@ -56,6 +56,7 @@ public:
         if (!node) return {};
         switch (role) {
         case Qt::DisplayRole:
+        case Qt::EditRole:
             return ToQt(node->GetText());
         case Qt::DecorationRole: {
             TImageList* images = view_->GetImages();
@@ -73,8 +74,20 @@ public:
         }
     }
     Qt::ItemFlags flags(const QModelIndex& index) const override {
-        return NodeOf(index) ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+        if (!NodeOf(index)) return Qt::NoItemFlags;
+        Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+        if (!view_->GetReadOnly() &&
+            (editByCode || view_->OnEditing || view_->OnEdited || view_->IsEditing()))
+            flags |= Qt::ItemIsEditable;
+        return flags;
     }
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override {
+        TTreeNode* node = NodeOf(index);
+        if (!node || role != Qt::EditRole) return false;
+        view_->EditCommitted(node, detail::FromQt(value.toString()));
+        return true;
+    }
+    bool editByCode = false; // EditText opens an editor whatever the handlers
 
     QModelIndex IndexOf(TTreeNode* node) const {
         if (!node) return {};
@@ -200,6 +213,40 @@ void TTreeNode::MakeVisible() {
     for (TTreeNode* p = parent_; p; p = p->parent_)
         if (!p->expanded_) view_->ExpandNode(p, true);
     if (!view_->resetOpen_) view_->impl_->tree->scrollTo(view_->impl_->model->IndexOf(this));
+}
+
+bool TTreeNode::EditText() {
+    if (view_->editing_ == this) return true;
+    if (view_->GetReadOnly() || view_->resetOpen_) return false;
+    MakeVisible();
+    view_->impl_->model->editByCode = true;
+    const bool opened = view_->impl_->tree->OpenEditor(view_->impl_->model->IndexOf(this));
+    view_->impl_->model->editByCode = false;
+    return opened && view_->editing_ == this;
+}
+
+void TTreeNode::EndEdit(bool cancel) {
+    if (view_->editing_ != this) return;
+    view_->impl_->tree->CloseEditorOf(view_->impl_->model->IndexOf(this), !cancel);
+    view_->editing_ = nullptr;
+}
+
+void TTreeView::EditOpened(TTreeNode* node) {
+    editing_ = node;
+    if (!node) return;
+    bool allow = true;
+    Raise(this, [&] {
+        if (OnEditing) OnEditing(this, node, allow);
+    });
+    if (!allow && editing_ == node) node->EndEdit(true);
+}
+
+void TTreeView::EditCommitted(TTreeNode* node, const std::string& text) {
+    std::string s = text;
+    Raise(this, [&] {
+        if (OnEdited) OnEdited(this, node, s);
+    });
+    node->SetText(s);
 }
 
 TRect TTreeNode::DisplayRect(bool) const {
@@ -334,7 +381,9 @@ TTreeView::TTreeView(TComponent* owner)
     impl_->model->setParent(tree);
     tree->setHeaderHidden(true);
     tree->setUniformRowHeights(true);
-    tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tree->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+    tree->editStarted = [this](const QModelIndex& index) { EditOpened(TreeModel::NodeOf(index)); };
+    tree->editEnded = [this] { editing_ = nullptr; };
     tree->setSelectionMode(QAbstractItemView::SingleSelection);
     // OnMouseMove is raised with no button down too (hover tool-tips of the nodes).
     tree->setMouseTracking(true);
@@ -362,6 +411,8 @@ TTreeView::~TTreeView() {
     StopEvents();
     SetImages(nullptr);
     impl_->tree->control = nullptr;
+    impl_->tree->editStarted = nullptr;
+    impl_->tree->editEnded = nullptr;
     QObject::disconnect(impl_->tree->selectionModel(), nullptr, impl_->tree, nullptr);
     QObject::disconnect(impl_->tree, &QTreeView::expanded, impl_->tree, nullptr);
     QObject::disconnect(impl_->tree, &QTreeView::collapsed, impl_->tree, nullptr);
@@ -544,6 +595,7 @@ void TTreeView::DeleteNode(TTreeNode* node) {
     }
     if (dropTarget_ && (dropTarget_ == node || dropTarget_->HasAsParent(node)))
         dropTarget_ = nullptr;
+    if (editing_ && (editing_ == node || editing_->HasAsParent(node))) editing_ = nullptr;
     const int size = SubtreeSize(node);
     TTreeNode* parent = node->parent_;
     const int index = node->index_;
@@ -579,6 +631,7 @@ void TTreeView::ClearNodes() {
     const bool hadSelection = selected_ != nullptr;
     selected_ = nullptr;
     dropTarget_ = nullptr;
+    editing_ = nullptr;
     const bool own = !resetOpen_;
     OpenReset();
     items_.roots_.clear();

@@ -66,6 +66,12 @@ public:
     void SetSelected(bool selected);
     void MakeVisible();
     TRect DisplayRect(bool textOnly) const;
+    // Opens the in-place editor of the text (OnEditing may refuse); true when it is open, also
+    // when it was open already.
+    bool EditText();
+    // Closes the node's editor: with cancel its text stays as it was, else what was typed is
+    // taken (OnEdited first).
+    void EndEdit(bool cancel);
 
     // Deletes the node and its children (OnDeletion for each, children first). When the selected
     // node goes, the selection moves to the next sibling, else the previous one, else the parent,
@@ -189,6 +195,14 @@ public:
     TTVChangedEvent OnCollapsed;
     TTVCompareEvent OnCompare;
     TTVChangedEvent OnDeletion;
+    // In-place editing of a node's text: OnEditing once the editor is open (a refusal closes it
+    // unchanged), OnEdited with the typed text before the node takes it. A view that is
+    // ReadOnly, or has neither handler, opens no editor on a click or F2.
+    TTVEditingEvent OnEditing;
+    TTVEditedEvent OnEdited;
+    // The node whose editor is open, or null.
+    TTreeNode* EditingNode() const { return editing_; }
+    bool IsEditing() const { return editing_ != nullptr; }
 
 protected:
     void Notification(TComponent* component, TOperation operation) override;
@@ -199,6 +213,7 @@ protected:
 private:
     friend class TTreeNode;
     friend class TTreeNodes;
+    friend class TreeModel;
     friend struct detail::ControlAccess;
 
     // Changes of the nodes, told to the toolkit model (or collected while updating).
@@ -230,6 +245,10 @@ private:
     TTreeNodes items_;
     TTreeNode* selected_ = nullptr;
     TTreeNode* dropTarget_ = nullptr;
+    TTreeNode* editing_ = nullptr;
+    // Called by the model when an editor hands back its text.
+    void EditCommitted(TTreeNode* node, const std::string& text);
+    void EditOpened(TTreeNode* node);
     TImageList* images_ = nullptr;
     bool readOnly_ = false;
     bool hideSelection_ = true;

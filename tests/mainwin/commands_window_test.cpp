@@ -448,6 +448,7 @@ TEST_F(CommandsTest, EachCommandStartsTheWizardOnItsJobWithItsPreselection) {
         const char* what;
         std::function<void()> act;
         WizardCall expected;
+        bool validatesFirst = false; // the container is validated before the wizard opens
     };
     const auto click = [&](vcl::TToolButton* b) { QTest::mouseClick(W(b), Qt::LeftButton); };
     const Case cases[] = {
@@ -459,7 +460,8 @@ TEST_F(CommandsTest, EachCommandStartsTheWizardOnItsJobWithItsPreselection) {
          {1, nullptr, 0, -1}},
         {"Build, menu",
          [&] { Choose(w.ToolButton_MirrorMenu, w.MenuItem_MenuBuild); },
-         {2, nullptr, 0, -1}},
+         {2, nullptr, 0, -1},
+         true},
         {"Upload ISO, menu",
          [&] { Choose(w.ToolButton_MirrorMenu, w.MenuItem_MenuBuildISO); },
          {11, nullptr, 0, -1}},
@@ -510,6 +512,9 @@ TEST_F(CommandsTest, EachCommandStartsTheWizardOnItsJobWithItsPreselection) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         calls.clear();
+        if (c.validatesFirst)
+            Responder().ExpectModal("Form_Validate",
+                                    [](vcl::TForm& form) { form.SetModalResult(vcl::mrCancel); });
         Responder().ExpectModal("FmWizard", spy);
         c.act();
         ASSERT_EQ(calls.size(), 1u);

@@ -7,10 +7,13 @@
 #include "vcl/control.h"
 #include "vcl/form.h"
 
+#include <QAbstractItemDelegate>
+#include <QAbstractItemView>
 #include <QColor>
 #include <QCursor>
 #include <QEvent>
 #include <QFont>
+#include <QModelIndex>
 #include <QPalette>
 #include <QRect>
 #include <QString>
@@ -49,12 +52,43 @@ protected:
     }
 };
 
-// For item views: the viewport's mouse events go through the control too.
+// For item views: the viewport's mouse events go through the control too, and the control hears
+// when an in-place editor opens (started, with its index) and closes (ended).
 template <class Base> class HookedView : public Hooked<Base> {
 public:
     using Hooked<Base>::Hooked;
+    using Base::edit;
+    std::function<void(const QModelIndex&)> editStarted;
+    std::function<void()> editEnded;
+
+    // Opens the editor of index; true when one is open afterwards.
+    bool OpenEditor(const QModelIndex& index) {
+        return edit(index, QAbstractItemView::AllEditTriggers, nullptr) &&
+               this->state() == QAbstractItemView::EditingState;
+    }
+    // Closes the editor of index, keeping (commit) or dropping what was typed.
+    void CloseEditorOf(const QModelIndex& index, bool commit) {
+        if (QWidget* editor = this->indexWidget(index)) {
+            if (commit) this->commitData(editor);
+            this->closeEditor(editor, QAbstractItemDelegate::NoHint);
+        }
+    }
 
 protected:
+    bool edit(const QModelIndex& index, QAbstractItemView::EditTrigger trigger,
+              QEvent* event) override {
+        const bool wasEditing = this->state() == QAbstractItemView::EditingState;
+        const bool result = Base::edit(index, trigger, event);
+        if (result && !wasEditing && this->state() == QAbstractItemView::EditingState &&
+            editStarted)
+            editStarted(index);
+        return result;
+    }
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override {
+        Base::closeEditor(editor, hint);
+        // Ended only when no editor is left open (a stale editor may close late).
+        if (editEnded && this->state() != QAbstractItemView::EditingState) editEnded();
+    }
     bool viewportEvent(QEvent* e) override {
         if (!this->control) return Base::viewportEvent(e);
         return DispatchViewport(this->viewport(), this->control, e,

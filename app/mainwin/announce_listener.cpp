@@ -1,0 +1,183 @@
+// The announcement listener: a timer polls the UDP socket on which NAS units announce that they
+// are ready or going off-line, and merges each announcement into the server list, the tree, the
+// list view, the open wizard and the settings-profile window. A repeat of the last sender within
+// 10 seconds is dropped.
+#include "central.h"
+
+#include "fmwizard.h"
+#include "msgbox.h"
+#include "nasannouncement.h"
+#include "server_list_lock.h"
+#include "server_lists.h"
+#include "server_nodes.h"
+
+#include "clock/clock.h"
+#include "vcl/application.h"
+#include "vcl/status_bar.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <string>
+
+vcl::TCriticalSection ServerListLock;
+
+// The settings-profile window closes when its server went off-line (central_timers.cpp).
+void CloseProfileWindowOf(const CNasServer& server, const std::string& text);
+
+namespace {
+
+// The server name of an announcement: the text at offset 236 up to its terminator or the end.
+std::string AnnouncedName(std::span<const std::uint8_t> datagram) {
+    constexpr std::size_t kNameOffset = 236;
+    const auto* begin = reinterpret_cast<const char*>(datagram.data()) + kNameOffset;
+    const std::size_t room = datagram.size() - kNameOffset;
+    return std::string(begin, strnlen(begin, room));
+}
+
+std::string Formatted(int messageId, const std::string& name) {
+    const std::string format = GetMessageText(messageId);
+    const auto at = format.find("%s");
+    return at == std::string::npos ? format : format.substr(0, at) + name + format.substr(at + 2);
+}
+
+// A tree node handed to the server list for deletion together with its server.
+class NodeItem : public TServerViewItem {
+public:
+    explicit NodeItem(vcl::TTreeNode* node) : node_(node) {}
+    void DeleteItem() override {
+        if (node_) node_->Delete();
+    }
+
+private:
+    vcl::TTreeNode* node_;
+};
+
+} // namespace
+
+bool TForm_Central::IsDuplicateAnnouncement(std::span<const std::uint8_t> Datagram) {
+    LAST_ANNOUNCEMENT* last = NasSvrNet.LastAnnouncement();
+    const auto sender = NasAnnouncementHardwareAddress(Datagram);
+    const auto now = static_cast<std::uint32_t>(platform::UnixSeconds());
+    if (!last || sender.size() != kNasHardwareAddressSize) return false;
+    const bool same = std::memcmp(last->HardwareAddress, sender.data(), sender.size()) == 0;
+    const bool repeat = same && static_cast<std::uint32_t>(now - last->Time) < 10;
+    last->Time = now;
+    if (!repeat) std::memcpy(last->HardwareAddress, sender.data(), sender.size());
+    return repeat;
+}
+
+void TForm_Central::DropAnnouncedServer(CNasServer*, const std::string&) {
+    // The wizard keeps its destinations by the units' hardware addresses and finds them again in
+    // the server lists: those whose unit has gone leave its lists, and the user is told which.
+    if (!FmWizard) return;
+    switch (WzdInfo.Job) {
+    case 1:
+    case 2:
+    case 6:
+    case 7:
+    case 8:
+        FmWizard->FillServerCombo(FmWizard->ComboBox_ServerList);
+        FmWizard->DropVanishedDestinations();
+        break;
+    default:
+        break;
+    }
+}
+
+void TForm_Central::Timer_ABSENTTimer(vcl::TObject*) {
+    // A tick that comes while a refresh or another tick is at work (both let pending events run)
+    // is skipped: the datagram waits in the socket for the next one.
+    if (TimerWorkRunning) return;
+    TimerWorkRunning = true;
+    struct Clear {
+        bool& flag;
+        ~Clear() { flag = false; }
+    } clear{TimerWorkRunning};
+    std::lock_guard<vcl::TCriticalSection> lock(ServerListLock);
+    try {
+        if (announceSocket_ < 0) {
+            Timer_ABSENT->SetEnabled(false);
+            return;
+        }
+        std::array<std::uint8_t, 1024> buffer{};
+        pollfd poller{announceSocket_, POLLIN, 0};
+        int ready = ::poll(&poller, 1, 0);
+        if (ready <= 0 || (poller.revents & POLLIN) == 0) {
+            // A quiet poll: the last-sender record goes after more than five of them.
+            LAST_ANNOUNCEMENT* last = NasSvrNet.LastAnnouncement();
+            if (last && last->Time != 0 && QuietPolls > 5) {
+                QuietPolls = 0;
+                NasSvrNet.FreeScratch();
+                StatusBar->Panels(1)->SetText("");
+            }
+            ++QuietPolls;
+            return;
+        }
+        if (!NasSvrNet.LastAnnouncement()) {
+            NasSvrNet.AllocScratch();
+            if (!NasSvrNet.LastAnnouncement())
+                vcl::Application->MessageBox("Last Server tmp error", "", vcl::MB_OK);
+        }
+        socklen_t length = sizeof NasSvrNet.SenderAddress;
+        const ssize_t got =
+            ::recvfrom(announceSocket_, buffer.data(), buffer.size(), MSG_DONTWAIT,
+                       reinterpret_cast<sockaddr*>(&NasSvrNet.SenderAddress), &length);
+        if (got != static_cast<ssize_t>(kNasAnnouncementSize)) return;
+        const std::span<const std::uint8_t> datagram(buffer.data(), kNasAnnouncementSize);
+        const int type = NasAnnouncementType(datagram);
+        if (type != kNasAnnouncementReady && type != kNasAnnouncementOffline) return;
+        if (IsDuplicateAnnouncement(datagram)) return;
+        const std::string name = AnnouncedName(datagram);
+
+        if (type == kNasAnnouncementOffline) {
+            const std::string text = Formatted(849, name);
+            StatusBar->Panels(1)->SetText(text);
+            CNasServer* server = NasSvrNet.FindByMac(datagram);
+            if (!server) return;
+            vcl::TTreeNode* node = FindChildNodeByData(NasServersNode, server);
+            CloseProfileWindowOf(*server, text);
+            // Every pointer of the window to the server, its node or its rows goes first; then
+            // the server and its node go together.
+            vcl::TTreeNode* selected = TreeView->GetSelected();
+            if (node && selected && (selected == node || selected->HasAsParent(node)))
+                TreeView->SetSelected(NasServersNode);
+            ForgetServer(server);
+            if (node) ForgetNode(node);
+            NodeItem treeItem(node);
+            TreeView->Items()->BeginUpdate();
+            NasSvrNet.Remove(server, node ? &treeItem : nullptr, CNASSvrNet::kFoundList, nullptr);
+            TreeView->Items()->EndUpdate();
+            if (FmWizard && FmWizard->GetVisible()) DropAnnouncedServer(nullptr, text);
+            return;
+        }
+
+        StatusBar->Panels(1)->SetText(Formatted(848, name));
+        if (CNasServer* known = NasSvrNet.FindByMac(datagram)) {
+            NasSvrNet.UpdateFromAnnouncement(known, datagram);
+            return;
+        }
+        CNasServer* added = NasSvrNet.AddFromAnnouncement(datagram);
+        if (!added) {
+            StatusBar->Panels(1)->SetText(std::string(GetMessageText(825)) + name +
+                                          GetMessageText(140) + GetMessageText(9));
+            return;
+        }
+        added->RefreshImageFolders();
+        if (vcl::TTreeNode* node = AddServerNode(*this, added, NasServersNode)) {
+            BuildImageFolderNodes(*this, node);
+            if (TreeView->GetSelected() == NasServersNode) AppendServerListRow(*this, node);
+        }
+        SortChildrenByText(NasServersNode);
+        // The new server takes the announced fields at once (no second look-up that might miss).
+        NasSvrNet.UpdateFromAnnouncement(added, datagram);
+    } catch (const std::exception& e) {
+        vcl::Application->MessageBox("Timer_ABSENTTimer", "", vcl::MB_OK);
+        vcl::Application->ShowException(e);
+    }
+}
