@@ -4,6 +4,7 @@
 #include "cdrom.h"
 #include "iso9660_records.h"
 #include "isobuild.h"
+#include "overlapped_sink.h"
 #include "record_worker.h"
 #include "task_drive.h"
 #include "task_session.h"
@@ -94,9 +95,11 @@ void RunBuildContainerTask(TaskRecord& task) {
             task.server = own.get();
         }
         IsoImageSink* given = task.server;
+        std::unique_ptr<OverlappedSink> overlapped; // the files read on while the unit answers
         std::unique_ptr<PausingSink> pausing;
         if (given != nullptr) {
-            pausing = std::make_unique<PausingSink>(task, *given);
+            overlapped = std::make_unique<OverlappedSink>(*given);
+            pausing = std::make_unique<PausingSink>(task, *overlapped);
             task.server = pausing.get();
         }
         {
