@@ -207,8 +207,8 @@ long RecvSessionAll(int fd, void* buffer, size_t length) {
         first = 0;
         // Only a receive that waited out the socket's time-out spent an idle wait; a
         // non-blocking socket answers at once.
-        const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
-            SteadyClock::now() - start);
+        const auto waited =
+            std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start);
         if (waited.count() >= limits.waitMs && ++limits.idleRoundsSpent > limits.maxIdleRounds)
             return -1;
     }
