@@ -712,7 +712,9 @@ TEST(SessionFailures, DataBlockRepliesThatAreRefusedCutStalledOrFragmented) {
         auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(NasApiSendCDData(session, block.data(), 2048), c.expected);
         EXPECT_LT(MsSince(start), 4000) << "the waits of the reply did not end it";
-        if (c.expected == 0) EXPECT_EQ(NasApiSendCDData(session, block.data(), 2048), 0);
+        if (c.expected == 0) {
+            EXPECT_EQ(NasApiSendCDData(session, block.data(), 2048), 0);
+        }
         ::close(session);
     }
 }
