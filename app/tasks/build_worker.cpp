@@ -4,7 +4,6 @@
 #include "cdrom.h"
 #include "iso9660_records.h"
 #include "isobuild.h"
-#include "overlapped_sink.h"
 #include "record_worker.h"
 #include "task_drive.h"
 #include "task_session.h"
@@ -94,12 +93,12 @@ void RunBuildContainerTask(TaskRecord& task) {
             own = std::make_unique<ServerSessionSink>(*task.nas, 1);
             task.server = own.get();
         }
+        // The files are read in the worker between messages: from the page cache a read takes
+        // less than handing each message to a sending thread would cost.
         IsoImageSink* given = task.server;
-        std::unique_ptr<OverlappedSink> overlapped; // the files read on while the unit answers
         std::unique_ptr<PausingSink> pausing;
         if (given != nullptr) {
-            overlapped = std::make_unique<OverlappedSink>(*given);
-            pausing = std::make_unique<PausingSink>(task, *overlapped);
+            pausing = std::make_unique<PausingSink>(task, *given);
             task.server = pausing.get();
         }
         {

@@ -7,7 +7,7 @@ OverlappedSink::~OverlappedSink() {
         std::lock_guard lock(mutex_);
         quit_ = true;
     }
-    changed_.notify_all();
+    work_.notify_one();
     if (thread_.joinable()) thread_.join();
 }
 
@@ -21,6 +21,14 @@ bool OverlappedSink::StartThread() {
     }
 }
 
+template <typename Ready>
+void OverlappedSink::WaitForCaller(std::unique_lock<std::mutex>& lock, Ready ready) {
+    if (ready()) return;
+    callerWaiting_ = true;
+    callerWake_.wait(lock, ready);
+    callerWaiting_ = false;
+}
+
 int OverlappedSink::Start(const NasCDTable& table, NasMirrorInfo& request) {
     if (const int failed = Drain(); failed != 0) return failed;
     return sink_.Start(table, request);
@@ -28,7 +36,7 @@ int OverlappedSink::Start(const NasCDTable& table, NasMirrorInfo& request) {
 
 int OverlappedSink::Send(const std::uint8_t* data, std::size_t length) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return failure_ != 0 || queued_ < buffers_.size(); });
+    WaitForCaller(lock, [&] { return failure_ != 0 || queued_ < buffers_.size(); });
     if (failure_ != 0) return failure_;
     if (!StartThread()) {
         lock.unlock();
@@ -43,14 +51,15 @@ int OverlappedSink::Send(const std::uint8_t* data, std::size_t length) {
     buffer.assign(data, data + length);
     lock.lock();
     ++queued_;
+    const bool wake = senderWaiting_;
     lock.unlock();
-    changed_.notify_all();
+    if (wake) work_.notify_one();
     return 0;
 }
 
 int OverlappedSink::Drain() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return queued_ == 0; });
+    WaitForCaller(lock, [&] { return queued_ == 0; });
     return failure_;
 }
 
@@ -67,7 +76,9 @@ int OverlappedSink::Abort(int reason) {
 void OverlappedSink::Run() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [&] { return quit_ || queued_ > 0; });
+        senderWaiting_ = true;
+        work_.wait(lock, [&] { return quit_ || queued_ > 0; });
+        senderWaiting_ = false;
         if (queued_ == 0) return; // quit with nothing left to send
         const std::vector<std::uint8_t>& buffer = buffers_[first_];
         lock.unlock();
@@ -79,6 +90,7 @@ void OverlappedSink::Run() {
             failure_ = result;
             queued_ = 0; // what came after the failed message is never sent
         }
-        changed_.notify_all();
+        // Waking costs a system call: only a caller that waits is woken.
+        if (callerWaiting_) callerWake_.notify_one();
     }
 }

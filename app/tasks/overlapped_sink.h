@@ -33,11 +33,16 @@ public:
 
 private:
     void Run();
+    // Waits on the caller's thread until ready() holds, saying that it waits.
+    template <typename Ready> void WaitForCaller(std::unique_lock<std::mutex>& lock, Ready ready);
     bool StartThread(); // false when no thread could be made: messages then go at once
 
     IsoImageSink& sink_;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable work_;       // the sender waits for a message or the end
+    std::condition_variable callerWake_; // the caller waits for a free buffer or the drain
+    bool senderWaiting_ = false;
+    bool callerWaiting_ = false;
     std::array<std::vector<std::uint8_t>, 2> buffers_;
     std::size_t first_ = 0;  // the buffer sent next
     std::size_t queued_ = 0; // messages handed over and not yet acknowledged
