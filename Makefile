@@ -23,8 +23,8 @@ test:
 tsan:
 	cmake --preset tsan >/dev/null
 	cmake --build --preset tsan -j $(JOBS) --target bmthread_test vcl_test \
-		tasks_transfer_test tasks_mirror_test tasks_record_test
-	QT_QPA_PLATFORM=offscreen scripts/netns-run ctest --preset tsan -R 'BMThread|Thread|Lock|Synchron|Timer|UploadWorker|BuildWorker|MirrorWorker|RecordWorker'
+		tasks_transfer_test tasks_mirror_test tasks_record_test tasks_overlapped_sink_test
+	QT_QPA_PLATFORM=offscreen scripts/netns-run ctest --preset tsan -R 'BMThread|Thread|Lock|Synchron|Timer|UploadWorker|BuildWorker|MirrorWorker|RecordWorker|OverlappedSink'
 
 bench: build
 	scripts/netns-run bench/run-all build

@@ -16,6 +16,9 @@ public:
     virtual int Start(const NasCDTable& table, NasMirrorInfo& request) = 0;
     // One data message of whole sectors.
     virtual int Send(const std::uint8_t* data, std::size_t length) = 0;
+    // Waits until every message handed over has been acknowledged: 0, or the result of the one
+    // that failed. A sink that sends each message before Send returns has nothing to wait for.
+    virtual int Drain() { return 0; }
     virtual int Complete() = 0;
     // Ends a failed session; reason 4096 for a stop by the user, 4097 for a failure.
     virtual int Abort(int reason) = 0;

@@ -74,9 +74,10 @@ public:
         return SendFile(entry);
     }
 
-    // Sends what the buffer still holds.
+    // Sends what the buffer still holds and waits until the unit has acknowledged every message.
     int Finish() {
         if (const int code = Flush(); code != 0) return code;
+        if (MapApiResultToTaskError(server_.Drain()) != 0) return task_error::SendFailed;
         UpdateProgress();
         return 0;
     }

@@ -93,6 +93,8 @@ void RunBuildContainerTask(TaskRecord& task) {
             own = std::make_unique<ServerSessionSink>(*task.nas, 1);
             task.server = own.get();
         }
+        // The files are read in the worker between messages: from the page cache a read takes
+        // less than handing each message to a sending thread would cost.
         IsoImageSink* given = task.server;
         std::unique_ptr<PausingSink> pausing;
         if (given != nullptr) {

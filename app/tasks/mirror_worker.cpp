@@ -2,6 +2,7 @@
 
 #include "cd_table.h"
 #include "cdrom.h"
+#include "overlapped_sink.h"
 #include "record_worker.h"
 #include "scsicdd.h"
 #include "task_codes.h"
@@ -37,7 +38,7 @@ public:
         const int tracks = std::min<int>(disc_.lastTrack, DiscInfo::TrackCount - 1);
         for (int i = 0; i < tracks && task_.Running(); ++i)
             if (!Track(i)) return;
-        if (task_.errorCode.load() != 0) return;
+        if (!session_.Flush() || task_.errorCode.load() != 0) return;
         if (task_.State() == run_state::StopRequested)
             FailTask(task_, task_error::StoppedSending, task_status::Stopped);
         else if (task_.Running())
@@ -219,8 +220,12 @@ void RunMirrorTask(TaskRecord& task) {
     task.request.mode = kModeFromDisc;
     {
         std::unique_ptr<ServerSessionSink> sink;
-        if (task.nas) sink = std::make_unique<ServerSessionSink>(*task.nas, 1);
-        MirrorSession session(task, sink.get());
+        std::unique_ptr<OverlappedSink> overlapped; // the drive reads on while the unit answers
+        if (task.nas) {
+            sink = std::make_unique<ServerSessionSink>(*task.nas, 1);
+            overlapped = std::make_unique<OverlappedSink>(*sink);
+        }
+        MirrorSession session(task, overlapped.get());
         DriveReader reader;
         if (WaitForScheduledStart(task) == 1) {
             if (task.drive == nullptr)

@@ -45,9 +45,19 @@ bool MirrorSession::Send(const void* data, std::size_t length) {
     return false;
 }
 
+bool MirrorSession::Flush() {
+    const int result = sink_ != nullptr ? sink_->Drain() : 0;
+    if (result == 0) return true;
+    FailTask(task_, MapApiResultToTaskError(result));
+    return false;
+}
+
 void MirrorSession::End() {
     if (!open_) return;
     open_ = false;
+    // The session is judged once every message handed over has its answer.
+    if (const int result = sink_->Drain(); result != 0 && task_.errorCode.load() == 0)
+        FailTask(task_, MapApiResultToTaskError(result));
     const std::uint8_t error = task_.errorCode.load();
     if (error == 0 && task_.status.load() == task_status::Done) {
         if (const int result = sink_->Complete(); result != 0)

@@ -34,6 +34,7 @@ public:
         task_.WaitWhilePaused();
         return sink_.Send(data, length);
     }
+    int Drain() override { return sink_.Drain(); }
     int Complete() override { return sink_.Complete(); }
     int Abort(int reason) override { return sink_.Abort(reason); }
 
@@ -51,8 +52,11 @@ public:
 
     // Opens the session; on failure the task gets the mapped error, status 5 and a stop.
     bool Start(const NasCDTable& table);
-    // One data message; on failure the task gets the mapped error, status 5 and a stop.
+    // One data message; on failure the task gets the mapped error, status 5 and a stop. A sink
+    // that sends behind its caller may report the failure of an earlier message here.
     bool Send(const void* data, std::size_t length);
+    // Waits until every message sent is acknowledged; a failure is recorded as by Send.
+    bool Flush();
     bool IsOpen() const { return open_; }
     // EndMirror: completed when the task succeeded (status 6, no error), else aborted; a failed
     // completion makes the task fail with its mapped error.

@@ -1,5 +1,6 @@
 #include "upload_worker.h"
 
+#include "overlapped_sink.h"
 #include "task_session.h"
 #include "task_wait.h"
 
@@ -84,6 +85,7 @@ void Upload(TaskRecord& task, MirrorSession& session) {
         sent += static_cast<std::uint64_t>(n);
         SetTransferProgress(task, sent, size);
     }
+    if (!session.Flush()) return;
     SetTransferProgress(task, sent, size);
     if (sent != size) {
         // The file changed while it was sent: the image on the unit would not be the file.
@@ -100,8 +102,12 @@ void RunUploadImageTask(TaskRecord& task) {
         FailTask(task, task_error::StoppedBuilding, task_status::Stopped);
     } else if (WaitForScheduledStart(task) == 1) {
         std::unique_ptr<ServerSessionSink> sink;
-        if (task.nas) sink = std::make_unique<ServerSessionSink>(*task.nas, 0);
-        MirrorSession session(task, sink.get());
+        std::unique_ptr<OverlappedSink> overlapped; // the file reads on while the unit answers
+        if (task.nas) {
+            sink = std::make_unique<ServerSessionSink>(*task.nas, 0);
+            overlapped = std::make_unique<OverlappedSink>(*sink);
+        }
+        MirrorSession session(task, overlapped.get());
         Upload(task, session);
         session.End();
     }

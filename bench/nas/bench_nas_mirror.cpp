@@ -36,10 +36,13 @@ double Seconds(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// A connected loopback TCP pair whose receiving end a thread drains.
+// A connected loopback TCP pair whose receiving end a thread drains. A copy ends when the
+// receiving end has every byte (it answers one byte then), as a mirror session ends when the unit
+// has acknowledged every block: a copy timed only until its bytes sit in the socket buffer would
+// leave its tail to be received during whatever is timed next.
 class PlainCopy {
 public:
-    PlainCopy() {
+    explicit PlainCopy(size_t total) {
         nas::Socket listener = nas::MakeSocket(SOCK_STREAM);
         if (!nas::BindIpv4(listener.get(), nassim::Ipv4(127, 0, 0, 1), 0) ||
             ::listen(listener.get(), 1) != 0)
@@ -53,9 +56,17 @@ public:
         int on = 1;
         ::setsockopt(sender_.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         receiver_ = nas::Socket(::accept(listener.get(), nullptr, nullptr));
-        drain_ = std::thread([fd = receiver_.get()] {
+        drain_ = std::thread([fd = receiver_.get(), total] {
             std::vector<uint8_t> buffer(1 << 20);
-            while (::recv(fd, buffer.data(), buffer.size(), 0) > 0) {
+            size_t got = 0;
+            for (;;) {
+                const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
+                if (n <= 0) return;
+                got += static_cast<size_t>(n);
+                if (got < total) continue;
+                got -= total;
+                const uint8_t receipt = 1;
+                if (::send(fd, &receipt, 1, MSG_NOSIGNAL) != 1) return;
             }
         });
     }
@@ -70,6 +81,12 @@ public:
             data += sent;
             size -= static_cast<size_t>(sent);
         }
+    }
+    // Waits for the receiving end's receipt of the whole copy.
+    void awaitReceipt() {
+        uint8_t receipt = 0;
+        if (::recv(sender_.get(), &receipt, 1, MSG_WAITALL) != 1)
+            throw std::runtime_error("plain copy: no receipt");
     }
 
 private:
@@ -100,7 +117,7 @@ void BM_MirrorSession(benchmark::State& state) {
     NasCDTable table;
     std::memset(&table, 0, sizeof table);
     table.one = table.one9 = 1;
-    PlainCopy plain;
+    PlainCopy plain(disc.size());
 
     double mirrorSeconds = 0, plainSeconds = 0;
     int images = 0;
@@ -108,6 +125,7 @@ void BM_MirrorSession(benchmark::State& state) {
         auto start = Clock::now();
         for (size_t at = 0; at < disc.size(); at += block)
             plain.send(disc.data() + at, std::min(block, disc.size() - at));
+        plain.awaitReceipt();
         plainSeconds += Seconds(start);
 
         NasMirrorInfo info;

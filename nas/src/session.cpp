@@ -16,6 +16,8 @@ Socket OpenSessionSocket(const uint32_t addrs[3]) {
     // wait for the acknowledgement of what went before it.
     int on = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    // The reply to each request is then awaited and received in one system call.
+    if (!SetSessionTimeouts(fd)) return Socket();
     return socket;
 }
 

@@ -7,6 +7,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/uio.h>
 
 #include <algorithm>
@@ -153,7 +154,7 @@ long MoveAll(size_t length, const LoopLimits& limits, const WaitStep& wait, cons
     const auto deadline =
         SteadyClock::now() + std::chrono::milliseconds(std::max(0, limits.totalMs));
     size_t moved = 0;
-    int idleRounds = 0;
+    int idleRounds = limits.idleRoundsSpent;
     uint32_t stalled = 0;
     bool skipWait = limits.moveFirst;
     while (moved < length) {
@@ -191,6 +192,40 @@ long SendAll(int fd, const void* data, size_t length) {
 long RecvAll(int fd, void* buffer, size_t length) {
     if (length != 0) std::memset(buffer, 0, length);
     return RecvWith(fd, buffer, length, PatientLimits());
+}
+
+long RecvSessionAll(int fd, void* buffer, size_t length) {
+    auto* bytes = static_cast<uint8_t*>(buffer);
+    if (length != 0) std::memset(buffer, 0, length);
+    LoopLimits limits = PatientLimits();
+    const auto start = SteadyClock::now();
+    ssize_t first = ::recv(fd, bytes, length, MSG_WAITALL);
+    if (first == static_cast<ssize_t>(length)) return static_cast<long>(length);
+    if (first == 0 && length != 0) return -1; // closed by the peer
+    if (first < 0) {
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return -1;
+        first = 0;
+        // Only a receive that waited out the socket's time-out spent an idle wait; a
+        // non-blocking socket answers at once.
+        const auto waited =
+            std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start);
+        if (waited.count() >= limits.waitMs && ++limits.idleRoundsSpent > limits.maxIdleRounds)
+            return -1;
+    }
+    const size_t got = static_cast<size_t>(first);
+    long rest = RecvWith(fd, bytes + got, length - got, limits);
+    return rest == static_cast<long>(length - got) ? static_cast<long>(length) : -1;
+}
+
+bool SetSessionTimeouts(int fd) {
+    const int ms = CurrentNetConfig()->readinessWaitMs;
+    timeval limit{};
+    limit.tv_sec = ms / 1000;
+    limit.tv_usec = (ms % 1000) * 1000;
+    if (ms <= 0) limit.tv_usec = 1000; // a zero time-out would mean none at all
+    return ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) == 0 &&
+           ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) == 0 &&
+           SetNonBlocking(fd, false);
 }
 
 long SendLoop(int fd, const void* data, size_t length) {
@@ -318,7 +353,7 @@ int RecvReply(int fd, PacketHeader* header, uint16_t expectedCommand, void* data
               int* status) {
     if (status) *status = 0;
     uint8_t head[kHeaderSize];
-    if (RecvAll(fd, head, kHeaderSize) != static_cast<long>(kHeaderSize)) return -1;
+    if (RecvSessionAll(fd, head, kHeaderSize) != static_cast<long>(kHeaderSize)) return -1;
     PacketHeader reply = *DecodeHeader(head, kHeaderSize);
     if (header) *header = reply;
     if (reply.status != 0) {

@@ -28,6 +28,7 @@ struct LoopLimits {
     // Move before the first wait: a send usually finds room in the socket buffer, and the wait
     // would only cost a system call.
     bool moveFirst = false;
+    int idleRoundsSpent = 0; // idle waits already spent before the loop began
 };
 // Waits for readiness: > 0 ready, 0 time-out, < 0 error.
 using WaitStep = std::function<int(int timeoutMs)>;
@@ -41,6 +42,14 @@ long MoveAll(size_t length, const LoopLimits& limits, const WaitStep& wait, cons
 // Idle rounds and stall limit as configured: length, or -1.
 long SendAll(int fd, const void* data, size_t length);
 long RecvAll(int fd, void* buffer, size_t length); // zeroes the buffer first
+// RecvAll that begins with one blocking receive: on a session socket (blocking, with the readiness
+// wait as its receive time-out, see SetSessionTimeouts) it waits and receives in one system call.
+// A receive ended by that time-out counts as one of the idle waits; on a non-blocking socket the
+// receive returns at once and the loop waits as RecvAll does.
+long RecvSessionAll(int fd, void* buffer, size_t length);
+// Makes a connected socket a session socket: blocking, with the readiness wait as its send and
+// receive time-outs. False when the socket refused.
+bool SetSessionTimeouts(int fd);
 // The simple loops of the list queries: the first wait that times out ends them.
 long SendLoop(int fd, const void* data, size_t length);
 long RecvLoop(int fd, void* buffer, size_t length);

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 
 namespace nassim::net {
 
@@ -14,11 +14,17 @@ namespace {
 
 // Room for a request header with the data of a typical session block behind it.
 constexpr std::size_t kBufferSize = 64u << 10;
+// The receive time-out: how often a waiting reader looks at the stop flag and its time limit.
+constexpr int kSliceMs = 100;
 
 } // namespace
 
-StreamReader::StreamReader(int fd, int stop_fd, const std::atomic<bool>& stopping)
-    : fd_(fd), stopFd_(stop_fd), stopping_(stopping), buffer_(kBufferSize) {}
+StreamReader::StreamReader(int fd, const std::atomic<bool>& stopping)
+    : fd_(fd), stopping_(stopping), buffer_(kBufferSize) {
+    timeval slice{};
+    slice.tv_usec = kSliceMs * 1000;
+    ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &slice, sizeof slice);
+}
 
 std::size_t StreamReader::take(std::uint8_t* p, std::size_t n) {
     const std::size_t count = std::min(n, end_ - begin_);
@@ -28,19 +34,15 @@ std::size_t StreamReader::take(std::uint8_t* p, std::size_t n) {
 }
 
 long StreamReader::receive(std::uint8_t* into, std::size_t room, int idle_ms) {
+    int waited = 0;
     for (;;) {
         if (stopping_.load(std::memory_order_relaxed)) return -1;
-        // After a receive that emptied the socket the peer has to send first: wait right away
-        // instead of asking the socket for nothing.
-        if (drained_ && WaitFor(fd_, POLLIN, stopFd_, idle_ms) <= 0) return -1;
-        const ssize_t r = ::recv(fd_, into, room, MSG_DONTWAIT);
-        if (r >= 0) {
-            drained_ = static_cast<std::size_t>(r) < room;
-            return static_cast<long>(r);
-        }
+        const ssize_t r = ::recv(fd_, into, room, 0);
+        if (r >= 0) return static_cast<long>(r);
         if (errno == EINTR) continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
-        drained_ = true;
+        waited += kSliceMs; // a slice passed without a byte
+        if (idle_ms >= 0 && waited >= idle_ms) return -1;
     }
 }
 

@@ -52,6 +52,7 @@ constexpr std::uint32_t kSmallPayload = 4096; // larger requests reuse a connect
 constexpr std::size_t kDatagramBuffer = 4096;
 constexpr int kFillerWaitMs = 200;
 constexpr int kAutoPortAttempts = 8;
+constexpr std::uint32_t kCpuCheckInterval = 8; // requests between looks at the peer's CPU
 
 ListenMode ModeFor(Fault fault) {
     if (fault == Fault::Refuse) return ListenMode::Closed;
@@ -134,6 +135,11 @@ void Unit::Impl::Stop() {
     const char byte = 1;
     (void)!::write(stopWrite.get(), &byte, 1);
     if (service.joinable()) service.join();
+    {
+        std::lock_guard lock(liveMutex);
+        for (const int fd : liveFds)
+            ::shutdown(fd, SHUT_RD);
+    }
     ReapConnections(true);
 }
 
@@ -293,6 +299,10 @@ void Unit::Impl::Accept() {
     ReapConnections(false);
     if (connections.size() >= kMaxConnections) return; // closes the new connection
     auto done = std::make_shared<std::atomic<bool>>(false);
+    {
+        std::lock_guard lock(liveMutex);
+        liveFds.push_back(conn.get());
+    }
     connections.push_back({std::thread(&Impl::Serve, this, std::move(conn), peer, done), done});
 }
 
@@ -342,17 +352,27 @@ void Unit::Impl::Hold(int fd) {
 
 void Unit::Impl::Serve(Fd conn, sockaddr_in peer, std::shared_ptr<std::atomic<bool>> done) {
     const int fd = conn.get();
+    // Leaves the live connections before conn (destroyed after this function's locals) closes.
+    struct Leave {
+        Impl& unit;
+        int fd;
+        ~Leave() {
+            std::lock_guard lock(unit.liveMutex);
+            std::erase(unit.liveFds, fd);
+        }
+    } leave{*this, fd};
     int on = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on); // fragments go out one by one
     sockaddr_in local{};
     socklen_t len = sizeof local;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &len);
     Conversation conversation;
-    net::StreamReader in(fd, stopRead.get(), stopping);
+    net::StreamReader in(fd, stopping);
     int cpu = -1;
 
-    for (;;) {
-        net::FollowIncomingCpu(fd, cpu);
+    for (std::uint32_t served = 0;; ++served) {
+        // The peer seldom moves: looking every few requests saves a system call on most.
+        if (served % kCpuCheckInterval == 0) net::FollowIncomingCpu(fd, cpu);
         Request request;
         request.via = Via::Tcp;
         request.from = net::AddressOf(peer);

@@ -180,6 +180,10 @@ struct Unit::Impl {
         std::shared_ptr<std::atomic<bool>> done;
     };
     std::vector<Connection> connections; // service thread only, then Stop
+    // Descriptors of the connections being served: Stop shuts their reading side down, which
+    // ends a blocked receive at once. A connection leaves before its descriptor closes.
+    std::mutex liveMutex;
+    std::vector<int> liveFds;
     std::thread service;
     bool stopped = false;
 };

@@ -674,18 +674,34 @@ TEST(SessionFailures, NoReachableUnitAndTooLongPasswords) {
     EXPECT_EQ(session, 12345);
 }
 
-TEST(SessionFailures, RefusedDataBlockOrCutStream) {
-    for (bool cut : {false, true}) {
-        SCOPED_TRACE(cut ? "cut" : "status");
+// The third data block meets a fault; the reply to each block is awaited by one blocking receive
+// with the readiness wait as the socket's time-out, so a stalled or slow reply must still end in
+// time and a reply that comes in pieces must still be whole.
+TEST(SessionFailures, DataBlockRepliesThatAreRefusedCutStalledOrFragmented) {
+    struct Case {
+        const char* name;
+        std::function<void(nassim::CommandFault&)> set;
+        int expected;
+    };
+    const Case cases[] = {
+        {"status", [](nassim::CommandFault& r) { r.status = -9; }, -9},
+        {"cut", [](nassim::CommandFault& r) { r.cutAfter = 5; }, -1},
+        {"stalled halfway", [](nassim::CommandFault& r) { r.stallAfter = 20; }, -1},
+        {"no reply", [](nassim::CommandFault& r) { r.delay = milliseconds(5000); }, -1},
+        {"fragmented", [](nassim::CommandFault& r) { r.fragmentBytes = 7; }, 0},
+        {"late but within the waits", [](nassim::CommandFault& r) { r.delay = milliseconds(400); },
+         0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         SessionFixture f(Ipv4(127, 0, 112, 2));
-        nastest::ScopedNetConfig scope(f.netConfig());
+        nas::NetConfig config = f.netConfig();
+        config.idleRounds = 4; // five waits of 300 ms: the late reply comes within them
+        nastest::ScopedNetConfig scope(config);
         nassim::CommandFault rule;
         rule.command = nassim::kCommandMirrorData;
         rule.occurrence = 3;
-        if (cut)
-            rule.cutAfter = 5;
-        else
-            rule.status = -9;
+        c.set(rule);
         f.unit.addCommandFault(rule);
         NasMirrorInfo info = MirrorInfo();
         int session = 0;
@@ -693,7 +709,12 @@ TEST(SessionFailures, RefusedDataBlockOrCutStream) {
         const Bytes block = Pattern(2048, 6);
         EXPECT_EQ(NasApiSendCDData(session, block.data(), 2048), 0);
         EXPECT_EQ(NasApiSendCDData(session, block.data(), 2048), 0);
-        EXPECT_EQ(NasApiSendCDData(session, block.data(), 2048), cut ? -1 : -9);
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(NasApiSendCDData(session, block.data(), 2048), c.expected);
+        EXPECT_LT(MsSince(start), 4000) << "the waits of the reply did not end it";
+        if (c.expected == 0) {
+            EXPECT_EQ(NasApiSendCDData(session, block.data(), 2048), 0);
+        }
         ::close(session);
     }
 }

@@ -97,6 +97,11 @@ TEST_F(UploadWorker, AFailedPieceKeepsItsErrorAndAbortsTheSession) {
                  nassim::SessionEndName(nassim::SessionEnd::Aborted));
     EXPECT_EQ(s.abortReason, kAbortFailed);
     EXPECT_TRUE(s.completions.empty());
+    // The file is read ahead while a piece is answered: nothing after the refused piece is sent.
+    std::size_t pieces = 0;
+    for (const nassim::Request& r : unit_.unit->requests())
+        if (r.header && r.header->command == nassim::kCommandMirrorData) ++pieces;
+    EXPECT_EQ(pieces, 2u);
 }
 
 TEST_F(UploadWorker, AStopEndsTheTransferWithAnAbortSeenByTheUnit) {
