@@ -4,6 +4,7 @@
 
 #include "fmwizard.h"
 #include "importform.h"
+#include "profile_host.h"
 #include "server_list_lock.h"
 
 #include "vcl/application.h"
@@ -77,9 +78,7 @@ void TForm_Central::Timer_RefreshTimer(vcl::TObject*) {
         RefreshTreeNode(selected);
         if (FmWizard && FmWizard->GetVisible() && DestinationListLive == 1)
             FmWizard->RefreshServerList();
-        if (Form_ProfileSetting && Form_ProfileSetting->GetVisible() &&
-            Form_ProfileSetting->PageIndex() == 1)
-            Form_ProfileSetting->RefreshTargetLists();
+        RefreshProfileTargets();
     } catch (const std::exception& e) {
         vcl::Application->MessageBox("as", "", vcl::MB_OK);
         vcl::Application->ShowException(e);
