@@ -3,44 +3,18 @@
 #include "fmwizard.h"
 
 #include "msgbox.h"
+#include "wizard_form_parts.h"
 
 using namespace vcl;
+
+using namespace wizard_form;
 
 namespace {
 
 TListView* MakeReportList(TFmWizard* form, TWinControl* parent, const char* name, TRect bounds,
                           std::initializer_list<std::pair<int, int>> columns) {
-    TListView* list = Make<TListView>(form, parent, name);
-    list->SetBounds(bounds.Left, bounds.Top, bounds.Right - bounds.Left,
-                    bounds.Bottom - bounds.Top);
-    list->SetViewStyle(vsReport);
-    list->SetRowSelect(true);
-    list->SetReadOnly(true);
-    list->SetHideSelection(false);
-    for (auto [id, width] : columns) {
-        TListColumn* column = list->Columns()->Add();
-        column->SetCaption(GetMessageText(id));
-        column->SetWidth(width);
-    }
-    return list;
-}
-
-template <class T>
-T* Place(TFmWizard* form, TWinControl* parent, const char* name, int left, int top, int width,
-         int height, int captionId = 0) {
-    T* control = Make<T>(form, parent, name);
-    control->SetBounds(left, top, width, height);
-    if (captionId) control->SetCaption(GetMessageText(captionId));
-    return control;
-}
-
-TCSpinEdit* MakeSpin(TFmWizard* form, TWinControl* parent, const char* name, int left, int top,
-                     int width, int min, int max) {
-    TCSpinEdit* spin = Place<TCSpinEdit>(form, parent, name, left, top, width, 24);
-    spin->SetMinValue(min);
-    spin->SetMaxValue(max);
-    spin->SetValue(min);
-    return spin;
+    return PlaceReportList(form, parent, name, bounds.Left, bounds.Top, bounds.Right - bounds.Left,
+                           bounds.Bottom - bounds.Top, columns);
 }
 
 } // namespace

@@ -4,91 +4,60 @@
 #include "fmwizard.h"
 
 #include "msgbox.h"
+#include "wizard_form_parts.h"
 
 using namespace vcl;
 
-namespace {
-
-template <class T>
-T* Put(TFmWizard* form, TWinControl* parent, const char* name, int left, int top, int width,
-       int height, int captionId = 0) {
-    T* control = Make<T>(form, parent, name);
-    control->SetBounds(left, top, width, height);
-    if (captionId) control->SetCaption(GetMessageText(captionId));
-    return control;
-}
-
-TListView* PutReportList(TFmWizard* form, TWinControl* parent, const char* name, int left, int top,
-                         int width, int height,
-                         std::initializer_list<std::pair<int, int>> columns) {
-    TListView* list = Put<TListView>(form, parent, name, left, top, width, height);
-    list->SetViewStyle(vsReport);
-    list->SetRowSelect(true);
-    list->SetReadOnly(true);
-    list->SetHideSelection(false);
-    for (auto [id, width] : columns) {
-        TListColumn* column = list->Columns()->Add();
-        column->SetCaption(GetMessageText(id));
-        column->SetWidth(width);
-    }
-    return list;
-}
-
-TCSpinEdit* PutSpin(TFmWizard* form, TWinControl* parent, const char* name, int left, int top,
-                    int width, int min, int max) {
-    TCSpinEdit* spin = Put<TCSpinEdit>(form, parent, name, left, top, width, 24);
-    spin->SetMinValue(min);
-    spin->SetMaxValue(max);
-    spin->SetValue(min);
-    return spin;
-}
-
-} // namespace
+using namespace wizard_form;
 
 void TFmWizard::CreateSetupSheets() {
     // Page 8: server selection.
     TTabSheet* sheet = Sheets[kPageServerDetail];
-    Label_ServerDetail = Put<TLabel>(this, sheet, "Label_ServerDetail", 16, 10, 400, 16, 430);
-    ListView_ServerDetail = PutReportList(this, sheet, "ListView_ServerDetail", 8, 32, 577, 270,
-                                          {{126, 110},
-                                           {127, 90},
-                                           {128, 100},
-                                           {452, 100},
-                                           {453, 100},
-                                           {790, 120},
-                                           {130, 90},
-                                           {129, 70},
-                                           {118, 120}});
+    Label_ServerDetail = Place<TLabel>(this, sheet, "Label_ServerDetail", 16, 10, 400, 16, 430);
+    ListView_ServerDetail = PlaceReportList(this, sheet, "ListView_ServerDetail", 8, 32, 577, 270,
+                                            {{126, 110},
+                                             {127, 90},
+                                             {128, 100},
+                                             {452, 100},
+                                             {453, 100},
+                                             {790, 120},
+                                             {130, 90},
+                                             {129, 70},
+                                             {118, 120}});
     BitBtn_RefreshServerDetail =
-        Put<TButton>(this, sheet, "BitBtn_RefreshServerDetail", 485, 308, 100, 27, 694);
+        Place<TButton>(this, sheet, "BitBtn_RefreshServerDetail", 485, 308, 100, 27, 694);
 
     // Page 9: network environment.
     sheet = Sheets[kPageNetworkEnvironment];
-    GroupBox_Network = Put<TGroupBox>(this, sheet, "GroupBox_Network", 8, 8, 577, 150);
-    CheckBox_MsNet = Put<TCheckBox>(this, GroupBox_Network, "CheckBox_MsNet", 16, 24, 300, 20, 626);
-    CheckBox_NwNet = Put<TCheckBox>(this, GroupBox_Network, "CheckBox_NwNet", 16, 54, 300, 20, 627);
+    GroupBox_Network = Place<TGroupBox>(this, sheet, "GroupBox_Network", 8, 8, 577, 150);
+    CheckBox_MsNet =
+        Place<TCheckBox>(this, GroupBox_Network, "CheckBox_MsNet", 16, 24, 300, 20, 626);
+    CheckBox_NwNet =
+        Place<TCheckBox>(this, GroupBox_Network, "CheckBox_NwNet", 16, 54, 300, 20, 627);
     CheckBox_MacNet =
-        Put<TCheckBox>(this, GroupBox_Network, "CheckBox_MacNet", 16, 84, 300, 20, 628);
+        Place<TCheckBox>(this, GroupBox_Network, "CheckBox_MacNet", 16, 84, 300, 20, 628);
     CheckBox_NfsNet =
-        Put<TCheckBox>(this, GroupBox_Network, "CheckBox_NfsNet", 16, 114, 300, 20, 641);
+        Place<TCheckBox>(this, GroupBox_Network, "CheckBox_NfsNet", 16, 114, 300, 20, 641);
 
     // Page 10: IP addresses.
     sheet = Sheets[kPageIpAddress];
-    Label_DNICMode = Put<TLabel>(this, sheet, "Label_DNICMode", 16, 14, 170, 16, 839);
-    ComboBoxDNICMode = Put<TComboBox>(this, sheet, "ComboBoxDNICMode", 190, 10, 200, 24);
+    Label_DNICMode = Place<TLabel>(this, sheet, "Label_DNICMode", 16, 14, 170, 16, 839);
+    ComboBoxDNICMode = Place<TComboBox>(this, sheet, "ComboBoxDNICMode", 190, 10, 200, 24);
     ComboBoxDNICMode->SetStyle(csDropDownList);
-    RadioButton_AutoIp = Put<TRadioButton>(this, sheet, "RadioButton_AutoIp", 16, 42, 400, 20, 773);
-    CheckBox_Dhcp = Put<TCheckBox>(this, sheet, "CheckBox_Dhcp", 40, 66, 90, 20);
+    RadioButton_AutoIp =
+        Place<TRadioButton>(this, sheet, "RadioButton_AutoIp", 16, 42, 400, 20, 773);
+    CheckBox_Dhcp = Place<TCheckBox>(this, sheet, "CheckBox_Dhcp", 40, 66, 90, 20);
     CheckBox_Dhcp->SetCaption("DHCP");
-    CheckBox_Bootp = Put<TCheckBox>(this, sheet, "CheckBox_Bootp", 140, 66, 90, 20);
+    CheckBox_Bootp = Place<TCheckBox>(this, sheet, "CheckBox_Bootp", 140, 66, 90, 20);
     CheckBox_Bootp->SetCaption("BOOTP");
-    CheckBox_Rarp = Put<TCheckBox>(this, sheet, "CheckBox_Rarp", 240, 66, 90, 20);
+    CheckBox_Rarp = Place<TCheckBox>(this, sheet, "CheckBox_Rarp", 240, 66, 90, 20);
     CheckBox_Rarp->SetCaption("RARP");
-    RadioButton_SpecIp = Put<TRadioButton>(this, sheet, "RadioButton_SpecIp", 16, 92, 400, 20, 774);
-    Label_IpLabel = Put<TLabel>(this, sheet, "Label_IpLabel", 100, 118, 115, 16, 618);
-    Label_MaskLabel = Put<TLabel>(this, sheet, "Label_MaskLabel", 222, 118, 115, 16, 619);
-    Label_GatewayLabel = Put<TLabel>(this, sheet, "Label_GatewayLabel", 344, 118, 115, 16, 620);
-    Label_WinsLabel = Put<TLabel>(this, sheet, "Label_WinsLabel", 466, 118, 115, 16, 725);
+    RadioButton_SpecIp =
+        Place<TRadioButton>(this, sheet, "RadioButton_SpecIp", 16, 92, 400, 20, 774);
+    Label_IpLabel = Place<TLabel>(this, sheet, "Label_IpLabel", 100, 118, 115, 16, 618);
+    Label_MaskLabel = Place<TLabel>(this, sheet, "Label_MaskLabel", 222, 118, 115, 16, 619);
+    Label_GatewayLabel = Place<TLabel>(this, sheet, "Label_GatewayLabel", 344, 118, 115, 16, 620);
+    Label_WinsLabel = Place<TLabel>(this, sheet, "Label_WinsLabel", 466, 118, 115, 16, 725);
     TGroupBox** groups[] = {&GroupBoxLAN1, &GroupBoxLAN2, &GroupBoxLAN3};
     TEdit** edits[3][4] = {{&Edit_Ip, &Edit_Mask, &Edit_Gateway, &Edit_Wins},
                            {&Edit_Ip2, &Edit_Mask2, &Edit_Gateway2, &Edit_Wins2},
@@ -100,11 +69,11 @@ void TFmWizard::CreateSetupSheets() {
         {"Edit_Ip3", "Edit_Mask3", "Edit_Gateway3", "Edit_Wins3"}};
     for (int lan = 0; lan < 3; ++lan) {
         TGroupBox* group =
-            Put<TGroupBox>(this, sheet, kGroupNames[lan], 8, 136 + 66 * lan, 577, 60);
+            Place<TGroupBox>(this, sheet, kGroupNames[lan], 8, 136 + 66 * lan, 577, 60);
         group->SetCaption("LAN " + std::to_string(lan + 1));
         *groups[lan] = group;
         for (int k = 0; k < 4; ++k) {
-            TEdit* edit = Put<TEdit>(this, group, kEditNames[lan][k], 90 + 122 * k, 24, 115, 24);
+            TEdit* edit = Place<TEdit>(this, group, kEditNames[lan][k], 90 + 122 * k, 24, 115, 24);
             edit->SetMaxLength(15);
             *edits[lan][k] = edit;
         }
@@ -114,22 +83,22 @@ void TFmWizard::CreateSetupSheets() {
     // Page 11: date and time.
     sheet = Sheets[kPageDateTime];
     CheckBox_ChangeDateTime =
-        Put<TCheckBox>(this, sheet, "CheckBox_ChangeDateTime", 16, 16, 400, 20, 710);
-    CSpinEdit_SysYear = PutSpin(this, sheet, "CSpinEdit_SysYear", 40, 56, 80, 1970, 2037);
-    CSpinEdit_SysMonth = PutSpin(this, sheet, "CSpinEdit_SysMonth", 128, 56, 60, 1, 12);
-    CSpinEdit_SysDay = PutSpin(this, sheet, "CSpinEdit_SysDay", 196, 56, 60, 1, 31);
-    CSpinEdit_SysHour = PutSpin(this, sheet, "CSpinEdit_SysHour", 40, 96, 60, 0, 23);
-    CSpinEdit_SysMinute = PutSpin(this, sheet, "CSpinEdit_SysMinute", 108, 96, 60, 0, 59);
-    CSpinEdit_SysSecond = PutSpin(this, sheet, "CSpinEdit_SysSecond", 176, 96, 60, 0, 59);
+        Place<TCheckBox>(this, sheet, "CheckBox_ChangeDateTime", 16, 16, 400, 20, 710);
+    CSpinEdit_SysYear = MakeSpin(this, sheet, "CSpinEdit_SysYear", 40, 56, 80, 1970, 2037);
+    CSpinEdit_SysMonth = MakeSpin(this, sheet, "CSpinEdit_SysMonth", 128, 56, 60, 1, 12);
+    CSpinEdit_SysDay = MakeSpin(this, sheet, "CSpinEdit_SysDay", 196, 56, 60, 1, 31);
+    CSpinEdit_SysHour = MakeSpin(this, sheet, "CSpinEdit_SysHour", 40, 96, 60, 0, 23);
+    CSpinEdit_SysMinute = MakeSpin(this, sheet, "CSpinEdit_SysMinute", 108, 96, 60, 0, 59);
+    CSpinEdit_SysSecond = MakeSpin(this, sheet, "CSpinEdit_SysSecond", 176, 96, 60, 0, 59);
 
     // Page 12: passwords.
     sheet = Sheets[kPagePassword];
     CheckBox_ChangeAdminPass =
-        Put<TCheckBox>(this, sheet, "CheckBox_ChangeAdminPass", 16, 20, 400, 20, 708);
-    Label_AdminPass = Put<TLabel>(this, sheet, "Label_AdminPass", 40, 56, 150, 16, 722);
-    Edit_AdminPass = Put<TEdit>(this, sheet, "Edit_AdminPass", 200, 52, 180, 24);
-    Label_AdminConfirm = Put<TLabel>(this, sheet, "Label_AdminConfirm", 40, 90, 150, 16, 721);
-    Edit_AdminConfirm = Put<TEdit>(this, sheet, "Edit_AdminConfirm", 200, 86, 180, 24);
+        Place<TCheckBox>(this, sheet, "CheckBox_ChangeAdminPass", 16, 20, 400, 20, 708);
+    Label_AdminPass = Place<TLabel>(this, sheet, "Label_AdminPass", 40, 56, 150, 16, 722);
+    Edit_AdminPass = Place<TEdit>(this, sheet, "Edit_AdminPass", 200, 52, 180, 24);
+    Label_AdminConfirm = Place<TLabel>(this, sheet, "Label_AdminConfirm", 40, 90, 150, 16, 721);
+    Edit_AdminConfirm = Place<TEdit>(this, sheet, "Edit_AdminConfirm", 200, 86, 180, 24);
     for (TEdit* edit : {Edit_AdminPass, Edit_AdminConfirm}) {
         edit->SetPasswordChar('*');
         edit->SetMaxLength(static_cast<int>(kSetupPasswordBytes));
@@ -137,66 +106,68 @@ void TFmWizard::CreateSetupSheets() {
 
     // Page 13: server names.
     sheet = Sheets[kPageServerName];
-    Label_SmbName = Put<TLabel>(this, sheet, "Label_SmbName", 16, 24, 170, 16, 457);
-    Edit_SmbName = Put<TEdit>(this, sheet, "Edit_SmbName", 200, 20, 250, 24);
+    Label_SmbName = Place<TLabel>(this, sheet, "Label_SmbName", 16, 24, 170, 16, 457);
+    Edit_SmbName = Place<TEdit>(this, sheet, "Edit_SmbName", 200, 20, 250, 24);
     Edit_SmbName->SetMaxLength(static_cast<int>(kSetupNameBytes));
     RadioButton_WorkGroupMode =
-        Put<TRadioButton>(this, sheet, "RadioButton_WorkGroupMode", 200, 60, 180, 20, 872);
+        Place<TRadioButton>(this, sheet, "RadioButton_WorkGroupMode", 200, 60, 180, 20, 872);
     RadioButton_DomainMode =
-        Put<TRadioButton>(this, sheet, "RadioButton_DomainMode", 390, 60, 180, 20, 873);
-    Label_SmbDomain = Put<TLabel>(this, sheet, "Label_SmbDomain", 16, 92, 170, 16, 458);
-    Edit_SmbDomain = Put<TEdit>(this, sheet, "Edit_SmbDomain", 200, 88, 370, 24);
+        Place<TRadioButton>(this, sheet, "RadioButton_DomainMode", 390, 60, 180, 20, 873);
+    Label_SmbDomain = Place<TLabel>(this, sheet, "Label_SmbDomain", 16, 92, 170, 16, 458);
+    Edit_SmbDomain = Place<TEdit>(this, sheet, "Edit_SmbDomain", 200, 88, 370, 24);
     Edit_SmbDomain->SetMaxLength(static_cast<int>(kSetupDomainBytes));
-    Label_ServerComment = Put<TLabel>(this, sheet, "Label_ServerComment", 16, 132, 170, 16, 461);
-    Edit_ServerComment = Put<TEdit>(this, sheet, "Edit_ServerComment", 200, 128, 370, 24);
+    Label_ServerComment = Place<TLabel>(this, sheet, "Label_ServerComment", 16, 132, 170, 16, 461);
+    Edit_ServerComment = Place<TEdit>(this, sheet, "Edit_ServerComment", 200, 128, 370, 24);
     Edit_ServerComment->SetMaxLength(43);
 
     // Page 14: hard-disk initialisation.
     sheet = Sheets[kPageInitialHdList];
     ComboBox_HdInitialServer =
-        Put<TComboBox>(this, sheet, "ComboBox_HdInitialServer", 8, 8, 250, 24);
+        Place<TComboBox>(this, sheet, "ComboBox_HdInitialServer", 8, 8, 250, 24);
     ComboBox_HdInitialServer->SetStyle(csDropDownList);
     Button_RefreshHdInitialServer =
-        Put<TButton>(this, sheet, "Button_RefreshHdInitialServer", 266, 6, 100, 27, 694);
+        Place<TButton>(this, sheet, "Button_RefreshHdInitialServer", 266, 6, 100, 27, 694);
     ListView_HdDetail =
-        PutReportList(this, sheet, "ListView_HdDetail", 8, 40, 577, 140,
-                      {{795, 110}, {796, 80}, {131, 60}, {797, 100}, {798, 100}, {135, 110}});
+        PlaceReportList(this, sheet, "ListView_HdDetail", 8, 40, 577, 140,
+                        {{795, 110}, {796, 80}, {131, 60}, {797, 100}, {798, 100}, {135, 110}});
     ListView_HdDetail->SetMultiSelect(true);
     Button_MirrorPartition =
-        Put<TButton>(this, sheet, "Button_MirrorPartition", 8, 188, 140, 27, 695);
-    Button_FilePartition = Put<TButton>(this, sheet, "Button_FilePartition", 8, 220, 140, 27, 703);
+        Place<TButton>(this, sheet, "Button_MirrorPartition", 8, 188, 140, 27, 695);
+    Button_FilePartition =
+        Place<TButton>(this, sheet, "Button_FilePartition", 8, 220, 140, 27, 703);
     Button_NoInitPartition =
-        Put<TButton>(this, sheet, "Button_NoInitPartition", 8, 252, 140, 27, 702);
+        Place<TButton>(this, sheet, "Button_NoInitPartition", 8, 252, 140, 27, 702);
     Button_RemoveHdInitial =
-        Put<TButton>(this, sheet, "Button_RemoveHdInitial", 8, 284, 140, 27, 696);
-    ListView_HdInitial = PutReportList(this, sheet, "ListView_HdInitial", 156, 188, 429, 146,
-                                       {{690, 150}, {795, 130}, {796, 120}});
+        Place<TButton>(this, sheet, "Button_RemoveHdInitial", 8, 284, 140, 27, 696);
+    ListView_HdInitial = PlaceReportList(this, sheet, "ListView_HdInitial", 156, 188, 429, 146,
+                                         {{690, 150}, {795, 130}, {796, 120}});
     ListView_HdInitial->SetMultiSelect(true);
 
     // Page 17: the CD server's image folder.
     sheet = Sheets[kPageCdhFolder];
-    Label_SelCDHImgFolder = Put<TLabel>(this, sheet, "Label_SelCDHImgFolder", 16, 16, 560, 16, 892);
+    Label_SelCDHImgFolder =
+        Place<TLabel>(this, sheet, "Label_SelCDHImgFolder", 16, 16, 560, 16, 892);
     Label_SelCDHImgFolder->Font()->SetStyle({fsBold});
     Label_Prompt_CDHFolder =
-        Put<TLabel>(this, sheet, "Label_Prompt_CDHFolder", 16, 48, 560, 40, 893);
+        Place<TLabel>(this, sheet, "Label_Prompt_CDHFolder", 16, 48, 560, 40, 893);
     Label_Prompt_CDHFolder->SetAutoSize(false);
     Label_Prompt_CDHFolder->SetWordWrap(true);
-    Edit_CDHImgFolder = Put<TEdit>(this, sheet, "Edit_CDHImgFolder", 16, 100, 460, 24);
+    Edit_CDHImgFolder = Place<TEdit>(this, sheet, "Edit_CDHImgFolder", 16, 100, 460, 24);
     Edit_CDHImgFolder->SetText("");
     Btn_BrowseCDHImgFolder =
-        Put<TButton>(this, sheet, "Btn_BrowseCDHImgFolder", 484, 98, 90, 27, 860);
+        Place<TButton>(this, sheet, "Btn_BrowseCDHImgFolder", 484, 98, 90, 27, 860);
 
     // Page 16: the images to convert.
     sheet = Sheets[kPageSelectCdhImages];
-    Label_SelImgsToCvt = Put<TLabel>(this, sheet, "Label_SelImgsToCvt", 16, 10, 560, 16, 895);
-    Label_UnselImgs = Put<TLabel>(this, sheet, "Label_UnselImgs", 16, 34, 200, 16, 896);
-    Label_SelImgs = Put<TLabel>(this, sheet, "Label_SelImgs", 330, 34, 200, 16, 897);
+    Label_SelImgsToCvt = Place<TLabel>(this, sheet, "Label_SelImgsToCvt", 16, 10, 560, 16, 895);
+    Label_UnselImgs = Place<TLabel>(this, sheet, "Label_UnselImgs", 16, 34, 200, 16, 896);
+    Label_SelImgs = Place<TLabel>(this, sheet, "Label_SelImgs", 330, 34, 200, 16, 897);
     const std::pair<const char*, TListView**> imageLists[] = {
         {"ListView_CDHImgNotSel", &ListView_CDHImgNotSel},
         {"ListView_CDHImgSel", &ListView_CDHImgSel}};
     int left = 16;
     for (auto [name, member] : imageLists) {
-        TListView* list = Put<TListView>(this, sheet, name, left, 54, 245, 280);
+        TListView* list = Place<TListView>(this, sheet, name, left, 54, 245, 280);
         list->SetViewStyle(vsReport);
         list->SetRowSelect(true);
         list->SetReadOnly(true);
@@ -213,24 +184,24 @@ void TFmWizard::CreateSetupSheets() {
         *member = list;
         left = 330;
     }
-    BBtn_AddCDHImg = Put<TButton>(this, sheet, "BBtn_AddCDHImg", 270, 140, 52, 27);
+    BBtn_AddCDHImg = Place<TButton>(this, sheet, "BBtn_AddCDHImg", 270, 140, 52, 27);
     BBtn_AddCDHImg->SetCaption(">>");
-    BBtn_DelCDHImg = Put<TButton>(this, sheet, "BBtn_DelCDHImg", 270, 180, 52, 27);
+    BBtn_DelCDHImg = Place<TButton>(this, sheet, "BBtn_DelCDHImg", 270, 180, 52, 27);
     BBtn_DelCDHImg->SetCaption("<<");
 
     // Page 18: the target unit and folder.
     sheet = Sheets[kPageConvertTarget];
-    Label58 = Put<TLabel>(this, sheet, "Label58", 16, 20, 560, 16, 898);
+    Label58 = Place<TLabel>(this, sheet, "Label58", 16, 20, 560, 16, 898);
     Label58->Font()->SetStyle({fsBold});
-    Label59 = Put<TLabel>(this, sheet, "Label59", 16, 44, 560, 16, 899);
-    Put<TLabel>(this, sheet, "Label60", 16, 90, 180, 16, 900);
-    ComboBox_ToNasServer = Put<TComboBox>(this, sheet, "ComboBox_ToNasServer", 200, 86, 250, 24);
+    Label59 = Place<TLabel>(this, sheet, "Label59", 16, 44, 560, 16, 899);
+    Place<TLabel>(this, sheet, "Label60", 16, 90, 180, 16, 900);
+    ComboBox_ToNasServer = Place<TComboBox>(this, sheet, "ComboBox_ToNasServer", 200, 86, 250, 24);
     ComboBox_ToNasServer->SetStyle(csDropDownList);
     ComboBox_ToNasServer->SetSorted(true);
     ComboBox_ToNasServer->SetDropDownCount(255);
     ComboBox_ToNasServer->SetShowHint(true);
-    Put<TLabel>(this, sheet, "Label61", 16, 130, 180, 16, 901);
-    ComboBox_ImageFolder = Put<TComboBox>(this, sheet, "ComboBox_ImageFolder", 200, 126, 250, 24);
+    Place<TLabel>(this, sheet, "Label61", 16, 130, 180, 16, 901);
+    ComboBox_ImageFolder = Place<TComboBox>(this, sheet, "ComboBox_ImageFolder", 200, 126, 250, 24);
     ComboBox_ImageFolder->SetStyle(csDropDownList);
 
     BitBtn_RefreshServerDetail->OnClick = Method(this, &TFmWizard::BitBtn_RefreshServerDetailClick);

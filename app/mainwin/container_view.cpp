@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -419,6 +420,23 @@ bool TForm_Central::CheckContainerMirroring(const std::string& Text) {
 
 // ---- Renaming
 
+namespace {
+
+// Gives a container entry the name typed for it, or asks about the reason it cannot take it:
+// nothing when the entry was renamed, else the answer (Yes: edit the name again).
+std::optional<int> RenameContainerRecord(Record* rec, const std::string& name) {
+    if (!IsValidFileName(name)) return ShowKindMessage("' " + name + " '", 10);
+    if (Utf8Length(name) > 221)
+        return vcl::Application->MessageBox(std::string(GetMessageText(75)) + GetMessageText(76),
+                                            GetMessageText(15),
+                                            vcl::MB_YESNO | vcl::MB_ICONEXCLAMATION);
+    if (MainContainer.FindSiblingByName(rec, name)) return ShowKindMessage("' " + name + " '", 11);
+    if (MainContainer.RenameEntry(rec, name) != 0) return ShowKindMessage("' " + name + " '", 10);
+    return std::nullopt;
+}
+
+} // namespace
+
 bool TForm_Central::RenameContainerNode(vcl::TTreeNode* Node) {
     if (!Node || Node->GetImageIndex() != nkContainerFolder) return false;
     if (CheckContainerMirroring(GetMessageText(74)) || RenameInProgress) return false;
@@ -447,18 +465,8 @@ bool TForm_Central::RenameContainerNode(vcl::TTreeNode* Node) {
         const std::string name = TrimName(Node->GetText());
         Node->SetText(name);
         if (name == old) return false;
-        int answer = 0;
-        if (!IsValidFileName(name)) {
-            answer = ShowKindMessage("' " + name + " '", 10);
-        } else if (Utf8Length(name) > 221) {
-            answer = vcl::Application->MessageBox(
-                std::string(GetMessageText(75)) + GetMessageText(76), GetMessageText(15),
-                vcl::MB_YESNO | vcl::MB_ICONEXCLAMATION);
-        } else if (MainContainer.FindSiblingByName(rec, name)) {
-            answer = ShowKindMessage("' " + name + " '", 11);
-        } else if (MainContainer.RenameEntry(rec, name) != 0) {
-            answer = ShowKindMessage("' " + name + " '", 10);
-        } else {
+        const std::optional<int> answer = RenameContainerRecord(rec, name);
+        if (!answer) {
             MarkContainerModified();
             if (vcl::TTreeNode* parent = Node->Parent()) parent->AlphaSort(false);
             if (Node->Parent() && Node->Parent() == TreeView->GetSelected()) {
@@ -473,7 +481,7 @@ bool TForm_Central::RenameContainerNode(vcl::TTreeNode* Node) {
             }
             return true;
         }
-        if (answer != vcl::mrYes || RenameAborted) {
+        if (*answer != vcl::mrYes || RenameAborted) {
             restore();
             return false;
         }
@@ -516,18 +524,8 @@ bool TForm_Central::RenameContainerItem(vcl::TListItem* Item) {
         const std::string name = TrimName(Item->GetCaption());
         Item->SetCaption(name);
         if (name == old) return false;
-        int answer = 0;
-        if (!IsValidFileName(name)) {
-            answer = ShowKindMessage("' " + name + " '", 10);
-        } else if (Utf8Length(name) > 221) {
-            answer = vcl::Application->MessageBox(
-                std::string(GetMessageText(75)) + GetMessageText(76), GetMessageText(15),
-                vcl::MB_YESNO | vcl::MB_ICONEXCLAMATION);
-        } else if (MainContainer.FindSiblingByName(rec, name)) {
-            answer = ShowKindMessage("' " + name + " '", 11);
-        } else if (MainContainer.RenameEntry(rec, name) != 0) {
-            answer = ShowKindMessage("' " + name + " '", 10);
-        } else {
+        const std::optional<int> answer = RenameContainerRecord(rec, name);
+        if (!answer) {
             MarkContainerModified();
             if (!alive()) return true;
             Item->SetImageIndex(GetFileIconIndex(rec));
@@ -541,7 +539,7 @@ bool TForm_Central::RenameContainerItem(vcl::TListItem* Item) {
             }
             return true;
         }
-        if (answer != vcl::mrYes || RenameAborted) {
+        if (*answer != vcl::mrYes || RenameAborted) {
             restore();
             return false;
         }

@@ -1,0 +1,48 @@
+// Helpers of the wizard's form descriptions: a control placed on a page, a report list with its
+// column titles from the message table, a spin edit with its range.
+#pragma once
+
+#include "fmwizard.h"
+#include "msgbox.h"
+
+#include <initializer_list>
+#include <utility>
+
+namespace wizard_form {
+
+template <class T>
+T* Place(TFmWizard* form, vcl::TWinControl* parent, const char* name, int left, int top, int width,
+         int height, int captionId = 0) {
+    T* control = vcl::Make<T>(form, parent, name);
+    control->SetBounds(left, top, width, height);
+    if (captionId) control->SetCaption(GetMessageText(captionId));
+    return control;
+}
+
+// Columns: (message id of the title, width).
+inline vcl::TListView* PlaceReportList(TFmWizard* form, vcl::TWinControl* parent, const char* name,
+                                       int left, int top, int width, int height,
+                                       std::initializer_list<std::pair<int, int>> columns) {
+    vcl::TListView* list = Place<vcl::TListView>(form, parent, name, left, top, width, height);
+    list->SetViewStyle(vcl::vsReport);
+    list->SetRowSelect(true);
+    list->SetReadOnly(true);
+    list->SetHideSelection(false);
+    for (auto [id, columnWidth] : columns) {
+        vcl::TListColumn* column = list->Columns()->Add();
+        column->SetCaption(GetMessageText(id));
+        column->SetWidth(columnWidth);
+    }
+    return list;
+}
+
+inline vcl::TCSpinEdit* MakeSpin(TFmWizard* form, vcl::TWinControl* parent, const char* name,
+                                 int left, int top, int width, int min, int max) {
+    vcl::TCSpinEdit* spin = Place<vcl::TCSpinEdit>(form, parent, name, left, top, width, 24);
+    spin->SetMinValue(min);
+    spin->SetMaxValue(max);
+    spin->SetValue(min);
+    return spin;
+}
+
+} // namespace wizard_form
