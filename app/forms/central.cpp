@@ -373,7 +373,6 @@ TForm_Central::TForm_Central(TComponent* Owner) : TForm(Owner) {
     TreeView->OnEditing = Method(this, &TForm_Central::TreeViewEditing);
     ListView->OnEditing = Method(this, &TForm_Central::ListViewEditing);
     ListView->OnKeyDown = Method(this, &TForm_Central::ListViewKeyDown);
-    ListView->OnMouseMove = Method(this, &TForm_Central::ListViewMouseMove);
     DropFileTarget_TreeView->OnDragOver =
         Method(this, &TForm_Central::DropFileTarget_TreeViewDragOver);
     DropFileTarget_TreeView->OnDrop = Method(this, &TForm_Central::DropFileTarget_TreeViewDrop);

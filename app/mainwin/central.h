@@ -496,7 +496,6 @@ public:
     void TreeViewEditing(vcl::TObject* Sender, vcl::TTreeNode* Node, bool& AllowEdit);
     void ListViewEditing(vcl::TObject* Sender, vcl::TListItem* Item, bool& AllowEdit);
     void ListViewKeyDown(vcl::TObject* Sender, vcl::TKey& Key, vcl::TShiftState Shift);
-    void ListViewMouseMove(vcl::TObject* Sender, vcl::TShiftState Shift, int X, int Y);
     void TreeViewStartDrag(vcl::TObject* Sender);
     void TreeViewEndDrag(vcl::TObject* Sender, vcl::TObject* Target, int X, int Y);
     void TreeViewDragOver(vcl::TObject* Sender, vcl::TObject* Source, int X, int Y,

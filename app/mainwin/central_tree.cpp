@@ -349,7 +349,7 @@ void TForm_Central::TreeViewKeyDown(vcl::TObject*, vcl::TKey& Key, vcl::TShiftSt
         RunCommand(MenuItem_MenuLarge, ToolButton_ListMode);
         break;
     case vcl::VK_F5:
-        RunCommand(MenuItem_MenuRefresh, nullptr);
+        ToolButton_RefreshClick(ToolButton_Refresh);
         break;
     case vcl::VK_F6:
         RunCommand(MenuItem_MenuUpDirectory, nullptr);

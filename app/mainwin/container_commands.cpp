@@ -664,5 +664,3 @@ void TForm_Central::ListViewKeyDown(vcl::TObject*, vcl::TKey& Key, vcl::TShiftSt
     // The rest as on the tree.
     TreeViewKeyDown(ListView, Key, Shift);
 }
-
-void TForm_Central::ListViewMouseMove(vcl::TObject*, vcl::TShiftState, int, int) {}
