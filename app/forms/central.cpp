@@ -380,7 +380,6 @@ TForm_Central::TForm_Central(TComponent* Owner) : TForm(Owner) {
     DropFileTarget_ListView->OnDragOver =
         Method(this, &TForm_Central::DropFileTarget_ListViewDragOver);
     DropFileTarget_ListView->OnDrop = Method(this, &TForm_Central::DropFileTarget_ListViewDrop);
-    DropFileTarget_ListView->OnLeave = Method(this, &TForm_Central::DropFileTarget_ListViewLeave);
     for (TMenuItem* item : {MenuItem_MenuNewFolder, MenuItem_RightNewFolder})
         item->OnClick = Method(this, &TForm_Central::MenuItem_MenuNewFolderClick);
     for (TMenuItem* item : {MenuItem_MenuRename, MenuItem_RightRename})

@@ -459,7 +459,6 @@ public:
                                          const vcl::TPoint& Point, int& Effect);
     void DropFileTarget_ListViewDrop(vcl::TObject* Sender, vcl::TShiftState Shift,
                                      const vcl::TPoint& Point, int& Effect);
-    void DropFileTarget_ListViewLeave(vcl::TObject* Sender);
     // Adding host files (container_add.cpp).
     void AddFilesToContainer(vcl::TTreeNode* FolderNode, const std::string& Path);
     bool AskReplaceEntry(CisRecord* Existing, const CisFileInfo& Info);

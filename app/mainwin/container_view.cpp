@@ -802,8 +802,6 @@ void TForm_Central::DropFileTarget_ListViewDragOver(vcl::TObject*, vcl::TShiftSt
         Effect = vcl::DROPEFFECT_COPY | vcl::DROPEFFECT_SCROLL;
 }
 
-void TForm_Central::DropFileTarget_ListViewLeave(vcl::TObject*) {}
-
 void TForm_Central::DropFileTarget_ListViewDrop(vcl::TObject*, vcl::TShiftState,
                                                 const vcl::TPoint& Point, int&) {
     vcl::TListItem* row = ListView->GetItemAt(Point.X, Point.Y);
