@@ -7,9 +7,7 @@
 
 #include "vcl/application.h"
 #include "vcl/modal_host.h"
-
-#include <QPixmap>
-#include <QWidget>
+#include "vcl/testing/form_shot.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -18,14 +16,6 @@
 
 namespace {
 
-bool Save(vcl::TForm& form, const std::string& path) {
-    for (int i = 0; i < 20; ++i)
-        vcl::Application->ProcessMessages();
-    const bool saved = form.Widget()->grab().save(path.c_str(), "PNG");
-    std::fprintf(stderr, "%s %s\n", saved ? "saved" : "could not save", path.c_str());
-    return saved;
-}
-
 // Shows each form, saves its picture and closes it.
 class Shooter : public vcl::TModalHost {
 public:
@@ -33,7 +23,7 @@ public:
     bool saved = false;
     int RunModal(vcl::TForm& form) override {
         form.BeginModal();
-        saved = Save(form, path);
+        saved = vcl::testing::SaveFormPicture(form, path);
         form.SetModalResult(vcl::mrCancel);
         form.EndModal();
         return form.GetModalResult();

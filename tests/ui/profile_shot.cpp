@@ -10,10 +10,8 @@
 #include "vcl/application.h"
 #include "vcl/dialog_host.h"
 #include "vcl/modal_host.h"
+#include "vcl/testing/form_shot.h"
 #include "vcl/tree_view.h"
-
-#include <QPixmap>
-#include <QWidget>
 
 #include <cstdio>
 #include <cstring>
@@ -22,14 +20,6 @@
 #include <vector>
 
 namespace {
-
-bool Save(vcl::TForm& form, const std::string& path) {
-    for (int i = 0; i < 20; ++i)
-        vcl::Application->ProcessMessages();
-    const bool saved = form.Widget()->grab().save(path.c_str(), "PNG");
-    std::fprintf(stderr, "%s %s\n", saved ? "saved" : "could not save", path.c_str());
-    return saved;
-}
 
 class Host : public TProfileSettingHost {
 public:
@@ -40,17 +30,10 @@ public:
 };
 
 // Answers the file choice with the profile and any box with OK.
-class Dialogs : public vcl::TDialogHost {
+class Dialogs : public vcl::testing::OkDialogHost {
 public:
     std::string file;
-    int MessageBox(const vcl::TMessageBoxRequest& r) override {
-        std::fprintf(stderr, "box: %s\n", r.Text.c_str());
-        return vcl::IDOK;
-    }
     std::vector<std::string> FileDialog(const vcl::TFileDialogRequest&) override { return {file}; }
-    std::optional<std::string> BrowseFolder(const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
 };
 
 // Walks the dialog through its pages, saving each; types a password when one is asked.
@@ -66,7 +49,7 @@ public:
         }
         auto& d = dynamic_cast<TForm_ProfileSetting&>(form);
         form.BeginModal();
-        saved = Save(form, outDir + "/import_source.png") && saved;
+        saved = vcl::testing::SaveFormPicture(form, outDir + "/import_source.png") && saved;
         d.RBtn_FromFile->SetChecked(true);
         d.Btn_Next->Click();
         for (int i = 0; i < d.ListView_SelTarget->Items()->Count(); ++i)
@@ -74,9 +57,9 @@ public:
         d.Btn_AddClick(nullptr);
         for (int i = 0; i < d.ListView_SelTarget->Items()->Count(); ++i)
             d.ListView_SelTarget->Items()->Item(i)->SetSelected(false);
-        saved = Save(form, outDir + "/import_targets.png") && saved;
+        saved = vcl::testing::SaveFormPicture(form, outDir + "/import_targets.png") && saved;
         d.Btn_Next->Click();
-        saved = Save(form, outDir + "/import_items.png") && saved;
+        saved = vcl::testing::SaveFormPicture(form, outDir + "/import_items.png") && saved;
         form.SetModalResult(vcl::mrCancel);
         form.EndModal();
         return form.GetModalResult();

@@ -9,9 +9,7 @@
 
 #include "vcl/application.h"
 #include "vcl/modal_host.h"
-
-#include <QPixmap>
-#include <QWidget>
+#include "vcl/testing/form_shot.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,21 +17,13 @@
 
 namespace {
 
-bool Save(vcl::TForm& form, const char* path) {
-    for (int i = 0; i < 20; ++i)
-        vcl::Application->ProcessMessages();
-    const bool saved = form.Widget()->grab().save(path, "PNG");
-    std::fprintf(stderr, "%s %s\n", saved ? "saved" : "could not save", path);
-    return saved;
-}
-
 // Grabs the modal form as soon as it shows, then closes it.
 class GrabbingModalHost : public vcl::TModalHost {
 public:
     explicit GrabbingModalHost(const char* path) : path_(path) {}
     int RunModal(vcl::TForm& form) override {
         form.BeginModal();
-        saved = Save(form, path_);
+        saved = vcl::testing::SaveFormPicture(form, path_);
         form.SetModalResult(vcl::mrCancel);
         form.EndModal();
         return form.GetModalResult();
@@ -66,7 +56,7 @@ int main(int argc, char** argv) {
         Form_About = vcl::MakeForm<TForm_About>(&application);
         Form_About->Interactive = true;
         Form_About->Show();
-        return Save(*Form_About, argv[2]) ? 0 : 1;
+        return vcl::testing::SaveFormPicture(*Form_About, argv[2]) ? 0 : 1;
     }
     std::fprintf(stderr, "unknown window %s\n", what.c_str());
     return 2;

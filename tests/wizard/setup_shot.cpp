@@ -10,10 +10,8 @@
 
 #include "vcl/application.h"
 #include "vcl/dialog_host.h"
+#include "vcl/testing/form_shot.h"
 #include "vcl/tree_view.h"
-
-#include <QPixmap>
-#include <QWidget>
 
 #include <cstdio>
 #include <filesystem>
@@ -24,14 +22,6 @@
 
 namespace {
 
-bool Save(vcl::TForm& form, const std::string& path) {
-    for (int i = 0; i < 20; ++i)
-        vcl::Application->ProcessMessages();
-    const bool saved = form.Widget()->grab().save(path.c_str(), "PNG");
-    std::fprintf(stderr, "%s %s\n", saved ? "saved" : "could not save", path.c_str());
-    return saved;
-}
-
 class Host : public TWizardHost {
 public:
     vcl::TTreeNode* nas = nullptr;
@@ -39,19 +29,6 @@ public:
     vcl::TTreeNode* RemoteServersNode() override { return nullptr; }
     CDH_LOGICAL_CDROM_CLASS* Drives() override { return nullptr; }
     MIRROR_CONTAINER* MyContainer() override { return nullptr; }
-};
-
-// Any box is answered with OK.
-class Dialogs : public vcl::TDialogHost {
-public:
-    int MessageBox(const vcl::TMessageBoxRequest& r) override {
-        std::fprintf(stderr, "box: %s\n", r.Text.c_str());
-        return vcl::IDOK;
-    }
-    std::vector<std::string> FileDialog(const vcl::TFileDialogRequest&) override { return {}; }
-    std::optional<std::string> BrowseFolder(const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
 };
 
 } // namespace
@@ -64,7 +41,7 @@ int main(int argc, char** argv) {
     vcl::TApplication application(argc, argv);
     SelectLanguage();
     const std::string outDir = argv[1];
-    Dialogs dialogs;
+    vcl::testing::OkDialogHost dialogs;
     vcl::SetDialogHost(&dialogs);
 
     std::unique_ptr<vcl::TForm> window(new vcl::TForm(nullptr));
@@ -102,9 +79,9 @@ int main(int argc, char** argv) {
     wizard->PreselectedServer = &server;
     wizard->StartJob(kJobSetupPreselected);
     wizard->Show();
-    bool saved = Save(*wizard, outDir + "/setup_ip.png");
+    bool saved = vcl::testing::SaveFormPicture(*wizard, outDir + "/setup_ip.png");
     wizard->bbNext->Click();
-    saved = Save(*wizard, outDir + "/setup_names.png") && saved;
+    saved = vcl::testing::SaveFormPicture(*wizard, outDir + "/setup_names.png") && saved;
 
     // The conversion's image choice over a small image folder.
     const auto folder = std::filesystem::temp_directory_path() / "setup_shot_images" / "_IMAGE_";
@@ -116,7 +93,7 @@ int main(int argc, char** argv) {
     wizard->bbNext->Click();
     wizard->ListView_CDHImgNotSel->Items()->Item(0)->SetSelected(true);
     wizard->BBtn_AddCDHImg->Click();
-    saved = Save(*wizard, outDir + "/convert_images.png") && saved;
+    saved = vcl::testing::SaveFormPicture(*wizard, outDir + "/convert_images.png") && saved;
     std::filesystem::remove_all(folder.parent_path());
     delete wizard;
     vcl::SetDialogHost(nullptr);

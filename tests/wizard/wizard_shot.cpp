@@ -17,10 +17,8 @@
 
 #include "vcl/application.h"
 #include "vcl/dialog_host.h"
+#include "vcl/testing/form_shot.h"
 #include "vcl/tree_view.h"
-
-#include <QPixmap>
-#include <QWidget>
 
 #include <cstdio>
 #include <memory>
@@ -28,14 +26,6 @@
 #include <vector>
 
 namespace {
-
-bool Save(vcl::TForm& form, const std::string& path) {
-    for (int i = 0; i < 20; ++i)
-        vcl::Application->ProcessMessages();
-    const bool saved = form.Widget()->grab().save(path.c_str(), "PNG");
-    std::fprintf(stderr, "%s %s\n", saved ? "saved" : "could not save", path.c_str());
-    return saved;
-}
 
 class Host : public TWizardHost {
 public:
@@ -48,19 +38,6 @@ public:
     MIRROR_CONTAINER* MyContainer() override { return &container; }
 };
 
-// Any box is answered with OK.
-class Dialogs : public vcl::TDialogHost {
-public:
-    int MessageBox(const vcl::TMessageBoxRequest& r) override {
-        std::fprintf(stderr, "box: %s\n", r.Text.c_str());
-        return vcl::IDOK;
-    }
-    std::vector<std::string> FileDialog(const vcl::TFileDialogRequest&) override { return {}; }
-    std::optional<std::string> BrowseFolder(const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -71,7 +48,7 @@ int main(int argc, char** argv) {
     vcl::TApplication application(argc, argv);
     SelectLanguage();
     const std::string outDir = argv[1];
-    Dialogs dialogs;
+    vcl::testing::OkDialogHost dialogs;
     vcl::SetDialogHost(&dialogs);
 
     SimMachine machine;
@@ -122,7 +99,7 @@ int main(int argc, char** argv) {
     wizard->FormCreate(wizard);
     wizard->StartJob(kJobMirror);
     wizard->Show();
-    bool saved = Save(*wizard, outDir + "/wizard_drive.png");
+    bool saved = vcl::testing::SaveFormPicture(*wizard, outDir + "/wizard_drive.png");
     wizard->bbNext->Click();
     for (CNasServer* server : {servers[0].get(), servers[1].get()}) {
         wizard->ComboBox_ServerList->SetItemIndex(
@@ -130,15 +107,15 @@ int main(int argc, char** argv) {
         wizard->ComboBox_ServerListChange(nullptr);
         wizard->bbAdd->Click();
     }
-    saved = Save(*wizard, outDir + "/wizard_destinations.png") && saved;
+    saved = vcl::testing::SaveFormPicture(*wizard, outDir + "/wizard_destinations.png") && saved;
     wizard->bbNext->Click();
     wizard->bbNext->Click();
     wizard->ComboBox_RecordSpeed->SetItemIndex(8);
     wizard->Button_AddCdrOption->Click();
-    saved = Save(*wizard, outDir + "/wizard_recording.png") && saved;
+    saved = vcl::testing::SaveFormPicture(*wizard, outDir + "/wizard_recording.png") && saved;
     wizard->bbNext->Click();
     wizard->RadioButton_StartSchedule->SetChecked(true);
-    saved = Save(*wizard, outDir + "/wizard_schedule.png") && saved;
+    saved = vcl::testing::SaveFormPicture(*wizard, outDir + "/wizard_schedule.png") && saved;
     delete wizard;
     vcl::SetDialogHost(nullptr);
     return saved ? 0 : 1;
