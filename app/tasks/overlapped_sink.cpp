@@ -90,7 +90,8 @@ void OverlappedSink::Run() {
             failure_ = result;
             queued_ = 0; // what came after the failed message is never sent
         }
-        // Waking costs a system call: only a caller that waits is woken.
-        if (callerWaiting_) callerWake_.notify_one();
+        // Waking costs a system call: only a caller that waits is woken, and one that waits for
+        // a free buffer only once half the ring is free.
+        if (callerWaiting_ && (queued_ <= kBuffers / 2 || failure_ != 0)) callerWake_.notify_one();
     }
 }

@@ -1,9 +1,11 @@
 // Sends the data messages of a session on a thread of its own, so that the task reads the next
 // block from its drive or file while the unit acknowledges the last. Each message is copied into
-// one of two buffers and sent in order, each acknowledged before the next goes (the units'
-// protocol): the caller waits only when both buffers are taken. After a message fails nothing
-// more is sent, and its result is returned by the next Send, by Drain and by Complete; Start,
-// Complete and Abort run on the caller's thread once every message handed over has been sent.
+// one of a ring of buffers and sent in order, each acknowledged before the next goes (the units'
+// protocol). When the ring is full the caller waits until half of it is sent, so that a caller
+// faster than the unit is woken once per half ring, not once per message. After a message fails
+// nothing more is sent, and its result is returned by the next Send, by Drain and by Complete;
+// Start, Complete and Abort run on the caller's thread once every message handed over has been
+// sent.
 #pragma once
 
 #include "isobuild_sink.h"
@@ -43,7 +45,8 @@ private:
     std::condition_variable callerWake_; // the caller waits for a free buffer or the drain
     bool senderWaiting_ = false;
     bool callerWaiting_ = false;
-    std::array<std::vector<std::uint8_t>, 2> buffers_;
+    static constexpr std::size_t kBuffers = 8;
+    std::array<std::vector<std::uint8_t>, kBuffers> buffers_;
     std::size_t first_ = 0;  // the buffer sent next
     std::size_t queued_ = 0; // messages handed over and not yet acknowledged
     int failure_ = 0;        // the result of the message that failed

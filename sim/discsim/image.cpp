@@ -83,14 +83,33 @@ ImageFile::~ImageFile() {
 }
 
 bool ImageFile::read(std::uint64_t offset, std::uint8_t* out, std::size_t length) const {
+    constexpr std::size_t kWindow = 256 * 1024;
     std::memset(out, 0, length);
     if (offset >= size_) return true;
     const std::size_t wanted =
         static_cast<std::size_t>(std::min<std::uint64_t>(length, size_ - offset));
+    if (wanted > kWindow) return readFile(offset, out, wanted);
+
+    const std::lock_guard lock(windowLock_);
+    if (offset < windowStart_ || offset + wanted > windowStart_ + window_.size()) {
+        const auto size =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, size_ - offset));
+        window_.resize(size);
+        if (!readFile(offset, window_.data(), size)) {
+            window_.clear();
+            return false;
+        }
+        windowStart_ = offset;
+    }
+    std::memcpy(out, window_.data() + (offset - windowStart_), wanted);
+    return true;
+}
+
+bool ImageFile::readFile(std::uint64_t offset, std::uint8_t* out, std::size_t length) const {
     std::size_t done = 0;
-    while (done < wanted) {
+    while (done < length) {
         const ssize_t n =
-            ::pread(fd_, out + done, wanted - done, static_cast<off_t>(offset + done));
+            ::pread(fd_, out + done, length - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         done += static_cast<std::size_t>(n);

@@ -4,12 +4,14 @@
 #include "discsim.h"
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
 namespace discsim {
 
-// An open image file, read with pread from any thread.
+// An open image file, read from any thread. Sectors are read in order, so each read is served
+// from a window read ahead in one pread, instead of one system call per sector.
 class ImageFile {
 public:
     enum class Layout { UserData2048, Raw2352 };
@@ -27,9 +29,14 @@ public:
     std::vector<std::pair<std::uint32_t, std::uint64_t>> trackOffsets;
 
 private:
+    bool readFile(std::uint64_t offset, std::uint8_t* out, std::size_t length) const;
+
     int fd_;
     Layout layout_;
     std::uint64_t size_;
+    mutable std::mutex windowLock_;
+    mutable std::vector<std::uint8_t> window_; // file bytes from windowStart_ on
+    mutable std::uint64_t windowStart_ = 0;
 };
 
 // MODE SENSE medium type of a CD: 01h data only, 02h audio only, 03h data and audio.
