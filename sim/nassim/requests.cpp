@@ -58,7 +58,6 @@ static_assert(kSetServerAddresses + 12 == kSetServerGateways &&
 static_assert(kSetServerMasks + 12 == kSetServerName);
 static_assert(kSetServerName + kSetServerNameWidth == kSetServerWorkgroup);
 static_assert(kSetServerExtendedName + kSetServerExtendedNameWidth == kSetServerSize);
-static_assert(kSetServerExtendedName + 64 == kSetServerSize);
 static_assert(kHeaderSize + kSetServerDomainPayload == kSetServerSize);
 static_assert(kHeaderSize + kSetServerLongPayload == kSetServerDomainSize);
 
@@ -321,7 +320,8 @@ bool IsUtf8(const std::string& text) {
         if (c < 0x80) {
             ++i;
             continue;
-        } else if ((c & 0xE0) == 0xC0) {
+        }
+        if ((c & 0xE0) == 0xC0) {
             more = 1, cp = c & 0x1F, least = 0x80;
         } else if ((c & 0xF0) == 0xE0) {
             more = 2, cp = c & 0x0F, least = 0x800;
