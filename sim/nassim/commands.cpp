@@ -202,6 +202,7 @@ Outcome Unit::Impl::AnswerServerInfo(Request& r, Context& ctx) {
     r.problem = wire::CheckServerInfoRequest(r.bytes, *r.header);
     if (r.problem.empty()) r.problem = CheckPhase(r, ctx, Phase::Idle);
     if (!r.problem.empty()) return {};
+    std::lock_guard lock(stateMutex); // set-server changes what the reply says
     return Single(EncodeServerReply(config));
 }
 
@@ -217,14 +218,42 @@ Outcome Unit::Impl::AnswerSetServer(Request& r, Context& ctx) {
     if (!r.problem.empty()) return {};
     if (ctx.via == Via::Udp && !config.answersSetServerBroadcast) return {};
     std::int16_t status;
+    std::string refusal;
     {
         std::lock_guard lock(stateMutex);
+        // Every unit hears a broadcast; only the one whose hardware address it carries takes it.
+        const bool mine = s.hardwareAddress == config.hardwareAddress;
+        if (!mine && ctx.via == Via::Udp) return {};
         status = RefuseAdmin(s.admin);
+        if (status == 0) {
+            refusal = mine ? requests::SetServerRefusal(s, config.encodingKind == 1 ||
+                                                               config.encodingKind == 2)
+                           : "hardware address of another unit";
+            if (!refusal.empty()) status = kStatusInvalidOption;
+        }
+        if (status == 0 && !ctx.refusedByFault) StoreSettings(s);
     }
+    if (!refusal.empty() && config.logProblems)
+        std::fprintf(stderr, "nas-sim: %s: set-server refused: %s\n",
+                     AddressText(config.address).c_str(), refusal.c_str());
     const std::uint16_t command = config.setServerReplyCommand != 0 ? config.setServerReplyCommand
                                   : s.domainForm                    ? kSetServerDomainReply
                                                                     : kCommandSetServer;
     return Single(Plain(command, status));
+}
+
+void Unit::Impl::StoreSettings(const requests::SetServer& s) {
+    config.name = s.name;
+    config.comment = s.comment;
+    if (s.domainForm)
+        config.extendedName = s.extendedName;
+    else
+        config.workgroup = s.workgroup;
+    config.lan = s.lan;
+    config.half130 = s.teamingMode;
+    config.word140 = s.addressFlags;
+    config.optionWord = s.optionWord;
+    state.adminPassword = s.newPassword;
 }
 
 Outcome Unit::Impl::AnswerGetConfig(Request& r, Context& ctx) {

@@ -210,6 +210,13 @@ struct WriterStep {
 // the recording status of a writer with no job. A refused request, or one whose answer a fault
 // gives a non-zero status, changes nothing. A completed mirror and each completed transfer file
 // add an image (id nextImageId, path folder "/" name); a deletion removes the listed images.
+// A set-server request is taken only with the unit's own hardware address (another one is
+// refused with kStatusInvalidOption by TCP and goes unanswered by broadcast); values a unit can't
+// hold (an empty name, a mask that is not contiguous, ...) are refused with kStatusInvalidOption.
+// A request taken stores its name, workgroup (plain form) or extended name (domain form),
+// comment, LAN ports, teaming mode (half130), address protocols (word140) and option word in the
+// unit's configuration, which later server-information replies report, and its new password as
+// the administrator password.
 struct UnitState {
     std::vector<Bytes> disks;              // raw records of kDiskRecordSize bytes
     std::vector<Bytes> volumes;            // raw records of kVolumeRecordSize bytes
@@ -287,8 +294,8 @@ struct UnitConfig {
     std::size_t shortReplyBytes = 200;
     std::chrono::milliseconds fragmentPause{1};
 
-    UnitState state;             // lists, passwords and files; see the Unit::set... calls
-    bool keepSessionData = true; // keep the data bytes of sessions in memory (Session::data)
+    UnitState state;              // lists, passwords and files; see the Unit::set... calls
+    bool keepSessionData = true;  // keep the data bytes of sessions in memory (Session::data)
     bool hashSessionData = false; // SHA-256 of each received file (SessionFile::sha256)
     // When not empty, each received image (mirror, image transfer) is written to
     // storeFolder/FOLDER/NAME once it is complete ("NAME.1"... when that name is taken).
@@ -412,7 +419,9 @@ public:
     Unit(const Unit&) = delete;
     Unit& operator=(const Unit&) = delete;
 
-    const UnitConfig& config() const; // as given, with the ports and foreign address in use
+    // As given, with the ports and foreign address in use and the settings that set-server
+    // requests stored since.
+    UnitConfig config() const;
     std::uint32_t address() const;
     std::uint16_t tcpPort() const;
     std::uint16_t udpPort() const;

@@ -39,13 +39,25 @@ static_assert(kHeaderSize + kConfigWritePayloadExtra == kConfigWriteRecord);
 // Set-server (352 bytes; 460 with the credentials block).
 constexpr std::size_t kSetServerSize = 352, kSetServerDomainSize = 460, kSetServerAdminLength = 40,
                       kSetServerDigest = 42, kSetServerNewLength = 58, kSetServerNewText = 60,
-                      kSetServerGap = 148, kSetServerWorkgroup = 256, kSetServerZero = 272,
+                      kSetServerHardware = 124, kSetServerTeaming = 142, kSetServerGap = 148,
+                      kSetServerFlags = 152, kSetServerOptions = 156, kSetServerComment = 172,
+                      kSetServerAddresses = 204, kSetServerGateways = 216, kSetServerMasks = 228,
+                      kSetServerName = 240, kSetServerWorkgroup = 256, kSetServerZero = 272,
                       kSetServerExtendedName = 288;
+constexpr std::size_t kSetServerNameWidth = 16, kSetServerCommentWidth = 32,
+                      kSetServerExtendedNameWidth = 64, kSetServerPasswordMax = 15;
+constexpr std::uint16_t kTeamingModes = 4; // fault tolerance, load balancing, aggregation, alone
 constexpr std::uint32_t kSetServerPayload = 256, kSetServerData = 248,
                         kSetServerDomainPayload = 320, kSetServerDomainData = 312,
                         kSetServerLongPayload = 428;
-static_assert(kSetServerNewText + 64 == 124);
-static_assert(kSetServerExtendedName + 64 == kSetServerSize);
+static_assert(kSetServerNewText + 64 == kSetServerHardware);
+static_assert(kSetServerHardware + kHardwareAddressSize == kSetServerTeaming);
+static_assert(kSetServerComment + kSetServerCommentWidth == kSetServerAddresses);
+static_assert(kSetServerAddresses + 12 == kSetServerGateways &&
+              kSetServerGateways + 12 == kSetServerMasks);
+static_assert(kSetServerMasks + 12 == kSetServerName);
+static_assert(kSetServerName + kSetServerNameWidth == kSetServerWorkgroup);
+static_assert(kSetServerExtendedName + kSetServerExtendedNameWidth == kSetServerSize);
 static_assert(kHeaderSize + kSetServerDomainPayload == kSetServerSize);
 static_assert(kHeaderSize + kSetServerLongPayload == kSetServerDomainSize);
 
@@ -274,7 +286,96 @@ std::string DecodeSetServer(const Bytes& b, const Header& h, SetServer& out) {
         p = Base64Field(&b[kSetServerNewText], 64, GetU16(&b[kSetServerNewLength]), "password text",
                         out.newPassword);
     if (!p.empty()) return p;
-    out.admin = PasswordAt(b.data(), kSetServerAdminLength, kSetServerDigest);
+    const std::uint8_t* d = b.data();
+    out.admin = PasswordAt(d, kSetServerAdminLength, kSetServerDigest);
+    std::copy_n(d + kSetServerHardware, kHardwareAddressSize, out.hardwareAddress.begin());
+    out.teamingMode = GetU16(d + kSetServerTeaming);
+    out.addressFlags = GetU32(d + kSetServerFlags);
+    out.optionWord = GetU32(d + kSetServerOptions);
+    out.comment = records::TextAt(d + kSetServerComment, kSetServerCommentWidth);
+    for (std::size_t i = 0; i < out.lan.size(); ++i) {
+        out.lan[i].address = wire::GetU32Net(d + kSetServerAddresses + 4 * i);
+        out.lan[i].gateway = wire::GetU32Net(d + kSetServerGateways + 4 * i);
+        out.lan[i].mask = wire::GetU32Net(d + kSetServerMasks + 4 * i);
+    }
+    out.name = records::TextAt(d + kSetServerName, kSetServerNameWidth);
+    if (out.domainForm)
+        out.extendedName = records::TextAt(d + kSetServerExtendedName, kSetServerExtendedNameWidth);
+    else
+        out.workgroup = records::TextAt(d + kSetServerWorkgroup, kSetServerNameWidth);
+    return {};
+}
+
+namespace {
+
+// One well-formed UTF-8 sequence after another (no overlong forms, no surrogates, at most
+// U+10FFFF).
+bool IsUtf8(const std::string& text) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        const std::uint8_t c = p[i];
+        std::size_t more = 0;
+        std::uint32_t cp = 0, least = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        if ((c & 0xE0) == 0xC0) {
+            more = 1, cp = c & 0x1F, least = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            more = 2, cp = c & 0x0F, least = 0x800;
+        } else if ((c & 0xF8) == 0xF0) {
+            more = 3, cp = c & 0x07, least = 0x10000;
+        } else {
+            return false;
+        }
+        if (n - i <= more) return false;
+        for (std::size_t k = 1; k <= more; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) return false;
+            cp = cp << 6 | (p[i + k] & 0x3F);
+        }
+        if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += more + 1;
+    }
+    return true;
+}
+
+std::string TextRefusal(const std::string& text, const char* what, bool required, bool utf8) {
+    if (required && text.empty()) return std::string(what) + " is empty";
+    for (unsigned char c : text)
+        if (c < 0x20 || c == 0x7F)
+            return std::string(what) + " holds control character " + std::to_string(c);
+    if (utf8 && !IsUtf8(text)) return std::string(what) + " is not UTF-8";
+    return {};
+}
+
+bool ContiguousMask(std::uint32_t mask) {
+    const std::uint32_t hosts = ~mask;
+    return (hosts & (hosts + 1)) == 0;
+}
+
+} // namespace
+
+std::string SetServerRefusal(const SetServer& s, bool utf8) {
+    std::string p = TextRefusal(s.name, "name", true, utf8);
+    if (p.empty()) p = TextRefusal(s.comment, "comment", false, utf8);
+    if (p.empty() && s.domainForm) p = TextRefusal(s.extendedName, "domain name", true, utf8);
+    if (p.empty() && !s.domainForm) p = TextRefusal(s.workgroup, "workgroup", true, utf8);
+    if (!p.empty()) return p;
+    for (std::size_t i = 0; i < s.lan.size(); ++i) {
+        const LanPort& l = s.lan[i];
+        const std::string lan = "LAN " + std::to_string(i) + " ";
+        if (l.address == 0) continue; // a port without an address is not used
+        if (l.address == 0xFFFFFFFFu) return lan + "address is 255.255.255.255";
+        if (l.mask == 0 || !ContiguousMask(l.mask)) return lan + "mask " + AddressText(l.mask);
+        if (l.gateway != 0 && (l.gateway & l.mask) != (l.address & l.mask))
+            return lan + "gateway " + AddressText(l.gateway) + " lies outside its network";
+    }
+    if (s.teamingMode >= kTeamingModes)
+        return "teaming mode " + std::to_string(s.teamingMode) + " is unknown";
+    if (s.newPassword.size() > kSetServerPasswordMax)
+        return "new password of " + std::to_string(s.newPassword.size()) + " characters";
     return {};
 }
 

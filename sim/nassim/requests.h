@@ -44,6 +44,14 @@ struct SetServer {
     Password admin;
     std::string newPassword; // decoded
     bool domainForm = false; // mode-2 lengths, or the 460-byte request
+    // The settings a unit stores. Texts as sent, read up to their field's width; the workgroup
+    // comes in the plain form only, the extended (domain) name in the domain form only.
+    std::string name, workgroup, comment, extendedName;
+    std::array<LanPort, 3> lan{};                                     // host order
+    std::array<std::uint8_t, kHardwareAddressSize> hardwareAddress{}; // the unit it is meant for
+    std::uint16_t teamingMode = 0;
+    std::uint32_t addressFlags = 0; // 0x10 BOOTP, 0x20 RARP, 0x40 DHCP
+    std::uint32_t optionWord = 0;   // bit 0: domain mode
 };
 struct MirrorStart {
     Account account;
@@ -95,6 +103,10 @@ std::string DecodeAdmin(const Bytes& b, const Header& h, Admin& out);
 std::string DecodeConfigRead(const Bytes& b, const Header& h, ConfigRead& out);
 std::string DecodeConfigWrite(const Bytes& b, const Header& h, ConfigWrite& out);
 std::string DecodeSetServer(const Bytes& b, const Header& h, SetServer& out);
+// Why a unit refuses the values of a well-formed set-server request (a missing or malformed
+// text, a mask that is not contiguous, a gateway outside its network, an unknown teaming mode, a
+// password too long), or an empty text. utf8: the unit keeps its texts in UTF-8.
+std::string SetServerRefusal(const SetServer& s, bool utf8);
 std::string DecodeUserCheck(const Bytes& b, const Header& h, Account& out);
 std::string DecodeMirrorStart(const Bytes& b, const Header& h, MirrorStart& out);
 std::string DecodeMirrorTable(const Bytes& b, const Header& h);

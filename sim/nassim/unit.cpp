@@ -593,7 +593,8 @@ bool IsAck(const Request& r) {
 Unit::Unit(UnitConfig config) : impl_(std::make_unique<Impl>(std::move(config))) {}
 Unit::~Unit() = default;
 
-const UnitConfig& Unit::config() const {
+UnitConfig Unit::config() const {
+    std::lock_guard lock(impl_->stateMutex);
     return impl_->config;
 }
 std::uint32_t Unit::address() const {

@@ -128,6 +128,9 @@ struct Unit::Impl {
     std::int16_t RefuseAdmin(const requests::Password& p) const;  // under stateMutex
     std::int16_t RefuseAccount(const requests::Account& a) const; // under stateMutex
     bool KnowsFolder(const std::string& folder) const;            // under stateMutex
+    // The names, addresses, teaming, protocols, options and administrator password that a
+    // set-server request carries become the unit's own (under stateMutex).
+    void StoreSettings(const requests::SetServer& s);
     std::shared_ptr<Session> NewSession(const Request& request, SessionKind kind, Bytes start);
     void AppendData(Conversation& c, const std::uint8_t* data, std::size_t size);
     // A new file of the session named name, in the conversation's folder.
@@ -137,6 +140,8 @@ struct Unit::Impl {
     void AddImage(const std::string& name, const std::string& folder, std::uint64_t size,
                   std::uint32_t id);
 
+    // Its identity texts, addresses, teaming, protocols and option word change with set-server
+    // requests, under stateMutex.
     UnitConfig config;
     std::atomic<Fault> fault;
 

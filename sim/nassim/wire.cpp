@@ -96,6 +96,11 @@ std::uint32_t GetU32(const std::uint8_t* p) {
            std::uint32_t{p[3]} << 24;
 }
 
+std::uint32_t GetU32Net(const std::uint8_t* p) {
+    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 |
+           std::uint32_t{p[3]};
+}
+
 std::vector<std::uint8_t> MakeHeader(std::size_t total_size, std::uint16_t command,
                                      std::uint16_t flags, std::int16_t argument, bool extended) {
     std::vector<std::uint8_t> b(total_size, 0);

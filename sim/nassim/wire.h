@@ -34,6 +34,7 @@ void PutText(std::vector<std::uint8_t>& b, std::size_t off, std::size_t width,
              std::string_view text);
 std::uint16_t GetU16(const std::uint8_t* p);
 std::uint32_t GetU32(const std::uint8_t* p);
+std::uint32_t GetU32Net(const std::uint8_t* p); // big-endian
 
 // A 32-byte header (40 bytes when extended) with signature, version, time and the "one" word.
 std::vector<std::uint8_t> MakeHeader(std::size_t total_size, std::uint16_t command,

@@ -92,6 +92,7 @@ TEST(LocaleCodePage, ChineseNameTypedInTheProgramReachesTheUnitAsUtf8) {
         unitConfig.address = nastest::Ipv4(127, 0, 91, 2);
         unitConfig.tcpPort = nassim::FreeTcpPort();
         unitConfig.state.adminPassword = "secret";
+        unitConfig.encodingKind = 1; // takes UTF-8 texts only
         nassim::Unit unit(unitConfig);
         // The library's configuration as the program leaves it: only the ports point at the unit.
         nas::NetConfig config = nas::NetConfig::Defaults();
@@ -108,6 +109,7 @@ TEST(LocaleCodePage, ChineseNameTypedInTheProgramReachesTheUnitAsUtf8) {
         setting.route = 1;
         setting.mode = 1; // the unit keeps its texts in UTF-8
         std::memcpy(setting.name, typed->data(), typed->size());
+        std::strcpy(setting.workgroup, "WORKGROUP");
         std::strcpy(setting.currentPassword, "secret");
         const std::array<uint32_t, 3> addrs{unit.address(), 0, 0};
         ASSERT_EQ(NasApiSetServer(addrs.data(), &setting), 0);

@@ -74,12 +74,12 @@ NasServerSetting Setting(uint32_t mode, uint32_t route = 1) {
     Put(s.extraText, sizeof s.extraText, "never sent");
     for (unsigned i = 0; i < 3; ++i) {
         s.ipAddress[i] = Ipv4(10, 1, i, 2);
-        s.subnetMask[i] = Ipv4(255, 255, 255 - i, 0);
+        s.subnetMask[i] = Ipv4(255, 255, 0xFFu << i & 0xFFu, 0);
         s.gateway[i] = Ipv4(10, 1, i, 1);
     }
     for (unsigned i = 0; i < 18; ++i)
         s.hardwareAddress[i] = static_cast<uint8_t>(0x10 + i);
-    s.teamingMode = 0x0102;
+    s.teamingMode = 3;
     s.addressFlags = 0x40;
     s.optionFlags = 1;
     Put(s.newPassword, sizeof s.newPassword, "n3w");
@@ -129,7 +129,7 @@ Bytes ExpectedRequest(uint32_t mode, bool extended) {
     e.text(60, "bjN3"); // Base64 of "n3w"
     for (unsigned i = 0; i < 18; ++i)
         e.bytes[124 + i] = static_cast<uint8_t>(0x10 + i);
-    e.u16(142, 0x0102);
+    e.u16(142, 3);
     e.u32(144, 0xA1A2A3A4u);
     e.u32(152, 0x40);
     e.u32(156, 1);
@@ -141,7 +141,7 @@ Bytes ExpectedRequest(uint32_t mode, bool extended) {
     for (unsigned i = 0; i < 3; ++i) {
         e.net32(204 + 4 * i, Ipv4(10, 1, i, 2));
         e.net32(216 + 4 * i, Ipv4(10, 1, i, 1));
-        e.net32(228 + 4 * i, Ipv4(255, 255, 255 - i, 0));
+        e.net32(228 + 4 * i, Ipv4(255, 255, 0xFFu << i & 0xFFu, 0));
     }
     if (utf8) {
         // 31 bytes in UTF-8: cut at 16 would split a character, so 15 go and the rest is zero.
@@ -240,6 +240,9 @@ struct SetServerUnit {
         config.tcpPort = nassim::FreeTcpPort();
         config.udpPort = udpPort;
         config.state.adminPassword = kCurrentPassword;
+        // The unit the settings are meant for: the hardware address Setting() carries.
+        for (unsigned i = 0; i < config.hardwareAddress.size(); ++i)
+            config.hardwareAddress[i] = static_cast<uint8_t>(0x10 + i);
         return config;
     }
     explicit SetServerUnit(uint32_t address, uint16_t udpPort = 0, bool answers = true)
@@ -278,6 +281,7 @@ TEST(SetServerTcp, VerdictIsTakenWhateverLengthItsHeaderDeclares) {
         if (c.status != 0) fault.status = c.status;
         f.unit.clearCommandFaults();
         f.unit.addCommandFault(fault);
+        f.unit.setAdminPassword(kCurrentPassword); // each request taken sets the new one
         NasServerSetting setting = Setting(1);
         EXPECT_EQ(NasApiSetServer(f.addrs.data(), &setting), c.status);
     }
@@ -289,10 +293,13 @@ TEST(SetServerTcp, UnitAnswersWithItsStatus) {
     for (uint32_t mode : {0u, 1u, 2u}) {
         NasServerSetting setting = Setting(mode);
         EXPECT_EQ(NasApiSetServer(f.addrs.data(), &setting), 0) << "mode " << mode;
+        EXPECT_EQ(f.unit.state().adminPassword, "n3w"); // the new password is the unit's now
+        f.unit.setAdminPassword(kCurrentPassword);
     }
     NasServerSetting setting = Setting(2);
     NasServerSetting2 credentials = Credentials();
     EXPECT_EQ(NasApiSetServer2(f.addrs.data(), &setting, &credentials), 0);
+    f.unit.setAdminPassword(kCurrentPassword);
 
     auto requests = f.unit.requestsFor(nassim::kCommandSetServer);
     ASSERT_EQ(requests.size(), 4u);

@@ -19,14 +19,17 @@ namespace servertest {
 
 inline constexpr std::uint16_t kRequestPort = 2000;
 
-// A unit on port 2000 of a free address; fails the test when none can be had.
-inline std::unique_ptr<nassim::Unit> StartUnit(nassim::UnitConfig config = {}) {
+// A unit on port 2000 of a free address; fails the test when none can be had. With
+// reportAddress the unit gives that address as its LAN 0 address, as a unit found by discovery.
+inline std::unique_ptr<nassim::Unit> StartUnit(nassim::UnitConfig config = {},
+                                               bool reportAddress = false) {
     config.tcpPort = kRequestPort;
     config.udpPort = 0;
     const unsigned start = static_cast<unsigned>(::getpid()) * 7u;
     for (unsigned k = 0; k < 508; ++k) {
         const unsigned n = (start + k) % 508;
         config.address = nassim::Ipv4(127, 0, 61 + n / 254, 1 + n % 254);
+        if (reportAddress) config.lan[0].address = config.address;
         try {
             return std::make_unique<nassim::Unit>(config);
         } catch (const std::system_error&) {

@@ -1,10 +1,13 @@
-// Server quick setup as a user meets it: a simulated unit chosen on the server page (or
-// preselected), addresses, names and passwords typed into the pages' edits, OK answered through
-// the password dialog; the set-server requests the unit received are compared byte by byte, and
-// the wizard's copy of the server holds what was sent.
+// Server quick setup as a user meets it: a simulated unit found by discovery and chosen on the
+// server page (or preselected), addresses, names and passwords typed into the pages' edits, OK
+// answered through the password dialog; the set-server requests the unit received are compared
+// byte by byte, the wizard's copy of the server holds what was sent, and discovery finds the unit
+// with its new settings.
 #include "wizard_fixture.h"
 
 #include "form1.h"
+#include "nassvrnet.h"
+#include "netconfig.h"
 #include "password.h"
 #include "utils.h"
 
@@ -47,6 +50,17 @@ protected:
     void SetUp() override {
         WizardTest::SetUp();
         vcl::Application->CreateForm(Form1);
+        // Discovery and the broadcast set-server request on loopback; each unit's UDP port is
+        // set when it is found. Requests by TCP go to port 2000 of the units' addresses.
+        nas::NetConfig config = nas::NetConfig::Defaults();
+        config.broadcastAddress = nassim::kLoopbackBroadcast;
+        config.localInterfaces =
+            std::vector<nas::LocalInterface>{{nassim::Ipv4(127, 0, 0, 1), 0xFF000000u}};
+        config.hostName = "brimlet-test";
+        config.discoveryLocalPort = 0;
+        config.setServerPortFirst = nassim::FreeUdpPort();
+        config.setServerPortLast = static_cast<std::uint16_t>(config.setServerPortFirst + 9);
+        nas::SetNetConfig(config);
     }
     void TearDown() override {
         delete Form_Password;
@@ -54,29 +68,73 @@ protected:
         Form1 = nullptr;
         WizardTest::TearDown();
         WizardRefreshInfo.Forget();
+        nas::ResetNetConfig();
     }
 
-    // A unit in the NAS Servers list, reached by TCP, with an administrator password; manual
-    // addresses, teaming Fault Tolerance.
+    // The unit as the main window's discovery finds it now (a copy of its entry), or null.
+    std::unique_ptr<CNasServer> Discover(const nassim::Unit& sim) {
+        nas::NetConfig config = *nas::CurrentNetConfig();
+        config.udpPort = sim.udpPort();
+        nas::SetNetConfig(config);
+        CNASSvrNet list;
+        if (list.Discover() != 0) return nullptr;
+        for (CNasServer* s = list.FirstFound(); s; s = s->Next) {
+            if (std::memcmp(s->Info.hardwareAddress, sim.config().hardwareAddress.data(),
+                            kNasHardwareAddressSize) != 0)
+                continue;
+            auto copy = std::make_unique<CNasServer>();
+            copy->Assign(*s);
+            return copy;
+        }
+        return nullptr;
+    }
+
+    // A unit started with config and found by discovery; its server object goes under NAS
+    // Servers as the main window puts it there. With reportAddress the unit gives its own
+    // address as LAN 0's.
+    Unit& FoundUnit(nassim::UnitConfig config, bool reportAddress) {
+        auto unit = std::make_unique<Unit>();
+        unit->sim = servertest::StartUnit(config, reportAddress);
+        EXPECT_TRUE(unit->sim);
+        if (unit->sim) unit->server = Discover(*unit->sim);
+        EXPECT_TRUE(unit->server) << "discovery did not find the unit";
+        if (!unit->server) unit->server = std::make_unique<CNasServer>();
+        unit->node = tree_->Items()->AddChild(nasServers_, unit->server->GetName());
+        unit->node->SetData(unit->server.get());
+        units_.push_back(std::move(unit));
+        return *units_.back();
+    }
+
+    static void SetMac(nassim::UnitConfig& config, const std::string& mac) {
+        config.hardwareAddress = {};
+        std::copy(mac.begin(), mac.end(), config.hardwareAddress.begin());
+    }
+
+    // A ready unit with an administrator password, reached by TCP (a remote server); LAN 0 at its
+    // own address, manual addresses, teaming Fault Tolerance, workgroup mode.
     Unit& SetupUnit(std::uint32_t encoding = 0) {
-        Unit& unit = AddUnit("UNIT1", 1, false);
-        unit.sim->setAdminPassword(std::string(kAdminPassword));
-        CNasServer& s = *unit.server;
-        s.RemoteFlag = 1;
-        s.Info.textEncodingKind = encoding;
-        s.Info.unitStatus = 1;
-        servertest::PutText(s.Info.workgroup, sizeof s.Info.workgroup, "WORKGROUP");
-        servertest::PutText(s.Info.comment, sizeof s.Info.comment, "Old comment");
-        servertest::PutText(s.Info.extendedName, sizeof s.Info.extendedName, "WORKGROUP");
-        servertest::PutText(s.Info.extraText, sizeof s.Info.extraText, "EXTRA");
-        s.Info.subnetMask[0] = 0xFF000000u;
-        s.Info.gateway[0] = nassim::Ipv4(127, 0, 0, 254);
-        s.Info.capabilityFlags = 0x00000101u; // bit 0 goes cleared in the request
-        s.Info.value176 = 0x11223344u;
-        s.Info.word180 = 0x5566;
-        s.Info.word182 = 0x7788;
-        s.Info.value184 = 0x99AABBCCu;
-        s.Info.optionWord = 0x100;
+        nassim::UnitConfig config;
+        config.name = "UNIT1";
+        config.workgroup = "WORKGROUP";
+        config.comment = "Old comment";
+        config.extraText = "EXTRA";
+        config.encodingKind = encoding;
+        config.extendedReply = encoding == 2; // the 348-byte reply marks kind 2
+        config.extendedName = "WORKGROUP";
+        config.status = 1;
+        config.capabilities = 0x00000101u; // bit 0 goes cleared in the request
+        config.word148 = 0x11223344u;
+        config.half160 = 0x5566;
+        config.half162 = 0x7788;
+        config.word164 = 0x99AABBCCu;
+        config.optionWord = 0x100;
+        config.lan[0].mask = 0xFF000000u;
+        config.lan[0].gateway = nassim::Ipv4(127, 0, 0, 254);
+        SetMac(config, "00:11:22:33:44:11");
+        config.state.adminPassword = kAdminPassword;
+        config.state.imageFolders = {"ISO"};
+        Unit& unit = FoundUnit(config, true);
+        unit.server->RemoteFlag = 1;
         return unit;
     }
 
@@ -161,16 +219,16 @@ TEST_F(WizardSetupTest, ServerPageToOkSendsOneRequestWithTypedNamesAndAddresses)
     // Fault Tolerance: LAN 2 stays closed.
     EXPECT_FALSE(w.Edit_Ip2->GetEnabled());
 
-    Type(w.Edit_Ip, "10.1.2.3");
+    Type(w.Edit_Ip, "127.1.2.3");
     Type(w.Edit_Mask, "255.255.0.0");
-    Type(w.Edit_Gateway, "10.1.0.1");
+    Type(w.Edit_Gateway, "127.1.0.1");
     Type(w.Edit_Ip2, "");
-    w.Edit_Ip2->SetText("10.2.0.3");
+    w.Edit_Ip2->SetText("127.2.0.3");
     w.Edit_Mask2->SetText("255.255.0.0");
-    w.Edit_Gateway2->SetText("10.2.0.1");
-    w.Edit_Ip3->SetText("10.3.0.3");
+    w.Edit_Gateway2->SetText("127.2.0.1");
+    w.Edit_Ip3->SetText("127.3.0.3");
     w.Edit_Mask3->SetText("255.255.0.0");
-    w.Edit_Gateway3->SetText("10.3.0.1");
+    w.Edit_Gateway3->SetText("127.3.0.1");
     w.bbNext->Click();
     ASSERT_EQ(Kind(), kPageServerName);
     EXPECT_EQ(w.Edit_SmbName->GetText(), "UNIT1");
@@ -228,8 +286,8 @@ TEST_F(WizardSetupTest, ServerPageToOkSendsOneRequestWithTypedNamesAndAddresses)
     EXPECT_EQ(U32(got, 168), 0x99AABBCCu);
     EXPECT_EQ(Hex(got, 172, 204), "46726f6e74206465736b20756e6974" + std::string(34, '0'));
     // Addresses, gateways, masks in network order.
-    EXPECT_EQ(Hex(got, 204, 240), "0a0102030a0200030a030003"
-                                  "0a0100010a0200010a030001"
+    EXPECT_EQ(Hex(got, 204, 240), "7f0102037f0200037f030003"
+                                  "7f0100017f0200017f030001"
                                   "ffff0000ffff0000ffff0000");
     EXPECT_EQ(Text(got, 240, 16), "FRONTDESK");
     EXPECT_EQ(Text(got, 256, 16), "TEAM");
@@ -240,10 +298,29 @@ TEST_F(WizardSetupTest, ServerPageToOkSendsOneRequestWithTypedNamesAndAddresses)
     EXPECT_EQ(copy.GetName(), "FRONTDESK");
     EXPECT_EQ(copy.GetWorkgroup(), "TEAM");
     EXPECT_EQ(copy.GetComment(), "Front desk unit");
-    EXPECT_EQ(copy.GetLanIpText(0), "10.1.2.3");
+    EXPECT_EQ(copy.GetLanIpText(0), "127.1.2.3");
     EXPECT_EQ(copy.GetMaskText(2), "255.255.0.0");
     EXPECT_EQ(copy.Info.capabilityFlags, 0x101u);
     EXPECT_EQ(unit.server->GetName(), "UNIT1");
+
+    // The unit took them: discovery finds it with its new names and addresses, and it takes
+    // the new administrator password and no longer the old one.
+    const auto found = Discover(*unit.sim);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->GetName(), "FRONTDESK");
+    EXPECT_EQ(found->GetWorkgroup(), "TEAM");
+    EXPECT_EQ(found->GetComment(), "Front desk unit");
+    EXPECT_EQ(found->GetLanIpText(0), "127.1.2.3");
+    EXPECT_EQ(found->GetLanIpText(1), "127.2.0.3");
+    EXPECT_EQ(found->GetLanIpText(2), "127.3.0.3");
+    EXPECT_EQ(found->GetMaskText(1), "255.255.0.0");
+    EXPECT_EQ(found->GetGatewayText(2), "127.3.0.1");
+    EXPECT_EQ(found->Info.word134, 0);      // teaming
+    EXPECT_EQ(found->Info.value160, 0u);    // protocols: manual
+    EXPECT_FALSE(found->IsOptionBit0Set()); // workgroup mode
+    const std::uint32_t at[3] = {unit.sim->address(), 0, 0};
+    EXPECT_EQ(NasApiCheckPassword(at, "NewPass"), 0);
+    EXPECT_EQ(NasApiCheckPassword(at, kAdminPassword), nassim::kStatusInvalidPassword);
 }
 
 // Job 5 to OK with what the pages show; the requests the unit received.
@@ -299,6 +376,13 @@ TEST_F(WizardSetupTest, TeamingChangedWithTheProtocolsGoesInTwoRequests) {
         }
         EXPECT_EQ(WizardRefreshInfo.Server.Info.word134, c.teaming);
         EXPECT_EQ(WizardRefreshInfo.Server.Info.value160, c.sent.back().second);
+        // The unit holds the teaming and the protocols of the last request.
+        const auto found = Discover(*unit.sim);
+        ASSERT_TRUE(found);
+        EXPECT_EQ(found->Info.word134, c.teaming);
+        EXPECT_EQ(found->Info.value160, c.sent.back().second);
+        EXPECT_EQ(found->GetName(), "UNIT1");
+        EXPECT_EQ(found->GetLanIpText(0), utils::IpToText(unit.sim->address()));
         vcl::TCloseAction action = vcl::caHide;
         w.FormClose(&w, action);
         units_.clear();
@@ -352,6 +436,100 @@ TEST_F(WizardSetupTest, DomainAccountGoesWithTheLongerRequest) {
     EXPECT_EQ(Hex(got, 428, 460), "646f6d2d7077" + std::string(52, '0'));
     EXPECT_EQ(WizardRefreshInfo.Server.GetExtendedName(), "CORP.EXAMPLE.COM");
     EXPECT_TRUE(WizardRefreshInfo.Server.IsOptionBit0Set());
+    // The unit is in the domain now.
+    const auto found = Discover(*unit.sim);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->GetExtendedName(), "CORP.EXAMPLE.COM");
+    EXPECT_TRUE(found->IsOptionBit0Set());
+}
+
+// A new unit with no addresses yet, found by discovery and not reachable by TCP: the request goes
+// by broadcast (route 0) from a port of the configured range, and the unit takes it.
+TEST_F(WizardSetupTest, AUnitWithoutAddressesIsSetUpByBroadcast) {
+    nassim::UnitConfig config;
+    config.name = "NEWUNIT";
+    config.workgroup = "WORKGROUP";
+    config.status = 1;
+    config.capabilities = 0x80000000u; // bit 31: the typed password stands without a TCP check
+    SetMac(config, "00:11:22:33:44:12");
+    config.state.adminPassword = kAdminPassword;
+    config.fault = nassim::Fault::Refuse; // nothing answers by TCP
+    Unit& unit = FoundUnit(config, false);
+    ASSERT_EQ(unit.server->RemoteFlag, 0);
+
+    TFmWizard& w = Wizard();
+    w.StartJob(kJobSetupServer);
+    ASSERT_EQ(w.ListView_ServerDetail->Items()->Count(), 1);
+    w.ListView_ServerDetail->Items()->Item(0)->SetSelected(true);
+    w.bbNext->Click();
+    ASSERT_EQ(Kind(), kPageIpAddress);
+    EXPECT_EQ(w.Edit_Ip->GetText(), "0.0.0.0");
+    Type(w.Edit_Ip, "127.0.70.5");
+    Type(w.Edit_Mask, "255.255.0.0");
+    Type(w.Edit_Gateway, "127.0.0.1");
+    w.bbNext->Click();
+    ASSERT_EQ(Kind(), kPageServerName);
+    Type(w.Edit_SmbName, "LOBBY");
+    Type(w.Edit_ServerComment, "By broadcast");
+    w.bbNext->Click();
+    ASSERT_EQ(Kind(), kPagePassword);
+    ExpectPassword(kAdminPassword);
+    Responder().ExpectBox("already changed", vcl::IDOK);
+    ExpectKind("Server Quick Setup  successfully.");
+    w.bbOk->Click();
+
+    const std::vector<nassim::Request> got = unit.sim->requestsFor(nassim::kCommandSetServer);
+    ASSERT_EQ(got.size(), 1u);
+    const nas::NetConfig& net = *nas::CurrentNetConfig();
+    EXPECT_EQ(got[0].via, nassim::Via::Udp);
+    EXPECT_EQ(got[0].to, nassim::kLoopbackBroadcast);
+    EXPECT_EQ(got[0].from, nassim::Ipv4(127, 0, 0, 1));
+    EXPECT_GE(got[0].fromPort, net.setServerPortFirst);
+    EXPECT_LE(got[0].fromPort, net.setServerPortLast);
+    EXPECT_EQ(got[0].problem, "");
+
+    // The whole record, the header's time zeroed.
+    Bytes want(352, 0);
+    const auto put = [&want](std::size_t at, std::initializer_list<std::uint8_t> bytes) {
+        std::copy(bytes.begin(), bytes.end(), want.begin() + static_cast<std::ptrdiff_t>(at));
+    };
+    const auto text = [&want](std::size_t at, const std::string& t) {
+        std::copy(t.begin(), t.end(), want.begin() + static_cast<std::ptrdiff_t>(at));
+    };
+    text(0, "PELQUANE");
+    put(8, {0x00, 0x01});        // version
+    put(18, {1, 0});             // flags
+    put(20, {0x00, 0x01, 0, 0}); // payload length 256
+    put(24, {3, 0, 1, 0});       // command, the word at 26
+    put(32, {2, 0, 0, 0});       // sub-code
+    put(36, {248, 0, 0, 0});     // data length
+    put(40, {6, 0});             // length of the current password
+    const auto digest = nassim::PasswordDigest(kAdminPassword);
+    std::copy(digest.begin(), digest.end(), want.begin() + 42);
+    put(58, {6, 0});
+    text(60, "c2VjcmV0"); // the password, unchanged, in Base64
+    text(124, "00:11:22:33:44:12");
+    put(144, {0, 0, 0, 0x80}); // capability word, bit 0 cleared
+    text(172, "By broadcast");
+    put(204, {127, 0, 70, 5});
+    put(216, {127, 0, 0, 1});
+    put(228, {255, 255, 0, 0});
+    text(240, "LOBBY");
+    text(256, "WORKGROUP");
+    Bytes sent = got[0].bytes;
+    ASSERT_EQ(sent.size(), 352u);
+    std::fill(sent.begin() + 12, sent.begin() + 16, 0);
+    EXPECT_EQ(Hex(sent, 0, sent.size()), Hex(want, 0, want.size()));
+
+    const auto found = Discover(*unit.sim);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->GetName(), "LOBBY");
+    EXPECT_EQ(found->GetWorkgroup(), "WORKGROUP");
+    EXPECT_EQ(found->GetComment(), "By broadcast");
+    EXPECT_EQ(found->GetLanIpText(0), "127.0.70.5");
+    EXPECT_EQ(found->GetMaskText(0), "255.255.0.0");
+    EXPECT_EQ(found->GetGatewayText(0), "127.0.0.1");
+    EXPECT_EQ(found->GetLanIpText(1), "0.0.0.0");
 }
 
 TEST_F(WizardSetupTest, WhatTheUnitRefusesIsNotRecordedAsSet) {
@@ -381,6 +559,10 @@ TEST_F(WizardSetupTest, WhatTheUnitRefusesIsNotRecordedAsSet) {
         EXPECT_EQ(SetServerRequests(unit).size(), 1u);
         EXPECT_EQ(WizardRefreshInfo.Server.GetComment(), "Old comment");
         EXPECT_EQ(WizardRefreshInfo.Server.Info.word134, 0);
+        const auto found = Discover(*unit.sim); // nor did the unit change
+        ASSERT_TRUE(found);
+        EXPECT_EQ(found->GetComment(), "Old comment");
+        EXPECT_EQ(found->Info.word134, 0);
         vcl::TCloseAction action = vcl::caHide;
         w.FormClose(&w, action);
         units_.clear();
