@@ -454,6 +454,9 @@ void TForm_Central::RefreshTreeNode(TTreeNode* Node) {
         RefreshCdrom(static_cast<char>(reinterpret_cast<std::intptr_t>(Node->GetData())));
         break;
     default:
+        // The CD-server branch: its servers and devices are read again by their kind.
+        if (Node->GetImageIndex() >= nkCdhRoot && Node->GetImageIndex() <= kCdhVolumeNoInit)
+            RefreshByNodeKind(Node);
         break;
     }
     TreeViewChange(TreeView, TreeView->GetSelected());
