@@ -14,6 +14,7 @@
 #include "form_property.h"
 #include "msgbox.h"
 
+#include "shell/shell.h"
 #include "vcl/menus.h"
 #include "vcl/status_bar.h"
 
@@ -379,6 +380,42 @@ TEST_F(CdhNodesTest, ADeviceThatFailsToLoadIsReadAgainOnceAfterItsServer) {
     EXPECT_EQ(w.TreeView->GetSelected(), disk);
     EXPECT_EQ(Captions(), Strings{});
     EXPECT_EQ(Status(), "0 Volume(s)");
+}
+
+TEST_F(CdhNodesTest, RowsOpenTheirDeviceOrPageAndSelectedRowsShowTheirSize) {
+    StartCdServer(2, "CDH-ONE", Equipped());
+    vcl::TTreeNode* root = WindowWithRoot();
+    TForm_Central& w = W();
+    vcl::TTreeNode* server = Child(root, "CDH-ONE");
+    ASSERT_NE(server, nullptr);
+    platform::RecordingShell shell;
+    QWidget* viewport = Viewport(w.ListView);
+    const auto rowAt = [&](const std::string& caption) {
+        for (int i = 0; i < w.ListView->Items()->Count(); ++i) {
+            vcl::TListItem* row = w.ListView->Items()->Item(i);
+            if (row->GetCaption() != caption) continue;
+            const vcl::TRect r = row->DisplayRect();
+            return QPoint(r.Left + 5, (r.Top + r.Bottom) / 2);
+        }
+        ADD_FAILURE() << "no row " << caption;
+        return QPoint();
+    };
+    const auto doubleClick = [&](const std::string& caption) {
+        const QPoint at = rowAt(caption);
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+    };
+
+    ClickNode(server);
+    doubleClick("hd01");
+    ASSERT_EQ(w.TreeView->GetSelected(), Child(server, "hd01"));
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, rowAt("Disc B"));
+    EXPECT_EQ(Status(), "1 Select 1 Volume(s) , 100 MB");
+    doubleClick("Notes");
+    ClickNode(Child(server, "tape1"));
+    doubleClick("Tuesday");
+    EXPECT_EQ(shell.Opened, (Strings{"http://127.0.0.2/admin/shman.cgi?ShareVol",
+                                     "http://127.0.0.2/admin/devices.cgi?TapeStatus&5"}));
 }
 
 TEST_F(CdhNodesTest, UnreachableAndUnsetServersWarnOnSelection) {
