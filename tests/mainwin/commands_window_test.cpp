@@ -821,10 +821,10 @@ TEST_F(CommandsTest, DebugWindowTakesTheWritersLinesWhileItExists) {
     DebugLogNumber(*DebugLogTarget, nullptr, 7);
     window->Edit1->SetText("typed");
     QTest::mouseClick(W(window->Button_Debug), Qt::LeftButton);
-    EXPECT_EQ(window->RichEdit->Lines(),
-              (Strings{"XXXXX NONPRINTABLE CHAR XXXXX", "00001 -- Begin -> x`y",
-                       "XXXXX STRING TOO LONG XXXXX", "XXXXX NULL POINTER XXXXX",
-                       "00005 -- typed"}));
+    EXPECT_EQ(
+        window->RichEdit->Lines(),
+        (Strings{"XXXXX NONPRINTABLE CHAR XXXXX", "00001 -- Begin -> x`y",
+                 "XXXXX STRING TOO LONG XXXXX", "XXXXX NULL POINTER XXXXX", "00005 -- typed"}));
     // Each line's colour in the text box's document: the warnings in green, blue and red, and
     // every other line back in the desktop's text colour.
     auto* edit = qobject_cast<QTextEdit*>(W(window->RichEdit));
@@ -837,7 +837,8 @@ TEST_F(CommandsTest, DebugWindowTakesTheWritersLinesWhileItExists) {
         ASSERT_EQ(inLine.size(), 1u) << block.text().toStdString();
         colours.push_back(*inLine.begin());
     }
-    const std::string text = QGuiApplication::palette().color(QPalette::WindowText).name().toStdString();
+    const std::string text =
+        QGuiApplication::palette().color(QPalette::WindowText).name().toStdString();
     EXPECT_EQ(colours, (Strings{"#008000", text, "#0000ff", "#ff0000", text}));
     delete window;
     EXPECT_EQ(DebugLogTarget, nullptr);
