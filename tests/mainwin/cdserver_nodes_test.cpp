@@ -418,6 +418,27 @@ TEST_F(CdhNodesTest, RowsOpenTheirDeviceOrPageAndSelectedRowsShowTheirSize) {
                                      "http://127.0.0.2/admin/devices.cgi?TapeStatus&5"}));
 }
 
+TEST_F(CdhNodesTest, ADevicesPropertyPageReadsItsServerFirst) {
+    StartCdServer(2, "CDH-ONE", Equipped());
+    vcl::TTreeNode* root = WindowWithRoot();
+    TForm_Central& w = W();
+    vcl::TTreeNode* server = Child(root, "CDH-ONE");
+    ASSERT_NE(server, nullptr);
+    ClickNode(server);
+    const std::size_t statusReads = RequestsOf(cdsim::kStatus);
+    Responder().ExpectModal("Form_Property", [&](vcl::TForm& form) {
+        auto& p = static_cast<TForm_Property&>(form);
+        EXPECT_EQ(p.PageControl_Property->GetActivePage(), p.TabSheet_CdhDevice);
+        EXPECT_EQ(p.Label_CdhDeviceName->GetCaption(), "cdr1");
+        EXPECT_EQ(p.Label_CdhDeviceType->GetCaption(), "CD-R (CD Record Mode)");
+        form.SetModalResult(vcl::mrOk);
+    });
+    RightClickNode(Child(server, "cdr1"), w.MenuItem_RightProperty);
+    EXPECT_EQ(Responder().Pending(), 0);
+    EXPECT_EQ(RequestsOf(cdsim::kStatus), statusReads + 1);
+    EXPECT_EQ(w.TreeView->GetSelected(), server);
+}
+
 TEST_F(CdhNodesTest, UnreachableAndUnsetServersWarnOnSelection) {
     StartCdServer(2, "CDH-ONE", Equipped());
     StartCdServer(3, "CDH-TWO");
