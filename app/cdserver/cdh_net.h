@@ -128,6 +128,7 @@ public:
     std::int64_t GetEntrySize(const TCdhSvr* server, int index) const;
     std::string GetEntrySizeText(const TCdhSvr* server, int index) const;
     std::string GetEntryKindText(const TCdhSvr* server, int index) const;
+    int GetGroupCountLoaded(const TCdhSvr* server) const; // whole group entries received
     std::string GetGroupName(const TCdhSvr* server, int index) const;
     int GetGroupId(const TCdhSvr* server, int index) const;
     std::string GetGroupKindText(const TCdhSvr* server, int index) const;

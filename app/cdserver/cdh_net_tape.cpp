@@ -67,11 +67,14 @@ std::string CDH_NET_CLASS::GetEntryKindText(const TCdhSvr* server, int index) co
     }
 }
 
+int CDH_NET_CLASS::GetGroupCountLoaded(const TCdhSvr* server) const {
+    if (server == nullptr) return 0;
+    return static_cast<int>(std::min(server->GroupEntryBytes, server->GroupEntries.size()) /
+                            kCdhGroupSize);
+}
+
 const std::uint8_t* CDH_NET_CLASS::Group(const TCdhSvr* server, int index) const {
-    if (server == nullptr || index < 0) return nullptr;
-    const std::size_t loaded =
-        std::min(server->GroupEntryBytes, server->GroupEntries.size()) / kCdhGroupSize;
-    if (static_cast<std::size_t>(index) >= loaded) return nullptr;
+    if (server == nullptr || index < 0 || index >= GetGroupCountLoaded(server)) return nullptr;
     return server->GroupEntries.data() + static_cast<std::size_t>(index) * kCdhGroupSize;
 }
 

@@ -24,6 +24,20 @@ int TForm_Showdata::LineCount() const {
     return static_cast<int>(RichEdit->Lines().size());
 }
 
-void TForm_Showdata::AddLine(std::string_view line, DebugLogColour) {
-    RichEdit->AddLine(std::string(line));
+void TForm_Showdata::AddLine(std::string_view line, DebugLogColour colour) {
+    vcl::TColor color = vcl::clWindowText;
+    switch (colour) {
+    case DebugLogColour::Red:
+        color = vcl::clRed;
+        break;
+    case DebugLogColour::Blue:
+        color = vcl::clBlue;
+        break;
+    case DebugLogColour::Green:
+        color = vcl::clGreen;
+        break;
+    case DebugLogColour::Text:
+        break;
+    }
+    RichEdit->AddLine(std::string(line), color);
 }

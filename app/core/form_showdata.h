@@ -7,7 +7,7 @@
 
 #include "vcl/ext_controls.h"
 #include "vcl/form.h"
-#include "vcl/memo.h"
+#include "vcl/rich_edit.h"
 #include "vcl/std_controls.h"
 
 class TForm_Showdata : public vcl::TForm, public DebugLogSink {
@@ -16,7 +16,7 @@ public:
     explicit TForm_Showdata(vcl::TComponent* Owner);
     ~TForm_Showdata() override;
 
-    vcl::TMemo* RichEdit = nullptr;
+    vcl::TRichEdit* RichEdit = nullptr;
     vcl::TPanel* Panel1 = nullptr;
     vcl::TButton* Button_Clear = nullptr;
     vcl::TButton* Button_Debug = nullptr;
@@ -26,8 +26,8 @@ public:
     void Button_ClearClick(vcl::TObject* Sender);
     void Button_DebugClick(vcl::TObject* Sender);
 
-    // The sink: the text's lines. The text shows no colours; the warning lines say what they warn
-    // of in their own words.
+    // The sink: the text's lines; warning lines in their colour (red, blue, green), every other
+    // line in the desktop's text colour.
     int LineCount() const override;
     void AddLine(std::string_view line, DebugLogColour colour) override;
 };

@@ -22,7 +22,7 @@ TForm_Showdata::TForm_Showdata(TComponent* Owner) : TForm(Owner) {
     Edit1 = Make<TEdit>(this, Panel1, "Edit1");
     Edit1->SetBounds(174, 6, 376, 24);
 
-    RichEdit = Make<TMemo>(this, this, "RichEdit");
+    RichEdit = Make<TRichEdit>(this, this, "RichEdit");
     RichEdit->SetAlign(alClient);
     RichEdit->SetReadOnly(true);
     RichEdit->SetScrollBars(ssBoth);

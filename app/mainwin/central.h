@@ -391,6 +391,19 @@ public:
     void UpdateCdhServerNode(vcl::TTreeNode* Node, TCdhSvr* Server);
     void DeleteCdhServerNode(TCdhSvr* Server);
     void PruneServerNodes();
+    // A device node (slot 0-7, RAID volume 8-11) below the server's node: made, or brought up
+    // to date with the server's record; null or false when the slot holds no device.
+    vcl::TTreeNode* BuildCdhDeviceNode(TCdhSvr* Server, int Slot);
+    bool UpdateCdhDeviceNode(vcl::TTreeNode* Node);
+    // Step 2 of the selection pipeline: re-reads the selected CD-server node's server, device
+    // or share list; may change the selection.
+    void RefreshSelectedNode();
+    // The list of the CD-server branch's nodes (cdserver_lists.cpp): the servers (layout 4), a
+    // server's devices (5), a device's entries or backup sets (6), the share folders (7).
+    void ListCdhServers();
+    void ListCdhDevices(TCdhSvr* Server);
+    void ListCdhImages(TCdhSvr* Server, vcl::TTreeNode* Device);
+    void ListCdhSystemItems(TCdhSvr* Server);
     // Shut down (or restart) the CD server a command targets.
     void ShutdownCdhServer(const CommandTarget& Target, bool Restart);
     // The property sheet of a kind with its data and its parent's data.

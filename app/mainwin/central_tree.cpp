@@ -3,7 +3,9 @@
 #include "central.h"
 
 #include "brandinfo.h"
+#include "cdh_net.h"
 #include "cdrom.h"
+#include "cdserver_devices.h"
 #include "container.h"
 #include "display_text.h"
 #include "droptarget_kinds.h"
@@ -153,6 +155,7 @@ void TForm_Central::TreeViewChanging(vcl::TObject*, TTreeNode* Node, bool& Allow
 void TForm_Central::RunPipeline(TTreeNode* Node, bool checkNode) {
     if (PopupSelecting || RenameInProgress || ListRefreshing) return;
     FlagScope refreshing(ListRefreshing);
+    RefreshSelectedNode();
     if (checkNode && Node != TreeView->GetSelected()) {
         SetListViewColumns(*this, ListView, 0);
         return;
@@ -187,7 +190,27 @@ void TForm_Central::TreeViewClick(vcl::TObject*) {
 void TForm_Central::CheckCdromDisc() {
     if (!FormReady) return;
     TTreeNode* node = TreeView->GetSelected();
-    if (KindOf(node) != nkCdDrive) return;
+    switch (KindOf(node)) {
+    case kCdhServerFactory: {
+        CDH_NET_CLASS net;
+        const std::string name =
+            DisplayText(net.GetServerName(static_cast<TCdhSvr*>(node->GetData())));
+        if (ShowKindMessage(name, 24) == vcl::mrYes)
+            MenuItem_MenuServerQuickSetupClick(MenuItem_MenuServerQuickSetup);
+        return;
+    }
+    case kCdhServerNoAnswer:
+        ShowKindMessage(GetMessageText(193) + node->GetText(), 25);
+        return;
+    case kCdhDiskNoInit:
+    case kCdhVolumeNoInit:
+        ShowKindMessage("", 45);
+        return;
+    case nkCdDrive:
+        break;
+    default:
+        return;
+    }
     char letter = static_cast<char>(reinterpret_cast<std::intptr_t>(node->GetData()));
     int id = 0;
     switch (CdromTable().GetMediaState(letter)) {
@@ -431,6 +454,9 @@ void TForm_Central::RefreshTreeNode(TTreeNode* Node) {
         RefreshCdrom(static_cast<char>(reinterpret_cast<std::intptr_t>(Node->GetData())));
         break;
     default:
+        // The CD-server branch: its servers and devices are read again by their kind.
+        if (Node->GetImageIndex() >= nkCdhRoot && Node->GetImageIndex() <= kCdhVolumeNoInit)
+            RefreshByNodeKind(Node);
         break;
     }
     TreeViewChange(TreeView, TreeView->GetSelected());
@@ -535,6 +561,53 @@ void TForm_Central::UpdateTreeStatusBar() {
                    0, static_cast<std::int64_t>(MainContainer.GetTotalSize(record)));
         break;
     }
+    case 14:
+        text = count + GetMessageText(140);
+        break;
+    case kCdhServerRead: {
+        // The server's devices as its last reading left them.
+        CDH_NET_CLASS net;
+        int disks = 0, tapes = 0, volumes = 0, drives = 0;
+        for (const CdhDevice& device : CdhDevicesOf(net, static_cast<TCdhSvr*>(node->GetData()))) {
+            if (device.Kind >= kCdhDiskTarget && device.Kind <= kCdhDiskNoInit)
+                ++disks;
+            else if (device.Kind == kCdhTape)
+                ++tapes;
+            else if (device.Kind >= kCdhVolumeTarget)
+                ++volumes;
+            else
+                ++drives;
+        }
+        text = std::to_string(disks) + GetMessageText(177) + std::to_string(tapes) +
+               GetMessageText(178) + std::to_string(volumes) + GetMessageText(179) +
+               std::to_string(drives) + GetMessageText(180);
+        break;
+    }
+    case kCdhServerFactory:
+        text = GetMessageText(181);
+        break;
+    case kCdhServerNoAnswer:
+        text = GetMessageText(182);
+        break;
+    // A device's volumes and the share folders are rows of the list, not child nodes.
+    case kCdhDiskTarget:
+    case kCdhDiskFile:
+    case kCdhCdrom:
+    case 22:
+    case kCdhCdWriter:
+    case 24:
+    case kCdhTape:
+    case kCdhVolumeTarget:
+    case kCdhVolumeFile:
+        text = std::to_string(ListView->Items()->Count()) + GetMessageText(183);
+        break;
+    case kCdhDiskNoInit:
+    case kCdhVolumeNoInit:
+        text = GetMessageText(184);
+        break;
+    case kCdhShares:
+        text = std::to_string(ListView->Items()->Count()) + GetMessageText(185);
+        break;
     case 33:
         text = count + GetMessageText(137);
         break;

@@ -115,6 +115,17 @@ void TForm_Central::MenuItem_RightImportExportClick(vcl::TObject* Sender) {
         return;
     }
     if (!server) return;
+    // A right-clicked row's unit becomes the tree's selection first, so that the window shows
+    // the unit whose settings are imported. (A right-clicked node already is the selection while
+    // the menu's command runs.)
+    const CommandTarget target = ServerCommandSelectionOf(*this, Sender);
+    if (target.Item) {
+        vcl::TTreeNode* selected = TreeView->GetSelected();
+        if (vcl::TTreeNode* unit = selected ? FindServerNode(selected, server) : nullptr) {
+            selected->Expand(false);
+            TreeView->SetSelected(unit);
+        }
+    }
     if (!profileHost_) profileHost_ = MakeProfileHost(*this);
     ImportSettings(*this, server, profileHost_.get());
     CurrentNasServer.Assign(CNasServer());

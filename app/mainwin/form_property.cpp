@@ -1,5 +1,6 @@
 #include "form_property.h"
 
+#include "cdserver_devices.h"
 #include "central.h"
 
 #include "cdh_net.h"
@@ -327,43 +328,7 @@ bool TForm_Property::FillCdhDevice(void* data, int slot) {
     if (!net.SlotExists(server, slot) && !net.SlotIsVolumeMember(server, slot) && !raid)
         return false;
     Label_CdhDeviceName->SetCaption(net.GetSlotLabel(server, slot));
-    std::string type;
-    switch (net.GetSlotKind(server, slot)) {
-    case 1: {
-        const int mode = net.GetSlotMode(server, slot);
-        type = GetMessageText(mode == 2 ? 103 : mode == 3 ? 104 : 105);
-        break;
-    }
-    case 3:
-        type = GetMessageText(106);
-        break;
-    case 4:
-        type = GetMessageText(111);
-        break;
-    case 5:
-        type = net.GetRaidText(server, slot);
-        break;
-    default:
-        switch (net.GetSlotKindByte(server, slot)) {
-        case 0:
-            type = GetMessageText(107);
-            break;
-        case 1:
-            type = GetMessageText(108);
-            break;
-        case 2:
-            type = GetMessageText(109);
-            break;
-        case 4:
-            type = GetMessageText(830);
-            break;
-        default:
-            type = GetMessageText(110);
-            break;
-        }
-        break;
-    }
-    Label_CdhDeviceType->SetCaption(type);
+    Label_CdhDeviceType->SetCaption(CdhDeviceTypeText(net, server, slot));
     Label_CdhDeviceTotalSpace->SetCaption(net.GetSlotCapacityText(server, slot));
     Label_CdhDeviceFreeSpace->SetCaption(net.GetSlotFreeText(server, slot));
     Label_CdhDeviceVolumeCount->SetCaption(std::to_string(net.GetSlotEntryCount(server, slot)));

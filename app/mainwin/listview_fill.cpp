@@ -1,11 +1,16 @@
 #include "listview_fill.h"
 
+#include "cdh_net.h"
+#include "cdserver_devices.h"
 #include "central.h"
 #include "container.h"
 #include "kinddialog.h"
 #include "listview_sort.h"
 #include "msgbox.h"
 #include "server_lists.h"
+
+#include "shell/shell.h"
+#include "vcl/screen.h"
 
 #include <cstdint>
 #include <string>
@@ -48,8 +53,11 @@ bool DesktopDescription(TForm_Central& form, vcl::TTreeNode* child, std::string&
     case nkNasNetwork:
         text = "NAS Network";
         return true;
+    case nkCdhRoot:
+        text = std::to_string(CDH_NET_CLASS().GetSeenServerCount()) + GetMessageText(140);
+        return true;
     default:
-        return false; // the CD-server root is never built
+        return false;
     }
 }
 
@@ -59,6 +67,15 @@ void Open(TForm_Central& form, vcl::TTreeNode* target, bool expand) {
     if (vcl::TTreeNode* selected = form.TreeView->GetSelected()) selected->Expand(false);
     form.TreeView->SetSelected(target);
     if (expand) target->Expand(false);
+}
+
+// Opens a page of the web administration of the CD server of the selected device node.
+void OpenCdhPage(vcl::TTreeNode* selected, const std::string& page) {
+    const vcl::TTreeNode* serverNode = selected->Parent();
+    if (!serverNode || !serverNode->GetData()) return;
+    vcl::THourGlass hourglass(vcl::crDefault);
+    platform::ShellOpen(
+        "http://" + CDH_NET_CLASS().GetIpText(static_cast<TCdhSvr*>(serverNode->GetData())) + page);
 }
 
 } // namespace
@@ -123,8 +140,28 @@ void FillListView(TForm_Central& form) {
     case nkContainerFolderSelected:
         form.BuildListContainer(node);
         break;
+    case nkCdhRoot:
+        form.ListCdhServers();
+        break;
+    case kCdhServerRead:
+        form.ListCdhDevices(static_cast<TCdhSvr*>(node->GetData()));
+        break;
+    case kCdhDiskTarget:
+    case kCdhDiskFile:
+    case kCdhCdrom:
+    case 22:
+    case kCdhCdWriter:
+    case 24:
+    case kCdhTape:
+    case kCdhVolumeTarget:
+    case kCdhVolumeFile:
+        form.ListCdhImages(
+            static_cast<TCdhSvr*>(node->Parent() ? node->Parent()->GetData() : nullptr), node);
+        break;
+    case kCdhShares:
+        form.ListCdhSystemItems(static_cast<TCdhSvr*>(node->GetData()));
+        break;
     default:
-        // The CD-server branch is never built; every other kind has an empty list.
         EmptyList(form.ListView);
         break;
     }
@@ -193,8 +230,28 @@ void OpenListRow(TForm_Central& form, vcl::TListItem* row) {
                   : form.FindChildNodeByText(form.RemoteServersNode, row->GetCaption()),
              false);
         break;
+    case kCdhFileRow:
+    case kCdhTitleRow:
+    case kCdhCacheRow:
+        OpenCdhPage(selected, "/admin/shman.cgi?ShareVol");
+        break;
+    case kCdhSystemRow:
+    case kCdhGroupingRow:
+    case kCdhVolumeRow:
+        form.MenuItem_MenuExploreClick(nullptr);
+        break;
+    case 45:
+    case 46:
+    case 47:
+    case 48:
+    case 49:
+    case 50:
+        OpenCdhPage(selected,
+                    "/admin/devices.cgi?TapeStatus&" +
+                        std::to_string(reinterpret_cast<std::intptr_t>(selected->GetData())));
+        break;
     default:
-        break; // CD-server share and tape pages: that branch is never built
+        break;
     }
 }
 

@@ -2,7 +2,9 @@
 // refresh of everything.
 #include "central.h"
 
+#include "cdh_net.h"
 #include "cdrom.h"
+#include "cdserver_devices.h"
 #include "container.h"
 #include "kinddialog.h"
 #include "msgbox.h"
@@ -72,6 +74,28 @@ void TForm_Central::UpdateListStatusBar() {
     case 15:
         text = count + GetMessageText(175);
         break;
+    case kCdhDiskTarget:
+    case kCdhDiskFile:
+    case kCdhCdrom:
+    case 22:
+    case kCdhCdWriter:
+    case 24:
+    case kCdhTape:
+    case kCdhVolumeTarget:
+    case kCdhVolumeFile: {
+        std::int64_t bytes = 0;
+        for (vcl::TListItem* item = ListView->GetNextItem(nullptr, vcl::sdAll, {vcl::isSelected});
+             item; item = ListView->GetNextItem(item, vcl::sdAll, {vcl::isSelected})) {
+            auto* server =
+                static_cast<TCdhSvr*>(node->Parent() ? node->Parent()->GetData() : nullptr);
+            const int index = static_cast<int>(reinterpret_cast<std::intptr_t>(item->GetData()));
+            CDH_NET_CLASS net;
+            bytes += node->GetImageIndex() == kCdhTape ? net.GetBackupSetSize(server, index)
+                                                       : net.GetEntrySize(server, index);
+        }
+        text = count + GetMessageText(188) + utils::FormatScaledSize(0, bytes);
+        break;
+    }
     case 29:
         text = count + GetMessageText(185);
         break;
@@ -122,11 +146,11 @@ void TForm_Central::RefreshByNodeKind(vcl::TTreeNode* Node) {
     case 41:
     case 42:
     case 43:
-    case 44: {
-        vcl::TTreeNode* selected = TreeView->GetSelected();
-        if (selected) RefreshCdhServerNode(static_cast<TCdhSvr*>(selected->GetData()));
+    case 44:
+        // A device's and the share folders' server is their parent's data (a device's own data
+        // is its slot number).
+        if (Node->Parent()) RefreshCdhServerNode(static_cast<TCdhSvr*>(Node->Parent()->GetData()));
         break;
-    }
     case nkNasServers:
     case nkRemoteServers:
         // The list's rows point at the servers the refresh may free: they go first, and the

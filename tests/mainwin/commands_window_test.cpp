@@ -23,6 +23,11 @@
 #include "vcl/tool_bar.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QPalette>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
 
 #include <fstream>
 #include <map>
@@ -779,6 +784,31 @@ TEST_F(CommandsTest, ImportDialogIsOpenedForTheUnitWithTheWindowsServerLists) {
     Form_ProfileSetting = nullptr;
 }
 
+TEST_F(CommandsTest, RightClickImportOnARowSelectsItsUnitFirst) {
+    AddUnit(1, "alpha");
+    AddUnit(2, "beta", true, {"Discs"});
+    TForm_Central& w = Window();
+    Form_ProfileSetting = vcl::MakeForm<TForm_ProfileSetting>(nullptr);
+    FocusNode(w.NasServersNode);
+    ASSERT_EQ(Captions(), (Strings{"alpha", "beta"}));
+    vcl::TTreeNode* beta = Child(w.NasServersNode, "beta");
+    ASSERT_NE(beta, nullptr);
+    Responder().ExpectModal("Form_ProfileSetting", [&](vcl::TForm& form) {
+        // The row's unit is the tree's selection, and its list is shown, while the dialog is up.
+        EXPECT_EQ(w.TreeView->GetSelected(), beta);
+        EXPECT_EQ(Captions(), (Strings{"Discs", "[ Other ]"}));
+        EXPECT_EQ(CurrentNasServer.GetName(), "beta");
+        form.SetModalResult(vcl::mrCancel);
+    });
+    ShownOnRightClick(w.ListView, RowPoint(1), w.MenuItem_RightImport);
+    EXPECT_EQ(Responder().Pending(), 0);
+    EXPECT_EQ(w.TreeView->GetSelected(), beta);
+    // The copy the dialog worked on is cleared afterwards.
+    EXPECT_EQ(CurrentNasServer.GetName(), "");
+    delete Form_ProfileSetting;
+    Form_ProfileSetting = nullptr;
+}
+
 TEST_F(CommandsTest, DebugWindowTakesTheWritersLinesWhileItExists) {
     auto* window = vcl::MakeForm<TForm_Showdata>(nullptr);
     window->Show();
@@ -788,11 +818,28 @@ TEST_F(CommandsTest, DebugWindowTakesTheWritersLinesWhileItExists) {
     EXPECT_EQ(window->LineCount(), 0);
     DebugLogPair(*DebugLogTarget, "Begin -> ", "x\ty");
     DebugLogPair(*DebugLogTarget, std::string(201, 'a').c_str(), "");
+    DebugLogNumber(*DebugLogTarget, nullptr, 7);
     window->Edit1->SetText("typed");
     QTest::mouseClick(W(window->Button_Debug), Qt::LeftButton);
-    EXPECT_EQ(window->RichEdit->Lines(),
-              (Strings{"XXXXX NONPRINTABLE CHAR XXXXX", "00001 -- Begin -> x`y",
-                       "XXXXX STRING TOO LONG XXXXX", "00004 -- typed"}));
+    EXPECT_EQ(
+        window->RichEdit->Lines(),
+        (Strings{"XXXXX NONPRINTABLE CHAR XXXXX", "00001 -- Begin -> x`y",
+                 "XXXXX STRING TOO LONG XXXXX", "XXXXX NULL POINTER XXXXX", "00005 -- typed"}));
+    // Each line's colour in the text box's document: the warnings in green, blue and red, and
+    // every other line back in the desktop's text colour.
+    auto* edit = qobject_cast<QTextEdit*>(W(window->RichEdit));
+    ASSERT_NE(edit, nullptr);
+    Strings colours;
+    for (QTextBlock block = edit->document()->begin(); block.isValid(); block = block.next()) {
+        std::set<std::string> inLine;
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            inLine.insert(it.fragment().charFormat().foreground().color().name().toStdString());
+        ASSERT_EQ(inLine.size(), 1u) << block.text().toStdString();
+        colours.push_back(*inLine.begin());
+    }
+    const std::string text =
+        QGuiApplication::palette().color(QPalette::WindowText).name().toStdString();
+    EXPECT_EQ(colours, (Strings{"#008000", text, "#0000ff", "#ff0000", text}));
     delete window;
     EXPECT_EQ(DebugLogTarget, nullptr);
     EXPECT_EQ(Form_Showdata, nullptr);
