@@ -45,7 +45,7 @@ private:
     std::condition_variable callerWake_; // the caller waits for a free buffer or the drain
     bool senderWaiting_ = false;
     bool callerWaiting_ = false;
-    static constexpr std::size_t kBuffers = 8;
+    static constexpr std::size_t kBuffers = 16;
     std::array<std::vector<std::uint8_t>, kBuffers> buffers_;
     std::size_t first_ = 0;  // the buffer sent next
     std::size_t queued_ = 0; // messages handed over and not yet acknowledged
