@@ -2,7 +2,8 @@
 // acknowledged, complete), measured beside a plain copy of the same bytes in the same block size
 // over a loopback TCP connection, in the same run. The counter "ratio" is mirror throughput over
 // plain-copy throughput; the goal is at least 0.5 at 32 KiB. BM_StopAndWait32K sets the library
-// and the simulated unit beside a minimal client and a minimal echo peer.
+// and the simulated unit beside a minimal client and a minimal echo peer. The benchmark's own
+// thread, the client side of every exchange, stays on one CPU (StayOnThisCpu).
 //
 // Run it inside a private network namespace: scripts/netns-run build/bench/bench_nas_mirror
 #include "nasapi.h"
@@ -15,6 +16,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sched.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -94,6 +96,17 @@ private:
     std::thread drain_;
 };
 
+// Keeps the calling thread on the CPU it runs on. Both ends of a stop-and-wait exchange share
+// this machine: when the unit's answer wakes the caller while the unit's thread is still running,
+// the scheduler moves the caller to another, idle CPU, and the figures would measure those moves
+// rather than the work per message. The plain copy is timed on the same pinned thread.
+void StayOnThisCpu() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(::sched_getcpu(), &set);
+    ::sched_setaffinity(0, sizeof set, &set);
+}
+
 nassim::UnitConfig UnitConfig() {
     nassim::UnitConfig config;
     config.address = kUnitAddress;
@@ -105,6 +118,7 @@ nassim::UnitConfig UnitConfig() {
 
 void BM_MirrorSession(benchmark::State& state) {
     const size_t block = static_cast<size_t>(state.range(0));
+    StayOnThisCpu();
     nassim::Unit unit(UnitConfig());
     nas::NetConfig config = nas::NetConfig::Defaults();
     config.tcpPort = unit.tcpPort();
@@ -265,6 +279,7 @@ void BM_StopAndWait32K(benchmark::State& state) {
         messages.push_back(std::move(m));
     }
 
+    StayOnThisCpu();
     EchoPeer echo;
     nassim::Unit unit(UnitConfig());
     nas::NetConfig config = nas::NetConfig::Defaults();
