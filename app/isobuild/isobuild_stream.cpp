@@ -1,7 +1,8 @@
 // The file walk of a build: every file of the container, in the order the directory records give
-// them their extents, read through the task's 32 KiB buffer and sent in whole sectors. Small files
-// share a message: the buffer is sent when it is full, when the next file does not fit beside
-// what it holds, and at the end.
+// them their extents, read through the task's buffer and sent in whole sectors of at most 32 KiB
+// a message. Small files share a message: the buffer is sent when it is full, when the next file
+// does not fit beside what it holds, and at the end. A large file's whole messages are read
+// several at a time and sent from where they were read, which saves a read per message.
 #include "isobuild.h"
 
 #include "clock/clock.h"
@@ -21,6 +22,10 @@
 namespace {
 
 using Record = _CDH_CIS_RECORD_;
+
+// Whole messages read from a file at once.
+constexpr std::size_t kMessagesPerRead = 8;
+constexpr std::size_t kReadAheadSize = kMessagesPerRead * kTransferBufferSize;
 
 // Reads exactly size bytes unless the file ends first: the bytes read, or -1 on an error.
 ssize_t ReadFully(int fd, std::uint8_t* data, std::size_t size) {
@@ -100,6 +105,22 @@ private:
         std::uint8_t* buffer = task_.transferBuffer.data();
         std::uint64_t remaining = entry.size;
         while (remaining > 0 && task_.Running()) {
+            if (pending_ == 0 && remaining >= kTransferBufferSize) {
+                const std::size_t size = static_cast<std::size_t>(
+                    std::min<std::uint64_t>(remaining / kTransferBufferSize, kMessagesPerRead) *
+                    kTransferBufferSize);
+                const ssize_t n = ReadFully(file.get(), buffer, size);
+                if (n < 0) return task_error::ReadFailed;
+                if (static_cast<std::size_t>(n) != size) return task_error::SourceChanged;
+                for (std::size_t at = 0; at < size && task_.Running(); at += kTransferBufferSize) {
+                    if (const int code =
+                            SendMessage(buffer + at, kTransferBufferSize, kTransferBufferSize);
+                        code != 0)
+                        return code;
+                    remaining -= kTransferBufferSize;
+                }
+                continue;
+            }
             const std::size_t chunk = static_cast<std::size_t>(
                 std::min<std::uint64_t>(remaining, kTransferBufferSize - pending_));
             const ssize_t n = ReadFully(file.get(), buffer + pending_, chunk);
@@ -126,11 +147,16 @@ private:
     // Sends the buffer's whole sectors as one message.
     int Flush() {
         if (pending_ == 0) return 0;
-        if (MapApiResultToTaskError(server_.Send(task_.transferBuffer.data(), pending_)) != 0)
-            return task_error::SendFailed;
-        task_.sentBytes += pendingData_;
+        const int code = SendMessage(task_.transferBuffer.data(), pending_, pendingData_);
         pending_ = 0;
         pendingData_ = 0;
+        return code;
+    }
+
+    // One message of whole sectors, fileBytes of them the files' own.
+    int SendMessage(const std::uint8_t* data, std::size_t size, std::uint64_t fileBytes) {
+        if (MapApiResultToTaskError(server_.Send(data, size)) != 0) return task_error::SendFailed;
+        task_.sentBytes += fileBytes;
         if ((task_.sentBytes >> 20) != lastMiB_) UpdateProgress();
         return 0;
     }
@@ -167,8 +193,7 @@ int BuildCdImage(MIRROR_CONTAINER& container, TaskRecord& task, IsoImageSink* se
     task.status.store(task_status::Sending);
     task.progress.store(0);
     try {
-        if (task.transferBuffer.size() < kTransferBufferSize)
-            task.transferBuffer.resize(kTransferBufferSize);
+        if (task.transferBuffer.size() < kReadAheadSize) task.transferBuffer.resize(kReadAheadSize);
     } catch (const std::bad_alloc&) {
         return task_error::NoMemory;
     }

@@ -22,6 +22,7 @@
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -156,6 +157,13 @@ void ImportTree(MIRROR_CONTAINER& container, const std::string& tree) {
 
 // The child of "ours": import the tree, build the image and stream it to the unit.
 int ChildBuild(const std::string& tree, const std::string& address) {
+    // The stream is a stop-and-wait exchange with a unit on this same machine: the child stays
+    // on one CPU, or the scheduler moves it whenever the unit's answer wakes it while the unit's
+    // thread still runs, and the figure would measure those moves (as in bench_nas_mirror).
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(::sched_getcpu(), &set);
+    ::sched_setaffinity(0, sizeof set, &set);
     MIRROR_CONTAINER container;
     ImportTree(container, tree);
     CNasServer server;
