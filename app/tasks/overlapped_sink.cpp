@@ -50,6 +50,8 @@ int OverlappedSink::Send(const std::uint8_t* data, std::size_t length) {
     lock.unlock();
     buffer.assign(data, data + length);
     lock.lock();
+    // A message that failed while this one was copied ends the sending: this one is never sent.
+    if (failure_ != 0) return failure_;
     ++queued_;
     const bool wake = senderWaiting_;
     lock.unlock();
@@ -88,6 +90,7 @@ void OverlappedSink::Run() {
         --queued_;
         if (result != 0) {
             failure_ = result;
+            first_ = (first_ + queued_) % buffers_.size();
             queued_ = 0; // what came after the failed message is never sent
         }
         // Waking costs a system call: only a caller that waits is woken, and one that waits for
