@@ -89,6 +89,7 @@ void TForm_Central::BuildTreeView() {
 }
 
 int TForm_Central::NodeKindToListLayout(int Kind) {
+    if (IsCdhDeviceKind(Kind)) return 6;
     switch (Kind) {
     case 1:
         return 0;
@@ -104,18 +105,6 @@ int TForm_Central::NodeKindToListLayout(int Kind) {
     case 16:
     case 17:
         return 5;
-    case 18:
-    case 19:
-    case 20:
-    case 21:
-    case 22:
-    case 23:
-    case 24:
-    case 41:
-    case 42:
-    case 43:
-    case 44:
-        return 6;
     case 29:
         return 7;
     case 33:

@@ -99,6 +99,8 @@ std::optional<std::string> TForm_Property::ScheduleText(std::uint32_t kind, std:
 }
 
 bool TForm_Property::FillPages(int Kind, void* Data, void* ParentData) {
+    if (IsCdhDeviceKind(Kind))
+        return FillCdhDevice(ParentData, static_cast<int>(reinterpret_cast<std::intptr_t>(Data)));
     switch (Kind) {
     case 14:
         return FillCdhServers();
@@ -106,18 +108,6 @@ bool TForm_Property::FillPages(int Kind, void* Data, void* ParentData) {
     case 16:
     case 17:
         return FillCdhServer(Kind, Data);
-    case 18:
-    case 19:
-    case 20:
-    case 21:
-    case 22:
-    case 23:
-    case 24:
-    case 41:
-    case 42:
-    case 43:
-    case 44:
-        return FillCdhDevice(ParentData, static_cast<int>(reinterpret_cast<std::intptr_t>(Data)));
     case 29:
         FillShareFolder(Data);
         return true;
