@@ -12,17 +12,23 @@
 // genisoimage also writes the image to a file ("ratio_genisoimage_file": for the large tree the
 // goal is at most 1.5). Goals travel as "goal_max_*" counters for bench/run-all's table.
 //
+// For the large tree a fourth child shows what the units' protocol itself costs here: a minimal
+// client that opens a mirror session into the same unit and sends as many 32 KiB messages as the
+// files fill, one framed message over and over, without reading a file or building an image
+// ("floor_s"; "ratio_floor_genisoimage_file" and "ratio_ours_floor", figures without a goal).
+//
 // Run it inside a private network namespace: scripts/netns-run build/bench/bench_isobuild
 #include "container.h"
+#include "iso9660_records.h"
 #include "isobuild.h"
 #include "isobuild_sink_nas.h"
 #include "nasserver.h"
 #include "nassim.h"
+#include "stop_and_wait.h"
 
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
-#include <sched.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -160,10 +166,7 @@ int ChildBuild(const std::string& tree, const std::string& address) {
     // The stream is a stop-and-wait exchange with a unit on this same machine: the child stays
     // on one CPU, or the scheduler moves it whenever the unit's answer wakes it while the unit's
     // thread still runs, and the figure would measure those moves (as in bench_nas_mirror).
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    CPU_SET(::sched_getcpu(), &set);
-    ::sched_setaffinity(0, sizeof set, &set);
+    bench::StayOnThisCpu();
     MIRROR_CONTAINER container;
     ImportTree(container, tree);
     CNasServer server;
@@ -185,8 +188,44 @@ int ChildBuild(const std::string& tree, const std::string& address) {
     return 0;
 }
 
-// toFileGoal: the goal for ours over genisoimage writing the image to a file (0: none).
-void CompareWithReferences(benchmark::State& state, const std::string& tree, double toFileGoal) {
+// The child of the floor: a mirror session into the unit, then messages exchanges of one framed
+// 32 KiB message, each acknowledged before the next, on one CPU as ChildBuild is.
+int ChildFloor(const std::string& address, const std::string& messages) {
+    bench::StayOnThisCpu();
+    const std::uint32_t addrs[3] = {static_cast<std::uint32_t>(std::stoul(address)), 0, 0};
+    NasCDTable table;
+    std::memset(&table, 0, sizeof table);
+    table.one = table.one9 = 1;
+    NasMirrorInfo info;
+    std::memset(&info, 0, sizeof info);
+    std::snprintf(info.imageName, sizeof info.imageName, "F%d", ::getpid());
+    info.mode = 3;
+    int session = 0;
+    if (NasApiMirrorStart(addrs, &session, &table, &info, 0, 0) != 0) return 1;
+    // The minimal client's receive blocks: the session socket is set back to blocking.
+    ::fcntl(session, F_SETFL, ::fcntl(session, F_GETFL) & ~O_NONBLOCK);
+    const std::vector<std::uint8_t> block(kTransferBufferSize, 0);
+    const std::vector<std::uint8_t> message =
+        bench::FrameMirrorData(block.data(), kTransferBufferSize);
+    for (unsigned long i = std::stoul(messages); i > 0; --i)
+        if (!bench::ExchangeOnce(session, message)) return 1;
+    return NasApiMirrorComplete(session) == 0 ? 0 : 1;
+}
+
+// The 32 KiB messages that the files of tree fill, each file in whole sectors.
+std::uint64_t MessagesOfFiles(const std::string& tree) {
+    std::uint64_t sectors = 0;
+    for (const auto& e : fs::recursive_directory_iterator(tree))
+        if (e.is_regular_file())
+            sectors += (e.file_size() + iso::kSectorSize - 1) / iso::kSectorSize;
+    const std::uint64_t perMessage = kTransferBufferSize / iso::kSectorSize;
+    return (sectors + perMessage - 1) / perMessage;
+}
+
+// toFileGoal: the goal for ours over genisoimage writing the image to a file (0: none); withFloor
+// adds the floor child.
+void CompareWithReferences(benchmark::State& state, const std::string& tree, double toFileGoal,
+                           bool withFloor) {
     nassim::UnitConfig config;
     config.address = kUnitAddress;
     config.tcpPort = 2000; // the program's library dials the protocol's port
@@ -195,15 +234,18 @@ void CompareWithReferences(benchmark::State& state, const std::string& tree, dou
     config.recordDataBlocks = false;
     nassim::Unit unit(config);
     const std::string self = SelfPath();
-    const std::vector<std::vector<std::string>> commands = {
+    std::vector<std::vector<std::string>> commands = {
         {self, "--child-build", tree, std::to_string(kUnitAddress)},
         {"genisoimage", "-quiet", "-o", "/dev/null", tree},
         {"xorriso", "-as", "mkisofs", "-quiet", "-o", "/dev/null", tree},
         {"genisoimage", "-quiet", "-o", TheTrees().base + "/image.iso", tree},
     };
+    if (withFloor)
+        commands.push_back({self, "--child-floor", std::to_string(kUnitAddress),
+                            std::to_string(MessagesOfFiles(tree))});
     // Sums over the iterations: seconds and peak MiB of ours, genisoimage, xorriso, genisoimage
-    // writing a file.
-    double seconds[4] = {}, peak[4] = {};
+    // writing a file, the floor.
+    double seconds[5] = {}, peak[5] = {};
     for (auto _ : state) {
         bool ok = true;
         for (std::size_t i = 0; i < commands.size(); ++i) {
@@ -232,18 +274,23 @@ void CompareWithReferences(benchmark::State& state, const std::string& tree, dou
     state.counters["goal_max_genisoimage"] = 1;
     state.counters["goal_max_xorriso"] = 1;
     if (toFileGoal > 0) state.counters["goal_max_genisoimage_file"] = toFileGoal;
+    if (withFloor) {
+        state.counters["floor_s"] = seconds[4] / n;
+        state.counters["ratio_floor_genisoimage_file"] = seconds[4] / seconds[3];
+        state.counters["ratio_ours_floor"] = seconds[0] / seconds[4];
+    }
     state.counters["ours_MiB"] = peak[0];
     state.counters["genisoimage_MiB"] = peak[1];
     state.counters["xorriso_MiB"] = peak[2];
 }
 
 void BM_ImageOf50000SmallFiles(benchmark::State& state) {
-    CompareWithReferences(state, TheTrees().small, 0);
+    CompareWithReferences(state, TheTrees().small, 0, false);
 }
 BENCHMARK(BM_ImageOf50000SmallFiles)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
 void BM_ImageOfThree400MBFiles(benchmark::State& state) {
-    CompareWithReferences(state, TheTrees().large, 1.5);
+    CompareWithReferences(state, TheTrees().large, 1.5, true);
 }
 BENCHMARK(BM_ImageOfThree400MBFiles)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
@@ -285,6 +332,8 @@ int main(int argc, char** argv) {
         ::setenv("BRIMLET_HOME", (fs::path(argv[2]).parent_path() / "home").c_str(), 1);
         return ChildBuild(argv[2], argv[3]);
     }
+    if (argc == 4 && std::strcmp(argv[1], "--child-floor") == 0)
+        return ChildFloor(argv[2], argv[3]);
     ::setenv("BRIMLET_HOME", TheTrees().home.c_str(), 1);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

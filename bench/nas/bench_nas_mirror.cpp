@@ -3,20 +3,20 @@
 // over a loopback TCP connection, in the same run. The counter "ratio" is mirror throughput over
 // plain-copy throughput; the goal is at least 0.5 at 32 KiB. BM_StopAndWait32K sets the library
 // and the simulated unit beside a minimal client and a minimal echo peer. The benchmark's own
-// thread, the client side of every exchange, stays on one CPU (StayOnThisCpu).
+// thread, the client side of every exchange, stays on one CPU (bench::StayOnThisCpu).
 //
 // Run it inside a private network namespace: scripts/netns-run build/bench/bench_nas_mirror
 #include "nasapi.h"
 #include "nassim.h"
 #include "netconfig.h"
 #include "socket.h"
+#include "stop_and_wait.h"
 
 #include <benchmark/benchmark.h>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <sched.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -96,17 +96,6 @@ private:
     std::thread drain_;
 };
 
-// Keeps the calling thread on the CPU it runs on. Both ends of a stop-and-wait exchange share
-// this machine: when the unit's answer wakes the caller while the unit's thread is still running,
-// the scheduler moves the caller to another, idle CPU, and the figures would measure those moves
-// rather than the work per message. The plain copy is timed on the same pinned thread.
-void StayOnThisCpu() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    CPU_SET(::sched_getcpu(), &set);
-    ::sched_setaffinity(0, sizeof set, &set);
-}
-
 nassim::UnitConfig UnitConfig() {
     nassim::UnitConfig config;
     config.address = kUnitAddress;
@@ -118,7 +107,7 @@ nassim::UnitConfig UnitConfig() {
 
 void BM_MirrorSession(benchmark::State& state) {
     const size_t block = static_cast<size_t>(state.range(0));
-    StayOnThisCpu();
+    bench::StayOnThisCpu();
     nassim::Unit unit(UnitConfig());
     nas::NetConfig config = nas::NetConfig::Defaults();
     config.tcpPort = unit.tcpPort();
@@ -240,15 +229,10 @@ nas::Socket Connect(uint32_t address, uint16_t port) {
     return s;
 }
 
-// The minimal client: each message framed once beforehand, then one send and one blocking
-// receive of the 32-byte answer per message.
+// The minimal client: each message framed once beforehand, then one exchange per message.
 bool MinimalClient(int fd, const std::vector<std::vector<uint8_t>>& messages) {
-    for (const auto& m : messages) {
-        if (::send(fd, m.data(), m.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(m.size()))
-            return false;
-        uint8_t reply[32];
-        if (::recv(fd, reply, sizeof reply, MSG_WAITALL) != sizeof reply) return false;
-    }
+    for (const auto& m : messages)
+        if (!bench::ExchangeOnce(fd, m)) return false;
     return true;
 }
 
@@ -264,22 +248,10 @@ void BM_StopAndWait32K(benchmark::State& state) {
         disc[i] = static_cast<uint8_t>(i * 2654435761u >> 24);
     std::vector<std::vector<uint8_t>> messages;
     for (size_t at = 0; at < disc.size(); at += kBlock) {
-        std::vector<uint8_t> m(40 + kBlock, 0);
-        std::memcpy(m.data(), "PELQUANE", 8);
-        const uint16_t version = 256, command = 17, one = 1;
-        const uint32_t payload = kBlock + 8, sub = 15, length = kBlock;
-        std::memcpy(&m[8], &version, 2);
-        std::memcpy(&m[18], &one, 2);
-        std::memcpy(&m[20], &payload, 4);
-        std::memcpy(&m[24], &command, 2);
-        std::memcpy(&m[26], &one, 2);
-        std::memcpy(&m[32], &sub, 4);
-        std::memcpy(&m[36], &length, 4);
-        std::memcpy(&m[40], disc.data() + at, kBlock);
-        messages.push_back(std::move(m));
+        messages.push_back(bench::FrameMirrorData(disc.data() + at, kBlock));
     }
 
-    StayOnThisCpu();
+    bench::StayOnThisCpu();
     EchoPeer echo;
     nassim::Unit unit(UnitConfig());
     nas::NetConfig config = nas::NetConfig::Defaults();
