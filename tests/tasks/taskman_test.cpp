@@ -201,6 +201,8 @@ TEST_F(TaskManager, DeleteAsksThenStopsAndTheRefreshRemovesTheTask) {
 }
 
 TEST_F(TaskManager, ARunningRecordingIsNotStoppedButTheOthersAre) {
+    // No refresh during the test: it would take the stopped uploads out of the list and free them.
+    form_->Timer_RefreshTaskStatus->SetInterval(3600 * 1000);
     TaskRecord* record = form_->CreateTask({}, RecordTaskFinished, RecordTaskExecute);
     record->kind = task_kind::Record;
     record->nas = unit_.Server();
@@ -216,10 +218,13 @@ TEST_F(TaskManager, ARunningRecordingIsNotStoppedButTheOthersAre) {
         .ExpectBox("Are you sure to delete task(s)?", vcl::IDYES)
         .ExpectBox("Can't delete Recording Task", vcl::IDOK);
     Click(form_->ToolButton_Delete);
-    EXPECT_EQ(record->State(), run_state::Running);
-    EXPECT_EQ(a->State(), run_state::StopRequested);
-    EXPECT_EQ(b->State(), run_state::StopRequested);
     EXPECT_EQ(Responder().Boxes().back().Request.Caption, "Information");
+    // The uploads' workers end as soon as they see the stop; the recording goes on.
+    ASSERT_TRUE(PumpUntil(
+        [&] { return a->State() == run_state::Finished && b->State() == run_state::Finished; }));
+    EXPECT_EQ(a->status.load(), task_status::Stopped);
+    EXPECT_EQ(b->status.load(), task_status::Stopped);
+    EXPECT_EQ(record->State(), run_state::Running);
 }
 
 TEST_F(TaskManager, ARecordTaskWaitingForItsScheduleIsStoppedWithoutABox) {
