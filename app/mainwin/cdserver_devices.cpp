@@ -52,6 +52,10 @@ bool IsCdhDeviceKind(int kind) {
     return (kind >= kCdhDiskTarget && kind <= 24) || (kind >= kCdhTape && kind <= kCdhVolumeNoInit);
 }
 
+bool IsCdhImageListKind(int kind) {
+    return IsCdhDeviceKind(kind) && kind != kCdhDiskNoInit && kind != kCdhVolumeNoInit;
+}
+
 std::string CdhDeviceTypeText(const CDH_NET_CLASS& net, const TCdhSvr* server, int slot) {
     switch (net.GetSlotKind(server, slot)) {
     case 1: {

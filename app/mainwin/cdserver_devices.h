@@ -46,6 +46,8 @@ int CdhDeviceKind(const CDH_NET_CLASS& net, const TCdhSvr* server, int slot);
 // Every device of the server in slot order.
 std::vector<CdhDevice> CdhDevicesOf(const CDH_NET_CLASS& net, const TCdhSvr* server);
 bool IsCdhDeviceKind(int kind);
+// A device whose images the list shows: every device kind but an uninitialised disk or volume.
+bool IsCdhImageListKind(int kind);
 // The device's type: "Target Location", "HD (File Device)", "HD (No Init)", "CD-R (CD Record
 // Mode)", "Tape Device", the RAID text, or a CD-ROM text by its mode.
 std::string CdhDeviceTypeText(const CDH_NET_CLASS& net, const TCdhSvr* server, int slot);

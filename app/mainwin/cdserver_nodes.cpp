@@ -280,11 +280,9 @@ void TForm_Central::RefreshSelectedNode() {
             RefreshCdhDeviceNodes(static_cast<TCdhSvr*>(node->GetData()));
         return;
     }
-    const bool device =
-        kind == kCdhDiskTarget || kind == kCdhDiskFile || (kind >= kCdhCdrom && kind <= 24);
+    if (!IsCdhImageListKind(kind) && kind != kCdhShares) return;
     const bool tapeOrVolume =
         kind == kCdhTape || kind == kCdhVolumeTarget || kind == kCdhVolumeFile;
-    if (!device && !tapeOrVolume && kind != kCdhShares) return;
     vcl::TTreeNode* serverNode = node->Parent();
     if (serverNode->Parent() != CdhRootNode) return;
     auto* server = static_cast<TCdhSvr*>(serverNode->GetData());

@@ -578,18 +578,6 @@ void TForm_Central::UpdateTreeStatusBar() {
     case kCdhServerNoAnswer:
         text = GetMessageText(182);
         break;
-    // A device's volumes and the share folders are rows of the list, not child nodes.
-    case kCdhDiskTarget:
-    case kCdhDiskFile:
-    case kCdhCdrom:
-    case 22:
-    case kCdhCdWriter:
-    case 24:
-    case kCdhTape:
-    case kCdhVolumeTarget:
-    case kCdhVolumeFile:
-        text = std::to_string(ListView->Items()->Count()) + GetMessageText(183);
-        break;
     case kCdhDiskNoInit:
     case kCdhVolumeNoInit:
         text = GetMessageText(184);
@@ -621,6 +609,9 @@ void TForm_Central::UpdateTreeStatusBar() {
         text = std::to_string(ListView->Items()->Count()) + GetMessageText(175);
         break;
     default:
+        // A device's volumes and images are rows of the list, not child nodes.
+        if (IsCdhImageListKind(KindOf(node)))
+            text = std::to_string(ListView->Items()->Count()) + GetMessageText(183);
         break;
     }
     StatusBar->Panels(0)->SetText(text);

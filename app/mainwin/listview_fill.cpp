@@ -146,23 +146,15 @@ void FillListView(TForm_Central& form) {
     case kCdhServerRead:
         form.ListCdhDevices(static_cast<TCdhSvr*>(node->GetData()));
         break;
-    case kCdhDiskTarget:
-    case kCdhDiskFile:
-    case kCdhCdrom:
-    case 22:
-    case kCdhCdWriter:
-    case 24:
-    case kCdhTape:
-    case kCdhVolumeTarget:
-    case kCdhVolumeFile:
-        form.ListCdhImages(
-            static_cast<TCdhSvr*>(node->Parent() ? node->Parent()->GetData() : nullptr), node);
-        break;
     case kCdhShares:
         form.ListCdhSystemItems(static_cast<TCdhSvr*>(node->GetData()));
         break;
     default:
-        EmptyList(form.ListView);
+        if (IsCdhImageListKind(node->GetImageIndex()))
+            form.ListCdhImages(
+                static_cast<TCdhSvr*>(node->Parent() ? node->Parent()->GetData() : nullptr), node);
+        else
+            EmptyList(form.ListView);
         break;
     }
     if (timerWasOn && form.Timer_ABSENT) form.Timer_ABSENT->SetEnabled(true);

@@ -74,28 +74,6 @@ void TForm_Central::UpdateListStatusBar() {
     case 15:
         text = count + GetMessageText(175);
         break;
-    case kCdhDiskTarget:
-    case kCdhDiskFile:
-    case kCdhCdrom:
-    case 22:
-    case kCdhCdWriter:
-    case 24:
-    case kCdhTape:
-    case kCdhVolumeTarget:
-    case kCdhVolumeFile: {
-        std::int64_t bytes = 0;
-        for (vcl::TListItem* item = ListView->GetNextItem(nullptr, vcl::sdAll, {vcl::isSelected});
-             item; item = ListView->GetNextItem(item, vcl::sdAll, {vcl::isSelected})) {
-            auto* server =
-                static_cast<TCdhSvr*>(node->Parent() ? node->Parent()->GetData() : nullptr);
-            const int index = static_cast<int>(reinterpret_cast<std::intptr_t>(item->GetData()));
-            CDH_NET_CLASS net;
-            bytes += node->GetImageIndex() == kCdhTape ? net.GetBackupSetSize(server, index)
-                                                       : net.GetEntrySize(server, index);
-        }
-        text = count + GetMessageText(188) + utils::FormatScaledSize(0, bytes);
-        break;
-    }
     case 29:
         text = count + GetMessageText(185);
         break;
@@ -110,8 +88,21 @@ void TForm_Central::UpdateListStatusBar() {
                                                                     : 0);
         break;
     }
-    default:
+    default: {
+        // A device's selected images or backup sets: their count and size.
+        if (!IsCdhImageListKind(node->GetImageIndex())) break;
+        auto* server = static_cast<TCdhSvr*>(node->Parent() ? node->Parent()->GetData() : nullptr);
+        CDH_NET_CLASS net;
+        std::int64_t bytes = 0;
+        for (vcl::TListItem* item = ListView->GetNextItem(nullptr, vcl::sdAll, {vcl::isSelected});
+             item; item = ListView->GetNextItem(item, vcl::sdAll, {vcl::isSelected})) {
+            const int index = static_cast<int>(reinterpret_cast<std::intptr_t>(item->GetData()));
+            bytes += node->GetImageIndex() == kCdhTape ? net.GetBackupSetSize(server, index)
+                                                       : net.GetEntrySize(server, index);
+        }
+        text = count + GetMessageText(188) + utils::FormatScaledSize(0, bytes);
         break;
+    }
     }
     StatusBar->Panels(0)->SetText(count + GetMessageText(190) + text);
 }
