@@ -7,6 +7,7 @@
 #include "tovexcdh_records.h"
 #include "utils.h"
 #include "vcl/dialog_host.h"
+#include "vcl/modal_host.h"
 
 #include <cstdio>
 #include <cstring>
@@ -316,6 +317,7 @@ int CDH_NET_CLASS::CheckFirmware(const TCdhSvr* server) const {
         box.Text = JoinStrings3(incompatible, "\n", upgrade);
         box.Icon = vcl::TBoxIcon::Warning;
         box.Buttons = vcl::TBoxButtons::Ok;
+        vcl::TModalScope modal;
         vcl::DialogHost().MessageBox(box);
     }
     return result;

@@ -18,6 +18,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -140,26 +141,29 @@ void TForm_Central::Timer_ABSENTTimer(vcl::TObject*) {
             StatusBar->Panels(1)->SetText(text);
             CNasServer* server = NasSvrNet.FindByMac(datagram);
             if (!server) return;
-            vcl::TTreeNode* node = FindChildNodeByData(NasServersNode, server);
             CloseProfileWindowOf(*server, text);
-            // Every pointer of the window to the server, its node or its rows goes first; then
-            // the server and its node go together.
+            // The unit is retired, not freed: whatever still holds it finds it gone and says so.
+            // Its node and rows go now; the selection moves to "NAS Servers" when it was there.
+            vcl::TTreeNode* node = FindChildNodeByData(NasServersNode, server);
             vcl::TTreeNode* selected = TreeView->GetSelected();
-            if (node && selected && (selected == node || selected->HasAsParent(node)))
-                TreeView->SetSelected(NasServersNode);
+            const bool selectionGoes =
+                node && selected && (selected == node || selected->HasAsParent(node));
+            if (selectionGoes) TreeView->SetSelected(NasServersNode);
             ForgetServer(server);
-            if (node) ForgetNode(node);
             NodeItem treeItem(node);
             TreeView->Items()->BeginUpdate();
             NasSvrNet.Remove(server, node ? &treeItem : nullptr, CNASSvrNet::kFoundList, nullptr);
             TreeView->Items()->EndUpdate();
             if (FmWizard && FmWizard->GetVisible()) DropAnnouncedServer(nullptr, text);
+            SweepRetiredServers();
             return;
         }
 
         StatusBar->Panels(1)->SetText(Formatted(848, name));
         if (CNasServer* known = NasSvrNet.FindByMac(datagram)) {
+            // The same unit, perhaps under a new name or address: its node follows.
             NasSvrNet.UpdateFromAnnouncement(known, datagram);
+            ShowServersAsListed();
             return;
         }
         CNasServer* added = NasSvrNet.AddFromAnnouncement(datagram);
@@ -168,16 +172,38 @@ void TForm_Central::Timer_ABSENTTimer(vcl::TObject*) {
                                           GetMessageText(140) + GetMessageText(9));
             return;
         }
-        added->RefreshImageFolders();
         if (vcl::TTreeNode* node = AddServerNode(*this, added, NasServersNode)) {
             BuildImageFolderNodes(*this, node);
             if (TreeView->GetSelected() == NasServersNode) AppendServerListRow(*this, node);
         }
         SortChildrenByText(NasServersNode);
-        // The new server takes the announced fields at once (no second look-up that might miss).
-        NasSvrNet.UpdateFromAnnouncement(added, datagram);
+        // The unit's image folders are read away from the GUI thread; its node gets them when
+        // the answer comes.
+        if (added->HasCdMirror() && folderReader_) folderReader_->Queue(added->Info);
     } catch (const std::exception& e) {
         vcl::Application->MessageBox("Timer_ABSENTTimer", "", vcl::MB_OK);
         vcl::Application->ShowException(e);
     }
+}
+
+void TForm_Central::ShowServersAsListed() {
+    std::vector<CNasServer*> servers;
+    for (const auto& server : NasSvrNet.Found())
+        servers.push_back(server.get());
+    vcl::TTreeNode* before = TreeView->GetSelected();
+    SyncServerNodes(*this, NasServersNode, servers);
+    // The list shows what the selected node now holds.
+    vcl::TTreeNode* selected = TreeView->GetSelected();
+    if (selected &&
+        (selected == NasServersNode || selected->HasAsParent(NasServersNode) || selected != before))
+        MyTreeViewChange();
+}
+
+void TForm_Central::ImageFoldersRead(const TFolderReader::Answer& Answer) {
+    CNasServer* server = NasSvrNet.FindFound(Answer.Record.hardwareAddress);
+    if (!server || Answer.Result != 0) return;
+    server->ImgFolderCount = std::clamp(Answer.Count, 0, CNasServer::kImgFolderMax);
+    std::memcpy(server->ImgFolders, Answer.Folders.data(),
+                std::min(Answer.Folders.size(), sizeof server->ImgFolders));
+    ShowServersAsListed();
 }

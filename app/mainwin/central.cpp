@@ -49,6 +49,8 @@ private:
 
 void TForm_Central::InitState() {
     remoteHost_ = std::make_shared<RemoteHost>(*this);
+    folderReader_ = std::make_unique<TFolderReader>(
+        [this](const TFolderReader::Answer& answer) { ImageFoldersRead(answer); });
     treeBinding_ = std::make_shared<TreeViewBinding>(TreeView);
     IniData.DefaultContainer.clear();
     IniData.ValidateLog.clear();
@@ -72,6 +74,7 @@ TForm_Central::~TForm_Central() {
         FormDestroy(this);
     }
     *alive_ = false;
+    folderReader_.reset();
     CloseAnnounceSocket();
     if (Form_RemoteNAS && Form_RemoteNAS->Host() == remoteHost_.get())
         Form_RemoteNAS->SetHost(nullptr);

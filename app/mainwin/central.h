@@ -5,6 +5,7 @@
 // window (listview_*.h, server_nodes*.h).
 #pragma once
 
+#include "folder_reader.h"
 #include "inidata.h"
 #include "nassvrnet.h"
 #include "node_kinds.h"
@@ -419,6 +420,15 @@ public:
     bool IsDuplicateAnnouncement(std::span<const std::uint8_t> Datagram);
     // The open wizard lets go of a server that went off-line (called once its node is gone).
     void DropAnnouncedServer(CNasServer* Server, const std::string& Text);
+    // Rebuilds the "NAS Servers" branch from the found list as it stands (no discovery) and
+    // fills the list again when it shows that branch.
+    void ShowServersAsListed();
+    // An announced unit's image folders, read away from the GUI thread, reach its object and
+    // node (nothing when the unit has gone meanwhile).
+    void ImageFoldersRead(const TFolderReader::Answer& Answer);
+    // Frees the retired units that nothing holds, unless a box, the wizard or the settings-profile
+    // window is open (they may hold a unit by a plain pointer).
+    void SweepRetiredServers();
     bool TreeDragging = false;     // a drag started in the tree is in progress
     int RefreshTicks = 0;          // refresh timer ticks since the last refresh
     int QuietPolls = 0;            // announcement polls that found nothing since the last release
@@ -548,7 +558,8 @@ private:
     std::shared_ptr<RemoteHost> remoteHost_; // what the remote NAS list sees of the window
     std::shared_ptr<ContainerTreeBinding> treeBinding_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
-    int announceSocket_ = -1; // the announcement port; closed at FormClose
+    int announceSocket_ = -1;                     // the announcement port; closed at FormClose
+    std::unique_ptr<TFolderReader> folderReader_; // image folders of announced units
     bool aboutMissingTold_ = false;
     const void* syncedRemoteForm_ = nullptr; // the remote list form last synchronised
     bool portTaken_ = false;

@@ -9,6 +9,7 @@
 
 #include "vcl/application.h"
 #include "vcl/dragdrop.h"
+#include "vcl/modal_host.h"
 #include "vcl/mouse.h"
 
 #include <exception>
@@ -57,6 +58,8 @@ void CloseProfileWindowOf(const CNasServer& server, const std::string& text) {
 }
 
 void TForm_Central::Timer_RefreshTimer(vcl::TObject*) {
+    // Units retired while a box or the wizard held them go once nothing holds them.
+    SweepRetiredServers();
     if (WizardRefreshing == 1) return;
     if (IniData.RefreshEnable == 0) {
         RefreshTicks = 0;
@@ -95,4 +98,13 @@ void TForm_Central::Timer_AutoScrollTimer(vcl::TObject*) {
         vcl::ScrollDropArea(TreeView, 0, dy);
     if (const int dy = EdgeDirection(ScreenArea(ListView), cursor))
         vcl::ScrollDropArea(ListView, 0, dy);
+}
+
+void TForm_Central::SweepRetiredServers() {
+    // A box, a wizard page or the settings-profile window may still hold a unit by a plain
+    // pointer: retired units stay until none of them is open.
+    if (vcl::ModalDepth() > 0) return;
+    if (FmWizard && FmWizard->GetVisible()) return;
+    if (Form_ProfileSetting && Form_ProfileSetting->GetVisible()) return;
+    NasSvrNet.Sweep();
 }

@@ -8,6 +8,7 @@
 
 #include "vcl/screen.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -26,18 +27,23 @@ struct TreeUpdate {
     vcl::TTreeNodes* nodes;
 };
 
+// Holds the selection pipeline off while a branch is rebuilt: deleting or adding nodes may move
+// the selection, and the list is filled once the branch is whole again.
+class PipelineHold {
+public:
+    explicit PipelineHold(bool& refreshing) : flag_(refreshing), old_(refreshing) { flag_ = true; }
+    ~PipelineHold() { flag_ = old_; }
+    PipelineHold(const PipelineHold&) = delete;
+    PipelineHold& operator=(const PipelineHold&) = delete;
+
+private:
+    bool& flag_;
+    bool old_;
+};
+
 void SetKind(vcl::TTreeNode* node, int kind) {
     node->SetImageIndex(kind);
     node->SetSelectedIndex(kind);
-}
-
-// Deletes every child of node; the window first forgets the servers the children show.
-void DeleteServerChildren(TForm_Central& form, vcl::TTreeNode* node) {
-    for (int i = node->Count() - 1; i >= 0; --i) {
-        vcl::TTreeNode* child = node->Item(i);
-        if (auto* server = static_cast<CNasServer*>(child->GetData())) form.ForgetServer(server);
-        child->Delete();
-    }
 }
 
 } // namespace
@@ -92,101 +98,176 @@ void BuildImageFolderNodes(TForm_Central& form, vcl::TTreeNode* node) {
     other->SetText(GetMessageText(845));
 }
 
+namespace {
+
+// What the selection shows of the server branch, kept across a rebuild: the unit and, for an
+// image-folder node, the folder's text.
+struct BranchSelection {
+    CNasServer* Server = nullptr;
+    std::string Folder; // empty: the unit's own node
+    bool InBranch = false;
+};
+
+BranchSelection RememberSelection(TForm_Central& form, vcl::TTreeNode* root) {
+    BranchSelection kept;
+    vcl::TTreeNode* selected = form.TreeView->GetSelected();
+    if (!selected || !selected->HasAsParent(root)) return kept;
+    kept.InBranch = true;
+    vcl::TTreeNode* unit = selected;
+    while (unit->Parent() && unit->Parent() != root)
+        unit = unit->Parent();
+    kept.Server = static_cast<CNasServer*>(unit->GetData());
+    if (unit != selected) kept.Folder = selected->GetText();
+    return kept;
+}
+
+// The node the kept selection names now: the folder of the same text under the unit's node, the
+// unit's node, or the branch's root when the unit has gone.
+vcl::TTreeNode* NodeOfSelection(TForm_Central& form, vcl::TTreeNode* root,
+                                const BranchSelection& kept) {
+    vcl::TTreeNode* unit = kept.Server ? form.FindChildNodeByData(root, kept.Server) : nullptr;
+    if (!unit) return root;
+    if (kept.Folder.empty()) return unit;
+    vcl::TTreeNode* folder = form.FindChildNodeByText(unit, kept.Folder);
+    return folder ? folder : unit;
+}
+
+// The image-folder names of a unit as its folder nodes show them, in the unit's order.
+std::vector<std::string> FolderNames(const CNasServer& server) {
+    std::vector<std::string> names;
+    if (!server.HasCdMirror()) return names;
+    const int count = std::min(server.ImgFolderCount, CNasServer::kImgFolderMax);
+    for (int i = 0; i < count; ++i)
+        names.push_back(server.GetImgFolderName(i));
+    return names;
+}
+
+// Brings a unit's folder nodes in step with its folders: when the names are the same the nodes
+// stay (the selection with them) and point at the unit's records again; else they are rebuilt.
+void SyncFolderNodes(TForm_Central& form, vcl::TTreeNode* node, CNasServer& server) {
+    const std::vector<std::string> names = FolderNames(server);
+    std::vector<std::string> shown;
+    for (int i = 0; i < node->Count(); ++i)
+        shown.push_back(node->Item(i)->GetText());
+    std::vector<std::string> wanted = names;
+    std::sort(wanted.begin(), wanted.end(), [](const std::string& a, const std::string& b) {
+        return CompareBytes(a.c_str(), b.c_str()) < 0;
+    });
+    if (!wanted.empty()) wanted.push_back(GetMessageText(845));
+    if (shown != wanted) {
+        node->DeleteChildren();
+        BuildImageFolderNodes(form, node);
+        return;
+    }
+    for (int i = 0; i + 1 < node->Count(); ++i) {
+        vcl::TTreeNode* folder = node->Item(i);
+        const auto at = std::find(names.begin(), names.end(), folder->GetText());
+        folder->SetData(at == names.end() ? nullptr : server.ImgFolders[at - names.begin()]);
+    }
+}
+
+} // namespace
+
+void SyncServerNodes(TForm_Central& form, vcl::TTreeNode* root,
+                     const std::vector<CNasServer*>& servers) {
+    if (!root || !form.TreeView) return;
+    const BranchSelection kept = RememberSelection(form, root);
+    {
+        PipelineHold hold(form.ListRefreshing);
+        TreeUpdate update(form.TreeView);
+        // Nodes of units that are no longer listed, and second nodes of one unit, go.
+        std::vector<CNasServer*> shown;
+        for (int i = root->Count() - 1; i >= 0; --i) {
+            vcl::TTreeNode* child = root->Item(i);
+            auto* server = static_cast<CNasServer*>(child->GetData());
+            const bool listed =
+                server && std::find(servers.begin(), servers.end(), server) != servers.end();
+            const bool twice = std::find(shown.begin(), shown.end(), server) != shown.end();
+            if (listed && !twice) {
+                shown.push_back(server);
+                continue;
+            }
+            if (server && !listed) form.ForgetServer(server);
+            child->Delete();
+        }
+        for (CNasServer* server : servers) {
+            vcl::TTreeNode* node = form.FindChildNodeByData(root, server);
+            if (!node) node = AddServerNode(form, server, root);
+            if (!node) continue;
+            SetKind(node, ServerNodeKind(*server));
+            node->SetText(ServerNodeText(*server));
+            SyncFolderNodes(form, node, *server);
+        }
+        SortChildrenByText(root);
+    }
+    if (!kept.InBranch) return;
+    vcl::TTreeNode* target = NodeOfSelection(form, root, kept);
+    if (target != form.TreeView->GetSelected()) form.TreeView->SetSelected(target);
+}
+
 void RefreshServerTree(TForm_Central& form) {
     vcl::TTreeNode* root = form.NasServersNode;
     if (!root) return;
     CNASSvrNet& list = form.NasSvrNet;
-    int rc;
     {
         vcl::THourGlass wait(vcl::crDefault);
-        rc = list.Discover();
+        list.Discover();
     }
-    TreeUpdate update(form.TreeView);
-    if (rc < 0) {
-        // Nothing may point at the servers once the lists are freed.
-        DeleteServerChildren(form, root);
-        for (CNasServer* s = list.FirstPrevious(); s; s = s->Next)
-            form.ForgetServer(s);
-        list.FreePreviousList();
-        list.FreeList(CNASSvrNet::kFoundList);
-        return;
-    }
-
-    if (root->HasChildren()) {
-        for (int i = root->Count() - 1; i >= 0; --i) {
-            vcl::TTreeNode* child = root->Item(i);
-            auto* server = static_cast<CNasServer*>(child->GetData());
-            if (server && list.FindByRecord(server)) continue;
-            if (server) form.ForgetServer(server);
-            child->Delete();
-        }
-        int n = 0;
-        for (CNasServer* s = list.FirstFound(); s && n < list.FoundCount(); s = s->Next, ++n) {
-            if (vcl::TTreeNode* node = form.FindServerNode(root, s)) {
-                node->SetData(s);
-                SetKind(node, ServerNodeKind(*s));
-                node->DeleteChildren();
-                BuildImageFolderNodes(form, node);
-            } else if (vcl::TTreeNode* added = AddServerNode(form, s, root)) {
-                BuildImageFolderNodes(form, added);
-            }
-        }
-    } else {
-        int n = 0;
-        for (CNasServer* s = list.FirstFound(); s && n < list.FoundCount(); s = s->Next, ++n)
-            if (vcl::TTreeNode* added = AddServerNode(form, s, root))
-                BuildImageFolderNodes(form, added);
-    }
-    // Every node now shows a server of the new list: the old objects can go.
-    for (CNasServer* s = list.FirstPrevious(); s; s = s->Next)
-        form.ForgetServer(s);
-    list.FreePreviousList();
-    SortChildrenByText(root);
+    std::vector<CNasServer*> servers;
+    for (const auto& server : list.Found())
+        servers.push_back(server.get());
+    SyncServerNodes(form, root, servers);
+    form.SweepRetiredServers();
 }
 
 void RefreshRemoteServers(TForm_Central& form) {
     vcl::TTreeNode* root = form.RemoteServersNode;
     if (!root) return;
     vcl::THourGlass wait(vcl::crDefault);
-    TreeUpdate update(form.TreeView);
-    root->DeleteChildren();
-    RMT_NAS_DATA* entry = Form_RemoteNAS ? Form_RemoteNAS->GetRemoteList() : nullptr;
-    if (!entry) return;
-
-    CNASSvrNet& list = form.NasSvrNet;
-    NasServerInfo record{};
-    while (entry) {
-        RMT_NAS_DATA* next = entry->Next;
-        const std::uint32_t addresses[3] = {entry->Address, 0, 0};
-        CNasServer* server = nullptr;
-        if (NasApiGetRemoteInfo(addresses, &record) == 0) {
-            if (entry->Server) {
-                entry->Server->Info = record;
-                server = entry->Server;
-            } else {
-                server = list.AddRemote(record);
+    const BranchSelection kept = RememberSelection(form, root);
+    {
+        PipelineHold hold(form.ListRefreshing);
+        TreeUpdate update(form.TreeView);
+        root->DeleteChildren();
+        RMT_NAS_DATA* entry = Form_RemoteNAS ? Form_RemoteNAS->GetRemoteList() : nullptr;
+        CNASSvrNet& list = form.NasSvrNet;
+        NasServerInfo record{};
+        while (entry) {
+            RMT_NAS_DATA* next = entry->Next;
+            const std::uint32_t addresses[3] = {entry->Address, 0, 0};
+            CNasServer* server = nullptr;
+            if (NasApiGetRemoteInfo(addresses, &record) == 0) {
+                if (entry->Server && list.IsLive(entry->Server)) {
+                    entry->Server->Info = record;
+                    server = entry->Server;
+                } else {
+                    server = list.AddRemote(record);
+                }
             }
+            if (!server) {
+                vcl::TTreeNode* node = form.TreeView->Items()->AddChild(root, "");
+                SetKind(node, nkRemoteUnanswered);
+                node->SetText(utils::IpToText(entry->Address));
+            } else if (list.FindInList(record, CNASSvrNet::kFoundList)) {
+                // Discovery sees the unit: it shows under NAS Servers only. The entry stays in
+                // the remote list, which is the user's: only the user removes it, and it is saved
+                // with the settings whether or not discovery finds the unit today.
+                entry->Server = server;
+                entry->Name = server->GetName();
+            } else {
+                entry->Server = server;
+                entry->Name = server->GetName();
+                server->RefreshImageFolders();
+                if (vcl::TTreeNode* node = AddServerNode(form, server, root))
+                    BuildImageFolderNodes(form, node);
+            }
+            entry = next;
         }
-        if (!server) {
-            vcl::TTreeNode* node = form.TreeView->Items()->AddChild(root, "");
-            SetKind(node, nkRemoteUnanswered);
-            node->SetText(utils::IpToText(entry->Address));
-        } else if (list.FindInList(record, CNASSvrNet::kFoundList)) {
-            // Discovery sees the unit: it shows under NAS Servers only. The entry stays in the
-            // remote list, which is the user's: only the user removes it, and it is saved with
-            // the settings whether or not discovery finds the unit today.
-            entry->Server = server;
-            entry->Name = server->GetName();
-        } else {
-            entry->Server = server;
-            entry->Name = server->GetName();
-            server->RefreshImageFolders();
-            if (vcl::TTreeNode* node = AddServerNode(form, server, root))
-                BuildImageFolderNodes(form, node);
-        }
-        entry = next;
+        SortChildrenByText(root);
     }
-    SortChildrenByText(root);
+    if (!kept.InBranch) return;
+    vcl::TTreeNode* target = NodeOfSelection(form, root, kept);
+    if (target != form.TreeView->GetSelected()) form.TreeView->SetSelected(target);
 }
 
 void RefreshServerNodeTexts(TForm_Central& form) {

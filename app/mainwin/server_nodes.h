@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class CNasServer;
 class TForm_Central;
@@ -16,10 +17,15 @@ std::string ServerNodeText(const CNasServer& server);
 // 56 for a unit still at its factory address (LAN 1 reads "192.168.1.1"), else 53.
 int ServerNodeKind(const CNasServer& server);
 
-// Runs discovery and brings the "NAS Servers" nodes in step with the units found: nodes of units
-// that are gone are deleted, kept nodes move to the new server objects and get their folder nodes
-// again, new units get nodes. A failed discovery empties the branch and both server lists.
+// Runs discovery and rebuilds the "NAS Servers" branch from the found list as it now stands
+// (SyncServerNodes); a failed discovery leaves the branch empty.
 void RefreshServerTree(TForm_Central& form);
+// Brings the children of root in step with servers: one node per unit, bound to its object, with
+// its text, kind and folder nodes as the object now has them; nodes of other units go. A
+// selection in the branch stays on the same unit and image folder, or moves to root when its
+// unit has gone.
+void SyncServerNodes(TForm_Central& form, vcl::TTreeNode* root,
+                     const std::vector<CNasServer*>& servers);
 // Asks each entry of the remote NAS list for its record and rebuilds the "Remote Servers" nodes:
 // an entry that does not answer becomes a kind-55 node with its address; one that discovery also
 // found leaves the remote list.

@@ -46,7 +46,6 @@ void CNasServer::Init() {
     ClearText(DomainPassword);
     ImgFolderCount = 0;
     std::memset(ImgFolders, 0, sizeof ImgFolders);
-    Next = nullptr;
     ResultText.clear();
     LastResult = 0;
     FreeCdDrives();

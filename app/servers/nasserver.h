@@ -67,8 +67,7 @@ public:
     void Init();
     // A deep copy of source: credentials, remote flag, record, last result and its text, reserved
     // text, drive list (records duplicated), image folders. The domain fields are not copied. The
-    // copy keeps its own session socket and its own list link: it never shares the source's
-    // session or drive records, and it never points into the source's list.
+    // copy keeps its own session socket: it never shares the source's session or drive records.
     void Assign(const CNasServer& source);
 
     // Texts of the record (each a new string).
@@ -185,7 +184,6 @@ public:
     char DomainPassword[kDomainPasswordSize];
     int ImgFolderCount; // valid entries of ImgFolders
     char ImgFolders[kImgFolderMax][kImgFolderSize];
-    CNasServer* Next; // the next object of the list that holds this one; not owned
     std::string ResultText;
     int LastResult;
 

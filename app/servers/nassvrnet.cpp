@@ -1,4 +1,4 @@
-// CNASSvrNet: the lists, discovery, announcements, look-ups and removal.
+// CNASSvrNet: the lists, discovery, announcements, look-ups, retirement and removal.
 #include "nassvrnet.h"
 
 #include <unistd.h>
@@ -47,6 +47,18 @@ std::string UpperCase(std::string text) {
     return text;
 }
 
+CNasServer* FindIn(const CNASSvrNet::ServerList& list, const std::uint8_t* address) {
+    for (const auto& server : list)
+        if (SameHardwareAddress(*server, address)) return server.get();
+    return nullptr;
+}
+
+CNASSvrNet::ServerPtr NewServer(const NasServerInfo& record) {
+    CNASSvrNet::ServerPtr server(new (std::nothrow) CNasServer);
+    if (server) server->Info = record;
+    return server;
+}
+
 } // namespace
 
 CNASSvrNet::CNASSvrNet() : cachedImages_(kImageCacheMax) {
@@ -55,122 +67,119 @@ CNASSvrNet::CNASSvrNet() : cachedImages_(kImageCacheMax) {
 }
 
 CNASSvrNet::~CNASSvrNet() {
-    DestroyList(foundHead_, foundTail_, foundCount_);
-    DestroyList(previousHead_, previousTail_, previousCount_);
-    DestroyList(remoteHead_, remoteTail_, remoteCount_);
     if (AnnouncementSocket >= 0) ::close(AnnouncementSocket);
 }
 
-void CNASSvrNet::DestroyServer(CNasServer* server) {
-    // The cache knows its server by address only: a later server at the same address must not
-    // find this one's images.
-    if (server == cachedServer_) ClearImageCache();
-    delete server;
+template <class Keep> void CNASSvrNet::RetireIf(ServerList& list, Keep keep) {
+    auto kept = std::stable_partition(list.begin(), list.end(), keep);
+    for (auto it = kept; it != list.end(); ++it)
+        retired_.push_back(std::move(*it));
+    list.erase(kept, list.end());
 }
 
-void CNASSvrNet::DestroyList(CNasServer*& head, CNasServer*& tail, int& count) {
-    CNasServer* server = head;
-    while (server) {
-        CNasServer* next = server->Next;
-        DestroyServer(server);
-        server = next;
-    }
-    head = nullptr;
-    tail = nullptr;
-    count = 0;
+CNASSvrNet::ServerPtr CNASSvrNet::Revive(const std::uint8_t* hardwareAddress, bool remote) {
+    auto it = std::find_if(retired_.begin(), retired_.end(), [&](const ServerPtr& server) {
+        return SameHardwareAddress(*server, hardwareAddress) && (server->RemoteFlag != 0) == remote;
+    });
+    if (it == retired_.end()) return {};
+    ServerPtr server = std::move(*it);
+    retired_.erase(it);
+    return server;
 }
 
 void CNASSvrNet::FreeList(int which) {
     if (which == kFoundList) {
         WriteLock lock(FoundLock());
-        DestroyList(foundHead_, foundTail_, foundCount_);
+        RetireIf(found_, [](const ServerPtr&) { return false; });
     } else if (which == kRemoteList) {
         WriteLock lock(RemoteLock());
-        DestroyList(remoteHead_, remoteTail_, remoteCount_);
+        RetireIf(remote_, [](const ServerPtr&) { return false; });
     }
-}
-
-void CNASSvrNet::FreePreviousList() {
-    WriteLock lock(FoundLock());
-    DestroyList(previousHead_, previousTail_, previousCount_);
-}
-
-CNasServer* CNASSvrNet::AppendRecord(CNasServer*& head, CNasServer*& tail,
-                                     const NasServerInfo& record) {
-    auto* server = new (std::nothrow) CNasServer;
-    if (!server) return nullptr;
-    server->Info = record;
-    if (tail)
-        tail->Next = server;
-    else
-        head = server;
-    tail = server;
-    return server;
 }
 
 int CNASSvrNet::Discover() {
-    WriteLock lock(FoundLock());
     std::unique_ptr<NasServerInfo[]> records(new (std::nothrow) NasServerInfo[kDiscoveryMax]);
     if (!records) return -1;
     std::memset(records.get(), 0, sizeof(NasServerInfo) * kDiscoveryMax);
-
-    if (foundHead_) {
-        // The tree still points at the entries of the found list: they live on as the previous
-        // list until the window has rebuilt the tree.
-        DestroyList(previousHead_, previousTail_, previousCount_);
-        previousHead_ = foundHead_;
-        previousTail_ = foundTail_;
-        previousCount_ = foundCount_;
-        foundHead_ = foundTail_ = nullptr;
-        foundCount_ = 0;
-    }
-
     int answered = 0;
     NasApiFindServer(records.get(), &answered);
-    answered = std::min(answered, kDiscoveryMax);
+    answered = std::clamp(answered, 0, kDiscoveryMax);
+
+    WriteLock lock(FoundLock());
+    ServerList now;
+    now.reserve(static_cast<std::size_t>(answered));
     for (int i = 0; i < answered; ++i) {
-        CNasServer* server =
-            AppendRecord(foundHead_, foundTail_, records[static_cast<std::size_t>(i)]);
+        const NasServerInfo& record = records[static_cast<std::size_t>(i)];
+        // A unit that answered twice is one unit: its later answer stands.
+        if (CNasServer* twice = FindIn(now, record.hardwareAddress)) {
+            twice->Info = record;
+            continue;
+        }
+        ServerPtr server;
+        auto known = std::find_if(found_.begin(), found_.end(), [&](const ServerPtr& s) {
+            return SameHardwareAddress(*s, record.hardwareAddress);
+        });
+        if (known != found_.end()) {
+            server = std::move(*known);
+            found_.erase(known);
+        } else {
+            server = Revive(record.hardwareAddress, false);
+        }
+        if (server)
+            server->Info = record;
+        else
+            server = NewServer(record);
         if (!server) break;
-        ++foundCount_;
-        server->RefreshImageFolders();
+        now.push_back(std::move(server));
     }
-    return foundCount_ > 0 ? 0 : -1;
+    // What did not answer is retired; the answers make the new list.
+    RetireIf(found_, [](const ServerPtr&) { return false; });
+    found_ = std::move(now);
+    for (const auto& server : found_)
+        server->RefreshImageFolders();
+    return found_.empty() ? -1 : 0;
 }
 
 CNasServer* CNASSvrNet::FindByMac(std::span<const std::uint8_t> announcement) {
     const auto address = NasAnnouncementHardwareAddress(announcement);
     if (address.empty()) return nullptr;
+    return FindFound(address.data());
+}
+
+CNasServer* CNASSvrNet::FindFound(const std::uint8_t* hardwareAddress) {
+    if (!hardwareAddress) return nullptr;
     ReadLock lock(FoundLock());
-    for (CNasServer* server = foundHead_; server; server = server->Next)
-        if (SameHardwareAddress(*server, address.data())) return server;
-    return nullptr;
+    return FindIn(found_, hardwareAddress);
 }
 
 CNasServer* CNASSvrNet::FindInList(const NasServerInfo& record, int which) {
     if (which != kFoundList && which != kRemoteList) return nullptr;
     ReadLock lock(which == kFoundList ? FoundLock() : RemoteLock());
-    for (CNasServer* server = which == kFoundList ? foundHead_ : remoteHead_; server;
-         server = server->Next)
-        if (SameHardwareAddress(*server, record.hardwareAddress)) return server;
-    return nullptr;
+    return FindIn(which == kFoundList ? found_ : remote_, record.hardwareAddress);
 }
 
 CNasServer* CNASSvrNet::FindByName(const std::string& name) {
     if (name.empty()) return nullptr;
     const std::string wanted = UpperCase(name);
     ReadLock lock(FoundLock());
-    for (CNasServer* server = foundHead_; server; server = server->Next)
-        if (UpperCase(server->GetName()) == wanted) return server;
+    for (const auto& server : found_)
+        if (UpperCase(server->GetName()) == wanted) return server.get();
     return nullptr;
 }
 
-CNasServer* CNASSvrNet::FindByRecord(const CNasServer* server) {
-    if (!server) return nullptr;
-    ReadLock lock(FoundLock());
-    for (CNasServer* entry = foundHead_; entry; entry = entry->Next)
-        if (std::memcmp(&entry->Info, &server->Info, sizeof(NasServerInfo)) == 0) return entry;
-    return nullptr;
+bool CNASSvrNet::IsLive(const CNasServer* server) const {
+    if (!server) return false;
+    const auto same = [server](const ServerPtr& s) { return s.get() == server; };
+    return std::any_of(found_.begin(), found_.end(), same) ||
+           std::any_of(remote_.begin(), remote_.end(), same);
+}
+
+CNASSvrNet::ServerPtr CNASSvrNet::Share(const CNasServer* server) const {
+    if (!server) return {};
+    for (const ServerList* list : {&found_, &remote_, &retired_})
+        for (const auto& s : *list)
+            if (s.get() == server) return s;
+    return {};
 }
 
 int CNASSvrNet::UpdateFromAnnouncement(CNasServer* server,
@@ -183,53 +192,61 @@ CNasServer* CNASSvrNet::AddFromAnnouncement(std::span<const std::uint8_t> announ
     NasServerInfo record{};
     if (!ParseNasAnnouncement(announcement, record)) return nullptr;
     WriteLock lock(FoundLock());
-    CNasServer* server = AppendRecord(foundHead_, foundTail_, record);
-    if (server) ++foundCount_;
-    return server;
+    if (CNasServer* known = FindIn(found_, record.hardwareAddress)) return known;
+    if (FoundCount() >= kDiscoveryMax) return nullptr;
+    ServerPtr server = Revive(record.hardwareAddress, false);
+    if (server) {
+        // What the announcement does not carry is left as the unit last reported it.
+        ParseNasAnnouncement(announcement, server->Info);
+    } else {
+        server = NewServer(record);
+    }
+    if (!server) return nullptr;
+    found_.push_back(server);
+    return server.get();
 }
 
 CNasServer* CNASSvrNet::AddRemote(const NasServerInfo& record) {
     if (CNasServer* existing = FindInList(record, kRemoteList)) return existing;
     WriteLock lock(RemoteLock());
-    CNasServer* server = AppendRecord(remoteHead_, remoteTail_, record);
+    ServerPtr server = Revive(record.hardwareAddress, true);
+    if (server)
+        server->Info = record;
+    else
+        server = NewServer(record);
     if (!server) return nullptr;
     server->RemoteFlag = 1;
-    ++remoteCount_;
-    return server;
+    remote_.push_back(server);
+    return server.get();
 }
 
 void CNASSvrNet::Remove(CNasServer* server, TServerViewItem* treeNode, int which,
                         TServerViewItem* listRow) {
     if (!server || (which != kFoundList && which != kRemoteList)) return;
-    CNasServer*& head = which == kFoundList ? foundHead_ : remoteHead_;
-    CNasServer*& tail = which == kFoundList ? foundTail_ : remoteTail_;
-    int& count = which == kFoundList ? foundCount_ : remoteCount_;
-    if (!head || !tail || count == 0) return;
-
-    WriteLock lock(which == kFoundList ? FoundLock() : RemoteLock());
-    if (!head || count == 0) {
-        head = tail = nullptr;
-        count = 0;
-        return;
-    }
-    CNasServer* previous = nullptr;
-    CNasServer* entry = head;
-    for (int steps = 0; entry && steps < count && entry != server; ++steps) {
-        previous = entry;
-        entry = entry->Next;
-    }
-    if (entry == server) {
-        if (previous)
-            previous->Next = entry->Next;
-        else
-            head = entry->Next;
-        if (tail == entry) tail = previous;
-        DestroyServer(entry);
-        if (--count == 0) head = tail = nullptr;
+    {
+        WriteLock lock(which == kFoundList ? FoundLock() : RemoteLock());
+        RetireIf(which == kFoundList ? found_ : remote_,
+                 [server](const ServerPtr& s) { return s.get() != server; });
     }
     // The views of the server go with it, also when the list no longer held it.
     if (treeNode) treeNode->DeleteItem();
     if (listRow) listRow->DeleteItem();
+}
+
+int CNASSvrNet::Sweep() {
+    int freed = 0;
+    for (auto it = retired_.begin(); it != retired_.end();) {
+        if (it->use_count() > 1) {
+            ++it;
+            continue;
+        }
+        // The cache knows its server by address only: a later object at the same address must
+        // not find this one's images.
+        if (it->get() == cachedServer_) ClearImageCache();
+        it = retired_.erase(it);
+        ++freed;
+    }
+    return freed;
 }
 
 void CNASSvrNet::AllocScratch() {

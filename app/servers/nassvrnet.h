@@ -1,11 +1,19 @@
-// CNASSvrNet: the program's list of NAS units, owned by the main window for the whole run. Three
-// singly linked lists of CNasServer (through their Next field): the units of the last discovery
-// (found), those of the discovery before it (previous: kept until the tree no longer points at
-// them) and the units added by address (remote). Lock 0 guards found and previous, lock 1 the
-// remote list. The lists own their servers: removing an entry destroys it.
+// CNASSvrNet: the program's list of NAS units, owned by the main window for the whole run. Two
+// lists of CNasServer objects: the units of discovery and announcements (found) and the units
+// added by address (remote). Lock 0 guards the found list, lock 1 the remote list.
 //
-// Also: discovery, the merge of unit announcements, look-ups, a one-unit cache of an image list
-// and the record of the last announcement taken (for the window's repeat filter).
+// Ownership: a unit is one object for as long as its hardware address answers. Discovery and
+// announcements update the object of a unit they know in place (its record and image folders;
+// credentials and drive lists stay) and add objects only for new addresses. A unit that vanishes
+// (discovery no longer finds it, it announced going off-line, its remote entry was removed) is
+// retired: it leaves its list but its object lives on, and a unit that comes back revives that
+// same object. Objects are shared (std::shared_ptr): whoever keeps a unit across a modal box, a
+// wizard page or a worker holds a share (Share). Sweep frees the retired objects that nothing
+// shares any more; the window calls it only when no box, wizard or other window can still reach
+// a unit by a plain pointer.
+//
+// Also: the merge of unit announcements (capped like discovery), look-ups, a one-unit cache of an
+// image list and the record of the last announcement taken (for the window's repeat filter).
 #pragma once
 
 #include "nasannouncement.h"
@@ -22,7 +30,7 @@
 #include <vector>
 
 // A tree node or list row that shows a server, as the window hands it to CNASSvrNet::Remove:
-// the list deletes it together with the server, so that nothing is left pointing at a freed one.
+// the list deletes it when it retires the server, so that no view shows a retired unit.
 class TServerViewItem {
 public:
     virtual ~TServerViewItem() = default;
@@ -38,68 +46,74 @@ struct LAST_ANNOUNCEMENT {
 
 class CNASSvrNet {
 public:
+    using ServerPtr = std::shared_ptr<CNasServer>;
+    using ServerList = std::vector<ServerPtr>;
+
     // List selectors of FreeList, FindInList and Remove.
     static constexpr int kFoundList = 1;
     static constexpr int kRemoteList = 2;
+    // The found list holds at most this many units, whether discovery or announcements add them.
     static constexpr int kDiscoveryMax = NAS_FIND_SERVER_MAX; // 255
     static constexpr int kImageCacheMax = NAS_IMG_INFO_MAX;   // 4096
     // The cached image list answers for at most this many seconds.
     static constexpr std::int64_t kImageCacheSeconds = 10;
 
     CNASSvrNet();
-    // Destroys every list and closes the announcement socket when still open.
+    // Destroys every object and closes the announcement socket when still open.
     ~CNASSvrNet();
     CNASSvrNet(const CNASSvrNet&) = delete;
     CNASSvrNet& operator=(const CNASSvrNet&) = delete;
 
-    // Discovery under the write side of lock 0: the found list becomes the previous list (an
-    // older previous list is destroyed first), the units that answer make the new found list
-    // and units with image folders have them read. 0 when at least one unit answered, else -1.
+    // Discovery under the write side of lock 0. Each unit that answers updates its object in
+    // place (a retired one is revived) or gets a new one, in the order of the answers; units that
+    // did not answer are retired. Units with image folders have them read. 0 when at least one
+    // unit answered, else -1.
     int Discover();
 
-    // Heads and counts (no lock).
-    CNasServer* FirstFound() const { return foundHead_; }
-    int FoundCount() const { return foundCount_; }
-    CNasServer* FirstPrevious() const { return previousHead_; }
-    int PreviousCount() const { return previousCount_; }
-    CNasServer* FirstRemote() const { return remoteHead_; }
-    int RemoteCount() const { return remoteCount_; }
-    // Lock 0 (found and previous lists) and lock 1 (remote list).
+    // The lists as they stand (GUI thread).
+    const ServerList& Found() const { return found_; }
+    const ServerList& Remote() const { return remote_; }
+    int FoundCount() const { return static_cast<int>(found_.size()); }
+    int RemoteCount() const { return static_cast<int>(remote_.size()); }
+    int RetiredCount() const { return static_cast<int>(retired_.size()); }
+    // Lock 0 (found list) and lock 1 (remote list).
     vcl::TMultiReadExclusiveWriteSynchronizer& FoundLock() { return *locks_[0]; }
     vcl::TMultiReadExclusiveWriteSynchronizer& RemoteLock() { return *locks_[1]; }
 
-    // Destroys every entry of the found (1) or remote (2) list; no lock.
+    // Retires every entry of the found (1) or remote (2) list.
     void FreeList(int which);
-    void FreePreviousList();
 
     // Look-ups; null when nothing matches.
     // The found entry with the announcement's hardware address (null for a datagram that is not
     // 284 bytes).
     CNasServer* FindByMac(std::span<const std::uint8_t> announcement);
+    // The found entry with that hardware address.
+    CNasServer* FindFound(const std::uint8_t* hardwareAddress);
     // The entry of the found (1) or remote (2) list with the record's hardware address.
     CNasServer* FindInList(const NasServerInfo& record, int which);
     // The found entry whose name equals name ignoring letter case; null for an empty name.
     CNasServer* FindByName(const std::string& name);
-    // The found entry whose whole record equals the server's.
-    CNasServer* FindByRecord(const CNasServer* server);
+    // Whether server is an entry of the found or the remote list now (not retired, not unknown).
+    bool IsLive(const CNasServer* server) const;
+    // A share of a live or retired object of this list; empty for any other pointer.
+    ServerPtr Share(const CNasServer* server) const;
 
     // Announcements (the datagram must be exactly 284 bytes).
     // Copies the announced fields into the server's record; 0, or -1 (nothing changed).
     int UpdateFromAnnouncement(CNasServer* server, std::span<const std::uint8_t> announcement);
-    // A new found entry made from the announcement (write lock 0); null when it can't be made.
+    // The found entry for the announcement: the retired object of that hardware address revived,
+    // or a new one (write lock 0). Null when it can't be made or the found list is full.
     CNasServer* AddFromAnnouncement(std::span<const std::uint8_t> announcement);
 
-    // Appends a new server holding record after tail (head too for an empty list); the caller
-    // holds the lock and keeps the count. Null when it can't be made.
-    static CNasServer* AppendRecord(CNasServer*& head, CNasServer*& tail,
-                                    const NasServerInfo& record);
-    // The remote entry for the record's hardware address: the one already there, or a new one
-    // with the remote flag (write lock 1). Null when it can't be made.
+    // The remote entry for the record's hardware address: the one already there, a retired one
+    // revived, or a new one with the remote flag (write lock 1). Null when it can't be made.
     CNasServer* AddRemote(const NasServerInfo& record);
-    // Unlinks and destroys server in the found (1) or remote (2) list, and deletes its tree node
-    // and list row (each may be null) under that list's lock. A server not in the list is left
-    // alone; its views are still deleted.
+    // Retires server from the found (1) or remote (2) list under that list's lock, and deletes
+    // its tree node and list row (each may be null). A server not in the list is left alone; its
+    // views are still deleted.
     void Remove(CNasServer* server, TServerViewItem* treeNode, int which, TServerViewItem* listRow);
+    // Frees the retired objects that nothing else shares; returns how many were freed.
+    int Sweep();
 
     // The image list of server: from the cache when the same server was asked at most 10 s ago
     // with a non-empty answer and force is false, else from the unit (asked twice when the first
@@ -119,21 +133,16 @@ public:
     sockaddr_in SenderAddress{};
 
 private:
-    // Destroys one server of a list; drops the image cache when it is that server's.
-    void DestroyServer(CNasServer* server);
-    // Destroys every server from head on, and empties head, tail and count.
-    void DestroyList(CNasServer*& head, CNasServer*& tail, int& count);
+    // Moves the entries of list that keep returns false for to the retired objects.
+    template <class Keep> void RetireIf(ServerList& list, Keep keep);
+    // The retired object of that hardware address and remote flag taken out of the retired
+    // objects; empty when there is none.
+    ServerPtr Revive(const std::uint8_t* hardwareAddress, bool remote);
     void ClearImageCache();
 
-    CNasServer* foundHead_ = nullptr;
-    CNasServer* foundTail_ = nullptr;
-    CNasServer* previousHead_ = nullptr;
-    CNasServer* previousTail_ = nullptr;
-    int foundCount_ = 0;
-    int previousCount_ = 0;
-    CNasServer* remoteHead_ = nullptr;
-    CNasServer* remoteTail_ = nullptr;
-    int remoteCount_ = 0;
+    ServerList found_;
+    ServerList remote_;
+    ServerList retired_;
     std::unique_ptr<vcl::TMultiReadExclusiveWriteSynchronizer> locks_[2];
 
     // The image-list cache: identity of the server (compared, never dereferenced), its records.

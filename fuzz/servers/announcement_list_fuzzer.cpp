@@ -1,7 +1,8 @@
 // The server list driven by a sequence of announcements, as the window handles them: a unit
 // that announces itself ready is added (or its entry updated), one that announces going offline
-// is removed; units added by address answer to the same hardware addresses. The list's count,
-// links and look-ups must agree after every step.
+// is retired; units added by address answer to the same hardware addresses. The list's
+// look-ups must agree after every step, each hardware address is listed once per list, and the
+// found list never passes its cap.
 //
 // Input: records of [control byte][u16 length][bytes]; control bit 0 also adds the announced
 // unit to the list of units added by address, bit 1 removes it from there.
@@ -17,11 +18,14 @@
 
 namespace {
 
-int Walk(CNasServer* head) {
-    int n = 0;
-    for (CNasServer* s = head; s != nullptr && n <= 100000; s = s->Next)
-        ++n;
-    return n;
+// Each hardware address at most once in a list.
+bool Unique(const CNASSvrNet::ServerList& servers) {
+    for (std::size_t i = 0; i < servers.size(); ++i)
+        for (std::size_t k = i + 1; k < servers.size(); ++k)
+            if (std::memcmp(servers[i]->Info.hardwareAddress, servers[k]->Info.hardwareAddress,
+                            kNasHardwareAddressSize) == 0)
+                return false;
+    return true;
 }
 
 } // namespace
@@ -31,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static CNASSvrNet list;
     list.FreeList(CNASSvrNet::kFoundList);
     list.FreeList(CNASSvrNet::kRemoteList);
-    list.FreePreviousList();
+    list.Sweep();
     while (size >= 3) {
         const std::uint8_t control = data[0];
         std::size_t length = data[1] | std::size_t{data[2]} << 8;
@@ -52,11 +56,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         } else if (found != nullptr) {
             if (list.UpdateFromAnnouncement(found, datagram) != 0) __builtin_trap();
-            if (list.FindByMac(datagram) != found || list.FindByRecord(found) != found)
-                __builtin_trap();
+            if (list.FindByMac(datagram) != found || !list.IsLive(found)) __builtin_trap();
         } else if (type == kNasAnnouncementReady) {
             CNasServer* added = list.AddFromAnnouncement(datagram);
-            if (added == nullptr || list.FindByMac(datagram) != added) __builtin_trap();
+            const bool full = list.FoundCount() >= CNASSvrNet::kDiscoveryMax;
+            if ((added == nullptr) != full) __builtin_trap();
+            if (added != nullptr && list.FindByMac(datagram) != added) __builtin_trap();
         }
 
         NasServerInfo record{};
@@ -73,8 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             list.FindByName(std::string(record.name, strnlen(record.name, sizeof record.name)));
         }
-        if (Walk(list.FirstFound()) != list.FoundCount() ||
-            Walk(list.FirstRemote()) != list.RemoteCount())
+        if (!Unique(list.Found()) || !Unique(list.Remote()) ||
+            list.FoundCount() > CNASSvrNet::kDiscoveryMax)
             __builtin_trap();
     }
     return 0;

@@ -4,6 +4,7 @@
 #include "vcl/dialog_host.h"
 #include "vcl/exception.h"
 #include "vcl/form.h"
+#include "vcl/modal_host.h"
 #include "vcl/screen.h"
 #include "vcl/sync_queue.h"
 
@@ -141,6 +142,7 @@ void TApplication::HandleException(TObject* sender, std::exception_ptr error) {
 
 void TApplication::ShowException(const std::exception& e) {
     WriteToStderr(e.what());
+    TModalScope modal;
     DialogHost().MessageBox(MessageBoxRequest(e.what(), title_, MB_OK | MB_ICONSTOP));
 }
 
@@ -159,6 +161,7 @@ void TApplication::FormDestroyed(TForm* form) {
 }
 
 int TApplication::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+    TModalScope modal;
     return DialogHost().MessageBox(
         MessageBoxRequest(text, caption.empty() ? title_ : caption, flags));
 }

@@ -361,6 +361,7 @@ void TForm::Release() {
 TModalResult TForm::ShowModal() {
     if (visible_ || modal_ || !GetEnabled())
         throw EInvalidOperation("Cannot make a visible window modal");
+    TModalScope modal;
     return ModalHost().RunModal(*this);
 }
 

@@ -1,6 +1,7 @@
 #include "vcl/menus.h"
 
 #include "detail/hooks.h"
+#include "vcl/modal_host.h"
 
 #include <QAction>
 #include <QCursor>
@@ -50,7 +51,11 @@ TPopupMenu::~TPopupMenu() = default;
 void TPopupMenu::Popup(int x, int y) {
     popupPoint_ = {x, y};
     if (OnPopup) OnPopup(this);
-    TMenuItem* chosen = PopupHost().Choose(*this, popupPoint_);
+    TMenuItem* chosen = nullptr;
+    {
+        TModalScope modal;
+        chosen = PopupHost().Choose(*this, popupPoint_);
+    }
     if (chosen && chosen->GetVisible()) chosen->Click();
 }
 

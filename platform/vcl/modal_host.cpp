@@ -26,6 +26,7 @@ public:
 
 DesktopModalHost desktopHost;
 TModalHost* current = nullptr;
+int depth = 0;
 
 } // namespace
 
@@ -37,6 +38,18 @@ TModalHost* SetModalHost(TModalHost* host) {
     TModalHost* previous = current;
     current = host == &desktopHost ? nullptr : host;
     return previous;
+}
+
+int ModalDepth() {
+    return depth;
+}
+
+TModalScope::TModalScope() {
+    ++depth;
+}
+
+TModalScope::~TModalScope() {
+    --depth;
 }
 
 } // namespace vcl

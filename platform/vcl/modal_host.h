@@ -18,4 +18,17 @@ TModalHost& ModalHost();
 // Makes host the current one (null: the desktop's again); returns the one it replaces.
 TModalHost* SetModalHost(TModalHost* host);
 
+// The number of modal loops running now: modal forms, message boxes, file and folder dialogs and
+// popup menus. Timers and posted calls run inside them, so code that frees what a waiting caller
+// may still use checks it first.
+int ModalDepth();
+// Counts one modal loop for the life of the scope.
+class TModalScope {
+public:
+    TModalScope();
+    ~TModalScope();
+    TModalScope(const TModalScope&) = delete;
+    TModalScope& operator=(const TModalScope&) = delete;
+};
+
 } // namespace vcl

@@ -93,8 +93,8 @@ protected:
     }
     std::string Status() { return W().StatusBar->Panels(1)->GetText(); }
     CNasServer* Found(const std::string& name) {
-        for (CNasServer* s = W().NasSvrNet.FirstFound(); s; s = s->Next)
-            if (s->GetName() == name) return s;
+        for (const auto& s : W().NasSvrNet.Found())
+            if (s->GetName() == name) return s.get();
         return nullptr;
     }
 

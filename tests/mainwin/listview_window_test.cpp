@@ -310,26 +310,27 @@ TEST_F(MainWindowTest, ServerNodesFollowEachDiscovery) {
     w.TreeView->SetSelected(w.NasServersNode);
     ASSERT_EQ(w.ListView->Items()->Count(), 2);
 
-    // beta is gone, gamma is new: alpha keeps its node, which moves to the new server object
-    // and gets its folders again; every row that showed an old object has left the list.
+    // beta is gone, gamma is new: alpha keeps its node and its object, with its folders; no
+    // row shows beta any more.
+    CNasServer* beta = w.NasSvrNet.FindByName("beta");
+    ASSERT_NE(beta, nullptr);
     units_.pop_back();
     AddUnit(3, "gamma");
     RefreshServerTree(w);
     EXPECT_EQ(ChildTexts(w.NasServersNode), (Strings{"alpha", "gamma"}));
     EXPECT_EQ(Child(w.NasServersNode, "alpha"), alpha);
-    EXPECT_NE(alpha->GetData(), oldServer);
+    EXPECT_EQ(alpha->GetData(), oldServer);
     EXPECT_EQ(alpha->GetData(), w.NasSvrNet.FindByName("alpha"));
     EXPECT_EQ(ChildTexts(alpha), (Strings{"A", "[ Other ]"}));
-    EXPECT_EQ(w.NasSvrNet.FirstPrevious(), nullptr);
+    EXPECT_FALSE(w.NasSvrNet.IsLive(beta));
     for (int i = 0; i < w.ListView->Items()->Count(); ++i)
-        EXPECT_NE(w.ListView->Items()->Item(i)->GetData(), oldServer);
+        EXPECT_NE(w.ListView->Items()->Item(i)->GetData(), beta);
 
-    // Nobody answers: the branch is emptied and both lists freed.
+    // Nobody answers: the branch is emptied and every unit retired.
     units_.clear();
     RefreshServerTree(w);
     EXPECT_FALSE(w.NasServersNode->HasChildren());
-    EXPECT_EQ(w.NasSvrNet.FirstFound(), nullptr);
-    EXPECT_EQ(w.NasSvrNet.FirstPrevious(), nullptr);
+    EXPECT_EQ(w.NasSvrNet.FoundCount(), 0);
     w.TreeView->SetSelected(w.NasNetworkNode);
     EXPECT_EQ(Rows(), (Strings{"NAS Servers|0 Server(s)", "Remote Servers|0 Server(s)"}));
 }

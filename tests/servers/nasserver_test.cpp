@@ -576,8 +576,6 @@ TEST(NasServerCopy, AssignIsADeepCopyWithoutDomainFieldsSessionOrLink) {
     source->ResultText = "Invalid user!";
     ASSERT_EQ(source->LoadDefaultCdDrives(), 2);
     source->LastResult = 12;
-    CNasServer neighbour;
-    source->Next = &neighbour;
     NasMirrorInfo info{};
     info.mode = 1;
     ASSERT_EQ(source->MirrorStart(nullptr, &info, 0), 0);
@@ -600,7 +598,6 @@ TEST(NasServerCopy, AssignIsADeepCopyWithoutDomainFieldsSessionOrLink) {
     EXPECT_STREQ(copy.DomainUserName, "");
     EXPECT_EQ(copy.DomainAccountGiven, 0u);
     EXPECT_EQ(copy.GetDataSocket(), 0);
-    EXPECT_EQ(copy.Next, nullptr);
     // The source's session was closed when the source went.
     nassim::Session s = WaitSession(*unit, [](const nassim::Session& s) { return s.peerClosed; });
     EXPECT_TRUE(s.peerClosed);

@@ -56,18 +56,12 @@ protected:
         return *units_.back();
     }
 
-    static std::vector<std::string> Names(CNasServer* head) {
+    static std::vector<std::string> Names(const CNASSvrNet::ServerList& servers) {
         std::vector<std::string> names;
-        for (CNasServer* s = head; s && names.size() < 300; s = s->Next)
+        for (const auto& s : servers)
             names.push_back(s->GetName());
         std::sort(names.begin(), names.end());
         return names;
-    }
-    static int Length(CNasServer* head) {
-        int n = 0;
-        for (CNasServer* s = head; s && n < 300; s = s->Next)
-            ++n;
-        return n;
     }
 
     std::uint16_t udpPort_ = 0;
@@ -78,63 +72,69 @@ protected:
 TEST_F(DiscoverTest, NoAnswerLeavesTheFoundListEmpty) {
     CNASSvrNet list;
     EXPECT_EQ(list.Discover(), -1);
-    EXPECT_EQ(list.FirstFound(), nullptr);
     EXPECT_EQ(list.FoundCount(), 0);
-    EXPECT_EQ(list.FirstPrevious(), nullptr);
+    EXPECT_EQ(list.RetiredCount(), 0);
 }
 
-TEST_F(DiscoverTest, TwoDiscoveriesHandTheFoundListToThePreviousList) {
+TEST_F(DiscoverTest, AUnitIsOneObjectForAsLongAsItAnswersAndAgainWhenItComesBack) {
     nassim::Unit& mirror = AddUnit(2, "MIRROR", 1, {"Folder1", "Folder2"});
     nassim::Unit& plain = AddUnit(3, "PLAIN", 0, {"Hidden"});
     CNASSvrNet list;
 
     ASSERT_EQ(list.Discover(), 0);
-    EXPECT_EQ(Names(list.FirstFound()), (std::vector<std::string>{"MIRROR", "PLAIN"}));
-    EXPECT_EQ(list.FoundCount(), 2);
-    EXPECT_EQ(Length(list.FirstFound()), list.FoundCount());
-    EXPECT_EQ(list.FirstPrevious(), nullptr);
+    EXPECT_EQ(Names(list.Found()), (std::vector<std::string>{"MIRROR", "PLAIN"}));
     // Units with image folders have them read during discovery; others are not asked.
     CNasServer* withFolders = list.FindByName("mirror");
     ASSERT_NE(withFolders, nullptr);
     EXPECT_EQ(withFolders->ImgFolderCount, 2);
     EXPECT_EQ(withFolders->GetImgFolderName(1), "Folder2");
-    EXPECT_EQ(list.FindByName("plain")->ImgFolderCount, 0);
+    CNasServer* without = list.FindByName("plain");
+    ASSERT_NE(without, nullptr);
+    EXPECT_EQ(without->ImgFolderCount, 0);
     EXPECT_EQ(mirror.requestsFor(nassim::kCommandImageFolderList).size(), 1u);
     EXPECT_TRUE(plain.requestsFor(nassim::kCommandImageFolderList).empty());
 
-    CNasServer* first = list.FirstFound();
-    CNasServer* second = first->Next;
+    // Credentials typed for a unit stay with it; a new name and new folders reach the same
+    // object.
+    std::strcpy(withFolders->Password, "secret");
+    units_.erase(units_.begin()); // the unit restarts under a new name with other folders
+    AddUnit(2, "RENAMED", 1, {"Only"});
     ASSERT_EQ(list.Discover(), 0);
-    // The entries of the first discovery live on as the previous list, for the tree to match.
-    EXPECT_EQ(list.FirstPrevious(), first);
-    EXPECT_EQ(first->Next, second);
-    EXPECT_EQ(list.PreviousCount(), 2);
     EXPECT_EQ(list.FoundCount(), 2);
-    EXPECT_NE(list.FirstFound(), first);
-    EXPECT_EQ(list.FindByRecord(first)->GetName(), first->GetName());
+    EXPECT_EQ(list.RetiredCount(), 0);
+    EXPECT_EQ(list.FindByName("renamed"), withFolders);
+    EXPECT_STREQ(withFolders->Password, "secret");
+    EXPECT_EQ(withFolders->ImgFolderCount, 1);
+    EXPECT_EQ(withFolders->GetImgFolderName(0), "Only");
+    EXPECT_EQ(list.FindByName("plain"), without);
 
-    // A third discovery without the previous list freed: the oldest list goes.
-    units_.pop_back();
+    // A unit that no longer answers is retired, not freed, while something shares it.
+    CNASSvrNet::ServerPtr held = list.Share(without);
+    ASSERT_EQ(held.get(), without);
+    units_.erase(units_.begin()); // PLAIN
     ASSERT_EQ(list.Discover(), 0);
-    EXPECT_EQ(Names(list.FirstFound()), (std::vector<std::string>{"MIRROR"}));
-    EXPECT_EQ(list.FoundCount(), 1);
-    EXPECT_EQ(list.PreviousCount(), 2);
-    EXPECT_EQ(Names(list.FirstPrevious()), (std::vector<std::string>{"MIRROR", "PLAIN"}));
-    // The tree matches its nodes by record: the unit still there is found, the one gone is not.
-    for (CNasServer* earlier = list.FirstPrevious(); earlier; earlier = earlier->Next) {
-        const bool stays = earlier->GetName() == "MIRROR";
-        EXPECT_EQ(list.FindByRecord(earlier), stays ? list.FirstFound() : nullptr);
-    }
-    list.FreePreviousList();
-    EXPECT_EQ(list.FirstPrevious(), nullptr);
-    EXPECT_EQ(list.PreviousCount(), 0);
+    EXPECT_EQ(Names(list.Found()), (std::vector<std::string>{"RENAMED"}));
+    EXPECT_FALSE(list.IsLive(without));
+    EXPECT_TRUE(list.IsLive(withFolders));
+    EXPECT_EQ(list.RetiredCount(), 1);
+    EXPECT_EQ(list.Sweep(), 0);
+    EXPECT_EQ(held->GetName(), "PLAIN");
 
-    // Nobody answers: the found list moves on and stays empty.
+    // It comes back: the same object, live again.
+    AddUnit(3, "PLAIN2", 0);
+    ASSERT_EQ(list.Discover(), 0);
+    EXPECT_EQ(list.FindByName("plain2"), without);
+    EXPECT_TRUE(list.IsLive(without));
+    EXPECT_EQ(list.RetiredCount(), 0);
+
+    // Nobody answers: every unit is retired, and those nobody holds are freed by the sweep.
+    held.reset();
     units_.clear();
     EXPECT_EQ(list.Discover(), -1);
     EXPECT_EQ(list.FoundCount(), 0);
-    EXPECT_EQ(list.FirstFound(), nullptr);
-    EXPECT_EQ(Names(list.FirstPrevious()), (std::vector<std::string>{"MIRROR"}));
+    EXPECT_EQ(list.RetiredCount(), 2);
+    EXPECT_EQ(list.Sweep(), 2);
+    EXPECT_EQ(list.RetiredCount(), 0);
 }
 
 } // namespace

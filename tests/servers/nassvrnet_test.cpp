@@ -149,7 +149,7 @@ TEST(NasAnnouncement, OnlyDatagramsOfExactly284BytesAreRead) {
     CNASSvrNet list;
     const Bytes good = Datagram(Announced{});
     ASSERT_NE(list.AddFromAnnouncement(good), nullptr);
-    CNasServer* entry = list.FirstFound();
+    CNasServer* entry = list.Found().front().get();
     const NasServerInfo before = entry->Info;
     for (std::size_t size : {0u, 32u, 283u, 285u, 1024u}) {
         SCOPED_TRACE(size);
@@ -217,10 +217,37 @@ TEST(NasAnnouncement, ReadyAddsOnceThenUpdatesAndOfflineRemoves) {
     FakeView node, row;
     list.Remove(list.FindByMac(offline), &node, CNASSvrNet::kFoundList, &row);
     EXPECT_EQ(list.FoundCount(), 0);
-    EXPECT_EQ(list.FirstFound(), nullptr);
+    EXPECT_FALSE(list.IsLive(added));
     EXPECT_EQ(node.deleted, 1);
     EXPECT_EQ(row.deleted, 1);
     EXPECT_EQ(list.FindByMac(offline), nullptr);
+
+    // It comes back: the retired object is the unit's again, with the new announcement's fields.
+    a.type = kNasAnnouncementReady;
+    a.name = "NAS-A3";
+    EXPECT_EQ(list.AddFromAnnouncement(Datagram(a)), added);
+    EXPECT_TRUE(list.IsLive(added));
+    EXPECT_EQ(added->GetName(), "NAS-A3");
+    EXPECT_EQ(list.RetiredCount(), 0);
+}
+
+TEST(NasAnnouncement, AnnouncementsAddNoMoreUnitsThanDiscoveryHolds) {
+    CNASSvrNet list;
+    Announced a;
+    for (int i = 0; i < 300; ++i) {
+        a.mac = MacOf(0);
+        a.mac[0] = static_cast<std::uint8_t>(i);
+        a.mac[1] = static_cast<std::uint8_t>(i >> 8);
+        CNasServer* added = list.AddFromAnnouncement(Datagram(a));
+        EXPECT_EQ(added != nullptr, i < CNASSvrNet::kDiscoveryMax) << i;
+    }
+    EXPECT_EQ(list.FoundCount(), CNASSvrNet::kDiscoveryMax);
+    // A unit already listed is still taken: it only updates its entry.
+    a.mac = MacOf(0);
+    a.mac[0] = 7;
+    a.mac[1] = 0;
+    EXPECT_NE(list.AddFromAnnouncement(Datagram(a)), nullptr);
+    EXPECT_EQ(list.FoundCount(), CNASSvrNet::kDiscoveryMax);
 }
 
 NasServerInfo Record(std::uint8_t macSeed, const std::string& name) {
@@ -231,9 +258,9 @@ NasServerInfo Record(std::uint8_t macSeed, const std::string& name) {
     return record;
 }
 
-std::vector<std::string> Names(CNasServer* head) {
+std::vector<std::string> Names(const CNASSvrNet::ServerList& servers) {
     std::vector<std::string> names;
-    for (CNasServer* s = head; s && names.size() < 100; s = s->Next)
+    for (const auto& s : servers)
         names.push_back(s->GetName());
     return names;
 }
@@ -263,13 +290,18 @@ TEST(NasServerList, LookUps) {
     EXPECT_EQ(list.FindInList(remote->Info, 0), nullptr);
     EXPECT_EQ(list.FindInList(remote->Info, 3), nullptr);
 
-    // An equal record in another object (an entry of the previous list) finds its entry.
-    CNasServer earlier;
-    earlier.Info = beta->Info;
-    EXPECT_EQ(list.FindByRecord(&earlier), beta);
-    earlier.Info.unitStatus ^= 1;
-    EXPECT_EQ(list.FindByRecord(&earlier), nullptr);
-    EXPECT_EQ(list.FindByRecord(nullptr), nullptr);
+    EXPECT_EQ(list.FindFound(beta->Info.hardwareAddress), beta);
+    EXPECT_EQ(list.FindFound(remote->Info.hardwareAddress), nullptr);
+
+    // Only the list's own objects are live or shared.
+    CNasServer stranger;
+    stranger.Info = beta->Info;
+    EXPECT_TRUE(list.IsLive(beta));
+    EXPECT_TRUE(list.IsLive(remote));
+    EXPECT_FALSE(list.IsLive(&stranger));
+    EXPECT_FALSE(list.IsLive(nullptr));
+    EXPECT_EQ(list.Share(beta).get(), beta);
+    EXPECT_EQ(list.Share(&stranger), nullptr);
 }
 
 TEST(NasServerList, AddRemoteKeepsOneEntryPerHardwareAddress) {
@@ -282,12 +314,12 @@ TEST(NasServerList, AddRemoteKeepsOneEntryPerHardwareAddress) {
     EXPECT_EQ(first->GetName(), "R1");
     CNasServer* second = list.AddRemote(Record(6, "R2"));
     EXPECT_EQ(list.RemoteCount(), 2);
-    EXPECT_EQ(Names(list.FirstRemote()), (std::vector<std::string>{"R1", "R2"}));
-    EXPECT_EQ(second->Next, nullptr);
+    EXPECT_EQ(Names(list.Remote()), (std::vector<std::string>{"R1", "R2"}));
+    EXPECT_EQ(list.Remote().back().get(), second);
     EXPECT_EQ(list.FoundCount(), 0);
 }
 
-TEST(NasServerList, RemoveUnlinksDestroysAndDeletesTheViews) {
+TEST(NasServerList, RemoveRetiresAndDeletesTheViews) {
     struct Case {
         const char* name;
         int which;  // list given to Remove
@@ -302,7 +334,7 @@ TEST(NasServerList, RemoveUnlinksDestroysAndDeletesTheViews) {
         {"found list head", 1, 0, {"B", "C"}, 1},
         {"found list tail", 1, 2, {"A", "B"}, 1},
         {"a server of no list: only its views go", 2, -1, {"A", "B", "C"}, 1},
-        {"the other list, empty: nothing happens", 1, 1, {"A", "B", "C"}, 0},
+        {"the other list: only the views go", 1, 1, {"A", "B", "C"}, 1},
         {"no server", 2, -2, {"A", "B", "C"}, 0},
         {"no such list", 3, 1, {"A", "B", "C"}, 0},
     };
@@ -330,11 +362,14 @@ TEST(NasServerList, RemoveUnlinksDestroysAndDeletesTheViews) {
         list.Remove(target, &node, c.which, &row);
         EXPECT_EQ(node.deleted, c.viewsDeleted);
         EXPECT_EQ(row.deleted, c.viewsDeleted);
-        CNasServer* head = found ? list.FirstFound() : list.FirstRemote();
-        const int count = found ? list.FoundCount() : list.RemoteCount();
-        EXPECT_EQ(Names(head), c.left);
-        EXPECT_EQ(count, static_cast<int>(c.left.size()));
-        // The tail is right: the next entry lands at the end.
+        EXPECT_EQ(Names(found ? list.Found() : list.Remote()), c.left);
+        // A removed server is retired: still there for whoever holds it, no longer listed.
+        const bool removed = c.left.size() == 2;
+        EXPECT_EQ(list.RetiredCount(), removed ? 1 : 0);
+        if (removed) {
+            EXPECT_FALSE(list.IsLive(target));
+        }
+        // The next entry lands at the end.
         if (found) {
             Announced a;
             a.mac = MacOf(9);
@@ -345,29 +380,30 @@ TEST(NasServerList, RemoveUnlinksDestroysAndDeletesTheViews) {
         }
         std::vector<std::string> withD = c.left;
         withD.push_back("D");
-        EXPECT_EQ(Names(found ? list.FirstFound() : list.FirstRemote()), withD);
+        EXPECT_EQ(Names(found ? list.Found() : list.Remote()), withD);
     }
 }
 
-TEST(NasServerList, RemovingEveryEntryLeavesAnEmptyList) {
+TEST(NasServerList, RemovingEveryEntryLeavesAnEmptyListAndTheSweepFreesWhatNobodyHolds) {
     CNASSvrNet list;
     CNasServer* only = list.AddRemote(Record(1, "only"));
+    CNASSvrNet::ServerPtr held = list.Share(only);
     list.Remove(only, nullptr, CNASSvrNet::kRemoteList, nullptr);
-    EXPECT_EQ(list.FirstRemote(), nullptr);
     EXPECT_EQ(list.RemoteCount(), 0);
-    FakeView node;
-    // An empty list: nothing to remove, nothing deleted.
-    CNasServer stray;
-    list.Remove(&stray, &node, CNASSvrNet::kRemoteList, nullptr);
-    EXPECT_EQ(node.deleted, 0);
-    CNasServer* again = list.AddRemote(Record(1, "again"));
-    EXPECT_EQ(list.FirstRemote(), again);
+    // Held by someone: the sweep leaves it; the entry added again for its address is the same
+    // object.
+    EXPECT_EQ(list.Sweep(), 0);
+    EXPECT_EQ(list.AddRemote(Record(1, "again")), only);
+    EXPECT_EQ(only->GetName(), "again");
+    held.reset();
 
     for (std::uint8_t i = 0; i < 3; ++i)
         list.AddRemote(Record(static_cast<std::uint8_t>(20 + i), "x"));
     list.FreeList(CNASSvrNet::kRemoteList);
-    EXPECT_EQ(list.FirstRemote(), nullptr);
     EXPECT_EQ(list.RemoteCount(), 0);
+    EXPECT_EQ(list.RetiredCount(), 4);
+    EXPECT_EQ(list.Sweep(), 4);
+    EXPECT_EQ(list.RetiredCount(), 0);
     EXPECT_NE(list.AddRemote(Record(1, "after")), nullptr);
 }
 

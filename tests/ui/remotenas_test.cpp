@@ -80,8 +80,8 @@ std::vector<std::uint8_t> Announcement(std::uint8_t seed, const std::string& nam
 }
 
 bool InRemoteList(CNASSvrNet& servers, const CNasServer* server) {
-    for (const CNasServer* s = servers.FirstRemote(); s; s = s->Next)
-        if (s == server) return true;
+    for (const auto& s : servers.Remote())
+        if (s.get() == server) return true;
     return false;
 }
 

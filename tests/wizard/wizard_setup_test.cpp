@@ -78,7 +78,7 @@ protected:
         nas::SetNetConfig(config);
         CNASSvrNet list;
         if (list.Discover() != 0) return nullptr;
-        for (CNasServer* s = list.FirstFound(); s; s = s->Next) {
+        for (const auto& s : list.Found()) {
             if (std::memcmp(s->Info.hardwareAddress, sim.config().hardwareAddress.data(),
                             kNasHardwareAddressSize) != 0)
                 continue;
