@@ -193,6 +193,9 @@ bool MIRROR_CONTAINER::ApplySourceChanges(const FileInfo& info, Record* record,
     const bool infoFolder = (info.attributes & kCisAttrFolder) != 0;
     if (infoFolder != record->IsFolder() && (flags & kCisSourceMissing) == 0) return false;
     if ((flags & kCisSourceMissing) != 0) {
+        // A folder's node (and with it its sub-folders' nodes) goes with the record: nothing in
+        // the window may keep showing a freed record.
+        if (binding_ && record->node) binding_->DeleteNode(record->node);
         DeleteEntry(record);
         return true;
     }

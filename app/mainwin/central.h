@@ -285,6 +285,9 @@ public:
     // A server is about to go: every pointer of the window to it or its nodes is cleared, and
     // its rows leave the list.
     void ForgetServer(CNasServer* Server);
+    // True, after telling the user, when a unit that a command held across a box or a prompt
+    // has left the server lists meanwhile.
+    bool UnitGone(const CNasServer* Server, const std::string& Name);
     // A tree node is about to go: pointers of the window to it are cleared (the tree's
     // OnDeletion, TreeViewDeletion, calls it for every node deleted).
     void ForgetNode(vcl::TTreeNode* Node);
@@ -512,7 +515,11 @@ public:
     bool SaveContainerAs();
     void DeleteContainerTreeNode(vcl::TTreeNode* Node);
     void DeleteSelectedListItems();
-    void DeleteCdImages(CNasServer* Server, vcl::TListItem* First, int Count);
+    // Asks the question, then deletes the selected image rows' images from their unit.
+    void DeleteSelectedImages(const std::string& Question);
+    // Deletes the images of those identifiers from the unit, 50 to a request, asking its
+    // password as needed; stops with a message when the unit goes meanwhile.
+    void DeleteCdImages(CNasServer* Server, const std::vector<std::uint32_t>& Ids);
     int DragDropMode = 0;
     // Tree and list events of editing, selection, keys and dragging.
     void TreeViewEditing(vcl::TObject* Sender, vcl::TTreeNode* Node, bool& AllowEdit);

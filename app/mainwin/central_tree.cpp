@@ -405,6 +405,13 @@ void TForm_Central::ForgetServer(CNasServer* Server) {
         if (rows->Item(i)->GetData() == Server) rows->Item(i)->Delete();
 }
 
+bool TForm_Central::UnitGone(const CNasServer* Server, const std::string& Name) {
+    if (NasSvrNet.IsLive(Server)) return false;
+    vcl::Application->MessageBox(UnitGoneText(Name), GetMessageText(15),
+                                 vcl::MB_OK | vcl::MB_ICONEXCLAMATION);
+    return true;
+}
+
 void TForm_Central::DeleteTreeNode(TTreeNode* Node) {
     if (!Node) return;
     TTreeNode* selected = TreeView->GetSelected();

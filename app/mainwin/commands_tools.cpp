@@ -51,14 +51,21 @@ CNasServer* CommandServer(const TForm_Central& window, const vcl::TObject* sende
     return static_cast<CNasServer*>(target.Data);
 }
 
-void ExportSettings(TForm_Central& window, CNasServer* server) {
-    if (!server || !ServerFreeForSettings(*server)) return;
-    if (!server->Authenticate(kAuthAdministrator)) return;
+void ExportSettings(TForm_Central& window, CNasServer* listed) {
+    // Held across the password prompt and the file dialog, during which refreshes run; the unit
+    // is looked up again after each.
+    const CNASSvrNet::ServerPtr server = window.NasSvrNet.Share(listed);
+    if (!server) return;
+    const std::string name = server->GetName();
+    if (!ServerFreeForSettings(*server) || window.UnitGone(server.get(), name)) return;
+    const bool accepted = server->Authenticate(kAuthAdministrator);
+    if (window.UnitGone(server.get(), name) || !accepted) return;
     vcl::TSaveDialog* dialog = window.SaveDialog;
     dialog->FileName = ProposedProfileFileName(server->GetName(), server->GetLanIpText(0));
     dialog->Filter = "Profile Files (*.cfg)|*.cfg|All Files (*.*)|*.*";
     dialog->InitialDir.clear();
     if (!dialog->Execute() || dialog->FileName.empty()) return;
+    if (window.UnitGone(server.get(), name)) return;
     std::string path = dialog->FileName;
     const auto slash = path.find_last_of('/');
     const auto dot = path.find_last_of('.');

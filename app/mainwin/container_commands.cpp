@@ -75,10 +75,13 @@ std::string TrimControl(const std::string& text) {
     return text.substr(begin, end - begin);
 }
 
-// The wait page of the message window for a scope, with the main window disabled.
+// The wait page of the message window for a scope, with the main window disabled. The automatic
+// refresh and the announcement listener wait meanwhile: the run works on the list's rows.
 class BusyRun {
 public:
-    explicit BusyRun(TForm_Central& window) : window_(window) {
+    explicit BusyRun(TForm_Central& window)
+        : window_(window), timerWasRunning_(window.TimerWorkRunning) {
+        window_.TimerWorkRunning = true;
         window_.SetEnabled(false);
         if (!FmMsg && vcl::Application) FmMsg = vcl::MakeForm<TFmMsg>(vcl::Application);
         if (!FmMsg) return;
@@ -88,6 +91,7 @@ public:
     }
     ~BusyRun() {
         if (FmMsg) FmMsg->Close();
+        window_.TimerWorkRunning = timerWasRunning_;
         window_.SetEnabled(true);
         // The wait page took the keyboard: the window and its list get it back.
         window_.BringToFront();
@@ -99,6 +103,7 @@ public:
 
 private:
     TForm_Central& window_;
+    bool timerWasRunning_;
 };
 
 } // namespace
@@ -187,6 +192,10 @@ void TForm_Central::MenuItem_MenuDeleteClick(vcl::TObject* Sender) {
         else
             question = std::string(GetMessageText(disable ? 151 : 153)) +
                        std::to_string(ListView->SelCount()) + GetMessageText(disable ? 152 : 154);
+        if (kind == nkCdImage) {
+            DeleteSelectedImages(question);
+            return;
+        }
         if (ShowKindMessage(question, 51) != vcl::mrYes) return;
         DeleteSelectedListItems();
         return;
@@ -226,7 +235,7 @@ void TForm_Central::DeleteSelectedListItems() {
         const int kind = row->GetImageIndex();
         const bool deletable = kind == nkContainerSaved || kind == nkContainerModified ||
                                (kind >= nkContainerFolder && kind <= 13) || kind == 25 ||
-                               kind == 28 || kind == 31 || kind == 32 || kind == nkCdImage ||
+                               kind == 28 || kind == 31 || kind == 32 ||
                                (kind >= nkFirstShellIcon && kind <= LastIconIndex);
         if (!deletable) {
             ShowKindMessage(std::string(GetMessageText(kind == 30 ? 155 : 156)) +
@@ -251,17 +260,6 @@ void TForm_Central::DeleteSelectedListItems() {
                 MarkContainerModified();
                 listChanged = true;
             }
-        } else if (kind == nkCdImage) {
-            int count = 0;
-            for (vcl::TListItem* r = row; r;
-                 r = ListView->GetNextItem(r, vcl::sdAll, {vcl::isSelected}))
-                ++count;
-            DeleteCdImages(selected->Parent()
-                               ? static_cast<CNasServer*>(selected->Parent()->GetData())
-                               : nullptr,
-                           row, count);
-            ListCdImages(*this, selected, true);
-            return;
         }
         // The next selected row still in the list (a deletion may have taken others).
         row = next && rows->IndexOf(next) >= 0 ? next : nullptr;
@@ -269,40 +267,66 @@ void TForm_Central::DeleteSelectedListItems() {
     (void)listChanged;
 }
 
-void TForm_Central::DeleteCdImages(CNasServer* Server, vcl::TListItem* First, int Count) {
-    if (!Server || !First) return;
+void TForm_Central::DeleteSelectedImages(const std::string& Question) {
+    // The unit and the selected images are taken before the question: refreshes that run while
+    // it is asked rebuild the list and may retire the unit.
+    vcl::TTreeNode* folder = TreeView->GetSelected();
+    if (!folder || !folder->Parent()) return;
+    const CNASSvrNet::ServerPtr server =
+        NasSvrNet.Share(static_cast<CNasServer*>(folder->Parent()->GetData()));
     std::vector<std::uint32_t> ids;
-    for (vcl::TListItem* r = First; r && static_cast<int>(ids.size()) < Count;
+    for (vcl::TListItem* r = ListView->GetNextItem(nullptr, vcl::sdAll, {vcl::isSelected}); r;
          r = ListView->GetNextItem(r, vcl::sdAll, {vcl::isSelected}))
-        if (const auto* image = static_cast<const NasImgInfo*>(r->GetData())) {
+        if (r->GetImageIndex() == nkCdImage && r->GetData()) {
             // The record is packed: its identifier is read byte for byte.
             std::uint32_t id = 0;
-            std::memcpy(&id, reinterpret_cast<const char*>(image) + offsetof(NasImgInfo, imageId),
+            std::memcpy(&id,
+                        reinterpret_cast<const char*>(r->GetData()) + offsetof(NasImgInfo, imageId),
                         sizeof id);
             ids.push_back(id);
         }
+    if (!server || ids.empty()) return;
+    if (ShowKindMessage(Question, 51) != vcl::mrYes) return;
+    {
+        BusyRun busy(*this);
+        DeleteCdImages(server.get(), ids);
+    }
+    // The list shows the folder selected now (a refresh keeps it on the same one).
+    vcl::TTreeNode* now = TreeView->GetSelected();
+    if (now && now->GetImageIndex() == nkImageFolder) ListCdImages(*this, now, true);
+}
+
+void TForm_Central::DeleteCdImages(CNasServer* Server, const std::vector<std::uint32_t>& Ids) {
+    // Held for the run: the password prompt and the progress let refreshes run, which may
+    // retire the unit; it is looked up again after each.
+    const CNASSvrNet::ServerPtr server = NasSvrNet.Share(Server);
+    if (!server || Ids.empty()) return;
+    const std::string name = server->GetName();
+    const auto gone = [&] { return UnitGone(server.get(), name); };
     constexpr std::size_t kRound = 50;
-    for (std::size_t at = 0; at < ids.size(); at += kRound) {
+    for (std::size_t at = 0; at < Ids.size(); at += kRound) {
         vcl::Application->ProcessMessages();
         if (FmMsg && (FmMsg->IsCancelled() || !FmMsg->UpdateProgress(GetMessageText(909), 0)))
             return;
-        if (!Server->Authenticate(kAuthDeleteImage)) return;
+        if (gone()) return;
+        const bool accepted = server->Authenticate(kAuthDeleteImage);
+        if (gone() || !accepted) return;
         NasImgRequest request{};
-        std::memcpy(request.deletion.userName, Server->UserName,
+        std::memcpy(request.deletion.userName, server->UserName,
                     std::min(sizeof request.deletion.userName - 1,
-                             strnlen(Server->UserName, sizeof Server->UserName)));
-        std::memcpy(request.deletion.password, Server->Password,
+                             strnlen(server->UserName, sizeof server->UserName)));
+        std::memcpy(request.deletion.password, server->Password,
                     std::min(sizeof request.deletion.password - 1,
-                             strnlen(Server->Password, sizeof Server->Password)));
-        const std::size_t n = std::min(kRound, ids.size() - at);
+                             strnlen(server->Password, sizeof server->Password)));
+        const std::size_t n = std::min(kRound, Ids.size() - at);
         request.deletion.imageCount = static_cast<std::uint32_t>(n);
         for (std::size_t k = 0; k < n; ++k)
-            request.deletion.imageIds[k] = ids[at + k];
-        if (Server->DeleteCdImage(&request) != 0) {
+            request.deletion.imageIds[k] = Ids[at + k];
+        if (server->DeleteCdImage(&request) != 0) {
             vcl::Application->MessageBox("Deletecdimage ERrr", "", vcl::MB_OK);
-            vcl::Application->MessageBox(Server->GetLastResultText(), GetMessageText(15),
+            vcl::Application->MessageBox(server->GetLastResultText(), GetMessageText(15),
                                          vcl::MB_OK | vcl::MB_ICONEXCLAMATION);
-            Server->ClearCredentials();
+            server->ClearCredentials();
             return;
         }
     }

@@ -1,6 +1,9 @@
 // CNASSvrNet: the lists, discovery, announcements, look-ups, retirement and removal.
 #include "nassvrnet.h"
 
+#include "message_format.h"
+#include "msgbox.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -60,6 +63,10 @@ CNASSvrNet::ServerPtr NewServer(const NasServerInfo& record) {
 }
 
 } // namespace
+
+std::string UnitGoneText(const std::string& name) {
+    return FormatMessageText(GetMessageText(849), {name});
+}
 
 CNASSvrNet::CNASSvrNet() : cachedImages_(kImageCacheMax) {
     locks_[0] = std::make_unique<vcl::TMultiReadExclusiveWriteSynchronizer>();

@@ -44,6 +44,10 @@ struct LAST_ANNOUNCEMENT {
     std::uint8_t Spare[2] = {};
 };
 
+// What the user reads when a unit that a command or page was working with has left the lists:
+// "Server NAME is off-line."
+std::string UnitGoneText(const std::string& name);
+
 class CNASSvrNet {
 public:
     using ServerPtr = std::shared_ptr<CNasServer>;

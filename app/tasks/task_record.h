@@ -126,6 +126,7 @@ struct TaskRecord {
     std::atomic<std::uint32_t> remainingMs{0};
 
     // ---- Set when the task is made, read-only afterwards.
+    std::uint64_t serial = 0; // the task manager's number for it, never used twice in a run
     std::uint8_t kind = 0;
     platform::WallTime startTime{}; // the scheduled start
     std::string imagePath;          // upload: the ISO file to send

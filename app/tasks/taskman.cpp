@@ -67,6 +67,7 @@ TaskRecord* TFmTaskMan::CreateTask(TaskHandler update, TaskHandler finish, TaskH
 }
 
 int TFmTaskMan::AddTask(TaskRecord* task) {
+    task->serial = ++lastSerial_;
     ListView_Task->Items()->BeginUpdate();
     vcl::TListItem* row = ListView_Task->Items()->Add();
     row->SetCaption(TaskKindText(TaskKindSlot(*task)));
@@ -196,13 +197,19 @@ void TFmTaskMan::FormDestroy(vcl::TObject*) {
     taskList_.reset();
 }
 
+TaskRecord* TFmTaskMan::TaskBySerial(std::uint64_t serial) const {
+    for (int i = 0; i < GetTaskCount(); ++i)
+        if (TaskRecord* task = TaskAt(i); task && task->serial == serial) return task;
+    return nullptr;
+}
+
 void TFmTaskMan::ForEachSelected(const std::function<void(TaskRecord*)>& command) {
-    std::vector<TaskRecord*> selected;
+    std::vector<std::uint64_t> selected;
     for (vcl::TListItem* row = ListView_Task->GetNextItem(nullptr, vcl::sdAll, {vcl::isSelected});
          row != nullptr; row = ListView_Task->GetNextItem(row, vcl::sdAll, {vcl::isSelected}))
-        if (auto* task = static_cast<TaskRecord*>(row->GetData())) selected.push_back(task);
-    for (TaskRecord* task : selected)
-        command(task);
+        if (auto* task = static_cast<TaskRecord*>(row->GetData())) selected.push_back(task->serial);
+    for (std::uint64_t serial : selected)
+        if (TaskRecord* task = TaskBySerial(serial)) command(task);
 }
 
 void TFmTaskMan::tbPlayClick(vcl::TObject*) {

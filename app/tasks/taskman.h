@@ -63,6 +63,8 @@ public:
     void UpdateCaption();
     // The task of a listed row.
     TaskRecord* TaskAt(int index) const;
+    // The listed task of that serial number; null when it has left the list.
+    TaskRecord* TaskBySerial(std::uint64_t serial) const;
 
     // Handlers.
     void FormCreate(vcl::TObject* Sender);
@@ -79,7 +81,9 @@ public:
     void PopupMenu1Popup(vcl::TObject* Sender);
 
 private:
-    // Runs command on every selected row's task.
+    // Runs command on every selected row's task. The tasks are taken by serial number and each
+    // is looked up again before its command: a box that one command shows lets the refresh
+    // remove tasks that finished meanwhile.
     void ForEachSelected(const std::function<void(TaskRecord*)>& command);
     // Refreshes one row; false when the task was removed.
     bool RefreshRow(TaskRecord* task);
@@ -88,6 +92,7 @@ private:
     void FreeTask(TaskRecord* task);
 
     std::unique_ptr<TLinkList> taskList_;
+    std::uint64_t lastSerial_ = 0;
     int taskAnimFrame_ = 0;
     int taskAbortPasses_ = 0;
     bool refreshing_ = false;

@@ -11,6 +11,7 @@
 #include "textcodec.h"
 
 #include "vcl/dialogs.h"
+#include "vcl/modal_host.h"
 #include "vcl/tree_view.h"
 
 #include <cstdio>
@@ -291,6 +292,8 @@ void TFmWizard::ListView_JobListDblClick(vcl::TObject* Sender) {
 }
 
 void TFmWizard::FormShow(vcl::TObject*) {
+    // The wizard's own modal loop: boxes it opens count above it.
+    modalBase_ = vcl::ModalDepth();
     if (WzdInfo.Job != kJobRecordCd) ClearJobList();
     if (host_ && host_->MainForm()) {
         vcl::TForm* main = host_->MainForm();
@@ -368,6 +371,10 @@ int TFmWizard::FindComboItem(vcl::TComboBox* combo, const std::string& text) {
 }
 
 void TFmWizard::DropVanishedDestinations() {
+    // A box is open over the wizard: the code that waits on it still holds its destination. The
+    // drop comes with the next refresh once the box is closed; that code looks its unit up again
+    // meanwhile.
+    if (vcl::ModalDepth() > modalBase_) return;
     std::string gone;
     for (auto it = WzdInfo.Jobs.begin(); it != WzdInfo.Jobs.end();) {
         if (ResolveTarget((*it)->TargetMac) != nullptr) {
@@ -377,14 +384,23 @@ void TFmWizard::DropVanishedDestinations() {
         WizardJobEntry* entry = it->get();
         for (vcl::TListView* list :
              {ListView_MethodResult, ListView_VolumeName, ListView_ShareName, ListView_CdrOption})
-            for (int i = list->Items()->Count() - 1; i >= 0; --i)
-                if (list->Items()->Item(i)->GetData() == entry) list->Items()->Delete(i);
-        if (lastCdrRow_ && ListView_CdrOption->Items()->IndexOf(lastCdrRow_) < 0)
-            lastCdrRow_ = nullptr;
+            for (int i = list->Items()->Count() - 1; i >= 0; --i) {
+                vcl::TListItem* row = list->Items()->Item(i);
+                if (row->GetData() != entry) continue;
+                if (row == lastCdrRow_) lastCdrRow_ = nullptr;
+                list->Items()->Delete(i);
+            }
         gone += "\n" + entry->TargetName;
         it = WzdInfo.Jobs.erase(it);
     }
     if (!gone.empty()) ErrorBox(std::string(GetMessageText(437)) + gone);
+}
+
+CNasServer* TFmWizard::ComboServer(vcl::TComboBox* combo) const {
+    const int chosen = combo->GetItemIndex();
+    const auto* listed =
+        chosen >= 0 ? static_cast<const CNasServer*>(combo->Items()->Objects(chosen)) : nullptr;
+    return listed ? ResolveTarget(MacOf(*listed)) : nullptr;
 }
 
 void TFmWizard::RefreshServerList() {

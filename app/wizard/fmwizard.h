@@ -161,8 +161,12 @@ public:
     CNasServer* ResolveTarget(const std::string& mac) const;
     CNasServer* Target(const WizardJobEntry& entry) const { return ResolveTarget(entry.TargetMac); }
     static std::string MacOf(const CNasServer& server);
-    // Drops the destinations whose unit has left the server lists, telling the user which.
+    // Drops the destinations whose unit has left the server lists, telling the user which; not
+    // while a box is open (the code waiting on it holds a destination).
     void DropVanishedDestinations();
+    // The unit chosen in a combo of servers, found again in the server lists; null when none is
+    // chosen or it has gone.
+    CNasServer* ComboServer(vcl::TComboBox* combo) const;
     // The main window's refresh timer calls it while DestinationListLive is 1.
     void RefreshServerList();
     // The main window calls it after a disc arrived or was removed.
@@ -259,6 +263,7 @@ private:
     std::shared_ptr<MIRROR_CONTAINER> container_;
     std::shared_ptr<MIRROR_CONTAINER> discContainer_;
     vcl::TListItem* lastCdrRow_ = nullptr;
+    int modalBase_ = 0; // modal loops running when the wizard was shown
 
     // ---- Server quick setup, hard-disk initialisation and CD-server image conversion ----
 public:

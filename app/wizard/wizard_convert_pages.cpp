@@ -397,9 +397,7 @@ int TFmWizard::ConvertTargetPage(int mode) {
 
 void TFmWizard::ComboBox_CDHImgToNasServerChange(vcl::TObject*) {
     const int chosen = ComboBox_ToNasServer->GetItemIndex();
-    auto* server = chosen >= 0
-                       ? static_cast<CNasServer*>(ComboBox_ToNasServer->Items()->Objects(chosen))
-                       : nullptr;
+    CNasServer* server = ComboServer(ComboBox_ToNasServer);
     if (server == nullptr) {
         if (chosen >= 0) ComboBox_ToNasServer->SetHint(ComboBox_ToNasServer->GetText());
         FillImageFolderCombo(ComboBox_ImageFolder, nullptr, false, false);
@@ -487,14 +485,10 @@ struct ChosenImage {
 } // namespace
 
 int TFmWizard::FinishCdhConvert() {
-    const int chosen = ComboBox_ToNasServer->GetItemIndex();
-    auto* listed = chosen >= 0
-                       ? static_cast<CNasServer*>(ComboBox_ToNasServer->Items()->Objects(chosen))
-                       : nullptr;
-    // The unit is worked on through a copy: the main window's object may go with a refresh
-    // while the password is asked or the images are sent.
-    const std::string mac = listed ? MacOf(*listed) : std::string();
-    CNasServer* server = listed ? ResolveTarget(mac) : nullptr;
+    // The unit is worked on through a copy: the main window's object may be retired by a
+    // refresh while the password is asked or the images are sent.
+    CNasServer* server = ComboServer(ComboBox_ToNasServer);
+    const std::string mac = server ? MacOf(*server) : std::string();
     if (server == nullptr) {
         ErrorBox(GetMessageText(437));
         return -1;

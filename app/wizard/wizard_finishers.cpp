@@ -10,6 +10,7 @@
 #include "mirror_worker.h"
 #include "msgbox.h"
 #include "nasserver.h"
+#include "nassvrnet.h"
 #include "record_worker.h"
 #include "taskman.h"
 #include "upload_worker.h"
@@ -95,11 +96,22 @@ void TFmWizard::FinishTasks(std::uint8_t kind) {
             ErrorBox(std::string(GetMessageText(437)) + "\n" + entry.TargetName);
             continue;
         }
-        if (!target->Authenticate(kAuthTaskAccount)) {
+        // The account is asked on the task's own copy: the password prompt lets refreshes run,
+        // and the unit is looked up again once it is answered.
+        auto copy = std::make_shared<CNasServer>();
+        copy->Assign(*target);
+        const std::string unitName = target->GetName();
+        if (!copy->Authenticate(kAuthTaskAccount)) {
             if (kind == task_kind::Build && entry.Container)
                 entry.Container->ReleaseTreeBindingIfUsed();
             continue;
         }
+        target = Target(entry);
+        if (target == nullptr) {
+            ErrorBox(UnitGoneText(unitName));
+            continue;
+        }
+        copy->Info = target->Info;
         TaskRecord* task = FmTaskMan ? FmTaskMan->CreateTask({}, finish, execute) : nullptr;
         if (task == nullptr) {
             vcl::MessageBox(GetMessageText(433), GetWizardJobText(job, 0),
@@ -108,8 +120,6 @@ void TFmWizard::FinishTasks(std::uint8_t kind) {
             break;
         }
         task->kind = kind;
-        auto copy = std::make_shared<CNasServer>();
-        copy->Assign(*target);
         task->nas = std::move(copy);
         if (startTime) {
             task->scheduled.store(1);

@@ -6,6 +6,7 @@
 #include "kinddialog.h"
 #include "msgbox.h"
 #include "nasserver.h"
+#include "nassvrnet.h"
 #include "scsicdd.h"
 
 #include "clock/clock.h"
@@ -343,8 +344,16 @@ void TFmWizard::Button_AddCdrOptionClick(vcl::TObject*) {
         vcl::MessageBox(GetMessageText(496), GetMessageText(15), vcl::MB_OK | vcl::MB_ICONWARNING);
         return;
     } else if (blocks >= kCdWarned) {
+        const std::string name = target->GetName();
         vcl::MessageBox(GetMessageText(497), GetMessageText(15), vcl::MB_OK | vcl::MB_ICONWARNING);
+        // Refreshes ran while the warning was up: the unit is looked up again.
+        if (Target(*entry) == nullptr) {
+            ErrorBox(UnitGoneText(name));
+            return;
+        }
     }
+    vcl::TListItem* row = ListView_CdrOption->GetSelected();
+    if (row == nullptr || row->GetData() != entry) return;
     const int speedItem = ComboBox_RecordSpeed->GetItemIndex();
     entry->CdrFlag = 1;
     entry->CdrDevice = static_cast<std::uint8_t>(writer);
@@ -352,7 +361,7 @@ void TFmWizard::Button_AddCdrOptionClick(vcl::TObject*) {
         reinterpret_cast<intptr_t>(ComboBox_RecordSpeed->Items()->Objects(speedItem)));
     entry->EraseFirst = EraseRewritable;
     entry->DeleteAfter = DeleteImageAfterRecording;
-    ListView_CdrOption->GetSelected()->SubItems()->SetStrings(2, OptionText(*entry));
+    row->SubItems()->SetStrings(2, OptionText(*entry));
 }
 
 void TFmWizard::Button_RemoveCdrOptionClick(vcl::TObject*) {

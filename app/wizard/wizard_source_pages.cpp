@@ -240,9 +240,8 @@ int TFmWizard::FillImageFolderCombo(vcl::TComboBox* combo, CNasServer* server, b
 }
 
 void TFmWizard::ComboBox_ServerListChange(vcl::TObject*) {
-    const int chosen = ComboBox_ServerList->GetItemIndex();
-    auto* server = static_cast<CNasServer*>(ComboBox_ServerList->Items()->Objects(chosen));
-    if (chosen < 0 || server == nullptr) {
+    CNasServer* server = ComboServer(ComboBox_ServerList);
+    if (server == nullptr) {
         ComboBox_ServerList->SetHint(ComboBox_ServerList->GetText());
         FillImageFolderCombo(ComboBox_ServerHdList, nullptr, true, false);
         return;
@@ -298,9 +297,10 @@ void TFmWizard::bbAddClick(vcl::TObject*) {
         ErrorBox(GetMessageText(440));
         return;
     }
-    const int serverItem = ComboBox_ServerList->GetItemIndex();
-    auto* server = static_cast<CNasServer*>(ComboBox_ServerList->Items()->Objects(serverItem));
-    if (serverItem < 0 || server == nullptr) {
+    // The unit as the server lists hold it now: one that went off-line since the combo was
+    // filled is no destination.
+    CNasServer* server = ComboServer(ComboBox_ServerList);
+    if (server == nullptr) {
         ErrorBox(GetMessageText(437));
         return;
     }

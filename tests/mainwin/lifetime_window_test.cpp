@@ -1,0 +1,549 @@
+// The lifetimes of units in the real window: what a refresh (View > Refresh, the tool-bar button,
+// the automatic tick), an off-line announcement, a unit that stops and a unit that comes back
+// under another name and address do to every place that holds a unit: the NAS Servers list, a
+// unit's node, an image folder's node, the delete question, the export password prompt. Each
+// event fires while its holder shows; afterwards the holder acts on the right unit, or says the
+// unit is gone. Under the sanitizers nothing freed may be touched. A soak of refreshes with units
+// leaving and returning keeps tree, list and discovery in agreement; a flood of forged
+// announcers leaves the list at its cap.
+#include "mainwin_fixture.h"
+
+#include "about.h"
+#include "clock/clock.h"
+#include "form1.h"
+#include "kinddialog.h"
+#include "nasannouncement.h"
+#include "password.h"
+#include "requests.h"
+#include "server_nodes.h"
+
+#include "vcl/status_bar.h"
+#include "vcl/tool_bar.h"
+
+#include <QApplication>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <set>
+
+namespace {
+
+using Strings = std::vector<std::string>;
+using namespace std::chrono_literals;
+
+enum class Event { ViewRefresh, ToolRefresh, AutoTick, Offline, Gone, Back };
+
+struct EventCase {
+    Event event;
+    const char* name;
+    bool unitStays; // the unit the holder uses is still listed afterwards
+};
+
+const EventCase kEvents[] = {
+    {Event::ViewRefresh, "View > Refresh", true},
+    {Event::ToolRefresh, "tool-bar refresh", true},
+    {Event::AutoTick, "automatic refresh tick", true},
+    {Event::Offline, "off-line announcement", false},
+    {Event::Gone, "unit stopped, then a refresh", false},
+    {Event::Back, "unit back under a new name and address", true},
+};
+
+// The simulated units: hardware-address id, name, address byte, folders and images.
+struct UnitPlan {
+    std::uint8_t id;
+    std::string name;
+    std::vector<std::string> folders;
+};
+
+class LifetimeTest : public MainWindowTest {
+protected:
+    using MainWindowTest::W;
+    using UiTest::W;
+
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        // Loopback units answer at once: a short collection keeps a hundred refreshes quick.
+        nas::NetConfig config = *nas::CurrentNetConfig();
+        config.discoveryCollectMs = 250;
+        nas::SetNetConfig(config);
+        clock_.SetNow(std::chrono::system_clock::time_point(std::chrono::seconds(1'700'000'000)));
+        Form1 = vcl::MakeForm<TForm1>(nullptr);
+        // The splash the program shows before the window: the first paint ends it.
+        Form_About = vcl::MakeForm<TForm_About>(nullptr);
+        Form_About->Interactive = false;
+        sender_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        ASSERT_GE(sender_, 0);
+    }
+    void TearDown() override {
+        if (sender_ >= 0) ::close(sender_);
+        if (Form_Central) {
+            Form_Central->OnDestroy = nullptr;
+            delete Form_Central;
+            Form_Central = nullptr;
+        }
+        delete Form1;
+        Form1 = nullptr;
+        delete Form_About;
+        Form_About = nullptr;
+        MainWindowTest::TearDown();
+    }
+
+    // A unit of the plan, on address 127.0.66.address with the plan's hardware address.
+    nassim::Unit& Start(const UnitPlan& plan, unsigned address) {
+        nassim::UnitConfig config;
+        config.address = nassim::Ipv4(127, 0, 66, address);
+        config.udpPort = udpPort_;
+        config.tcpPort = tcpPort_;
+        config.name = plan.name;
+        config.workgroup = "LAB";
+        config.status = 1;
+        config.capabilities = plan.folders.empty() ? 0 : 1;
+        config.hardwareAddress[0] = plan.id;
+        config.hardwareAddress[1] = 0x5A;
+        config.lan[0].address = config.address;
+        config.state.imageFolders = plan.folders;
+        std::uint32_t id = 100u * plan.id;
+        for (const std::string& folder : plan.folders)
+            for (const char* name : {"one.iso", "two.iso"}) {
+                nassim::ImageRecord image = Image(folder + "/" + name, 1000);
+                image.id = ++id;
+                config.state.images.push_back(image);
+            }
+        running_[plan.id] = std::make_unique<nassim::Unit>(config);
+        return *running_[plan.id];
+    }
+    void Stop(std::uint8_t id) { running_.erase(id); }
+    nassim::Unit* Running(std::uint8_t id) {
+        auto it = running_.find(id);
+        return it == running_.end() ? nullptr : it->second.get();
+    }
+
+    TForm_Central& Window() {
+        TForm_Central& w = MakeWindow();
+        EXPECT_TRUE(PumpUntil([] { return !FirstIdlePending; }));
+        QApplication::setActiveWindow(W(&w));
+        // The test drives the timers itself.
+        w.Timer_ABSENT->SetEnabled(false);
+        w.Timer_Refresh->SetEnabled(false);
+        w.IniData.RefreshEnable = 1;
+        return w;
+    }
+
+    static std::vector<std::uint8_t> Announcement(int type, std::uint8_t id,
+                                                  const std::string& name) {
+        std::vector<std::uint8_t> d(kNasAnnouncementSize, 0);
+        d[24] = static_cast<std::uint8_t>(type);
+        d[112] = id;
+        d[113] = 0x5A;
+        const std::uint8_t address[4] = {127, 0, 66, id};
+        std::memcpy(&d[200], address, 4);
+        std::memcpy(&d[236], name.data(), std::min<std::size_t>(name.size(), 15));
+        std::memcpy(&d[252], "LAB", 3);
+        return d;
+    }
+    void Announce(const std::vector<std::uint8_t>& datagram) {
+        // Past the ten seconds in which a repeat of the last sender is dropped.
+        clock_.Advance(11s);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(AnnouncementPort);
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(::sendto(sender_, datagram.data(), datagram.size(), 0,
+                           reinterpret_cast<sockaddr*>(&to), sizeof to),
+                  static_cast<ssize_t>(datagram.size()));
+        pollfd p{W().AnnounceSocket(), POLLIN, 0};
+        ASSERT_EQ(::poll(&p, 1, 10000), 1) << "the datagram never arrived";
+        W().Timer_ABSENT->OnTimer(W().Timer_ABSENT);
+    }
+    void AutoTick() {
+        silent_.clear();
+        W().RefreshTicks = 6 * W().IniData.RefreshInterval;
+        W().Timer_Refresh->OnTimer(W().Timer_Refresh);
+    }
+
+    // Fires the event at the unit of plan; inside a box only what runs there (timers and
+    // announcements) is fired, as a user cannot click the window behind a box.
+    void Fire(Event event, const UnitPlan& plan, bool insideBox) {
+        switch (event) {
+        case Event::ViewRefresh:
+            silent_.clear();
+            if (insideBox)
+                AutoTick();
+            else
+                ChooseMenu(W().ToolButton_ViewMenu, W().MenuItem_MenuRefresh);
+            break;
+        case Event::ToolRefresh:
+            silent_.clear();
+            if (insideBox)
+                AutoTick();
+            else
+                QTest::mouseClick(W(W().ToolButton_Refresh), Qt::LeftButton);
+            break;
+        case Event::AutoTick:
+            AutoTick();
+            break;
+        case Event::Offline:
+            Announce(Announcement(9, plan.id, plan.name));
+            // The unit still runs, but the window has let it go until discovery finds it.
+            silent_.insert(plan.id);
+            break;
+        case Event::Gone:
+            Stop(plan.id);
+            AutoTick();
+            break;
+        case Event::Back: {
+            Stop(plan.id);
+            UnitPlan renamed = plan;
+            renamed.name = plan.name + "2";
+            Start(renamed, plan.id + 100u);
+            AutoTick();
+            break;
+        }
+        }
+    }
+    void ChooseMenu(vcl::TToolButton* menuButton, vcl::TMenuItem* item) {
+        PopupScript popup;
+        popup.choose = item;
+        QTest::mouseClick(W(menuButton), Qt::LeftButton);
+    }
+
+    // The node of the unit with that hardware-address id under NAS Servers, or null.
+    vcl::TTreeNode* NodeOf(std::uint8_t id) {
+        for (int i = 0; i < W().NasServersNode->Count(); ++i) {
+            vcl::TTreeNode* node = W().NasServersNode->Item(i);
+            auto* server = static_cast<CNasServer*>(node->GetData());
+            if (server && server->Info.hardwareAddress[0] == id) return node;
+        }
+        return nullptr;
+    }
+
+    // Tree, list and discovery agree: one node per running unit, bound to a live object that
+    // carries that unit's name, address and folders; the list of NAS Servers shows the same.
+    void ExpectConsistent() {
+        CNASSvrNet& list = W().NasSvrNet;
+        const int listed = static_cast<int>(running_.size() - silent_.size());
+        ASSERT_EQ(W().NasServersNode->Count(), listed);
+        ASSERT_EQ(list.FoundCount(), listed);
+        std::vector<const void*> seen;
+        for (const auto& [id, unit] : running_) {
+            if (silent_.count(id)) {
+                EXPECT_EQ(NodeOf(id), nullptr);
+                continue;
+            }
+            SCOPED_TRACE("unit " + std::to_string(id));
+            vcl::TTreeNode* node = NodeOf(id);
+            ASSERT_NE(node, nullptr);
+            auto* server = static_cast<CNasServer*>(node->GetData());
+            EXPECT_TRUE(list.IsLive(server));
+            EXPECT_EQ(std::count(seen.begin(), seen.end(), server), 0);
+            seen.push_back(server);
+            const nassim::UnitConfig config = unit->config();
+            EXPECT_EQ(node->GetText(), config.name);
+            EXPECT_EQ(server->GetName(), config.name);
+            EXPECT_EQ(server->GetLanIpText(0), IpText(config.address));
+            Strings folders = config.state.imageFolders;
+            std::sort(folders.begin(), folders.end());
+            if (!folders.empty()) folders.push_back("[ Other ]");
+            EXPECT_EQ(ChildTexts(node), folders);
+        }
+        if (W().TreeView->GetSelected() == W().NasServersNode) {
+            ASSERT_EQ(W().ListView->Items()->Count(), listed);
+            for (int i = 0; i < W().ListView->Items()->Count(); ++i) {
+                vcl::TListItem* row = W().ListView->Items()->Item(i);
+                auto* server = static_cast<CNasServer*>(row->GetData());
+                ASSERT_TRUE(list.IsLive(server));
+                EXPECT_EQ(row->GetCaption(), server->GetName());
+            }
+        }
+    }
+    static std::string IpText(std::uint32_t address) {
+        return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 255) + "." +
+               std::to_string((address >> 8) & 255) + "." + std::to_string(address & 255);
+    }
+
+    // Answers the kind dialog by the button with that caption.
+    static std::function<void(vcl::TForm&)> Press(const std::string& caption) {
+        return [caption](vcl::TForm& form) {
+            auto& dialog = dynamic_cast<TForm1&>(form);
+            for (int n = 1; n <= 5; ++n) {
+                vcl::TButton* b = dialog.ButtonNumber(n);
+                std::string text = b->GetCaption();
+                std::erase(text, '&');
+                if (b->GetVisible() && text == caption) {
+                    b->Click();
+                    return;
+                }
+            }
+            ADD_FAILURE() << "no button " << caption;
+        };
+    }
+
+    const UnitPlan alpha_{1, "alpha", {"Movies", "Music"}};
+    const UnitPlan beta_{2, "beta", {"Docs"}};
+    const UnitPlan gamma_{3, "gamma", {}};
+    std::map<std::uint8_t, std::unique_ptr<nassim::Unit>> running_;
+    std::set<std::uint8_t> silent_; // running, but announced off-line since the last discovery
+    platform::ManualClock clock_;
+    platform::ScopedClock scoped_{clock_};
+    int sender_ = -1;
+};
+
+// ---- The window's own holders: the NAS Servers list, a unit's node, an image folder's node
+
+TEST_F(LifetimeTest, NodesRowsAndTheSelectionFollowEveryEvent) {
+    enum class Holder { ServersList, UnitNode, FolderNode };
+    const std::pair<Holder, const char*> holders[] = {{Holder::ServersList, "NAS Servers list"},
+                                                      {Holder::UnitNode, "unit node"},
+                                                      {Holder::FolderNode, "image-folder node"}};
+    for (const auto& [holder, holderName] : holders)
+        for (const EventCase& e : kEvents) {
+            SCOPED_TRACE(std::string(holderName) + " / " + e.name);
+            running_.clear();
+            silent_.clear();
+            Start(alpha_, 1);
+            Start(beta_, 2);
+            Start(gamma_, 3);
+            TForm_Central& w = Window();
+            vcl::TTreeNode* alpha = NodeOf(1);
+            ASSERT_NE(alpha, nullptr);
+            void* alphaObject = alpha->GetData();
+            switch (holder) {
+            case Holder::ServersList:
+                ClickNode(w.NasServersNode);
+                break;
+            case Holder::UnitNode:
+                ClickNode(alpha);
+                break;
+            case Holder::FolderNode:
+                alpha->Expand(false);
+                ClickNode(Child(alpha, "Music"));
+                ASSERT_EQ(Captions(), (Strings{"one.iso", "two.iso"}));
+                break;
+            }
+
+            Fire(e.event, alpha_, false);
+            ExpectConsistent();
+            vcl::TTreeNode* selected = w.TreeView->GetSelected();
+            vcl::TTreeNode* now = NodeOf(1);
+            EXPECT_EQ(now != nullptr, e.unitStays);
+            // A unit that answers again is the same object, updated.
+            if (now) {
+                EXPECT_EQ(now->GetData(), alphaObject);
+            }
+            switch (holder) {
+            case Holder::ServersList:
+                EXPECT_EQ(selected, w.NasServersNode);
+                break;
+            case Holder::UnitNode:
+                EXPECT_EQ(selected, now ? now : w.NasServersNode);
+                if (now) {
+                    EXPECT_EQ(Captions(), (Strings{"Movies", "Music", "[ Other ]"}));
+                }
+                break;
+            case Holder::FolderNode:
+                if (now) {
+                    ASSERT_NE(selected, nullptr);
+                    EXPECT_EQ(selected->Parent(), now);
+                    EXPECT_EQ(selected->GetText(), "Music");
+                    EXPECT_EQ(Captions(), (Strings{"one.iso", "two.iso"}));
+                } else {
+                    EXPECT_EQ(selected, w.NasServersNode);
+                }
+                break;
+            }
+            delete Form_Central;
+            Form_Central = nullptr;
+        }
+}
+
+// ---- Boxes that hold a unit while refreshes run inside them
+
+TEST_F(LifetimeTest, DeletingImagesActsOnTheUnitAsItIsAfterTheQuestionOrSaysItIsGone) {
+    for (const EventCase& e : kEvents) {
+        SCOPED_TRACE(e.name);
+        running_.clear();
+        Start(alpha_, 1);
+        Start(beta_, 2);
+        TForm_Central& w = Window();
+        vcl::TTreeNode* alpha = NodeOf(1);
+        ASSERT_NE(alpha, nullptr);
+        auto* server = static_cast<CNasServer*>(alpha->GetData());
+        std::strcpy(server->UserName, "user");
+        std::strcpy(server->Password, "pw");
+        alpha->Expand(false);
+        ClickNode(Child(alpha, "Movies"));
+        ASSERT_EQ(Captions(), (Strings{"one.iso", "two.iso"}));
+        w.ListView->SetFocus();
+        QTest::keyClick(FocusTarget(w.ListView), Qt::Key_A, Qt::ControlModifier);
+        ASSERT_EQ(w.ListView->SelCount(), 2);
+
+        Responder().ExpectModal("Form1", [&](vcl::TForm& form) {
+            Fire(e.event, alpha_, true);
+            Press("Yes")(form);
+        });
+        if (!e.unitStays) Responder().ExpectBox("Server alpha is off-line.", vcl::IDOK);
+        QTest::keyClick(FocusTarget(w.ListView), Qt::Key_Delete);
+        EXPECT_EQ(Responder().Pending(), 0);
+
+        nassim::Unit* unit = Running(1);
+        const auto requests =
+            unit ? unit->requestsFor(nassim::kCommandDeleteImage) : std::vector<nassim::Request>{};
+        if (e.unitStays) {
+            // The images go from the unit as it answers now (a new address included).
+            ASSERT_EQ(requests.size(), 1u);
+            nassim::requests::Delete d;
+            ASSERT_EQ(nassim::requests::DecodeDelete(requests[0].bytes, *requests[0].header, d),
+                      "");
+            EXPECT_EQ(d.imageIds, (std::vector<std::uint32_t>{101, 102}));
+            EXPECT_EQ(requests[0].to, unit->address());
+        } else {
+            EXPECT_TRUE(requests.empty());
+        }
+        EXPECT_TRUE(Running(2)->requestsFor(nassim::kCommandDeleteImage).empty());
+        delete Form_Central;
+        Form_Central = nullptr;
+    }
+}
+
+TEST_F(LifetimeTest, ExportAfterThePasswordPromptReadsTheUnitAsItIsOrSaysItIsGone) {
+    for (const EventCase& e : kEvents) {
+        SCOPED_TRACE(e.name);
+        running_.clear();
+        nassim::Unit& started = Start(alpha_, 1);
+        nassim::UnitState state = started.state();
+        state.configFile = nassim::Bytes(256, 0x5C);
+        started.setState(state);
+        TForm_Central& w = Window();
+        vcl::TTreeNode* alpha = NodeOf(1);
+        ASSERT_NE(alpha, nullptr);
+        ClickNode(alpha);
+        const std::string path = home_ + "/settings.cfg";
+        std::filesystem::remove(path);
+
+        Responder().ExpectModal("Form_Password", [&](vcl::TForm& form) {
+            Fire(e.event, alpha_, true);
+            if (nassim::Unit* back = Running(1)) {
+                nassim::UnitState s = back->state();
+                s.configFile = nassim::Bytes(256, 0x5C);
+                back->setState(s);
+            }
+            auto& prompt = dynamic_cast<TForm_Password&>(form);
+            prompt.Edit_Password->SetText("admin");
+            prompt.Button_Ok->Click();
+        });
+        if (e.event == Event::Gone) {
+            // The unit no longer answers the password check; the user gives up.
+            Responder().ExpectModal("Form1", Press("No"));
+        }
+        if (e.unitStays)
+            Responder().ExpectFileDialog({path});
+        else
+            Responder().ExpectBox("Server alpha is off-line.", vcl::IDOK);
+        ChooseMenu(w.ToolButton_ServerMenu, w.MenuItem_MenuExport);
+        EXPECT_EQ(Responder().Pending(), 0);
+        EXPECT_EQ(std::filesystem::exists(path), e.unitStays);
+        if (e.unitStays) {
+            EXPECT_EQ(std::filesystem::file_size(path), 256u);
+        }
+        delete Form_Central;
+        Form_Central = nullptr;
+    }
+}
+
+// ---- Soak and flood
+
+TEST_F(LifetimeTest, AHundredRefreshesWhileUnitsLeaveAndReturnKeepTreeListAndDiscoveryAgreed) {
+    const UnitPlan* plans[] = {&alpha_, &beta_, &gamma_};
+    for (const UnitPlan* plan : plans)
+        Start(*plan, plan->id);
+    TForm_Central& w = Window();
+    // What the selection shows: a unit's id and a folder's text (none: NAS Servers itself).
+    std::uint8_t selectedUnit = 0;
+    std::string selectedFolder;
+    ClickNode(w.NasServersNode);
+    std::map<std::uint8_t, int> generation;
+    for (int round = 0; round < 100; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const UnitPlan& plan = *plans[round % 3];
+        // A third of the rounds a unit leaves, a third one returns (renamed every other time),
+        // and the selection moves now and then.
+        if (round % 3 == 1 && Running(plan.id)) {
+            Stop(plan.id);
+        } else if (!Running(plan.id)) {
+            UnitPlan again = plan;
+            if (++generation[plan.id] % 2 == 0) again.name += std::to_string(generation[plan.id]);
+            Start(again, plan.id + 10u * static_cast<unsigned>(generation[plan.id] % 3));
+        }
+        if (round % 10 == 5) {
+            if (vcl::TTreeNode* node = NodeOf(1); node && node->Count() > 0) {
+                node->Expand(false);
+                ClickNode(node->Item(0));
+                selectedUnit = 1;
+                selectedFolder = node->Item(0)->GetText();
+            } else {
+                ClickNode(w.NasServersNode);
+                selectedUnit = 0;
+                selectedFolder.clear();
+            }
+        }
+        switch (round % 3) {
+        case 0:
+            ChooseMenu(w.ToolButton_ViewMenu, w.MenuItem_MenuRefresh);
+            break;
+        case 1:
+            QTest::mouseClick(W(w.ToolButton_Refresh), Qt::LeftButton);
+            break;
+        default:
+            AutoTick();
+            break;
+        }
+        ExpectConsistent();
+        vcl::TTreeNode* selected = w.TreeView->GetSelected();
+        ASSERT_NE(selected, nullptr);
+        if (selectedUnit != 0 && !Running(selectedUnit)) {
+            selectedUnit = 0;
+            selectedFolder.clear();
+        }
+        if (selectedUnit == 0) {
+            EXPECT_EQ(selected, w.NasServersNode);
+        } else {
+            EXPECT_EQ(selected->Parent(), NodeOf(selectedUnit));
+            EXPECT_EQ(selected->GetText(), selectedFolder);
+        }
+        // Retired units nobody holds do not pile up.
+        EXPECT_LE(w.NasSvrNet.RetiredCount(), 3);
+    }
+}
+
+TEST_F(LifetimeTest, AFloodOfForgedAnnouncersStopsAtTheCapAndTheWindowStillAnswers) {
+    Start(alpha_, 1);
+    TForm_Central& w = Window();
+    ClickNode(w.NasServersNode);
+    ASSERT_EQ(Captions(), (Strings{"alpha"}));
+    for (int i = 0; i < 1000; ++i) {
+        std::vector<std::uint8_t> d = Announcement(8, 0, "forged");
+        // Distinct senders at loopback addresses where nothing listens.
+        d[112] = static_cast<std::uint8_t>(i);
+        d[113] = static_cast<std::uint8_t>(0x80 | (i >> 8));
+        const std::uint8_t address[4] = {127, 0, 99, static_cast<std::uint8_t>(i)};
+        std::memcpy(&d[200], address, 4);
+        Announce(d);
+    }
+    EXPECT_EQ(w.NasSvrNet.FoundCount(), CNASSvrNet::kDiscoveryMax);
+    EXPECT_EQ(w.NasServersNode->Count(), CNASSvrNet::kDiscoveryMax);
+    EXPECT_EQ(w.ListView->Items()->Count(), CNASSvrNet::kDiscoveryMax);
+    // The window still takes a click and answers it.
+    ClickNode(NodeOf(1));
+    EXPECT_EQ(Captions(), (Strings{"Movies", "Music", "[ Other ]"}));
+}
+
+} // namespace
