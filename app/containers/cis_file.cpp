@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -171,8 +172,10 @@ int CisReader::ReadText(std::size_t stored, std::size_t limit, std::string& out)
     if (p == nullptr) return kCisReadError;
     if (p[stored - 1] != 0 || std::memchr(p, 0, stored - 1) != nullptr) return kCisBadFormat;
     out.assign(reinterpret_cast<const char*>(p), stored - 1);
-    // Bytes that start no character of the code page are dropped.
-    if (!textsAsStored_) {
+    // Bytes that start no character of the code page are dropped. ASCII reads the same in every
+    // code page the program uses, and is not converted.
+    const auto ascii = [](unsigned char c) { return c < 0x80; };
+    if (!textsAsStored_ && !std::all_of(p, p + stored - 1, ascii)) {
         std::optional<std::string> converted = AnsiToUtf8(out, "", CutTail::AsBadBytes);
         if (!converted) return kCisBadFormat;
         out = std::move(*converted);
