@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include <ctime>
 #include <memory>
 #include <new>
+#include <optional>
 #include <random>
 #include <utility>
 #include <vector>
@@ -134,6 +136,7 @@ private:
     const std::uint8_t* data_;
     std::size_t size_;
     std::size_t at_ = 0;
+    bool textsAsStored_ = false; // the header carries the text mark
     Record* root_ = nullptr;
 };
 
@@ -155,18 +158,28 @@ int CisReader::CheckHeader(std::uint16_t& version) {
     const std::uint8_t* header = Take(headerSize);
     if (header == nullptr) return kCisReadError;
     if (MIRROR_CONTAINER::ByteSum(sumAt, header) != Get32(header + sumAt)) return kCisBadFormat;
+    textsAsStored_ =
+        version == cis::kVersion4 &&
+        std::memcmp(header + cis::kTextMarkAt, cis::kTextMark, sizeof cis::kTextMark) == 0;
     return kCisOk;
 }
 
-// A stored text of `stored` bytes that must end in its only zero byte. Texts that are not UTF-8
-// come from the earlier program and are converted from the code page of the message language.
+// A stored text of `stored` bytes that must end in its only zero byte. A file with the text mark
+// holds the texts as this program uses them; any other file's texts are in the code page of the
+// message language (cis_file.h).
 int CisReader::ReadText(std::size_t stored, std::size_t limit, std::string& out) {
     const std::uint8_t* p = Take(stored);
     if (p == nullptr) return kCisReadError;
     if (p[stored - 1] != 0 || std::memchr(p, 0, stored - 1) != nullptr) return kCisBadFormat;
     out.assign(reinterpret_cast<const char*>(p), stored - 1);
-    // Bytes that start no character of the code page are dropped.
-    if (!IsValidUtf8(out)) out = AnsiToUtf8(out, "", CutTail::AsBadBytes).value_or(std::string());
+    // Bytes that start no character of the code page are dropped. ASCII reads the same in every
+    // code page the program uses, and is not converted.
+    const auto ascii = [](unsigned char c) { return c < 0x80; };
+    if (!textsAsStored_ && !std::all_of(p, p + stored - 1, ascii)) {
+        std::optional<std::string> converted = AnsiToUtf8(out, "", CutTail::AsBadBytes);
+        if (!converted) return kCisBadFormat;
+        out = std::move(*converted);
+    }
     if (out.size() >= limit) return kCisBadFormat;
     return kCisOk;
 }
@@ -287,6 +300,7 @@ std::uint32_t MIRROR_CONTAINER::ByteSum(std::size_t count, const std::uint8_t* b
 
 int MIRROR_CONTAINER::LoadFromBytes(const std::uint8_t* data, std::size_t size,
                                     const std::string& path) {
+    if (size > kCisMaxFileBytes) return kCisBadFormat;
     try {
         CisReader reader(*this, data, size);
         std::uint16_t version = 0;
@@ -324,6 +338,10 @@ int MIRROR_CONTAINER::LoadFile(const std::string& path) {
     if (file.get() < 0) return kCisOpenError;
     struct stat st {};
     if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return kCisOpenError;
+    // Larger than any container this program writes: refused by its size, before a byte of it is
+    // read or held in memory.
+    if (st.st_size < 0 || static_cast<std::uint64_t>(st.st_size) > kCisMaxFileBytes)
+        return kCisBadFormat;
     std::vector<std::uint8_t> bytes;
     try {
         bytes.resize(static_cast<std::size_t>(st.st_size));
@@ -332,6 +350,7 @@ int MIRROR_CONTAINER::LoadFile(const std::string& path) {
     } catch (const std::length_error&) {
         return kCisNoMemory;
     }
+    // The file may have grown since it was measured: nothing past the measured size is read.
     std::size_t got = 0;
     while (got < bytes.size()) {
         const ssize_t n = ::read(file.get(), bytes.data() + got, bytes.size() - got);
@@ -446,8 +465,14 @@ bool MIRROR_CONTAINER::SaveToBytes(const std::string& path,
         bytes.assign(cis::kHeader4Size, 0);
         Put32(bytes.data() + cis::kSignatureAt, cis::kSignature);
         Put16(bytes.data() + cis::kVersionAt, cis::kVersion4);
+        std::memcpy(bytes.data() + cis::kTextMarkAt, cis::kTextMark, sizeof cis::kTextMark);
         Put32(bytes.data() + cis::kHeader4SumAt, ByteSum(cis::kHeader4SumAt, bytes.data()));
         EncodeRecord(bytes, root_, path);
+        // A container too large for the reader would be written and never read back.
+        if (bytes.size() > kCisMaxFileBytes) {
+            bytes.clear();
+            return false;
+        }
     } catch (const std::bad_alloc&) {
         bytes.clear();
         return false;

@@ -21,6 +21,19 @@ inline constexpr std::uint16_t kVersion1 = 0x0100;
 inline constexpr std::size_t kHeader4Size = 140;
 inline constexpr std::size_t kHeader4SumAt = 136;
 static_assert(kHeader4SumAt + 4 == kHeader4Size);
+
+// How the texts of a file are stored. The format keeps them in the ANSI code page of the system
+// that wrote them; this program's names are UTF-8 and its host paths are bytes that no code page
+// need hold (a Chinese name under an English code page), so writing the code page would lose
+// them. This program therefore writes the texts as they are (names UTF-8, sources the host path's
+// bytes) and says so with the four bytes "UTF8" in the zero area of the version 0x0400 header,
+// which the checksum covers and which readers of the format do not interpret. A reader takes the
+// texts of a file with the mark as they are stored; every other file (version 0x0100, or 0x0400
+// without the mark: the files of the earlier program) holds code-page texts, converted from the
+// code page of the message language. Nothing is guessed from the bytes of a text.
+inline constexpr std::size_t kTextMarkAt = 6;
+inline constexpr char kTextMark[4] = {'U', 'T', 'F', '8'};
+static_assert(kTextMarkAt + sizeof kTextMark <= kHeader4SumAt);
 // Header, version 0x0100: the byte sum of the first 28 bytes at 28.
 inline constexpr std::size_t kHeader1Size = 32;
 inline constexpr std::size_t kHeader1SumAt = 28;

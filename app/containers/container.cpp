@@ -91,8 +91,9 @@ bool MIRROR_CONTAINER::StorableEntry(std::string_view name, std::string_view sou
                                      std::uint32_t attributes, std::uint64_t size) {
     const bool folder = (attributes & kCisAttrFolder) != 0;
     if ((attributes & kCisAttrVirtual) != 0 && !folder) return false; // a virtual file is no entry
-    return IsValidCisFileName(name) && StorableText(source, kCisMaxSourceBytes) &&
-           (folder || size <= kCisMaxFileSize);
+    // A name the image cannot hold is refused here, not at the end of a build.
+    return IsValidCisFileName(name) && CisImageNameCheck(name, folder) == CisImageNameFault::None &&
+           StorableText(source, kCisMaxSourceBytes) && (folder || size <= kCisMaxFileSize);
 }
 
 MIRROR_CONTAINER::MIRROR_CONTAINER() = default;
@@ -321,6 +322,14 @@ int MIRROR_CONTAINER::RenameEntry(Record* record, std::string_view name) {
     const int code = ValidateEntryName(name);
     if (code != kCisNameOk) return code;
     if (!Live(record)) return -1;
+    switch (CisImageNameCheck(name, record->IsFolder())) {
+    case CisImageNameFault::TooLong:
+        return kCisNameTooLong;
+    case CisImageNameFault::FolderVersion:
+        return kCisNameBadCharacter;
+    case CisImageNameFault::None:
+        break;
+    }
     record->name = std::string(name);
     return kCisNameOk;
 }

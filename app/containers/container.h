@@ -64,7 +64,8 @@ public:
 
     // ---- Entries ----
     // A new entry for a host file or folder, last in folder's ring, counted up to the root. Null
-    // for a bad name or source text, a folder too deep, or no memory.
+    // for a bad name (or one an image cannot hold) or source text, a folder too deep, or no
+    // memory.
     Record* AddEntry(Record* folder, const FileInfo& info);
     // A new virtual folder.
     Record* NewFolder(Record* folder, std::string_view name);
@@ -84,7 +85,8 @@ public:
     bool RelinkEntry(Record* folder, Record* record);
     // Moves the record into folder; on failure it stays where it was.
     bool MoveEntry(Record* record, Record* folder);
-    // 0 renamed, else the name check's code and nothing changes.
+    // 0 renamed, else the name check's code and nothing changes; a name the image cannot hold
+    // (container_names.h) is 8 when too long, 11 for a folder name with ';'.
     int RenameEntry(Record* record, std::string_view name);
     // 0, 8 too long, 10 empty, 11 bad character (container_names.h).
     static int ValidateEntryName(std::string_view name);
@@ -153,16 +155,19 @@ public:
     std::uint32_t PendingCount() const { return pending_.load(); }
 
     // ---- ".CIS" files (cis_file.cpp) ----
-    // 0, 1 no memory, 2 bad format, 3 read error, 5 cannot open, 6 cannot close. The tree is
-    // replaced only on success; counters are recomputed from the entries read.
+    // 0, 1 no memory, 2 bad format (also a file of more than kCisMaxFileBytes, refused by its
+    // size before it is read), 3 read error, 5 cannot open, 6 cannot close. The tree is replaced
+    // only on success; counters are recomputed from the entries read.
     int LoadFile(const std::string& path);
     // The same from the bytes of a file; path becomes the root's source.
     int LoadFromBytes(const std::uint8_t* data, std::size_t size, const std::string& path);
-    // 0, 4 write error, 5 cannot open, 6 cannot close. Writes a new file beside the old one and
+    // 0, 4 write error (also a container whose file would pass kCisMaxFileBytes), 5 cannot open,
+    // 6 cannot close. Writes a new file beside the old one and
     // renames it over, so that a failed save leaves the old file as it was. On success, when the
     // root has entries, the summary of the first ten is shown.
     int SaveFile(const std::string& path);
-    // The bytes SaveFile writes, with path as the root's source; false without a root or memory.
+    // The bytes SaveFile writes, with path as the root's source; false without a root or memory,
+    // or when they would pass kCisMaxFileBytes.
     bool SaveToBytes(const std::string& path, std::vector<std::uint8_t>& bytes) const;
     // Sum of the bytes, each unsigned, modulo 2^32.
     static std::uint32_t ByteSum(std::size_t count, const std::uint8_t* bytes);

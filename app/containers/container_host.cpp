@@ -105,6 +105,15 @@ std::optional<CisImportReason> DescribeHostEntry(std::string_view path,
     if (::lstat(info.fullPath.c_str(), &st) != 0) return CisImportReason::NotFound;
     HostEntry entry;
     if (!LookupHostEntry(info.fullPath, entry)) return CisImportReason::NotRegular;
+    // Neither would a name the image cannot hold.
+    switch (CisImageNameCheck(info.displayName, entry.folder)) {
+    case CisImageNameFault::TooLong:
+        return CisImportReason::NameTooLongForImage;
+    case CisImageNameFault::FolderVersion:
+        return CisImportReason::FolderVersion;
+    case CisImageNameFault::None:
+        break;
+    }
     // An entry the program cannot read would only fail the image build later.
     const int access = entry.folder ? (R_OK | X_OK) : R_OK;
     if (::faccessat(AT_FDCWD, info.fullPath.c_str(), access, AT_EACCESS) != 0)

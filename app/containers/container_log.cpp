@@ -31,6 +31,9 @@ int ReasonMessage(CisImportReason reason) {
         return 930;
     case CisImportReason::NameTooLong:
         return 75; // "The name is over 221 characters.It is illegal in ISO format."
+    case CisImportReason::NameTooLongForImage: // ImportReasonText names the entry with 936
+    case CisImportReason::FolderVersion:
+        return 72; // "It is illegal in ISO format.The file will be ignored."
     case CisImportReason::PathTooLong:
         return 71; // "Path in 'My Container' will over 255 characters."
     case CisImportReason::TooDeep:
@@ -73,7 +76,14 @@ std::string ContainerLogPath(const std::string& containerPath) {
     return containerPath + ".log";
 }
 
-std::string ImportReasonText(CisImportReason reason) {
+std::string ImportReasonText(CisImportReason reason, std::string_view path) {
+    if (reason == CisImportReason::NameTooLongForImage && !path.empty()) {
+        const auto slash = path.rfind('/');
+        const std::string_view name =
+            slash == std::string_view::npos ? path : path.substr(slash + 1);
+        // "The name of %s is too long for the image."
+        return FormatMessageText(GetMessageText(936), {ShownPath(name)});
+    }
     return GetMessageText(ReasonMessage(reason));
 }
 
@@ -88,7 +98,7 @@ std::string WriteImportLog(const MIRROR_CONTAINER& container, std::string_view i
                        FormatMessageText(GetMessageText(928), {ShownPath(importedPath)}) + "\n" +
                        CountLine(result) + "\n";
     for (const CisRefusedEntry& entry : result.refused)
-        text += ShownPath(entry.path) + "\t" + ImportReasonText(entry.reason) + "\n";
+        text += ShownPath(entry.path) + "\t" + ImportReasonText(entry.reason, entry.path) + "\n";
     const bool written = std::fwrite(text.data(), 1, text.size(), log.get()) == text.size();
     if (std::fclose(log.release()) != 0 || !written) return {};
     return path;
@@ -100,7 +110,7 @@ std::string ImportRefusalBoxText(const CisImportResult& result, const std::strin
     const std::size_t shown = std::min(result.refused.size(), kImportBoxNames);
     for (std::size_t i = 0; i < shown; ++i)
         text += "\n" + ShownPath(result.refused[i].path) + " - " +
-                ImportReasonText(result.refused[i].reason);
+                ImportReasonText(result.refused[i].reason, result.refused[i].path);
     if (result.refused.size() > shown)
         text += "\n" + FormatMessageText(GetMessageText(926),
                                          {std::to_string(result.refused.size() - shown)});

@@ -13,8 +13,9 @@
 // else with ".log" appended.
 std::string ContainerLogPath(const std::string& containerPath);
 
-// The sentence that says why an entry was left out, in the message language.
-std::string ImportReasonText(CisImportReason reason);
+// The sentence that says why an entry was left out, in the message language; with the entry's
+// host path, a name too long for the image is named in it.
+std::string ImportReasonText(CisImportReason reason, std::string_view path = {});
 
 // Appends the import of importedPath to the log beside the container: a time stamp, the path,
 // the count and one line per refused entry (host path, a tab, the reason). The log's path, or an

@@ -28,6 +28,13 @@ bool IsValidCisFileName(std::string_view name) {
     return CisValidateEntryName(name) == kCisNameOk;
 }
 
+CisImageNameFault CisImageNameCheck(std::string_view name, bool folder) {
+    if (name.size() > (folder ? kCisMaxImageFolderName : kCisMaxImageFileName))
+        return CisImageNameFault::TooLong;
+    if (folder && name.find(';') != std::string_view::npos) return CisImageNameFault::FolderVersion;
+    return CisImageNameFault::None;
+}
+
 std::string UpperCaseName(std::string_view name) {
     std::string out(name);
     for (char& c : out)

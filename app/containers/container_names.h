@@ -23,6 +23,21 @@ bool CisNameHasBadCharacter(std::string_view name);
 // True when CisValidateEntryName gives 0.
 bool IsValidCisFileName(std::string_view name);
 
+// What keeps a valid name out of an ISO 9660 image. A directory record's length byte holds at
+// most 255 with the 33 bytes before the identifier and the pad to an even length, so an identifier
+// takes at most 221 bytes: a folder's name, or a file's name with the ";1" the image adds (219
+// bytes of name). Readers take what follows a ';' in a folder's identifier as a version number
+// and drop it, so a folder named "x;1" would come back as "x", beside or in place of another
+// entry. File names may hold ';': only the ";1" added after them is taken as their version.
+inline constexpr std::size_t kCisMaxImageFolderName = 221;
+inline constexpr std::size_t kCisMaxImageFileName = 219;
+enum class CisImageNameFault {
+    None,
+    TooLong,       // more bytes than a directory record holds
+    FolderVersion, // a folder name holding ';'
+};
+CisImageNameFault CisImageNameCheck(std::string_view name, bool folder);
+
 // The name with a-z upper-cased; other bytes as they are.
 std::string UpperCaseName(std::string_view name);
 // Equal when equal after UpperCaseName.

@@ -39,6 +39,10 @@ inline constexpr std::size_t kCisMaxNameCharacters = 255; // longer names are co
 inline constexpr std::size_t kCisMaxNameBytes = 1024;     // stored name, terminator included
 inline constexpr std::size_t kCisMaxSourceBytes = 4096;   // stored source, terminator included
 inline constexpr int kCisMaxDepth = 64;                   // levels of entries below the root
+// Bytes of a ".CIS" file: larger files are refused by their size before they are read, and a
+// container that would write a larger one is not saved. 256 MiB hold over a million entries of
+// typical paths.
+inline constexpr std::uint64_t kCisMaxFileBytes = std::uint64_t{256} << 20;
 // Sizes a stored file entry may claim (a host file is far smaller); sums stay inside 64 bits.
 inline constexpr std::uint64_t kCisMaxFileSize = std::uint64_t{1} << 48;
 

@@ -1,11 +1,13 @@
 #include "validate.h"
 
 #include "clock/clock.h"
+#include "container_names.h"
 #include "message_format.h"
 #include "msgbox.h"
 #include "validate_format.h"
 
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -98,13 +100,10 @@ void ContainerValidation::ValidateContainer() {
     Log(GetMessageText(397));
 
     // Each entry is taken before the one before it is checked: an update may remove that one.
-    for (Record* entry : ChildrenOf(container_, root)) {
-        ValidateItem(entry);
-        if (sticky_ == validate_sticky::Cancelled) {
-            LogTimeStamp();
-            Log(GetMessageText(398));
-            break;
-        }
+    ValidateEntries(ChildrenOf(container_, root));
+    if (sticky_ == validate_sticky::Cancelled) {
+        LogTimeStamp();
+        Log(GetMessageText(398));
     }
 
     choice_ = validate_choice::None;
@@ -154,7 +153,33 @@ int ContainerValidation::Answer(const std::string& originalSource, const std::st
     }
 }
 
-void ContainerValidation::ValidateItem(Record* entry) {
+bool ContainerValidation::LogNameFault(const Record* entry, const std::string& entryPath,
+                                       bool duplicate) {
+    const char* fault = nullptr;
+    switch (CisImageNameCheck(entry->name, entry->IsFolder())) {
+    case CisImageNameFault::TooLong:
+        fault = "The name is longer than an image's directory record holds (221 bytes for a "
+                "folder, 219 for a file).";
+        break;
+    case CisImageNameFault::FolderVersion:
+        fault = "A folder name with ';' comes back from an image without what follows the ';', "
+                "which readers take as a version number.";
+        break;
+    case CisImageNameFault::None:
+        if (duplicate) fault = "Another entry of the same folder has the same name.";
+        break;
+    }
+    if (fault == nullptr) return false;
+    LogTimeStamp();
+    Log(GetMessageText(413));
+    LogLine(kDetailIndent + entryPath);
+    LogLine(kDetailIndent + fault);
+    LogLine(GetMessageText(417));
+    LogLine(GetMessageText(419));
+    return true;
+}
+
+void ContainerValidation::ValidateItem(Record* entry, bool duplicate) {
     questions_.ProcessMessages();
     choice_ = validate_choice::None;
     if (entry == nullptr || sticky_ == validate_sticky::Cancelled) return;
@@ -165,8 +190,10 @@ void ContainerValidation::ValidateItem(Record* entry) {
     const std::uint32_t flags = container_.CheckEntrySource(info, entry);
     ++checked_;
     bool removed = false;
+    // A name no image can hold is reported however its source stands; the entry is not "Ok".
+    const bool nameFault = LogNameFault(entry, entryPath, duplicate);
     if (flags == 0) {
-        ++unchanged_;
+        ++(nameFault ? skipped_ : unchanged_);
     } else {
         const bool folder = entry->IsFolder();
         const bool missing = (flags & kCisSourceMissing) != 0;
@@ -220,8 +247,17 @@ void ContainerValidation::ValidateItem(Record* entry) {
 }
 
 void ContainerValidation::ValidateChildren(Record* folder) {
-    for (Record* child : ChildrenOf(container_, folder)) {
-        ValidateItem(child);
+    ValidateEntries(ChildrenOf(container_, folder));
+}
+
+void ContainerValidation::ValidateEntries(const std::vector<Record*>& entries) {
+    // Found before any entry is checked (an update may remove one), in one pass over the names.
+    std::vector<bool> duplicate(entries.size(), false);
+    std::unordered_set<std::string> seen;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        duplicate[i] = !seen.insert(entries[i]->name).second;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        ValidateItem(entries[i], duplicate[i]);
         if (sticky_ == validate_sticky::Cancelled) return;
     }
 }

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Answers of a question (the button pressed).
 namespace validate_choice {
@@ -58,8 +59,10 @@ public:
 
     // Walks the whole container and writes its report to the log when the settings ask for one.
     void ValidateContainer();
-    // Checks one entry and, unless it was removed, everything below it.
-    void ValidateItem(Record* entry);
+    // Checks one entry and, unless it was removed, everything below it. An entry whose name the
+    // image cannot hold (too long, a folder name with ';', or the name of an earlier sibling:
+    // duplicate) is logged with the reason and counted as skipped, never as unchanged.
+    void ValidateItem(Record* entry, bool duplicate = false);
 
     std::uint32_t Checked() const { return checked_; }
     std::uint32_t Unchanged() const { return unchanged_; }
@@ -78,6 +81,10 @@ private:
     int Answer(const std::string& originalSource, const std::string& newSource);
     // Validates each child of folder (its ring as it stands when each one is reached).
     void ValidateChildren(Record* folder);
+    // Validates the entries, each told whether an earlier one of them has its name.
+    void ValidateEntries(const std::vector<Record*>& entries);
+    // Logs why the entry's name cannot go into an image; false when it can.
+    bool LogNameFault(const Record* entry, const std::string& entryPath, bool duplicate);
 
     MIRROR_CONTAINER& container_;
     const VALIDATE_OPTIONS& settings_;

@@ -69,7 +69,10 @@ int TLinkList::SetCapacity(int n) {
 }
 
 void TLinkList::Grow() {
-    SetCapacity(Capacity() + GrowBy);
+    // The last step up stops at the most items a list holds, so that it takes all 65,535; only a
+    // list already that large asks for more, and is refused.
+    const int capacity = Capacity();
+    SetCapacity(capacity < MaxCount && capacity + GrowBy > MaxCount ? MaxCount : capacity + GrowBy);
 }
 
 int TLinkList::Insert(int i, void* item) {

@@ -46,8 +46,10 @@ TScsiDev::TScsiDev(std::uint32_t adapter_, std::uint32_t target_, std::uint32_t 
 TScsiDev::~TScsiDev() = default;
 
 int TScsiDev::Execute(const std::uint8_t* cdb, int cdbLength, std::uint8_t* data,
-                      std::uint32_t dataLength, std::uint8_t flags, int timeoutMs) {
+                      std::uint32_t dataLength, std::uint8_t flags, int timeoutMs,
+                      std::uint32_t* transferred) {
     TAspi32& aspi = Aspi32();
+    if (transferred != nullptr) *transferred = 0;
     const bool cdbValid = cdb != nullptr && cdbLength > 0;
     Srb srb;
     if (!cdbValid || !SetSrbDevice(srb, adapter, target, lun)) {
@@ -73,6 +75,7 @@ int TScsiDev::Execute(const std::uint8_t* cdb, int cdbLength, std::uint8_t* data
         case kAspiOk:
             lastSense = 0;
             lastCode = 0;
+            if (transferred != nullptr) *transferred = srb.transferred;
             return 0;
         case kAspiBusy:
             waitClass = 1, wait = 4000;
@@ -94,6 +97,7 @@ int TScsiDev::Execute(const std::uint8_t* cdb, int cdbLength, std::uint8_t* data
             if (response == kSenseFixedCurrent && key == kKeyRecovered) {
                 lastSense = 0;
                 lastCode = 0;
+                if (transferred != nullptr) *transferred = srb.transferred;
                 return 0;
             }
             // The sense of every check condition is kept, deferred errors included.

@@ -41,9 +41,11 @@ public:
     TScsiDev& operator=(const TScsiDev&) = delete;
 
     // Runs one command block (at most 16 bytes are sent) and returns its code; flags are
-    // kSrbDirIn / kSrbDirOut / kSrbNoData; the buffer holds at least dataLength bytes.
+    // kSrbDirIn / kSrbDirOut / kSrbNoData; the buffer holds at least dataLength bytes. When
+    // transferred is given it gets the bytes the command moved (0 unless it succeeded).
     int Execute(const std::uint8_t* cdb, int cdbLength, std::uint8_t* data,
-                std::uint32_t dataLength, std::uint8_t flags, int timeoutMs);
+                std::uint32_t dataLength, std::uint8_t flags, int timeoutMs,
+                std::uint32_t* transferred = nullptr);
     int Inquiry(std::uint8_t* buffer, std::uint8_t allocationLength);
     int ModeSense6(std::uint8_t page, std::uint8_t* buffer, std::uint8_t length);
     int ModeSense10(bool dbd, std::uint8_t page, std::uint8_t* buffer, std::uint16_t length);

@@ -120,7 +120,7 @@ int TScsiCdd::Read10(std::uint32_t lba, std::uint16_t count, std::uint8_t* buffe
     std::uint8_t cdb[10] = {kOpRead10};
     PutBe32(cdb + 2, lba);
     PutBe16(cdb + 7, count);
-    return Execute(cdb, 10, buffer, length, kSrbDirIn, kReadTimeoutMs);
+    return ReadCommand(cdb, 10, buffer, length);
 }
 
 int TScsiCdd::ReadCd(std::uint8_t sectorType, std::uint8_t flags, std::uint32_t lba,
@@ -129,7 +129,19 @@ int TScsiCdd::ReadCd(std::uint8_t sectorType, std::uint8_t flags, std::uint32_t 
     PutBe32(cdb + 2, lba);
     PutBe16(cdb + 7, count);
     cdb[9] = flags;
-    return Execute(cdb, 12, buffer, length, kSrbDirIn, kReadTimeoutMs);
+    return ReadCommand(cdb, 12, buffer, length);
+}
+
+int TScsiCdd::ReadCommand(const std::uint8_t* cdb, int cdbLength, std::uint8_t* buffer,
+                          std::uint32_t length) {
+    std::uint32_t moved = 0;
+    const int code = Execute(cdb, cdbLength, buffer, length, kSrbDirIn, kReadTimeoutMs, &moved);
+    if (code != kAspiOk || moved >= length) return code;
+    // A read that ends well but moves less than the sectors asked for leaves the rest of the
+    // buffer as it was: it failed, as a data under-run, so that the caller never takes what an
+    // earlier read left there for the disc's bytes.
+    lastCode = kAspiDataOverrun;
+    return kAspiDataOverrun;
 }
 
 int TScsiCdd::ReadCapacity(std::uint8_t* buffer, std::uint32_t length, int timeoutMs) {

@@ -89,6 +89,7 @@ public:
 
     // Reads count sectors from lba in a read mode into buffer. Modes 1 and 2 need count x 2352
     // bytes of buffer, mode 0 count x 2048; a larger read is refused (code 9) and reads nothing.
+    // A drive that delivers fewer bytes than the sectors asked for fails the read (code 17).
     // Any other mode reads nothing and returns 0.
     int ReadSectors(int mode, std::uint32_t lba, std::uint32_t count, std::uint8_t* buffer,
                     std::size_t bufferLength);
@@ -132,6 +133,10 @@ private:
     int ReadCached(TCache& cache, int mode, std::uint32_t lba, std::uint32_t count,
                    std::uint8_t* buffer);
     int ReadRun(int mode, std::uint32_t lba, std::uint32_t count, std::uint8_t* buffer);
+    // READ(10) or READ CD into buffer: a command that moves fewer than length bytes fails with
+    // code 17 (data over-run or under-run).
+    int ReadCommand(const std::uint8_t* cdb, int cdbLength, std::uint8_t* buffer,
+                    std::uint32_t length);
     // Opens the door: the device node's eject request, or START STOP UNIT on drives that
     // have no node.
     void OpenDoor();

@@ -3,6 +3,7 @@
 // operations that store numbers, dates and texts into them.
 #pragma once
 
+#include "container_names.h"
 #include "container_record.h"
 
 #include <chrono>
@@ -97,6 +98,9 @@ static_assert(kPtIdAt + 2 == kRootPathRecordLength);
 inline constexpr std::size_t kMaxFolderIdentifier = kMaxRecordLength - 1 - kDrIdAt;
 inline constexpr std::size_t kMaxFileName = kMaxFolderIdentifier - 2;
 static_assert(kMaxFolderIdentifier == 221 && kMaxFileName == 219);
+// The container refuses the names these limits refuse, when they enter it.
+static_assert(kMaxFolderIdentifier == kCisMaxImageFolderName &&
+              kMaxFileName == kCisMaxImageFileName);
 // Largest file a directory record can describe (32-bit data length).
 inline constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFull;
 // Directory numbers of the path table are 16 bits.

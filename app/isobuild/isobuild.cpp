@@ -3,6 +3,7 @@
 #include "isobuild.h"
 
 #include "clock/clock.h"
+#include "container_names.h"
 #include "iso9660_records.h"
 #include "msgbox.h"
 
@@ -114,6 +115,7 @@ int BuildPathTables(MIRROR_CONTAINER& container, TaskRecord& task, IsoLayout& la
         Record* folder = folders[i];
         folder->directoryNumber = static_cast<std::uint16_t>(i + 1);
         std::uint64_t position = 2 * iso::kDotRecordLength;
+        const Record* previous = nullptr; // the children are in byte order of their names
         const bool ok = ForEachChild(folder, task, [&](Record* child) {
             SetProgress(task, ++done, total);
             const std::size_t id = iso::IdentifierLength(*child);
@@ -121,6 +123,22 @@ int BuildPathTables(MIRROR_CONTAINER& container, TaskRecord& task, IsoLayout& la
                 refused = Refuse(task, container, child, task_error::NameTooLong);
                 return false;
             }
+            // Names a reader would not give back as they are (a container file can hold them,
+            // the container's own checks refuse them): the build fails and the report names the
+            // entry and the reason.
+            const char* fault = nullptr;
+            if (CisImageNameCheck(child->name, child->IsFolder()) ==
+                CisImageNameFault::FolderVersion)
+                fault = "a folder name with ';' comes back from the image without what follows "
+                        "the ';', which readers take as a version number";
+            else if (previous != nullptr && previous->name == child->name)
+                fault = "another entry of the same folder has the same name";
+            if (fault != nullptr) {
+                refused = Refuse(task, container, child);
+                task.notes.push_back(task.pathBuffer + ": " + fault + ".");
+                return false;
+            }
+            previous = child;
             if (!child->IsFolder() && child->size > iso::kMaxFileSize) {
                 refused = Refuse(task, container, child);
                 return false;

@@ -26,10 +26,13 @@ void WriteContainerLog(TaskRecord& task) {
     const _CDH_CIS_RECORD_& root = *task.container->GetRoot();
     const std::string path = ContainerLogPath(root.source);
     task.pathBuffer = path;
-    std::unique_ptr<std::FILE, FileCloser> log(std::fopen(path.c_str(), "w"));
+    // Appended: the log also holds what imports into the container left out.
+    std::unique_ptr<std::FILE, FileCloser> log(std::fopen(path.c_str(), "a"));
     if (!log) return;
+    const bool empty = std::fseek(log.get(), 0, SEEK_END) == 0 && std::ftell(log.get()) == 0;
     const std::string text =
-        FormatMessageText(GetMessageText(372), {root.source}) + GetMessageText(373) +
+        std::string(empty ? "" : "\n") + FormatMessageText(GetMessageText(372), {root.source}) +
+        GetMessageText(373) +
         FormatMessageText(GetMessageText(374),
                           {Decimal(task.folderCount), Decimal(root.totalFolders)}) +
         FormatMessageText(GetMessageText(375),

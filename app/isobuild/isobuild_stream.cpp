@@ -68,7 +68,10 @@ public:
             return ::lstat(entry.source.c_str(), &st) != 0 ? task_error::SourceMissing
                                                            : task_error::SourceKindChanged;
         }
-        constexpr std::uint32_t folderChanges = kCisSourceAttributesChanged | kCisSourceTimeChanged;
+        // A source found only under another spelling (renamed in letter case) changed too: it is
+        // not opened under the old one.
+        constexpr std::uint32_t folderChanges =
+            kCisSourceAttributesChanged | kCisSourceTimeChanged | kCisSourcePathChanged;
         if (entry.IsFolder()) {
             if ((flags & folderChanges) != 0) return task_error::SourceChanged;
             ++task_.folderCount;

@@ -28,9 +28,10 @@ struct Layout {
 
 // The root holds folder "d" (with f.txt, 3000 bytes) and g.txt (5 bytes). rootSource and
 // rootName as the file should carry them.
-Layout Version4File(const std::string& rootSource, const std::string& rootName = "My Container") {
+Layout Version4File(const std::string& rootSource, const std::string& rootName = "My Container",
+                    bool textMark = false) {
     Layout l;
-    l.bytes = Header4();
+    l.bytes = Header4(textMark);
     l.root = l.bytes.size();
     Append(l.bytes, EncodeR4({.attributes = 0x10010,
                               .time = T0,
@@ -117,7 +118,8 @@ TEST(CisFile, WritesTheRecordTablesByteForByte) {
     ASSERT_EQ(c.LoadFile(dir / "in.CIS"), 0);
     const std::string out = dir / "out.CIS";
     ASSERT_EQ(c.SaveFile(out), 0);
-    EXPECT_EQ(ReadFile(out), Version4File(out).bytes);
+    // The writer marks its texts as stored (UTF-8 names, host paths as they are).
+    EXPECT_EQ(ReadFile(out), Version4File(out, "My Container", true).bytes);
     EXPECT_EQ(c.GetSourcePath(c.GetRoot()), out);
 }
 
@@ -209,6 +211,80 @@ TEST(CisFile, ReadsAVersion1FileWithLocalCalendarTimes) {
     EXPECT_EQ(ReadFile(dir / "v4.CIS")[5], 0x04);
     EXPECT_EQ(back.GetFirstChild(back.GetFirstChild(back.GetRoot()))->secondTime,
               local + 60 * 10000000ull);
+}
+
+// The header says how the texts are stored: with the mark as they are, without it (the files of
+// the earlier program) in the code page of the message language. Nothing is guessed from a text.
+TEST(CisFile, TextsAreReadAsTheHeaderSays) {
+    struct Case {
+        const char* what;
+        bool mark;
+        std::string storedName, storedSource;
+        int code;
+        std::string name, source;
+    };
+    const std::string cafeUtf8 = "caf\xC3\xA9", cafe1252 = "caf\xE9";
+    const std::string chinese = "\xE4\xB8\xAD\xE6\x96\x87"; // two characters, UTF-8
+    const std::vector<Case> cases = {
+        {"code page", false, cafe1252, "C:\\" + cafe1252, 0, cafeUtf8, "C:\\" + cafeUtf8},
+        // Bytes that happen to be valid UTF-8 are still the code page's characters.
+        {"code page that looks like UTF-8", false, cafeUtf8, "/h", 0, "caf\xC3\x83\xC2\xA9", "/h"},
+        {"marked", true, chinese, "/h/" + chinese, 0, chinese, "/h/" + chinese},
+        // A host path is bytes: kept as it is, even when it is no UTF-8.
+        {"marked source of other bytes", true, "n", "/h/\xFF\xFE", 0, "n", "/h/\xFF\xFE"},
+        {"marked name that is no UTF-8", true, cafe1252, "/h", 2, "", ""},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes b = Header4(c.mark);
+        Append(b, EncodeR4({.attributes = 0x10010, .files = 1, .source = "/c.CIS", .name = "r"}));
+        Append(
+            b,
+            EncodeR4(
+                {.attributes = 0x20, .size = 1, .source = c.storedSource, .name = c.storedName}));
+        WriteFile(dir / "t.CIS", b);
+        MIRROR_CONTAINER m;
+        ASSERT_EQ(m.LoadFile(dir / "t.CIS"), c.code);
+        if (c.code != 0) continue;
+        const Record* e = m.GetFirstChild(m.GetRoot());
+        EXPECT_EQ(e->name, c.name);
+        EXPECT_EQ(e->source, c.source);
+    }
+    // Names no code page holds whole survive a save and a load.
+    MIRROR_CONTAINER m;
+    m.NewContainer();
+    auto info = FileInfo(chinese + ".txt", 3);
+    info.fullPath = "/h/\xFF/" + chinese + ".txt";
+    ASSERT_NE(m.AddEntry(m.GetRoot(), info), nullptr);
+    ASSERT_EQ(m.SaveFile(dir / "u.CIS"), 0);
+    const Bytes saved = ReadFile(dir / "u.CIS");
+    EXPECT_EQ(std::string(saved.begin() + 6, saved.begin() + 10), "UTF8");
+    MIRROR_CONTAINER back;
+    ASSERT_EQ(back.LoadFile(dir / "u.CIS"), 0);
+    const Record* e = back.GetFirstChild(back.GetRoot());
+    EXPECT_EQ(e->name, chinese + ".txt");
+    EXPECT_EQ(e->source, info.fullPath);
+}
+
+// A file larger than any container is refused by its size: the sparse gigabyte here is never
+// read (a read would take it into memory whole).
+TEST(CisFile, OversizedFileIsRefusedBeforeItIsRead) {
+    TempDir dir;
+    const std::string path = dir / "huge.CIS";
+    WriteFile(path, Version4File("/x.CIS").bytes);
+    std::filesystem::resize_file(path, std::uintmax_t{1} << 30);
+    MIRROR_CONTAINER c;
+    c.NewContainer();
+    Record* root = c.GetRoot();
+    EXPECT_EQ(c.LoadFile(path), kCisBadFormat);
+    EXPECT_EQ(c.GetRoot(), root);
+    // The limit itself: one byte past it is refused, by LoadFromBytes too.
+    std::filesystem::resize_file(path, kCisMaxFileBytes + 1);
+    EXPECT_EQ(c.LoadFile(path), kCisBadFormat);
+    const Bytes small = Version4File("/x.CIS").bytes;
+    EXPECT_EQ(c.LoadFromBytes(small.data(), kCisMaxFileBytes + 1, "/x.CIS"), kCisBadFormat);
+    EXPECT_EQ(c.GetRoot(), root);
 }
 
 TEST(CisFile, SaveShowsTheSummaryOfTheFirstTenEntries) {

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fixtures {
@@ -34,10 +35,13 @@ inline std::uint32_t SumOf(const Bytes& b, std::size_t n) {
 }
 
 // Header of version 0x0400: 140 bytes, byte sum of 0-135 at 136.
-inline Bytes Header4() {
+// With textMark, bytes 6-9 say "UTF8": the texts are stored as the program uses them (the files
+// this program writes); without, they are in the code page (the files of the earlier program).
+inline Bytes Header4(bool textMark = false) {
     Bytes b(140, 0);
     b[0] = 'C', b[1] = 'I', b[2] = 'S', b[3] = 0;
     PutLe(b, 4, 0x0400, 2);
+    if (textMark) b[6] = 'U', b[7] = 'T', b[8] = 'F', b[9] = '8';
     PutLe(b, 136, SumOf(b, 136), 4);
     return b;
 }
@@ -136,6 +140,44 @@ inline Bytes EncodeR1(const R1& r) {
 
 inline void Append(Bytes& to, const Bytes& more) {
     to.insert(to.end(), more.begin(), more.end());
+}
+
+// An entry directly below the root of a hand-made container file.
+struct TopEntry {
+    TopEntry(std::string name_, bool folder_ = false, std::string source_ = {},
+             std::uint64_t size_ = 1, std::uint64_t time_ = 0)
+        : name(std::move(name_)), folder(folder_), source(std::move(source_)), size(size_),
+          time(time_) {}
+    std::string name;
+    bool folder;
+    std::string source; // empty: a virtual folder, or "/host/<name>" for a file
+    std::uint64_t size;
+    std::uint64_t time; // FILETIME
+};
+
+// The bytes of a container file (with the text mark) whose root holds the entries, as a file
+// from elsewhere may hold them: names the program's own checks would refuse are written as given.
+inline Bytes ContainerFileOf(const std::vector<TopEntry>& entries) {
+    std::uint32_t folders = 0, files = 0;
+    for (const TopEntry& e : entries)
+        ++(e.folder ? folders : files);
+    Bytes b = Header4(true);
+    Append(b, EncodeR4({.attributes = 0x10010,
+                        .subFolders = folders,
+                        .files = files,
+                        .source = "/c.CIS",
+                        .name = "My Container"}));
+    for (const TopEntry& e : entries) {
+        const bool isVirtual = e.folder && e.source.empty();
+        Append(b, EncodeR4({.attributes = e.folder ? (isVirtual ? 0x10010u : 0x10u) : 0x20u,
+                            .time = e.time,
+                            .secondTime = e.folder ? 0 : e.time,
+                            .size = e.folder ? 0 : e.size,
+                            .allocated = e.folder ? 0 : (e.size + 2047) / 2048 * 2048,
+                            .source = e.source.empty() && !e.folder ? "/host/" + e.name : e.source,
+                            .name = e.name}));
+    }
+    return b;
 }
 
 inline Bytes ReadFile(const std::string& path) {

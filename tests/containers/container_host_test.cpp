@@ -38,6 +38,10 @@ const char* ReasonName(CisImportReason reason) {
         return "NameCharacter";
     case CisImportReason::NameTooLong:
         return "NameTooLong";
+    case CisImportReason::NameTooLongForImage:
+        return "NameTooLongForImage";
+    case CisImportReason::FolderVersion:
+        return "FolderVersion";
     case CisImportReason::PathTooLong:
         return "PathTooLong";
     case CisImportReason::TooDeep:
@@ -230,13 +234,22 @@ TEST(ContainerImport, EveryRefusedEntryComesBackWithItsPathAndReason) {
     const std::string src = tmp / "src";
     std::filesystem::create_directories(src);
     const std::vector<std::pair<std::string, std::string>> refusedNames = {
-        {".profile", "NameEdge"},    {" lead.txt", "NameEdge"},
-        {"trail ", "NameEdge"},      {"end.", "NameEdge"},
-        {"a\\b", "NameCharacter"},   {"c:d", "NameCharacter"},
-        {"e*f", "NameCharacter"},    {"g?h", "NameCharacter"},
-        {"i\"j", "NameCharacter"},   {"k<l", "NameCharacter"},
-        {"m>n", "NameCharacter"},    {"o|p", "NameCharacter"},
-        {"tab\tx", "NameCharacter"}, {std::string(222, 'n'), "NameTooLong"},
+        {".profile", "NameEdge"},
+        {" lead.txt", "NameEdge"},
+        {"trail ", "NameEdge"},
+        {"end.", "NameEdge"},
+        {"a\\b", "NameCharacter"},
+        {"c:d", "NameCharacter"},
+        {"e*f", "NameCharacter"},
+        {"g?h", "NameCharacter"},
+        {"i\"j", "NameCharacter"},
+        {"k<l", "NameCharacter"},
+        {"m>n", "NameCharacter"},
+        {"o|p", "NameCharacter"},
+        {"tab\tx", "NameCharacter"},
+        // A file's name with the ";1" after it must fit a directory record's 221 bytes.
+        {std::string(222, 'n'), "NameTooLongForImage"},
+        {std::string(220, 'q'), "NameTooLongForImage"},
         {"a.txt", "NameTaken"}, // beside A.txt: a twin that differs only in letter case
     };
     std::vector<std::string> expected;
@@ -244,8 +257,15 @@ TEST(ContainerImport, EveryRefusedEntryComesBackWithItsPathAndReason) {
         MakeFile(src + "/" + name, 1);
         expected.push_back("<tmp>/src/" + name + ": " + reason);
     }
+    // A folder's name: 221 bytes, and no ';' (readers take what follows it as a version).
+    std::filesystem::create_directories(src + "/" + std::string(222, 'E'));
+    expected.push_back("<tmp>/src/" + std::string(222, 'E') + ": NameTooLongForImage");
+    std::filesystem::create_directories(src + "/v;1");
+    expected.push_back("<tmp>/src/v;1: FolderVersion");
+    std::filesystem::create_directories(src + "/" + std::string(221, 'F')); // the longest taken
+    MakeFile(src + "/w;1", 1);                                              // a file may hold ';'
     MakeFile(src + "/A.txt", 1);
-    MakeFile(src + "/" + std::string(221, 'k'), 1); // the longest name taken
+    MakeFile(src + "/" + std::string(219, 'k'), 1); // the longest file name taken
     // Paths in the container: "\src\" and 200 letters, then "\" and a name of 48 characters make
     // 254, the longest taken; one more is refused.
     const std::string wide = src + "/" + std::string(200, 'p');
@@ -269,10 +289,11 @@ TEST(ContainerImport, EveryRefusedEntryComesBackWithItsPathAndReason) {
     std::sort(refused.begin(), refused.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(refused, expected);
-    EXPECT_EQ(result.RefusedCount(), refusedNames.size() + 2);
+    EXPECT_EQ(result.RefusedCount(), refusedNames.size() + 4);
     Record* root = c.GetRoot();
-    EXPECT_EQ(root->totalFiles, 3u);        // A.txt, the 221-letter name, the 48-letter name
-    EXPECT_EQ(root->totalFolders, 2u + 63); // src, the wide folder, z and 62 folders below it
+    EXPECT_EQ(root->totalFiles, 4u); // A.txt, w;1, the 219-letter name, the 48-letter name
+    // src, the 221-letter folder, the wide folder, z and 62 folders below it
+    EXPECT_EQ(root->totalFolders, 3u + 63);
     CheckCounters(c);
     EXPECT_EQ(c.FindChildByName(c.GetFirstChild(root), "a.txt")->source, src + "/A.txt");
 }

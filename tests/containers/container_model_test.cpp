@@ -136,17 +136,33 @@ TEST(ContainerModel, NamesAreCheckedByTheRulesOfEntryNames) {
         {"caf\xE9", 11}, // not UTF-8
         {"read.me", 0},
         {"\xE4\xB8\xAD\xE6\x96\x87", 0},
+        {std::string(219, 'n'), 0},
+        {std::string(220, 'n'), 0},
+        {std::string(221, 'n'), 0},
+        {std::string(222, 'n'), 0},
+        {"x;1", 0},
     };
     Tree t;
     Record* f = t.c.AddEntry(t.root, FileInfo("old", 1));
+    Record* d = t.c.NewFolder(t.root, "dir");
     for (const Case& k : cases) {
         EXPECT_EQ(MIRROR_CONTAINER::ValidateEntryName(k.name), k.code) << k.name;
         EXPECT_EQ(IsValidCisFileName(k.name), k.code == 0) << k.name;
-        const std::string before = f->name;
-        EXPECT_EQ(t.c.RenameEntry(f, k.name), k.code) << k.name;
-        EXPECT_EQ(f->name, k.code == 0 ? k.name : before);
-        // Entries are never made with a name a file could not give back.
-        EXPECT_EQ(t.c.NewFolder(t.root, k.name) != nullptr, k.code == 0) << k.name;
+        // A valid name must also fit an image's directory record: 219 bytes for a file (";1"
+        // follows it), 221 for a folder, whose name holds no ';'.
+        const int asFile = k.code != 0 ? k.code : k.name.size() > 219 ? 8 : 0;
+        const int asFolder = k.code != 0                             ? k.code
+                             : k.name.size() > 221                   ? 8
+                             : k.name.find(';') != std::string::npos ? 11
+                                                                     : 0;
+        for (const auto& [entry, expected] : {std::pair{f, asFile}, std::pair{d, asFolder}}) {
+            const std::string before = entry->name;
+            EXPECT_EQ(t.c.RenameEntry(entry, k.name), expected) << k.name;
+            EXPECT_EQ(entry->name, expected == 0 ? k.name : before);
+        }
+        // Entries are never made with a name a file or an image could not give back.
+        EXPECT_EQ(t.c.NewFolder(t.root, k.name) != nullptr, asFolder == 0) << k.name;
+        EXPECT_EQ(t.c.AddEntry(t.root, FileInfo(k.name, 1)) != nullptr, asFile == 0) << k.name;
     }
     CheckCounters(t.c);
 }

@@ -170,6 +170,39 @@ TEST_F(Validation, UnchangedContainerLogsOnlyItsTotals) {
     EXPECT_EQ(refreshes_, 1);
 }
 
+// A container file from elsewhere may hold names that no image can: each is logged with its
+// reason and counted as skipped, never as "Ok", though its source is unchanged.
+TEST_F(Validation, NamesNoImageHoldsAreReportedAndNotOk) {
+    const std::uint64_t added = (kAdded + 11644473600ull) * 10000000ull;
+    for (const char* name : {"t1", "t2", "t3"})
+        File(name, 1);
+    const Bytes file = fixtures::ContainerFileOf({
+        {std::string(220, 'L'), false, Host("t1"), 1, added},
+        {"x;1", true},
+        {"twin", false, Host("t2"), 1, added},
+        {"twin", false, Host("t3"), 1, added},
+    });
+    fixtures::WriteFile(dir_ / "TEMP.CIS", file);
+    ASSERT_EQ(container_.LoadFile(dir_ / "TEMP.CIS"), 0);
+    Validate();
+    const auto block = [](const std::string& entry, const std::string& reason) {
+        return kStamp + "Item:" + Line("     " + entry) + Line("     " + reason) + Line("Action:") +
+               Line("     [Skip]");
+    };
+    EXPECT_EQ(Log(),
+              Header() +
+                  block("\\" + std::string(220, 'L'),
+                        "The name is longer than an image's directory record holds (221 bytes "
+                        "for a folder, 219 for a file).") +
+                  block("\\x;1", "A folder name with ';' comes back from an image without what "
+                                 "follows the ';', which readers take as a version number.") +
+                  block("\\twin", "Another entry of the same folder has the same name.") +
+                  Totals(4, 4, 1, 0, 3));
+    EXPECT_TRUE(questions_.asked.empty());
+    EXPECT_EQ(skipped_, 3u);
+    EXPECT_EQ(unchanged_, 1u);
+}
+
 // Touched, resized, deleted and renamed sources: Update, Skip, then Update All, which answers
 // the last change without a question.
 TEST_F(Validation, ChangedSourcesAreUpdatedOrSkippedAsAnswered) {

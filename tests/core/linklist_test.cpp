@@ -169,6 +169,20 @@ TEST_F(LinkListTest, SetCountFillsNewSlotsWithNull) {
     EXPECT_EQ(list.Item(20), nullptr);
 }
 
+TEST_F(LinkListTest, AddingOneByOneFillsTheListToItsLastSlot) {
+    std::vector<char> items(TLinkList::MaxCount); // distinct addresses
+    TLinkList list(0);
+    for (int i = 0; i < TLinkList::MaxCount; ++i)
+        list.Add(&items[i]);
+    EXPECT_EQ(list.Count(), TLinkList::MaxCount);
+    EXPECT_EQ(list.Capacity(), TLinkList::MaxCount);
+    EXPECT_EQ(list.Item(65519), &items[65519]);
+    EXPECT_EQ(list.Last(), &items.back());
+    ExpectRefused(
+        list, [&] { list.Add(P(1)); }, "TLinkList: SetCapacity value error.");
+    EXPECT_EQ(list.Count(), TLinkList::MaxCount);
+}
+
 TEST_F(LinkListTest, FullListRefusesTheNextItemAndLogsTheCapacity) {
     TLinkList list(0);
     list.SetCount(TLinkList::MaxCount);

@@ -1,5 +1,6 @@
 // One optical drive over a simulated drive: the command blocks it sends, the capability probe,
 // media states, door and lock, the reading tasks' counts and sector reads.
+#include "cache.h"
 #include "clock/clock.h"
 #include "disc_replies.h"
 #include "scsicdd.h"
@@ -284,6 +285,48 @@ TEST_F(CddTest, ReadsBeyondTheBufferAndUnknownModesSendNothing) {
     EXPECT_EQ(0, cdd.ReadSectors(3, 0, 1, buf.data(), buf.size()));
     EXPECT_TRUE(drive_->commandLog().empty());
     EXPECT_EQ(0, cdd.ReadSectors(kReadRaw, 0, 2, buf.data(), buf.size()));
+}
+
+// A drive that ends a read GOOD but delivers only part of the sectors: the read fails (code 17),
+// in every mode and through the sector cache, so that no caller sends what the buffer held
+// before; a whole reply still reads.
+TEST_F(CddTest, ReadThatMovesOnlyPartOfTheDataFails) {
+    Start(discsim::MakeXaCd(3000));
+    std::atomic<bool> cut{true};
+    drive_->setReplyFilter([&](const std::vector<std::uint8_t>& cdb, std::vector<std::uint8_t>& r) {
+        if (cut && (cdb[0] == 0x28 || cdb[0] == 0xBE)) r.resize(r.size() - 100);
+    });
+    TScsiCdd cdd(0, 0, 0);
+    struct Case {
+        const char* name;
+        int mode;
+        std::size_t sectorBytes;
+    };
+    const Case cases[] = {
+        {"user data", kReadUserData, 2048}, {"raw", kReadRaw, 2352}, {"mode 2", kReadMode2, 2352}};
+    for (const Case& c : cases) {
+        Bytes buf(3 * c.sectorBytes, 0xEE); // what an earlier read left
+        cut = true;
+        EXPECT_EQ(kAspiDataOverrun, cdd.ReadSectors(c.mode, 16, 3, buf.data(), buf.size()))
+            << c.name;
+        EXPECT_EQ(std::uint32_t{kAspiDataOverrun}, cdd.lastCode.load()) << c.name;
+        cut = false;
+        ASSERT_EQ(0, cdd.ReadSectors(c.mode, 16, 3, buf.data(), buf.size())) << c.name;
+        EXPECT_EQ(0, std::memcmp(&buf[c.mode == kReadRaw ? 24 + 1 : 1], "CD001", 5)) << c.name;
+        EXPECT_NE(0xEE, buf[3 * (c.mode == kReadUserData ? 2048 : 2352) - 1]) << c.name;
+    }
+
+    auto cache = std::make_shared<TCache>(4, 2352);
+    ASSERT_TRUE(cache->Enable());
+    cdd.SetCache(cache);
+    Bytes buf(2 * 2048, 0xEE);
+    cut = true;
+    EXPECT_EQ(kAspiDataOverrun, cdd.ReadSectors(kReadUserData, 100, 2, buf.data(), buf.size()));
+    // Nothing of the failed run stayed in the cache: the next read asks the drive again.
+    cut = false;
+    drive_->clearLog();
+    ASSERT_EQ(0, cdd.ReadSectors(kReadUserData, 100, 2, buf.data(), buf.size()));
+    EXPECT_EQ(1u, CountOf(0x28));
 }
 
 TEST_F(CddTest, VolumeOfAnAudioDiscIsTheCdFileSystemWithoutLabel) {

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -220,6 +221,7 @@ TEST_F(IsoBuild, LimitsOfTheFormatAreRefusedBeforeAnythingIsSent) {
         std::function<void(MIRROR_CONTAINER&)> fill;
         const char* entry; // the entry the refusal names
         int code = task_error::TooLarge;
+        const char* note = nullptr; // how the report's note begins
     };
     const auto file = [](const std::string& name, std::uint64_t size) {
         return [=](MIRROR_CONTAINER& c) {
@@ -235,17 +237,27 @@ TEST_F(IsoBuild, LimitsOfTheFormatAreRefusedBeforeAnythingIsSent) {
     const std::string utf8Folder221 = utf8File220 + "x";
     const std::string utf8Folder222 = utf8File220 + "é";
     const std::string longFolder(222, 'D');
-    const auto folder = [](const std::string& name) {
-        return [=](MIRROR_CONTAINER& c) { ASSERT_NE(c.NewFolder(c.GetRoot(), name), nullptr); };
+    // The container refuses the names below when they enter it; a container file from elsewhere
+    // can still hold them.
+    const auto loaded = [](std::vector<fixtures::TopEntry> entries) {
+        return [=](MIRROR_CONTAINER& c) {
+            const Bytes b = fixtures::ContainerFileOf(entries);
+            ASSERT_EQ(c.LoadFromBytes(b.data(), b.size(), "/c.CIS"), 0);
+        };
     };
     const std::vector<Case> cases = {
         {"a file of 4 GiB", file("huge.bin", 0x100000000ull), "\\huge.bin"},
-        {"a file name of 220 bytes", file(utf8File220, 1), "", task_error::NameTooLong},
-        {"a file name of 220 ASCII bytes", file(std::string(220, 'F'), 1), "",
+        {"a file name of 220 bytes", loaded({{utf8File220}}), "", task_error::NameTooLong},
+        {"a file name of 220 ASCII bytes", loaded({{std::string(220, 'F')}}), "",
          task_error::NameTooLong},
-        {"a folder name of 222 bytes", folder(longFolder), "", task_error::NameTooLong},
-        {"a folder name of 222 bytes in 111 characters", folder(utf8Folder222), "",
+        {"a folder name of 222 bytes", loaded({{longFolder, true}}), "", task_error::NameTooLong},
+        {"a folder name of 222 bytes in 111 characters", loaded({{utf8Folder222, true}}), "",
          task_error::NameTooLong},
+        {"a folder name with ';'", loaded({{"x;1", true}, {"x"}}), "\\x;1", task_error::TooLarge,
+         "\\x;1: a folder name with ';'"},
+        {"two entries of one name",
+         loaded({{"twin", false, "/host/a"}, {"twin", false, "/host/b"}}), "\\twin",
+         task_error::TooLarge, "\\twin: another entry of the same folder"},
         {"an image of 64 GiB",
          [&](MIRROR_CONTAINER& c) {
              for (int i = 0; i < 17; ++i)
@@ -277,6 +289,10 @@ TEST_F(IsoBuild, LimitsOfTheFormatAreRefusedBeforeAnythingIsSent) {
             *c.entry ? std::string(c.entry)
                      : container.GetEntryPath(container.GetFirstChild(container.GetRoot()));
         EXPECT_EQ(task.pathBuffer, entry);
+        if (c.note != nullptr) {
+            ASSERT_EQ(task.notes.size(), 1u);
+            EXPECT_TRUE(task.notes[0].starts_with(c.note)) << task.notes[0];
+        }
         if (c.code == task_error::NameTooLong) {
             // The task's error text names the entry and what is wrong with it.
             EXPECT_EQ(
@@ -288,6 +304,10 @@ TEST_F(IsoBuild, LimitsOfTheFormatAreRefusedBeforeAnythingIsSent) {
     // names are read by other programs in the unit tests.)
     MIRROR_CONTAINER fits;
     fits.NewContainer();
+    for (const std::string& name : {utf8File220, std::string(220, 'F')})
+        EXPECT_EQ(fits.AddEntry(fits.GetRoot(), fixtures::FileInfo(name, 1)), nullptr);
+    for (const std::string& name : {longFolder, utf8Folder222, std::string("x;1")})
+        EXPECT_EQ(fits.NewFolder(fits.GetRoot(), name), nullptr) << name;
     ASSERT_NE(fits.AddEntry(fits.GetRoot(), fixtures::FileInfo(utf8File219, 1)), nullptr);
     ASSERT_NE(fits.NewFolder(fits.GetRoot(), longFolder.substr(0, 221)), nullptr);
     ASSERT_NE(fits.NewFolder(fits.GetRoot(), utf8Folder221), nullptr);
@@ -309,6 +329,40 @@ TEST_F(IsoBuild, LimitsOfTheFormatAreRefusedBeforeAnythingIsSent) {
                 record = line;
         EXPECT_TRUE(record.ends_with(" len 254")) << id << "\n" << map;
     }
+}
+
+// Names that readers of an image take apart: a folder named "x;1" is refused where it would
+// enter the container; files may hold ';' and come back from the image as they were named.
+TEST_F(IsoBuild, NamesWithASemicolonComeBackAsTheyWereNamed) {
+    AddFile("x", Bytes(3, 'a'));
+    AddFile("x;1", Bytes(5, 'b'));
+    AddFile("a;b.txt", Bytes(7, 'c'));
+    fs::create_directories(dir_ / "host/y;1");
+    const CisImportResult result =
+        container_.ImportHostPath(container_.GetRoot(), nullptr, dir_ / "host/y;1");
+    ASSERT_EQ(result.refused.size(), 1u);
+    EXPECT_EQ(result.refused[0].reason, CisImportReason::FolderVersion);
+    EXPECT_EQ(container_.NewFolder(container_.GetRoot(), "z;2"), nullptr);
+    ASSERT_EQ(container_.GetRoot()->totalFiles, 3u);
+    ASSERT_EQ(container_.GetRoot()->totalFolders, 0u);
+
+    RecordingSink sink;
+    Build(sink);
+    ASSERT_EQ(task_.status.load(), task_status::Done) << unsigned{task_.errorCode.load()};
+    const std::string iso = dir_ / "names.iso";
+    isotest::ExpectReadersAccept(sink.image, iso);
+    const auto find = isotest::Shell("xorriso -abort_on FAILURE -indev " + isotest::Quote(iso) +
+                                     " -find / -type f");
+    ASSERT_EQ(find.status, 0) << find.output;
+    std::vector<std::string> found;
+    std::istringstream lines(find.output);
+    for (std::string line; std::getline(lines, line);)
+        if (line.starts_with("'/")) found.push_back(line);
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::string>{"'/a;b.txt'", "'/x'", "'/x;1'"})) << find.output;
+    const auto listing = isotest::Shell("isoinfo -f -i " + isotest::Quote(iso));
+    EXPECT_NE(listing.output.find("/x;1;1"), std::string::npos) << listing.output;
+    EXPECT_NE(listing.output.find("/x;1\n"), std::string::npos) << listing.output;
 }
 
 // ---- Stops ----
@@ -381,6 +435,10 @@ TEST_F(IsoBuild, SourceThatChangedOrVanishedEndsTheBuildWithItsCode) {
          16 + 2 + 1, task_error::SourceChanged},
         {"cut short while it is read", [](const std::string& p) { fs::resize_file(p, 40000); },
          16 + 2 + 1, task_error::SourceChanged},
+        // Found under its new spelling, so not missing; not opened under the old one (46).
+        {"renamed in letter case",
+         [](const std::string& p) { fs::rename(p, fs::path(p).parent_path() / "DATA.bin"); }, 0,
+         task_error::SourceChanged},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -388,6 +446,7 @@ TEST_F(IsoBuild, SourceThatChangedOrVanishedEndsTheBuildWithItsCode) {
         container.NewContainer();
         const std::string path = dir_ / "host/data.bin";
         fs::remove_all(path);
+        fs::remove_all(dir_ / "host/DATA.bin");
         isotest::WriteFile(path, isotest::Pattern(3 * 32768 + 5, 7));
         isotest::SetTime(path, 1500000000);
         container.ImportHostPath(container.GetRoot(), nullptr, path);
@@ -472,6 +531,10 @@ TEST_F(IsoBuild, MismatchWritesTheBuildLog) {
         ASSERT_EQ(container_.SaveFile(path), 0);
         const Bytes saved = isotest::ReadFile(path);
         container_.GetRoot()->totalFiles = 2; // a count that no entry backs
+        const std::string logPath = dir_ / "box.log";
+        // What an import left out is in the log already; the build's figures go after it.
+        const std::string imported = "\n{earlier} [Import] /somewhere\n1 item(s) ...\n";
+        isotest::WriteFile(logPath, Bytes(imported.begin(), imported.end()));
         RecordingSink sink;
         TaskRecord task;
         isotest::PrepareTask(task, container_, sink);
@@ -479,13 +542,12 @@ TEST_F(IsoBuild, MismatchWritesTheBuildLog) {
         EXPECT_EQ(task.errorCode.load(), task_error::CheckFailed);
         EXPECT_EQ(task.status.load(), task_status::Failed);
         EXPECT_EQ(sink.aborts, std::vector<int>{kAbortFailed});
-        const std::string logPath = dir_ / "box.log";
         EXPECT_EQ(task.pathBuffer, logPath);
         EXPECT_TRUE(isotest::ReadFile(path) == saved);
         const Bytes log = isotest::ReadFile(logPath);
         const std::string pad(23, ' ');
         EXPECT_EQ(std::string(log.begin(), log.end()),
-                  "Container file=" + path + "\n\n" +
+                  imported + "\nContainer file=" + path + "\n\n" +
                       "          \t\tBuilder\t\t\t\tContainer\n"
                       "Folder(s)=" +
                       pad + "0\t" + pad +

@@ -245,10 +245,12 @@ TEST_F(ContainerTest, LimitsOnNamesPathsAndSizes) {
         bool taken;
         std::string box; // what the refusal says
     };
-    // Into the root: names and sizes.
+    // Into the root: names and sizes. A file's name with the ";1" after it must fit an image's
+    // directory record (221 bytes).
     const Case rootCases[] = {
-        {std::string(221, 'a'), 1, true, ""},
-        {std::string(222, 'd'), 1, false, "is over 221 characters."},
+        {std::string(219, 'a'), 1, true, ""},
+        {std::string(220, 'e'), 1, false, "It is illegal in ISO format."},
+        {std::string(222, 'd'), 1, false, "It is illegal in ISO format."},
         {"big", 0xFFFFFFFFull, true, ""},
         {"bigger", 0x100000000ull, false, "The file is too big."},
     };
@@ -289,7 +291,7 @@ TEST_F(ContainerTest, LimitsOnNamesPathsAndSizes) {
     // No to a refusal ends the run: what follows is not added.
     File("stop/" + std::string(230, 's'));
     File("stop/z.txt");
-    Responder().ExpectBox("is over 221 characters.", vcl::IDNO);
+    Responder().ExpectBox("It is illegal in ISO format.", vcl::IDNO);
     ClickNode(w.MyContainerNode);
     PasteOnTree({host_ + "/stop/" + std::string(230, 's'), host_ + "/stop/z.txt"});
     EXPECT_EQ(MainContainer.FindChildByName(MainContainer.GetRoot(), "z.txt"), nullptr);
