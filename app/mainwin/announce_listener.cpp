@@ -75,7 +75,8 @@ bool TForm_Central::IsDuplicateAnnouncement(std::span<const std::uint8_t> Datagr
 
 void TForm_Central::DropAnnouncedServer(CNasServer*, const std::string&) {
     // The wizard keeps its destinations by the units' hardware addresses and finds them again in
-    // the server lists: those whose unit has gone leave its lists, and the user is told which.
+    // the server lists: its combos of units are filled again, and the destinations whose unit
+    // has gone leave its lists, the user told which.
     if (!FmWizard) return;
     switch (WzdInfo.Job) {
     case 1:
@@ -83,12 +84,18 @@ void TForm_Central::DropAnnouncedServer(CNasServer*, const std::string&) {
     case 6:
     case 7:
     case 8:
+    case 11:
         FmWizard->FillServerCombo(FmWizard->ComboBox_ServerList);
-        FmWizard->DropVanishedDestinations();
+        FmWizard->ComboBox_ServerListChange(nullptr);
+        break;
+    case 10:
+        FmWizard->FillServerCombo(FmWizard->ComboBox_ToNasServer);
+        FmWizard->ComboBox_CDHImgToNasServerChange(nullptr);
         break;
     default:
         break;
     }
+    FmWizard->DropVanishedDestinations();
 }
 
 void TForm_Central::Timer_ABSENTTimer(vcl::TObject*) {

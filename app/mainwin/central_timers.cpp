@@ -79,8 +79,14 @@ void TForm_Central::Timer_RefreshTimer(vcl::TObject*) {
     std::lock_guard<vcl::TCriticalSection> lock(ServerListLock);
     try {
         RefreshTreeNode(selected);
-        if (FmWizard && FmWizard->GetVisible() && DestinationListLive == 1)
-            FmWizard->RefreshServerList();
+        if (FmWizard && FmWizard->GetVisible()) {
+            // The wizard's lists of units follow the refresh (the destination page also reads
+            // the remote units again).
+            if (DestinationListLive == 1)
+                FmWizard->RefreshServerList();
+            else
+                DropAnnouncedServer(nullptr, "");
+        }
         RefreshProfileTargets();
     } catch (const std::exception& e) {
         vcl::Application->MessageBox("as", "", vcl::MB_OK);

@@ -35,6 +35,10 @@ public:
     void RefreshCdromView() override { window_.RefreshCdromView(); }
     void RefreshServerTree() override { ::RefreshServerTree(window_); }
     void RefreshRemoteServers() override { ::RefreshRemoteServers(window_); }
+    // After a quick setup the units are asked again: the unit's object takes its new name and
+    // addresses in place, and its node and the list show them at once.
+    void RefreshServerNodeTexts() override { ::RefreshServerTree(window_); }
+    void ReselectTreeNode() override { window_.MyTreeViewChange(); }
     int RefreshCdhServers() override { return window_.RefreshCdhServers(); }
     void ValidateContainer() override { window_.MenuItem_MenuValidateClick(nullptr); }
     vcl::TForm* MainForm() override { return &window_; }

@@ -359,11 +359,9 @@ void TFmWizard::FillServerCombo(vcl::TComboBox* combo) {
     }
     if (combo->Items()->Count() == 0) combo->Items()->Add(GetMessageText(491));
     combo->Items()->EndUpdate();
-    combo->SetItemIndex(0);
-    if (!remembered.empty()) {
-        const int at = FindComboItem(combo, remembered);
-        if (at >= 0) combo->SetItemIndex(at);
-    }
+    // The unit chosen before stays chosen; when it has gone nothing is, rather than another
+    // unit the user did not pick.
+    combo->SetItemIndex(remembered.empty() ? 0 : FindComboItem(combo, remembered));
 }
 
 int TFmWizard::FindComboItem(vcl::TComboBox* combo, const std::string& text) {

@@ -101,14 +101,12 @@ void TFmWizard::FinishTasks(std::uint8_t kind) {
         auto copy = std::make_shared<CNasServer>();
         copy->Assign(*target);
         const std::string unitName = target->GetName();
-        if (!copy->Authenticate(kAuthTaskAccount)) {
+        const bool accepted = copy->Authenticate(kAuthTaskAccount);
+        target = Target(entry);
+        if (target == nullptr) ErrorBox(UnitGoneText(unitName));
+        if (target == nullptr || !accepted) {
             if (kind == task_kind::Build && entry.Container)
                 entry.Container->ReleaseTreeBindingIfUsed();
-            continue;
-        }
-        target = Target(entry);
-        if (target == nullptr) {
-            ErrorBox(UnitGoneText(unitName));
             continue;
         }
         copy->Info = target->Info;

@@ -54,11 +54,13 @@ const char* ScriptedResponder::KindName(Kind kind) {
     return "dialog";
 }
 
-ScriptedResponder& ScriptedResponder::ExpectBox(const std::string& textPart, int answer) {
+ScriptedResponder& ScriptedResponder::ExpectBox(const std::string& textPart, int answer,
+                                                std::function<void()> during) {
     Step step;
     step.kind = Kind::Box;
     step.match = textPart;
     step.answer = answer;
+    step.during = std::move(during);
     script_.push_back(std::move(step));
     return *this;
 }
@@ -125,6 +127,7 @@ int ScriptedResponder::MessageBox(const TMessageBoxRequest& request) {
                               "\" buttons " + ButtonsName(request.Buttons);
     auto step = Take(Kind::Box, shown);
     int answer = ClosedBoxAnswer(request.Buttons);
+    if (step && step->during) step->during();
     if (step) {
         if (IsBoxAnswer(request.Buttons, step->answer))
             answer = step->answer;

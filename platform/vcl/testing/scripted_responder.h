@@ -31,8 +31,10 @@ public:
     ScriptedResponder(const ScriptedResponder&) = delete;
     ScriptedResponder& operator=(const ScriptedResponder&) = delete;
 
-    // The next dialog is a message box whose text contains textPart; it answers answer.
-    ScriptedResponder& ExpectBox(const std::string& textPart, int answer);
+    // The next dialog is a message box whose text contains textPart; it answers answer. during
+    // runs while the box is up (timers and announcements fire inside a real box).
+    ScriptedResponder& ExpectBox(const std::string& textPart, int answer,
+                                 std::function<void()> during = {});
     // The next dialog is the modal form of that Name (empty: any form). drive runs while the
     // form is shown modally (after its OnShow) and must end it, for example by clicking a button
     // or setting ModalResult; a form left open fails the test and ends with mrCancel.
@@ -65,6 +67,7 @@ private:
         std::string match; // text part of a box, Name of a form
         int answer = 0;
         std::function<void(TForm&)> drive;
+        std::function<void()> during;
         std::vector<std::string> files;
         std::optional<std::string> folder;
     };
