@@ -4,10 +4,12 @@
 #include "paths/whole_file.h"
 #include "vcl/exception.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <map>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,8 +19,8 @@ namespace vcl {
 
 namespace {
 
-constexpr size_t kMaxFileSize = 16u << 20; // larger files are not read, and never written over
-constexpr size_t kMaxValue = 2047;         // bytes a value reads at most
+constexpr size_t kMaxFileSize = TIniFile::MaxFileSize; // larger files are not read, nor written
+constexpr size_t kMaxValue = 2047;                     // bytes a value reads at most
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -68,9 +70,55 @@ struct TIniFile::Content {
         std::string value; // key value, trimmed, quotes removed, cut
     };
 
+    // Names in the order of the classic compare (ASCII letters without case), so that a lookup
+    // costs a logarithm of the names and a listing of the whole file stays n log n. An ordered
+    // map and not a hash: a file made to collide every name in one bucket cannot slow it down.
+    struct NameLess {
+        bool operator()(std::string_view a, std::string_view b) const {
+            return detail::CompareText(a, b) < 0;
+        }
+    };
+    using NameIndex = std::map<std::string_view, size_t, NameLess>;
+
     std::vector<Line> lines;
     std::string eol = "\n";
+    TIniFile::LoadResult loaded = TIniFile::LoadResult::Read;
     bool writable = true; // false when an existing file could not be read in full
+
+    // The first header of each section name, and the first key line of each name in the first
+    // section of each name (the only section the lookups read). Views into lines: made when a
+    // lookup first needs them, dropped at every change of lines, and never copied.
+    mutable NameIndex firstSection;
+    mutable std::map<size_t, NameIndex> keysOfSection; // by the index of the first header
+    mutable bool indexed = false;
+
+    Content() = default;
+    Content(const Content& other)
+        : lines(other.lines), eol(other.eol), loaded(other.loaded), writable(other.writable) {}
+    Content& operator=(const Content&) = delete;
+
+    // Called after every change of lines.
+    void Reindex() {
+        indexed = false;
+        firstSection.clear();
+        keysOfSection.clear();
+    }
+
+    void Index() const {
+        if (indexed) return;
+        indexed = true;
+        firstSection.clear();
+        keysOfSection.clear();
+        NameIndex* keys = nullptr; // the keys of the section being read, when it is a first one
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const Line& line = lines[i];
+            if (line.kind == Kind::Section) {
+                keys = firstSection.try_emplace(line.name, i).second ? &keysOfSection[i] : nullptr;
+            } else if (line.kind == Kind::Key && keys != nullptr) {
+                keys->try_emplace(line.name, i);
+            }
+        }
+    }
 
     static Line Parse(std::string raw) {
         Line line;
@@ -101,10 +149,12 @@ struct TIniFile::Content {
 
     // The index of the first section header of that name, or nothing.
     std::optional<size_t> FindSection(std::string_view section) const {
-        for (size_t i = 0; i < lines.size(); ++i)
-            if (lines[i].kind == Kind::Section && SameName(lines[i].name, section)) return i;
-        return std::nullopt;
+        Index();
+        const auto it = firstSection.find(section);
+        if (it == firstSection.end()) return std::nullopt;
+        return it->second;
     }
+    size_t FirstSectionOf(const std::string& name) const { return *FindSection(name); }
     // One past the last line of the section whose header is at index.
     size_t SectionEnd(size_t header) const {
         size_t i = header + 1;
@@ -112,13 +162,18 @@ struct TIniFile::Content {
             ++i;
         return i;
     }
-    const Line* FindKey(std::string_view section, std::string_view ident) const {
+    // The first key lines of the first section of that name, or null.
+    const NameIndex* KeysOf(std::string_view section) const {
         const auto header = FindSection(section);
         if (!header) return nullptr;
-        const size_t end = SectionEnd(*header);
-        for (size_t i = *header + 1; i < end; ++i)
-            if (lines[i].kind == Kind::Key && SameName(lines[i].name, ident)) return &lines[i];
-        return nullptr;
+        const auto it = keysOfSection.find(*header);
+        return it != keysOfSection.end() ? &it->second : nullptr;
+    }
+    const Line* FindKey(std::string_view section, std::string_view ident) const {
+        const NameIndex* keys = KeysOf(section);
+        if (keys == nullptr) return nullptr;
+        const auto it = keys->find(ident);
+        return it != keys->end() ? &lines[it->second] : nullptr;
     }
 };
 
@@ -129,9 +184,15 @@ TIniFile::TIniFile(std::string fileName)
     case platform::WholeFileRead::Read:
         break;
     case platform::WholeFileRead::Missing:
+        content_->loaded = LoadResult::Missing;
         return; // an empty file that writes create
+    case platform::WholeFileRead::TooLarge:
+        content_->loaded = LoadResult::TooLarge;
+        content_->writable = false; // kept as it is: what it stores is not lost
+        return;
     case platform::WholeFileRead::Failed:
-        content_->writable = false; // present but unreadable or too large: keep it as it is
+        content_->loaded = LoadResult::Unreadable;
+        content_->writable = false;
         return;
     }
     const size_t firstLf = data.find('\n');
@@ -145,6 +206,7 @@ TIniFile::TIniFile(std::string fileName)
         start = i + 1;
     }
     if (start < data.size()) content_->lines.push_back(Content::Parse(data.substr(start)));
+    content_->Reindex();
 }
 
 TIniFile::~TIniFile() = default;
@@ -231,6 +293,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view ident,
         }
         if (!replaced) lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), line);
     }
+    content_->Reindex();
     Commit(std::move(before));
 }
 
@@ -245,71 +308,75 @@ void TIniFile::WriteBool(std::string_view section, std::string_view ident, bool 
 void TIniFile::ReadSection(std::string_view section, TStringList& idents) const {
     idents.Clear();
     const auto header = content_->FindSection(section);
-    if (!header) return;
+    const Content::NameIndex* keys = content_->KeysOf(section);
+    if (!header || keys == nullptr) return;
     const size_t end = content_->SectionEnd(*header);
-    std::vector<const std::string*> seen;
     for (size_t i = *header + 1; i < end; ++i) {
         const Content::Line& line = content_->lines[i];
-        if (line.kind != Content::Kind::Key) continue;
-        bool repeated = false;
-        for (const std::string* name : seen)
-            repeated = repeated || SameName(*name, line.name);
-        if (repeated) continue;
-        seen.push_back(&line.name);
-        idents.Add(line.name);
+        // A key is listed at its first line only.
+        if (line.kind == Content::Kind::Key && keys->find(line.name)->second == i)
+            idents.Add(line.name);
     }
 }
 
 void TIniFile::ReadSections(TStringList& sections) const {
     sections.Clear();
-    std::vector<const std::string*> seen;
-    for (const Content::Line& line : content_->lines) {
-        if (line.kind != Content::Kind::Section) continue;
-        bool repeated = false;
-        for (const std::string* name : seen)
-            repeated = repeated || SameName(*name, line.name);
-        if (repeated) continue;
-        seen.push_back(&line.name);
-        sections.Add(line.name);
+    for (size_t i = 0; i < content_->lines.size(); ++i) {
+        const Content::Line& line = content_->lines[i];
+        if (line.kind == Content::Kind::Section && content_->FirstSectionOf(line.name) == i)
+            sections.Add(line.name);
     }
 }
 
 void TIniFile::EraseSection(std::string_view section) {
     if (!content_->writable) throw EIniFileException("Unable to write to " + fileName_);
-    auto& lines = content_->lines;
+    if (!content_->FindSection(section)) return;
     auto before = std::make_unique<Content>(*content_);
-    bool changed = false;
-    while (auto header = content_->FindSection(section)) {
-        const size_t end = content_->SectionEnd(*header);
-        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(*header),
-                    lines.begin() + static_cast<std::ptrdiff_t>(end));
-        changed = true;
+    // One pass: every line from a header of that name up to the next header goes.
+    std::vector<Content::Line> kept;
+    kept.reserve(content_->lines.size());
+    bool inSection = false;
+    for (Content::Line& line : content_->lines) {
+        if (line.kind == Content::Kind::Section) inSection = SameName(line.name, section);
+        if (!inSection) kept.push_back(std::move(line));
     }
-    if (changed) Commit(std::move(before));
+    content_->lines = std::move(kept);
+    content_->Reindex();
+    Commit(std::move(before));
 }
 
 void TIniFile::DeleteKey(std::string_view section, std::string_view ident) {
     if (!content_->writable) throw EIniFileException("Unable to write to " + fileName_);
-    auto& lines = content_->lines;
-    auto before = std::make_unique<Content>(*content_);
-    bool changed = false;
+    // One pass: the key's lines in every section of that name go.
+    std::vector<Content::Line> kept;
+    kept.reserve(content_->lines.size());
     bool inSection = false;
-    for (size_t i = 0; i < lines.size();) {
-        if (lines[i].kind == Content::Kind::Section) inSection = SameName(lines[i].name, section);
-        if (inSection && lines[i].kind == Content::Kind::Key && SameName(lines[i].name, ident)) {
-            lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
+    bool changed = false;
+    for (const Content::Line& line : content_->lines) {
+        if (line.kind == Content::Kind::Section) inSection = SameName(line.name, section);
+        if (inSection && line.kind == Content::Kind::Key && SameName(line.name, ident))
             changed = true;
-            continue;
-        }
-        ++i;
+        else
+            kept.push_back(line);
     }
-    if (changed) Commit(std::move(before));
+    if (!changed) return;
+    auto before = std::make_unique<Content>(*content_);
+    content_->lines = std::move(kept);
+    content_->Reindex();
+    Commit(std::move(before));
 }
 
 bool TIniFile::SectionExists(std::string_view section) const {
-    TStringList idents;
-    ReadSection(section, idents);
-    return idents.Count() > 0;
+    const Content::NameIndex* keys = content_->KeysOf(section);
+    return keys != nullptr && !keys->empty();
+}
+
+TIniFile::LoadResult TIniFile::Loaded() const {
+    return content_->loaded;
+}
+
+bool TIniFile::Writable() const {
+    return content_->writable;
 }
 
 bool TIniFile::ValueExists(std::string_view section, std::string_view ident) const {
