@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <map>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -70,26 +69,30 @@ struct TIniFile::Content {
         std::string value; // key value, trimmed, quotes removed, cut
     };
 
-    // Names in the order of the classic compare (ASCII letters without case), so that a lookup
-    // costs a logarithm of the names and a listing of the whole file stays n log n. An ordered
-    // map and not a hash: a file made to collide every name in one bucket cannot slow it down.
-    struct NameLess {
-        bool operator()(std::string_view a, std::string_view b) const {
-            return detail::CompareText(a, b) < 0;
-        }
-    };
-    using NameIndex = std::map<std::string_view, size_t, NameLess>;
-
     std::vector<Line> lines;
     std::string eol = "\n";
     TIniFile::LoadResult loaded = TIniFile::LoadResult::Read;
     bool writable = true; // false when an existing file could not be read in full
 
-    // The first header of each section name, and the first key line of each name in the first
-    // section of each name (the only section the lookups read). Views into lines: made when a
-    // lookup first needs them, dropped at every change of lines, and never copied.
-    mutable NameIndex firstSection;
-    mutable std::map<size_t, NameIndex> keysOfSection; // by the index of the first header
+    // The index: the first header of each section name, and the first line of each key name in
+    // the first section of each name (the only section the lookups read), each sorted by name
+    // in the order of the classic compare (ASCII letters without case), so that a lookup costs
+    // a logarithm of the names and a listing of the whole file n log n. Sorted tables and not a
+    // hash: a file made to collide its names cannot slow them down. The names are views into
+    // lines: the index is made when a read first needs it, dropped at every change of lines,
+    // and never copied.
+    struct Section {
+        std::string_view name;
+        size_t line;
+    };
+    struct Key {
+        size_t header; // line of the section's first header
+        std::string_view name;
+        size_t line;
+    };
+    mutable std::vector<Section> sectionIndex;
+    mutable std::vector<Key> keyIndex;
+    mutable std::vector<char> first; // per line: the header or key line the lookups read
     mutable bool indexed = false;
 
     Content() = default;
@@ -100,24 +103,55 @@ struct TIniFile::Content {
     // Called after every change of lines.
     void Reindex() {
         indexed = false;
-        firstSection.clear();
-        keysOfSection.clear();
+        sectionIndex.clear();
+        keyIndex.clear();
+        first.clear();
+    }
+
+    static bool NameLess(std::string_view a, std::string_view b) {
+        return detail::CompareText(a, b) < 0;
+    }
+    static bool KeyLess(const Key& a, const Key& b) {
+        return a.header != b.header ? a.header < b.header : NameLess(a.name, b.name);
     }
 
     void Index() const {
         if (indexed) return;
-        indexed = true;
-        firstSection.clear();
-        keysOfSection.clear();
-        NameIndex* keys = nullptr; // the keys of the section being read, when it is a first one
+        sectionIndex.clear();
+        keyIndex.clear();
+        first.assign(lines.size(), 0);
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i].kind == Kind::Section) sectionIndex.push_back({lines[i].name, i});
+        // Stable: of equal names the first line stays first, and is the one kept.
+        std::stable_sort(
+            sectionIndex.begin(), sectionIndex.end(),
+            [](const Section& a, const Section& b) { return NameLess(a.name, b.name); });
+        sectionIndex.erase(std::unique(sectionIndex.begin(), sectionIndex.end(),
+                                       [](const Section& a, const Section& b) {
+                                           return SameName(a.name, b.name);
+                                       }),
+                           sectionIndex.end());
+        for (const Section& section : sectionIndex)
+            first[section.line] = 1;
+        size_t header = 0;
+        bool inFirst = false;
         for (size_t i = 0; i < lines.size(); ++i) {
-            const Line& line = lines[i];
-            if (line.kind == Kind::Section) {
-                keys = firstSection.try_emplace(line.name, i).second ? &keysOfSection[i] : nullptr;
-            } else if (line.kind == Kind::Key && keys != nullptr) {
-                keys->try_emplace(line.name, i);
+            if (lines[i].kind == Kind::Section) {
+                header = i;
+                inFirst = first[i] != 0;
+            } else if (lines[i].kind == Kind::Key && inFirst) {
+                keyIndex.push_back({header, lines[i].name, i});
             }
         }
+        std::stable_sort(keyIndex.begin(), keyIndex.end(), KeyLess);
+        keyIndex.erase(std::unique(keyIndex.begin(), keyIndex.end(),
+                                   [](const Key& a, const Key& b) {
+                                       return a.header == b.header && SameName(a.name, b.name);
+                                   }),
+                       keyIndex.end());
+        for (const Key& key : keyIndex)
+            first[key.line] = 1;
+        indexed = true;
     }
 
     static Line Parse(std::string raw) {
@@ -147,14 +181,21 @@ struct TIniFile::Content {
         return line;
     }
 
-    // The index of the first section header of that name, or nothing.
+    // The index of the first section header of that name, or nothing. A change finds its place
+    // by one pass over the lines when the index is stale (the change costs a pass anyway), so
+    // that a run of writes does not rebuild the index for each; reads build it.
     std::optional<size_t> FindSection(std::string_view section) const {
-        Index();
-        const auto it = firstSection.find(section);
-        if (it == firstSection.end()) return std::nullopt;
-        return it->second;
+        if (!indexed) {
+            for (size_t i = 0; i < lines.size(); ++i)
+                if (lines[i].kind == Kind::Section && SameName(lines[i].name, section)) return i;
+            return std::nullopt;
+        }
+        const auto it = std::lower_bound(
+            sectionIndex.begin(), sectionIndex.end(), section,
+            [](const Section& a, std::string_view name) { return NameLess(a.name, name); });
+        if (it == sectionIndex.end() || !SameName(it->name, section)) return std::nullopt;
+        return it->line;
     }
-    size_t FirstSectionOf(const std::string& name) const { return *FindSection(name); }
     // One past the last line of the section whose header is at index.
     size_t SectionEnd(size_t header) const {
         size_t i = header + 1;
@@ -162,18 +203,21 @@ struct TIniFile::Content {
             ++i;
         return i;
     }
-    // The first key lines of the first section of that name, or null.
-    const NameIndex* KeysOf(std::string_view section) const {
-        const auto header = FindSection(section);
-        if (!header) return nullptr;
-        const auto it = keysOfSection.find(*header);
-        return it != keysOfSection.end() ? &it->second : nullptr;
+    // Whether line i is the one the lookups read of its name (a first header, or the first key
+    // of its name in a first section).
+    bool IsFirst(size_t i) const {
+        Index();
+        return first[i] != 0;
     }
     const Line* FindKey(std::string_view section, std::string_view ident) const {
-        const NameIndex* keys = KeysOf(section);
-        if (keys == nullptr) return nullptr;
-        const auto it = keys->find(ident);
-        return it != keys->end() ? &lines[it->second] : nullptr;
+        Index();
+        const auto header = FindSection(section);
+        if (!header) return nullptr;
+        const Key wanted{*header, ident, 0};
+        const auto it = std::lower_bound(keyIndex.begin(), keyIndex.end(), wanted, KeyLess);
+        if (it == keyIndex.end() || it->header != *header || !SameName(it->name, ident))
+            return nullptr;
+        return &lines[it->line];
     }
 };
 
@@ -307,25 +351,20 @@ void TIniFile::WriteBool(std::string_view section, std::string_view ident, bool 
 
 void TIniFile::ReadSection(std::string_view section, TStringList& idents) const {
     idents.Clear();
+    content_->Index();
     const auto header = content_->FindSection(section);
-    const Content::NameIndex* keys = content_->KeysOf(section);
-    if (!header || keys == nullptr) return;
+    if (!header) return;
     const size_t end = content_->SectionEnd(*header);
-    for (size_t i = *header + 1; i < end; ++i) {
-        const Content::Line& line = content_->lines[i];
-        // A key is listed at its first line only.
-        if (line.kind == Content::Kind::Key && keys->find(line.name)->second == i)
-            idents.Add(line.name);
-    }
+    for (size_t i = *header + 1; i < end; ++i)
+        if (content_->lines[i].kind == Content::Kind::Key && content_->IsFirst(i))
+            idents.Add(content_->lines[i].name);
 }
 
 void TIniFile::ReadSections(TStringList& sections) const {
     sections.Clear();
-    for (size_t i = 0; i < content_->lines.size(); ++i) {
-        const Content::Line& line = content_->lines[i];
-        if (line.kind == Content::Kind::Section && content_->FirstSectionOf(line.name) == i)
-            sections.Add(line.name);
-    }
+    for (size_t i = 0; i < content_->lines.size(); ++i)
+        if (content_->lines[i].kind == Content::Kind::Section && content_->IsFirst(i))
+            sections.Add(content_->lines[i].name);
 }
 
 void TIniFile::EraseSection(std::string_view section) {
@@ -367,8 +406,13 @@ void TIniFile::DeleteKey(std::string_view section, std::string_view ident) {
 }
 
 bool TIniFile::SectionExists(std::string_view section) const {
-    const Content::NameIndex* keys = content_->KeysOf(section);
-    return keys != nullptr && !keys->empty();
+    content_->Index();
+    const auto header = content_->FindSection(section);
+    if (!header) return false;
+    const size_t end = content_->SectionEnd(*header);
+    for (size_t i = *header + 1; i < end; ++i)
+        if (content_->lines[i].kind == Content::Kind::Key) return true;
+    return false;
 }
 
 TIniFile::LoadResult TIniFile::Loaded() const {
