@@ -130,7 +130,8 @@ std::string ReadBrandRecords(std::istream& in) {
     if (size < 0) return {};
     in.seekg(0, std::ios::beg);
 
-    std::string refused;
+    std::string firstRefused;
+    std::size_t refused = 0;
     auto left = static_cast<std::uint64_t>(size);
     while (left >= kBrandRecordHeaderSize) {
         const std::uint64_t offset = static_cast<std::uint64_t>(size) - left;
@@ -149,17 +150,18 @@ std::string ReadBrandRecords(std::istream& in) {
             // A text block larger than any branding text is refused before it is read. The
             // picture of "_IMG" is not used, and records of other tags are not ours: all are
             // skipped by their length.
-            if (tag == kBrandEnvTag && refused.empty())
-                refused = "its text block at offset " + std::to_string(offset) + " declares " +
-                          std::to_string(declared) + " bytes, more than the " +
-                          std::to_string(kMaxBrandEnvSize) +
-                          " a text block may hold; the block was skipped";
+            if (tag == kBrandEnvTag && refused++ == 0)
+                firstRefused = "at offset " + std::to_string(offset) + " declares " +
+                               std::to_string(declared) + " bytes";
             in.seekg(static_cast<std::streamoff>(length), std::ios::cur);
             if (!in) break;
         }
         left -= length;
     }
-    return refused;
+    if (refused == 0) return {};
+    return std::to_string(refused) + (refused == 1 ? " text block was" : " text blocks were") +
+           " skipped, larger than the " + std::to_string(kMaxBrandEnvSize) +
+           " bytes a text block may hold (the first " + firstRefused + ")";
 }
 
 std::string ReadAboutFile(const std::string& fileName) {

@@ -51,8 +51,8 @@ inline constexpr std::size_t kMaxBrandEnvSize = 64 * 1024;
 // Reads the branding file into BrandInfo. A file that cannot be opened leaves BrandInfo as it was.
 // Empty, or what was refused, for the user (naming the file and the reason).
 std::string ReadAboutFile(const std::string& fileName);
-// Reads branding records from a seekable stream into BrandInfo. Empty, or the reason a block was
-// refused (the first one).
+// Reads branding records from a seekable stream into BrandInfo. Empty, or how many text blocks
+// were refused and where the first one is.
 std::string ReadBrandRecords(std::istream& in);
 
 // Applies one "_ENV" block for the current message language (LanguageIndex): a block of another

@@ -158,7 +158,8 @@ TEST_F(BrandTest, ATextBlockLargerThanItsBoundIsRefusedUnreadAndTheRestIsRead) {
     };
     std::istringstream in(Env(padded("TEL=at-bound\r\n", kMaxBrandEnvSize)) +
                           Env(padded("APPNAME=Huge\r\n", kMaxBrandEnvSize + 1)) +
-                          Env("WEB=www.after.example\r\n"));
+                          Env("WEB=www.after.example\r\n") +
+                          Env(padded("APPNAME=Huge\r\n", kMaxBrandEnvSize + 2)));
     const std::string refused = ReadBrandRecords(in);
     EXPECT_EQ(BrandInfo.APPNAME, "Quorvik");
     EXPECT_EQ(BrandInfo.WEB, "www.after.example");
@@ -166,6 +167,7 @@ TEST_F(BrandTest, ATextBlockLargerThanItsBoundIsRefusedUnreadAndTheRestIsRead) {
     EXPECT_NE(refused.find("offset " + offset), std::string::npos) << refused;
     EXPECT_NE(refused.find(std::to_string(kMaxBrandEnvSize + 1) + " bytes"), std::string::npos)
         << refused;
+    EXPECT_EQ(refused.rfind("2 text blocks were skipped", 0), 0u) << refused;
 
     // Within the bound nothing is refused, and the block is applied.
     BrandInfo = TBrandInfo{};
