@@ -13,12 +13,14 @@
 #include "remotenas.h"
 #include "rmtnasip.h"
 #include "simulated_discs.h"
+#include "startup_notes.h"
 #include "taskman.h"
 #include "tcpipcheck.h"
 #include "trace.h"
 #include "utils.h"
 
 #include "paths/paths.h"
+#include "registry/key_store.h"
 #include "vcl/application.h"
 #include "vcl/single_instance.h"
 
@@ -26,6 +28,7 @@
 #include <exception>
 #include <iostream>
 #include <optional>
+#include <utility>
 
 int main(int argc, char** argv) {
     TLocalInit trace;
@@ -90,6 +93,10 @@ int main(int argc, char** argv) {
         if (!Form_RemoteNAS) application.CreateForm(Form_RemoteNAS);
         application.CreateForm(Form_AddNASIP);
         application.CreateForm(Form_ProfileSetting);
+        // Files refused while starting are named once the main window is up.
+        if (auto problem = platform::registry::KeyStore::Program().Problem())
+            AddStartupNote(std::move(*problem));
+        application.Post(ShowStartupNotes);
         application.Run();
     } catch (const std::exception& e) {
         application.ShowException(e);

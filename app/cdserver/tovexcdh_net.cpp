@@ -71,6 +71,9 @@ TCdhNet::~TCdhNet() {
     for (int i = 0; i < Records.Count(); ++i)
         delete static_cast<TCdhSvr*>(Records.Item(i));
     Records.Clear();
+    for (TCdhSvr* record : retired_)
+        delete record;
+    retired_.clear();
     Array.clear();
     delete TcpSocketManager;
     TcpSocketManager = nullptr;
@@ -78,18 +81,47 @@ TCdhNet::~TCdhNet() {
 
 TCdhSvr* TCdhNet::FindByMac(const std::uint8_t* mac) const {
     const auto it = byMac_.find(MacKey(mac));
-    return it != byMac_.end() ? it->second : nullptr;
+    return it != byMac_.end() ? it->second.record : nullptr;
+}
+
+TCdhSvr* TCdhNet::LeastSeen() const {
+    TCdhSvr* chosen = nullptr;
+    std::uint32_t chosenMissed = 0;
+    for (int i = 0; i < Records.Count(); ++i) {
+        auto* record = static_cast<TCdhSvr*>(Records.Item(i));
+        if ((record->Flags & kCdhFlagSeen) != 0) continue;
+        const std::uint32_t missed = byMac_.at(MacKey(record->HardwareAddress)).missed;
+        if (chosen == nullptr || missed > chosenMissed) {
+            chosen = record;
+            chosenMissed = missed;
+        }
+    }
+    return chosen;
+}
+
+void TCdhNet::Retire(TCdhSvr* record) {
+    // The place is made first, so that nothing can fail once the record is out of the list.
+    retired_.reserve(retired_.size() + 1);
+    Records.RemoveItem(record);
+    byMac_.erase(MacKey(record->HardwareAddress));
+    record->Flags &= ~kCdhFlagSeen;
+    --Count;
+    retired_.push_back(record);
 }
 
 TCdhSvr* TCdhNet::MergeReply(const std::uint8_t* reply) {
     TCdhSvr* record = FindByMac(reply + kCdhAnnOffMac);
     if (record == nullptr) {
-        if (Count >= MaxRecords) return nullptr;
+        if (Count >= MaxRecords) {
+            TCdhSvr* silent = LeastSeen();
+            if (silent == nullptr) return nullptr; // every listed server has answered
+            Retire(silent);
+        }
         record = new (std::nothrow) TCdhSvr;
         if (record == nullptr) return nullptr;
         CdhApplyAnnounce(*record, reply);
         try {
-            byMac_.emplace(MacKey(record->HardwareAddress), record);
+            byMac_.emplace(MacKey(record->HardwareAddress), Tracked{record, 0, 0});
         } catch (const std::bad_alloc&) {
             delete record;
             return nullptr;
@@ -105,6 +137,7 @@ TCdhSvr* TCdhNet::MergeReply(const std::uint8_t* reply) {
     } else {
         CdhApplyAnnounce(*record, reply);
     }
+    byMac_.at(MacKey(record->HardwareAddress)).missed = 0;
     if ((record->Flags & kCdhFlagSeen) == 0) {
         record->Flags |= kCdhFlagSeen;
         ++SeenCount;
@@ -134,29 +167,64 @@ bool TCdhNet::TakeReply(const std::uint8_t* datagram, std::size_t size, std::uin
     // Only a whole reply is taken; shorter datagrams would leave fields unread.
     if (size < kCdhAnnounceSize || !CdhDecodeHeader(datagram, size, header)) return false;
     // A server answers from the address it announces; anything else is not its reply.
-    if (std::memcmp(datagram + kCdhAnnOffAddress, &sender, 4) != 0 ||
-        MergeReply(datagram) == nullptr) {
+    if (std::memcmp(datagram + kCdhAnnOffAddress, &sender, 4) != 0) {
         ++RefusedCount;
         return false;
     }
+    // A server answers each query once: what it sends again before the next query is dropped,
+    // not merged, counted or acknowledged.
+    const auto known = byMac_.find(MacKey(datagram + kCdhAnnOffMac));
+    if (known != byMac_.end() && known->second.answeredQuery == query_) return false;
+    if (TakenCount >= MaxReplies) {
+        ++RefusedCount;
+        return false;
+    }
+    TCdhSvr* record = MergeReply(datagram);
+    if (record == nullptr) {
+        ++RefusedCount;
+        return false;
+    }
+    byMac_.at(MacKey(record->HardwareAddress)).answeredQuery = query_;
+    ++TakenCount;
     return true;
 }
 
 void TCdhNet::BeginRound() {
+    // Whoever held a record that left the list had the time since the last discovery to see
+    // that it was no longer seen.
+    for (TCdhSvr* record : retired_)
+        delete record;
+    retired_.clear();
     SeenCount = 0;
     RefusedCount = 0;
+    TakenCount = 0;
+    ++query_;
     for (int i = 0; i < Records.Count(); ++i)
         static_cast<TCdhSvr*>(Records.Item(i))->Flags &= ~kCdhFlagSeen;
 }
 
+void TCdhNet::NextQuery() {
+    ++query_;
+}
+
 void TCdhNet::EndRound() {
+    // Servers that did not answer: one more discovery missed; after MaxMissed they leave.
+    std::vector<TCdhSvr*> gone;
+    for (int i = 0; i < Records.Count(); ++i) {
+        auto* record = static_cast<TCdhSvr*>(Records.Item(i));
+        if ((record->Flags & kCdhFlagSeen) != 0) continue;
+        if (++byMac_.at(MacKey(record->HardwareAddress)).missed >= MaxMissed)
+            gone.push_back(record);
+    }
+    for (TCdhSvr* record : gone)
+        Retire(record);
     BuildArray();
     if (Array.size() >= 2) SortArray();
     if (RefusedCount > 0)
         std::fprintf(stderr,
                      "CD-server discovery: %u replies refused (sender not the announced address, "
-                     "or the list already holds %u servers)\n",
-                     RefusedCount, MaxRecords);
+                     "%u replies already taken, or %u servers listed that all answered)\n",
+                     RefusedCount, MaxReplies, MaxRecords);
 }
 
 int TCdhNet::Discover() {
@@ -207,7 +275,9 @@ int TCdhNet::DiscoveryExchange(TTcpSession* session) {
     const auto repeat = std::chrono::milliseconds(config.discoveryRepeatMs);
     auto lastSent = start;
     std::uint8_t datagram[kCdhDatagramMax];
-    for (std::uint32_t taken = 0; taken < MaxDatagrams;) {
+    // The window bounds the exchange: junk and repeats cost no more than their reading, and
+    // replies beyond the round's bound are refused.
+    for (;;) {
         const auto now = Clock::now();
         if (now >= end) break;
         // Each wait ends at the window's end or when the query is due again, whichever is first.
@@ -226,7 +296,6 @@ int TCdhNet::DiscoveryExchange(TTcpSession* session) {
                                      &received) != 0) {
                 if (errno != EAGAIN && errno != EWOULDBLOCK) return kCdhReceiveFailed;
             } else {
-                ++taken;
                 if (TakeReply(datagram, received, from.sin_addr.s_addr)) {
                     CdhPutU16(datagram + kCdhOffCommand, kCdhAcknowledge);
                     send(datagram);
@@ -235,6 +304,7 @@ int TCdhNet::DiscoveryExchange(TTcpSession* session) {
         }
         if (Clock::now() - lastSent > repeat && Clock::now() < end) {
             if (!send(query)) return kCdhQueryNotSent;
+            NextQuery();
             lastSent = Clock::now();
         }
     }

@@ -2,6 +2,7 @@
 
 #include "brandinfo.h"
 #include "msgbox.h"
+#include "startup_notes.h"
 
 #include "paths/paths.h"
 #include "shell/shell.h"
@@ -9,6 +10,8 @@
 #include "vcl/screen.h"
 
 #include <cstdio>
+#include <string>
+#include <utility>
 
 #ifndef BRIMLET_VERSION_MAJOR
 #define BRIMLET_VERSION_MAJOR 1
@@ -31,7 +34,10 @@ void TForm_About::FormCreate(vcl::TObject*) {
     versionText_ = version;
     Label_Version->SetCaption("SW : 1.00");
     // The branding file lives in the program folder; its picture record is never written out.
-    ReadAboutFile(platform::ProgramFilePath(GetMessageText(4)));
+    // What it refuses is told once the program has started.
+    if (std::string refused = ReadAboutFile(platform::ProgramFilePath(GetMessageText(4)));
+        !refused.empty())
+        AddStartupNote(std::move(refused));
     Label_Web->SetCaption(BrandInfo.WEB);
     Label_Email->SetCaption(BrandInfo.EMAIL);
     Label_5->SetCaption(GetMessageText(2));

@@ -124,37 +124,52 @@ void ParseBrandEnv(std::string_view block) {
     BrandInfo = std::move(working);
 }
 
-void ReadBrandRecords(std::istream& in) {
+std::string ReadBrandRecords(std::istream& in) {
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
-    if (size < 0) return;
+    if (size < 0) return {};
     in.seekg(0, std::ios::beg);
 
+    std::string firstRefused;
+    std::size_t refused = 0;
     auto left = static_cast<std::uint64_t>(size);
     while (left >= kBrandRecordHeaderSize) {
+        const std::uint64_t offset = static_cast<std::uint64_t>(size) - left;
         unsigned char header[kBrandRecordHeaderSize];
-        if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return;
+        if (!in.read(reinterpret_cast<char*>(header), sizeof header)) break;
         left -= kBrandRecordHeaderSize;
         const std::string_view tag(reinterpret_cast<const char*>(header), 4);
+        const std::uint32_t declared = LittleEndian32(header + 4);
         // A declared length beyond the end of the file is cut to what is there.
-        const std::uint64_t length = std::min<std::uint64_t>(LittleEndian32(header + 4), left);
-        if (tag == kBrandEnvTag) {
+        const std::uint64_t length = std::min<std::uint64_t>(declared, left);
+        if (tag == kBrandEnvTag && length <= kMaxBrandEnvSize) {
             std::vector<char> block(static_cast<std::size_t>(length));
-            if (!in.read(block.data(), static_cast<std::streamsize>(block.size()))) return;
+            if (!in.read(block.data(), static_cast<std::streamsize>(block.size()))) break;
             ParseBrandEnv(std::string_view(block.data(), block.size()));
         } else {
-            // The picture of "_IMG" is not used, and records of other tags are not ours: both are
+            // A text block larger than any branding text is refused before it is read. The
+            // picture of "_IMG" is not used, and records of other tags are not ours: all are
             // skipped by their length.
+            if (tag == kBrandEnvTag && refused++ == 0)
+                firstRefused = "at offset " + std::to_string(offset) + " declares " +
+                               std::to_string(declared) + " bytes";
             in.seekg(static_cast<std::streamoff>(length), std::ios::cur);
-            if (!in) return;
+            if (!in) break;
         }
         left -= length;
     }
+    if (refused == 0) return {};
+    return std::to_string(refused) + (refused == 1 ? " text block was" : " text blocks were") +
+           " skipped, larger than the " + std::to_string(kMaxBrandEnvSize) +
+           " bytes a text block may hold (the first " + firstRefused + ")";
 }
 
-void ReadAboutFile(const std::string& fileName) {
+std::string ReadAboutFile(const std::string& fileName) {
     std::ifstream file(fileName, std::ios::binary);
-    if (file) ReadBrandRecords(file);
+    if (!file) return {};
+    const std::string refused = ReadBrandRecords(file);
+    if (refused.empty()) return {};
+    return "The branding file " + fileName + " was not read in full: " + refused + ".";
 }
 
 std::string BrandWebUrl(std::string_view web) {

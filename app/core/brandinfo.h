@@ -5,7 +5,8 @@
 // the payload. "_ENV" payloads hold "KEY = value" lines ended by CR LF, normally one block per
 // language starting with its LANG line; "_IMG" payloads hold a picture that is not used. The file
 // comes from outside: lengths are capped to the bytes that are there, unknown records are skipped
-// by their length, values are cut to their capacity, and nothing is written to disk.
+// by their length, a text block larger than kMaxBrandEnvSize is refused unread, values are cut to
+// their capacity, and nothing is written to disk.
 #pragma once
 
 #include <cstddef>
@@ -43,10 +44,16 @@ inline constexpr char kBrandImageTag[] = "_IMG";
 // "EN", "TC" or "SC" for language index 0, 1, 2; empty for any other index.
 std::string_view BrandLanguageCode(int languageIndex);
 
+// The largest "_ENV" block read: its few short lines fit many times over. A block that declares
+// more is refused before anything is allocated for it.
+inline constexpr std::size_t kMaxBrandEnvSize = 64 * 1024;
+
 // Reads the branding file into BrandInfo. A file that cannot be opened leaves BrandInfo as it was.
-void ReadAboutFile(const std::string& fileName);
-// Reads branding records from a seekable stream into BrandInfo.
-void ReadBrandRecords(std::istream& in);
+// Empty, or what was refused, for the user (naming the file and the reason).
+std::string ReadAboutFile(const std::string& fileName);
+// Reads branding records from a seekable stream into BrandInfo. Empty, or how many text blocks
+// were refused and where the first one is.
+std::string ReadBrandRecords(std::istream& in);
 
 // Applies one "_ENV" block for the current message language (LanguageIndex): a block of another
 // language is ignored, and a block of the current language is applied only once.

@@ -2,6 +2,7 @@
 // back at close.
 #include "central.h"
 
+#include "startup_notes.h"
 #include "utils.h"
 
 #include "paths/paths.h"
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <string>
 
 namespace {
 
@@ -113,6 +115,16 @@ void TForm_Central::SetDefaultSettings() {
 
 void TForm_Central::LoadSettings() {
     vcl::TIniFile ini(IniFilePath());
+    // A file that is not read is kept as it is (never written at close): the user hears why.
+    if (ini.Loaded() == vcl::TIniFile::LoadResult::TooLarge)
+        AddStartupNote("The settings file " + ini.FileName() + " is larger than " +
+                       std::to_string(vcl::TIniFile::MaxFileSize >> 20) +
+                       " MiB. It was not read, and it is kept as it is: the program starts with "
+                       "its default settings and does not save them at close.");
+    else if (ini.Loaded() == vcl::TIniFile::LoadResult::Unreadable)
+        AddStartupNote("The settings file " + ini.FileName() +
+                       " cannot be read. It is kept as it is: the program starts with its default "
+                       "settings and does not save them at close.");
     const int screenWidth = vcl::Screen ? vcl::Screen->Width() : 0;
     const int screenHeight = vcl::Screen ? vcl::Screen->Height() : 0;
 
@@ -177,6 +189,7 @@ void TForm_Central::LoadSettings() {
 
 void TForm_Central::SaveSettings() {
     vcl::TIniFile ini(IniFilePath());
+    if (!ini.Writable()) return; // not read at start (the user was told): what it holds stays
     ini.WriteInteger(kMainForm, "MainTop", IniData.MainTop);
     ini.WriteInteger(kMainForm, "MainLeft", IniData.MainLeft);
     ini.WriteInteger(kMainForm, "MainHeight", IniData.MainHeight);

@@ -253,6 +253,11 @@ bool TForm_ProfileSetting::TakeProfileFromFile() {
         Box(GetMessageText(203), GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
         return false;
     }
+    if (const std::string problem = ProfileSizeProblem(name); !problem.empty()) {
+        Box(std::string(GetMessageText(203)) + "\n" + problem, GetMessageText(9),
+            vcl::MB_OK | vcl::MB_ICONSTOP);
+        return false;
+    }
     if (!CopyFile(name, receivedPath_)) {
         Box(GetMessageText(8), GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
         return false;
@@ -265,6 +270,12 @@ bool TForm_ProfileSetting::RebuildProfile() {
     plainPath_ = utils::MakeTempFileName("Cfg_PlainData", "");
     plainWithHeaderPath_ = utils::MakeTempFileName("Cfg_Header_PlainData", "");
     ProfileHeader header{};
+    // A profile read from a unit is checked here, one from a file before it was copied.
+    if (const std::string problem = ProfileSizeProblem(receivedPath_); !problem.empty()) {
+        Box(std::string(GetMessageText(203)) + "\n" + problem, GetMessageText(9),
+            vcl::MB_OK | vcl::MB_ICONSTOP);
+        return false;
+    }
     bool ok = StripProfileHeader(receivedPath_, header, zipPath) == 0;
     if (!ok) Box(GetMessageText(203), GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
     ok = ok && UnzipSingleEntry(zipPath, CNasServer::kConfigPassword, plainPath_) == 1;

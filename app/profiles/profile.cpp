@@ -7,6 +7,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -78,6 +80,15 @@ bool IsProfileFile(const std::string& path) {
     File input = Open(path, "rb");
     ProfileHeader header;
     return input && ReadHeader(input.get(), header) && IsProfileMagic(ProfileMagic(header));
+}
+
+std::string ProfileSizeProblem(const std::string& path, std::uint64_t limit) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || static_cast<std::uint64_t>(st.st_size) <= limit)
+        return {}; // a file that cannot be asked for its size fails at its reading instead
+    return "The profile " + path + " holds " + std::to_string(st.st_size) +
+           " bytes, more than a settings profile can hold (" + std::to_string(limit) +
+           " bytes); it was not read.";
 }
 
 int UnzipSingleEntry(const std::string& archivePath, const std::string& password,

@@ -17,6 +17,10 @@ inline constexpr std::uint32_t kProfileMagicUtf8 = 0x18A94CF2;     // body texts
 inline constexpr std::uint32_t kProfileMagicCodePage = 0x17A84BF1; // body texts in the ANSI page
 // The largest plain body the program extracts and parses.
 inline constexpr std::uint64_t kMaxProfileBodySize = 64ull * 1024 * 1024;
+// The largest profile file taken: a header and an archive that stores the largest body
+// uncompressed, with room for the archive's own records.
+inline constexpr std::uint64_t kMaxProfileFileSize =
+    kProfileHeaderSize + kMaxProfileBodySize + 1024 * 1024;
 
 // Section flags (header byte 122): which blocks the body holds.
 enum ProfileSectionFlags : std::uint8_t {
@@ -46,6 +50,9 @@ int AddProfileHeader(const ProfileHeader& header, const std::string& bodyPath,
                      const std::string& outputPath);
 // True when the file opens, holds at least a header and the header's magic is one of the two.
 bool IsProfileFile(const std::string& path);
+// Empty when the file is no larger than limit; else the reason, naming the file and its size, for
+// the user. Asked before anything of the file is read or copied.
+std::string ProfileSizeProblem(const std::string& path, std::uint64_t limit = kMaxProfileFileSize);
 // Extracts the archive's single entry to outputPath. 1 when extracted; 0 otherwise, after the
 // reason was shown to the user.
 int UnzipSingleEntry(const std::string& archivePath, const std::string& password,

@@ -2,9 +2,11 @@
 
 #include "nasservertext.h"
 
+#include "paths/whole_file.h"
+
 #include <cstdio>
-#include <fstream>
 #include <iterator>
+#include <string>
 
 namespace {
 
@@ -251,24 +253,23 @@ bool ParseProfileData(const std::uint8_t* data, std::size_t size, ProfileSummary
 }
 
 bool ParseProfileFile(const std::string& path, ProfileSummary& summary, std::string& error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    constexpr std::uint64_t limit = kProfileHeaderSize + kMaxProfileBodySize;
+    std::string data;
+    // The size is checked before anything is read: a larger file is refused unread.
+    switch (platform::ReadWholeFile(path, limit, data)) {
+    case platform::WholeFileRead::Read:
+        break;
+    case platform::WholeFileRead::Missing:
         error = "The profile " + path + " cannot be opened.";
         return false;
-    }
-    constexpr std::uint64_t limit = kProfileHeaderSize + kMaxProfileBodySize;
-    std::vector<std::uint8_t> data;
-    char buffer[16384];
-    while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
-        data.insert(data.end(), buffer, buffer + file.gcount());
-        if (data.size() > limit) {
-            error = "The profile is larger than a profile can be.";
-            return false;
-        }
-    }
-    if (file.bad()) {
+    case platform::WholeFileRead::TooLarge:
+        error = "The profile " + path + " is larger than a profile can be (" +
+                std::to_string(limit) + " bytes).";
+        return false;
+    case platform::WholeFileRead::Failed:
         error = "The profile " + path + " cannot be read.";
         return false;
     }
-    return ParseProfileData(data.data(), data.size(), summary, error);
+    return ParseProfileData(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(),
+                            summary, error);
 }

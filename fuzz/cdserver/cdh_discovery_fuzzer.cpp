@@ -66,7 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (list->FindByMac(datagram.data() + kCdhAnnOffMac) == nullptr) __builtin_trap();
         }
         if (list->Count > TCdhNet::MaxRecords || list->SeenCount > list->Count ||
-            list->Records.Count() != static_cast<int>(list->Count) || list->SeenCount > merged)
+            list->Records.Count() != static_cast<int>(list->Count) || list->SeenCount > merged ||
+            list->TakenCount > TCdhNet::MaxReplies)
             __builtin_trap();
     }
     list->EndRound();

@@ -1,6 +1,7 @@
 // Reads arbitrary bytes as the program's settings file and as its key store, the two text files
-// the program keeps in its folder and reads back at start: every lookup stays bounded, and a write
-// after reading keeps the file readable with the value just written.
+// the program keeps in its folder and reads back at start: every lookup stays bounded, listings
+// hold each name once and find it again, and a write after reading keeps the file readable with
+// the value just written.
 #include "registry/key_store.h"
 #include "vcl/exception.h"
 #include "vcl/ini_file.h"
@@ -12,9 +13,16 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <string>
 
 namespace {
+
+std::string Folded(std::string name) {
+    for (char& c : name)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return name;
+}
 
 std::string WriteInput(const uint8_t* data, size_t size, const char* suffix) {
     std::string path = "/tmp/brimlet-settings-fuzz-" + std::to_string(::getpid()) + suffix;
@@ -29,6 +37,19 @@ void FuzzIniFile(const uint8_t* data, size_t size) {
         vcl::TIniFile ini(path);
         vcl::TStringList sections;
         ini.ReadSections(sections);
+        // Each name is listed once, whatever the case of its letters, and is found again.
+        std::set<std::string> folded;
+        for (int i = 0; i < sections.Count(); ++i) {
+            if (!folded.insert(Folded(sections.Strings(i))).second) std::abort();
+            vcl::TStringList keys;
+            ini.ReadSection(sections.Strings(i), keys);
+            std::set<std::string> foldedKeys;
+            for (int k = 0; k < keys.Count(); ++k) {
+                if (!foldedKeys.insert(Folded(keys.Strings(k))).second) std::abort();
+                if (!ini.ValueExists(sections.Strings(i), keys.Strings(k))) std::abort();
+            }
+            if (ini.SectionExists(sections.Strings(i)) != (keys.Count() > 0)) std::abort();
+        }
         for (int i = 0; i < sections.Count() && i < 16; ++i) {
             vcl::TStringList keys;
             ini.ReadSection(sections.Strings(i), keys);

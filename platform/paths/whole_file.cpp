@@ -24,10 +24,13 @@ WholeFileRead ReadWholeFile(const std::string& path, std::size_t maxSize, std::s
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT ? WholeFileRead::Missing : WholeFileRead::Failed;
     bool ok = true;
+    bool tooLarge = false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<unsigned long long>(st.st_size) > maxSize) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ok = false;
+    } else if (static_cast<unsigned long long>(st.st_size) > maxSize) {
+        ok = false;
+        tooLarge = true;
     } else {
         char buffer[65536];
         for (;;) {
@@ -41,6 +44,7 @@ WholeFileRead ReadWholeFile(const std::string& path, std::size_t maxSize, std::s
             // The file may have grown since fstat.
             if (out.size() + static_cast<std::size_t>(n) > maxSize) {
                 ok = false;
+                tooLarge = true;
                 break;
             }
             out.append(buffer, static_cast<std::size_t>(n));
@@ -49,7 +53,7 @@ WholeFileRead ReadWholeFile(const std::string& path, std::size_t maxSize, std::s
     ::close(fd);
     if (ok) return WholeFileRead::Read;
     out.clear();
-    return WholeFileRead::Failed;
+    return tooLarge ? WholeFileRead::TooLarge : WholeFileRead::Failed;
 }
 
 bool ReplaceFile(const std::string& path, std::string_view data, bool ownerOnly) {

@@ -8,9 +8,10 @@
 namespace platform {
 
 enum class WholeFileRead {
-    Read,    // out holds the file
-    Missing, // there is no such file
-    Failed,  // not a regular file, larger than the limit, or unreadable
+    Read,     // out holds the file
+    Missing,  // there is no such file
+    TooLarge, // a regular file larger than the limit (found before it is read)
+    Failed,   // not a regular file, or unreadable
 };
 
 // Reads the regular file at path, at most maxSize bytes, into out (left empty unless Read).

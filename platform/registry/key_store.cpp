@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
+#include <map>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -125,29 +128,50 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
+// Names without the case of ASCII letters, for the indexes of a parse: a file of many keys or
+// values costs a logarithm per line, not a pass over what came before.
+struct NameLess {
+    bool operator()(std::string_view a, std::string_view b) const {
+        return std::lexicographical_compare(
+            a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+                const auto lower = [](unsigned char c) {
+                    return c >= 'A' && c <= 'Z' ? c + 32 : c;
+                };
+                return lower(static_cast<unsigned char>(x)) < lower(static_cast<unsigned char>(y));
+            });
+    }
+};
+
 Contents Parse(std::string_view text) {
     Contents c;
-    Key* current = nullptr;
+    // Keys by path (index into c.keys), and the value names of each key; views into text.
+    std::map<std::string_view, std::size_t, NameLess> keyAt;
+    std::vector<std::set<std::string, NameLess>> namesOf;
+    std::size_t current = SIZE_MAX;
     while (!text.empty()) {
         const auto eol = text.find('\n');
         std::string_view line = Trim(text.substr(0, eol));
         text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
         if (line.empty()) continue;
         if (line.front() == '[') {
-            current = nullptr;
+            current = SIZE_MAX;
             if (line.back() != ']') continue;
             const std::string_view path = line.substr(1, line.size() - 2);
             if (!UsableKey(path)) continue;
-            current = FindKey(c, path);
-            if (!current) current = &c.keys.emplace_back(Key{std::string(path), {}});
+            const auto [at, added] = keyAt.try_emplace(path, c.keys.size());
+            if (added) {
+                c.keys.push_back(Key{std::string(path), {}});
+                namesOf.emplace_back();
+            }
+            current = at->second;
             continue;
         }
-        if (!current || line.front() != '"') continue;
+        if (current == SIZE_MAX || line.front() != '"') continue;
         auto name = TakeQuoted(line);
         if (!name || line.empty() || line.front() != '=' || !UsableName(*name)) continue;
         auto value = ParseValue(line.substr(1));
-        if (!value || FindValue(*current, *name)) continue;
-        current->values.push_back({std::move(*name), std::move(*value)});
+        if (!value || !namesOf[current].insert(*name).second) continue;
+        c.keys[current].values.push_back({std::move(*name), std::move(*value)});
     }
     return c;
 }
@@ -210,6 +234,7 @@ bool Load(const std::string& path, Contents& out) {
         return true;
     case WholeFileRead::Missing:
         return true;
+    case WholeFileRead::TooLarge:
     case WholeFileRead::Failed:
         break;
     }
@@ -228,6 +253,23 @@ KeyStore::KeyStore(std::string path) : path_(std::move(path)) {}
 
 KeyStore KeyStore::Program() {
     return KeyStore(ProgramFilePath("keystore.txt"));
+}
+
+std::optional<std::string> KeyStore::Problem() const {
+    std::string text;
+    switch (ReadWholeFile(path_, kMaxFileSize, text)) {
+    case WholeFileRead::Read:
+    case WholeFileRead::Missing:
+        return std::nullopt;
+    case WholeFileRead::TooLarge:
+        return "The key store " + path_ + " is larger than " + std::to_string(kMaxFileSize >> 20) +
+               " MiB. It was not read, and it is kept as it is: nothing is stored in it until it "
+               "is made smaller or removed.";
+    case WholeFileRead::Failed:
+        break;
+    }
+    return "The key store " + path_ +
+           " cannot be read. It is kept as it is: nothing is stored in it until it can be read.";
 }
 
 bool KeyStore::KeyExists(std::string_view key) const {

@@ -48,6 +48,10 @@ public:
 
     const std::string& Path() const { return path_; }
 
+    // Why the file cannot be used (present but larger than kMaxFileSize, or unreadable), for the
+    // user; nothing when it reads (or is missing, which reads as empty).
+    std::optional<std::string> Problem() const;
+
     bool KeyExists(std::string_view key) const;
     // Makes the key (and nothing else) when it is missing; false when the name is unusable
     // (empty, a line break, ']' or a NUL in it) or the file cannot be written.

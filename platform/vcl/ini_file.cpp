@@ -4,6 +4,7 @@
 #include "paths/whole_file.h"
 #include "vcl/exception.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -17,8 +18,8 @@ namespace vcl {
 
 namespace {
 
-constexpr size_t kMaxFileSize = 16u << 20; // larger files are not read, and never written over
-constexpr size_t kMaxValue = 2047;         // bytes a value reads at most
+constexpr size_t kMaxFileSize = TIniFile::MaxFileSize; // larger files are not read, nor written
+constexpr size_t kMaxValue = 2047;                     // bytes a value reads at most
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -70,7 +71,88 @@ struct TIniFile::Content {
 
     std::vector<Line> lines;
     std::string eol = "\n";
+    TIniFile::LoadResult loaded = TIniFile::LoadResult::Read;
     bool writable = true; // false when an existing file could not be read in full
+
+    // The index: the first header of each section name, and the first line of each key name in
+    // the first section of each name (the only section the lookups read), each sorted by name
+    // in the order of the classic compare (ASCII letters without case), so that a lookup costs
+    // a logarithm of the names and a listing of the whole file n log n. Sorted tables and not a
+    // hash: a file made to collide its names cannot slow them down. The names are views into
+    // lines: the index is made when a read first needs it, dropped at every change of lines,
+    // and never copied.
+    struct Section {
+        std::string_view name;
+        size_t line;
+    };
+    struct Key {
+        size_t header; // line of the section's first header
+        std::string_view name;
+        size_t line;
+    };
+    mutable std::vector<Section> sectionIndex;
+    mutable std::vector<Key> keyIndex;
+    mutable std::vector<char> first; // per line: the header or key line the lookups read
+    mutable bool indexed = false;
+
+    Content() = default;
+    Content(const Content& other)
+        : lines(other.lines), eol(other.eol), loaded(other.loaded), writable(other.writable) {}
+    Content& operator=(const Content&) = delete;
+
+    // Called after every change of lines.
+    void Reindex() {
+        indexed = false;
+        sectionIndex.clear();
+        keyIndex.clear();
+        first.clear();
+    }
+
+    static bool NameLess(std::string_view a, std::string_view b) {
+        return detail::CompareText(a, b) < 0;
+    }
+    static bool KeyLess(const Key& a, const Key& b) {
+        return a.header != b.header ? a.header < b.header : NameLess(a.name, b.name);
+    }
+
+    void Index() const {
+        if (indexed) return;
+        sectionIndex.clear();
+        keyIndex.clear();
+        first.assign(lines.size(), 0);
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i].kind == Kind::Section) sectionIndex.push_back({lines[i].name, i});
+        // Stable: of equal names the first line stays first, and is the one kept.
+        std::stable_sort(
+            sectionIndex.begin(), sectionIndex.end(),
+            [](const Section& a, const Section& b) { return NameLess(a.name, b.name); });
+        sectionIndex.erase(std::unique(sectionIndex.begin(), sectionIndex.end(),
+                                       [](const Section& a, const Section& b) {
+                                           return SameName(a.name, b.name);
+                                       }),
+                           sectionIndex.end());
+        for (const Section& section : sectionIndex)
+            first[section.line] = 1;
+        size_t header = 0;
+        bool inFirst = false;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            if (lines[i].kind == Kind::Section) {
+                header = i;
+                inFirst = first[i] != 0;
+            } else if (lines[i].kind == Kind::Key && inFirst) {
+                keyIndex.push_back({header, lines[i].name, i});
+            }
+        }
+        std::stable_sort(keyIndex.begin(), keyIndex.end(), KeyLess);
+        keyIndex.erase(std::unique(keyIndex.begin(), keyIndex.end(),
+                                   [](const Key& a, const Key& b) {
+                                       return a.header == b.header && SameName(a.name, b.name);
+                                   }),
+                       keyIndex.end());
+        for (const Key& key : keyIndex)
+            first[key.line] = 1;
+        indexed = true;
+    }
 
     static Line Parse(std::string raw) {
         Line line;
@@ -99,11 +181,20 @@ struct TIniFile::Content {
         return line;
     }
 
-    // The index of the first section header of that name, or nothing.
+    // The index of the first section header of that name, or nothing. A change finds its place
+    // by one pass over the lines when the index is stale (the change costs a pass anyway), so
+    // that a run of writes does not rebuild the index for each; reads build it.
     std::optional<size_t> FindSection(std::string_view section) const {
-        for (size_t i = 0; i < lines.size(); ++i)
-            if (lines[i].kind == Kind::Section && SameName(lines[i].name, section)) return i;
-        return std::nullopt;
+        if (!indexed) {
+            for (size_t i = 0; i < lines.size(); ++i)
+                if (lines[i].kind == Kind::Section && SameName(lines[i].name, section)) return i;
+            return std::nullopt;
+        }
+        const auto it = std::lower_bound(
+            sectionIndex.begin(), sectionIndex.end(), section,
+            [](const Section& a, std::string_view name) { return NameLess(a.name, name); });
+        if (it == sectionIndex.end() || !SameName(it->name, section)) return std::nullopt;
+        return it->line;
     }
     // One past the last line of the section whose header is at index.
     size_t SectionEnd(size_t header) const {
@@ -112,13 +203,21 @@ struct TIniFile::Content {
             ++i;
         return i;
     }
+    // Whether line i is the one the lookups read of its name (a first header, or the first key
+    // of its name in a first section).
+    bool IsFirst(size_t i) const {
+        Index();
+        return first[i] != 0;
+    }
     const Line* FindKey(std::string_view section, std::string_view ident) const {
+        Index();
         const auto header = FindSection(section);
         if (!header) return nullptr;
-        const size_t end = SectionEnd(*header);
-        for (size_t i = *header + 1; i < end; ++i)
-            if (lines[i].kind == Kind::Key && SameName(lines[i].name, ident)) return &lines[i];
-        return nullptr;
+        const Key wanted{*header, ident, 0};
+        const auto it = std::lower_bound(keyIndex.begin(), keyIndex.end(), wanted, KeyLess);
+        if (it == keyIndex.end() || it->header != *header || !SameName(it->name, ident))
+            return nullptr;
+        return &lines[it->line];
     }
 };
 
@@ -129,9 +228,15 @@ TIniFile::TIniFile(std::string fileName)
     case platform::WholeFileRead::Read:
         break;
     case platform::WholeFileRead::Missing:
+        content_->loaded = LoadResult::Missing;
         return; // an empty file that writes create
+    case platform::WholeFileRead::TooLarge:
+        content_->loaded = LoadResult::TooLarge;
+        content_->writable = false; // kept as it is: what it stores is not lost
+        return;
     case platform::WholeFileRead::Failed:
-        content_->writable = false; // present but unreadable or too large: keep it as it is
+        content_->loaded = LoadResult::Unreadable;
+        content_->writable = false;
         return;
     }
     const size_t firstLf = data.find('\n');
@@ -145,6 +250,7 @@ TIniFile::TIniFile(std::string fileName)
         start = i + 1;
     }
     if (start < data.size()) content_->lines.push_back(Content::Parse(data.substr(start)));
+    content_->Reindex();
 }
 
 TIniFile::~TIniFile() = default;
@@ -231,6 +337,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view ident,
         }
         if (!replaced) lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), line);
     }
+    content_->Reindex();
     Commit(std::move(before));
 }
 
@@ -244,72 +351,76 @@ void TIniFile::WriteBool(std::string_view section, std::string_view ident, bool 
 
 void TIniFile::ReadSection(std::string_view section, TStringList& idents) const {
     idents.Clear();
+    content_->Index();
     const auto header = content_->FindSection(section);
     if (!header) return;
     const size_t end = content_->SectionEnd(*header);
-    std::vector<const std::string*> seen;
-    for (size_t i = *header + 1; i < end; ++i) {
-        const Content::Line& line = content_->lines[i];
-        if (line.kind != Content::Kind::Key) continue;
-        bool repeated = false;
-        for (const std::string* name : seen)
-            repeated = repeated || SameName(*name, line.name);
-        if (repeated) continue;
-        seen.push_back(&line.name);
-        idents.Add(line.name);
-    }
+    for (size_t i = *header + 1; i < end; ++i)
+        if (content_->lines[i].kind == Content::Kind::Key && content_->IsFirst(i))
+            idents.Add(content_->lines[i].name);
 }
 
 void TIniFile::ReadSections(TStringList& sections) const {
     sections.Clear();
-    std::vector<const std::string*> seen;
-    for (const Content::Line& line : content_->lines) {
-        if (line.kind != Content::Kind::Section) continue;
-        bool repeated = false;
-        for (const std::string* name : seen)
-            repeated = repeated || SameName(*name, line.name);
-        if (repeated) continue;
-        seen.push_back(&line.name);
-        sections.Add(line.name);
-    }
+    for (size_t i = 0; i < content_->lines.size(); ++i)
+        if (content_->lines[i].kind == Content::Kind::Section && content_->IsFirst(i))
+            sections.Add(content_->lines[i].name);
 }
 
 void TIniFile::EraseSection(std::string_view section) {
     if (!content_->writable) throw EIniFileException("Unable to write to " + fileName_);
-    auto& lines = content_->lines;
+    if (!content_->FindSection(section)) return;
     auto before = std::make_unique<Content>(*content_);
-    bool changed = false;
-    while (auto header = content_->FindSection(section)) {
-        const size_t end = content_->SectionEnd(*header);
-        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(*header),
-                    lines.begin() + static_cast<std::ptrdiff_t>(end));
-        changed = true;
+    // One pass: every line from a header of that name up to the next header goes.
+    std::vector<Content::Line> kept;
+    kept.reserve(content_->lines.size());
+    bool inSection = false;
+    for (Content::Line& line : content_->lines) {
+        if (line.kind == Content::Kind::Section) inSection = SameName(line.name, section);
+        if (!inSection) kept.push_back(std::move(line));
     }
-    if (changed) Commit(std::move(before));
+    content_->lines = std::move(kept);
+    content_->Reindex();
+    Commit(std::move(before));
 }
 
 void TIniFile::DeleteKey(std::string_view section, std::string_view ident) {
     if (!content_->writable) throw EIniFileException("Unable to write to " + fileName_);
-    auto& lines = content_->lines;
-    auto before = std::make_unique<Content>(*content_);
-    bool changed = false;
+    // One pass: the key's lines in every section of that name go.
+    std::vector<Content::Line> kept;
+    kept.reserve(content_->lines.size());
     bool inSection = false;
-    for (size_t i = 0; i < lines.size();) {
-        if (lines[i].kind == Content::Kind::Section) inSection = SameName(lines[i].name, section);
-        if (inSection && lines[i].kind == Content::Kind::Key && SameName(lines[i].name, ident)) {
-            lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
+    bool changed = false;
+    for (const Content::Line& line : content_->lines) {
+        if (line.kind == Content::Kind::Section) inSection = SameName(line.name, section);
+        if (inSection && line.kind == Content::Kind::Key && SameName(line.name, ident))
             changed = true;
-            continue;
-        }
-        ++i;
+        else
+            kept.push_back(line);
     }
-    if (changed) Commit(std::move(before));
+    if (!changed) return;
+    auto before = std::make_unique<Content>(*content_);
+    content_->lines = std::move(kept);
+    content_->Reindex();
+    Commit(std::move(before));
 }
 
 bool TIniFile::SectionExists(std::string_view section) const {
-    TStringList idents;
-    ReadSection(section, idents);
-    return idents.Count() > 0;
+    content_->Index();
+    const auto header = content_->FindSection(section);
+    if (!header) return false;
+    const size_t end = content_->SectionEnd(*header);
+    for (size_t i = *header + 1; i < end; ++i)
+        if (content_->lines[i].kind == Content::Kind::Key) return true;
+    return false;
+}
+
+TIniFile::LoadResult TIniFile::Loaded() const {
+    return content_->loaded;
+}
+
+bool TIniFile::Writable() const {
+    return content_->writable;
 }
 
 bool TIniFile::ValueExists(std::string_view section, std::string_view ident) const {

@@ -6,12 +6,14 @@
 // Every Write, EraseSection and DeleteKey writes the file back at once (through a new file that
 // replaces the old one), keeping every other line as it was. The file is untrusted: lines of any
 // length, NUL bytes and junk are tolerated; a value reads at most 2047 bytes; a file above 16 MiB
-// reads as empty and is never written over.
+// reads as empty and is never written over (Loaded and Writable tell the caller, who tells the
+// user). Lookups and listings cost a logarithm of the names per name, never a pass per name.
 #pragma once
 
 #include "vcl/component.h"
 #include "vcl/string_list.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,6 +27,13 @@ public:
     ~TIniFile() override;
 
     const std::string& FileName() const { return fileName_; }
+
+    // What reading the file at construction found. A file that was too large or unreadable
+    // reads as empty and is never written: every write raises EIniFileException.
+    enum class LoadResult { Read, Missing, TooLarge, Unreadable };
+    LoadResult Loaded() const;
+    bool Writable() const;
+    static constexpr std::size_t MaxFileSize = 16u << 20;
 
     std::string ReadString(std::string_view section, std::string_view ident,
                            std::string_view defaultValue) const;

@@ -8,9 +8,12 @@
 #include <QObject>
 #include <QString>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vcl {
@@ -21,13 +24,23 @@ constexpr char kShowRequest[] = "show\n";
 constexpr char kShowAnswer[] = "ok\n";
 constexpr int kWaitMs = 2000;
 
-// The socket path: in the user's runtime folder when the desktop gives one, else under the name
-// alone, which the toolkit places in the temporary folder.
-QString SocketPath(const std::string& name) {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && runtime[0] == '/')
-        return QString::fromStdString(std::string(runtime) + "/" + name);
-    return QString::fromStdString(name);
+// Why folder cannot hold the socket (empty when it can): it must be a directory, not a symbolic
+// link, owned by this user and closed to everyone else, so that no other local user can put a
+// socket of their own in its place or take ours.
+std::string FolderProblem(const std::string& folder) {
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0) return folder + ": " + std::strerror(errno);
+    if (!S_ISDIR(st.st_mode)) return folder + " is not a folder";
+    if (st.st_uid != ::getuid()) return folder + " belongs to another user";
+    if ((st.st_mode & 077) != 0) return folder + " is open to other users";
+    return {};
+}
+
+// The path of the named socket, or empty (with the reason) when no private folder is at hand.
+QString SocketPath(const std::string& name, std::string& problem) {
+    const auto folder = TSingleInstance::SocketFolder(problem);
+    if (!folder) return {};
+    return QString::fromStdString(*folder + "/" + name);
 }
 
 } // namespace
@@ -42,9 +55,29 @@ TInstanceRequest ReadInstanceRequest(QIODevice& connection) {
 }
 
 struct TSingleInstance::Impl {
-    QString path;
+    QString path;        // empty when there is no private folder for it
+    std::string problem; // why not
     std::unique_ptr<QLocalServer> server;
 };
+
+std::optional<std::string> TSingleInstance::SocketFolder(std::string& problem) {
+    problem.clear();
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && runtime[0] == '/' && FolderProblem(runtime).empty()) return std::string(runtime);
+    // No usable runtime folder: a folder of this user's own in the temporary folder.
+    const char* temp = std::getenv("TMPDIR");
+    std::string folder = temp && temp[0] == '/' ? temp : "/tmp";
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    folder += "/brimlet-" + std::to_string(::getuid());
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        problem = folder + ": " + std::strerror(errno);
+        return std::nullopt;
+    }
+    problem = FolderProblem(folder);
+    if (!problem.empty()) return std::nullopt;
+    return folder;
+}
 
 std::string TSingleInstance::NameFor(std::string_view programFolder) {
     std::uint64_t hash = 0xcbf29ce484222325ULL; // FNV-1a
@@ -59,12 +92,18 @@ std::string TSingleInstance::NameFor(std::string_view programFolder) {
 }
 
 TSingleInstance::TSingleInstance(std::string name) : impl_(std::make_unique<Impl>()) {
-    impl_->path = SocketPath(name);
+    impl_->path = SocketPath(name, impl_->problem);
 }
 
 TSingleInstance::~TSingleInstance() = default;
 
 bool TSingleInstance::Claim() {
+    if (impl_->path.isEmpty()) {
+        // Neither asked nor made where another user could answer or take it: the program runs,
+        // but a later start does not find it.
+        std::fprintf(stderr, "brimlet: no single-instance socket: %s\n", impl_->problem.c_str());
+        return true;
+    }
     // Ask first: listening would replace a socket that another instance still serves.
     {
         QLocalSocket first;

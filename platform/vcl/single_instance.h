@@ -5,6 +5,7 @@
 #include "vcl/events.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,11 @@ public:
     // The socket name for a program folder: the program's name, the user id and a hash of the
     // folder, so that runs with separate folders (tests, a second account) stay apart.
     static std::string NameFor(std::string_view programFolder);
+    // The folder the socket lives in: XDG_RUNTIME_DIR when it is this user's own closed folder,
+    // else "brimlet-<uid>" in the temporary folder ($TMPDIR or /tmp), made with mode 0700 when
+    // missing. Either must be a directory (not a link) owned by the user and closed to others;
+    // nothing, with the reason in problem, when it is not (then no socket is asked or made).
+    static std::optional<std::string> SocketFolder(std::string& problem);
 
     // Needs the application object; made and used on the GUI thread.
     explicit TSingleInstance(std::string name);

@@ -1,5 +1,6 @@
-// Forged discovery replies: the list stops at its bound, a round stops taking datagrams at its
-// bound, and a reply counts only from the address it announces.
+// Forged discovery replies: the list stops at its bound and forged servers that stop answering
+// leave it, a server is taken once per query, a round stops taking replies at its bound, a reply
+// counts only from the address it announces, and junk on the wire costs a round nothing.
 #include "cdh_test_support.h"
 
 #include <algorithm>
@@ -45,32 +46,86 @@ protected:
     }
 };
 
-TEST_F(DiscoveryFloodTest, TwentyThousandForgedServersLeaveTheListAtItsBound) {
+// MAC of ForgedReply(macLow, ...), for FindByMac.
+std::vector<std::uint8_t> Mac(std::uint32_t macLow) {
+    const auto reply = ForgedReply(macLow, 0);
+    return {reply.begin() + kCdhAnnOffMac, reply.begin() + kCdhAnnOffMac + 6};
+}
+
+TEST_F(DiscoveryFloodTest, ForgedServersHoldTheListOnlyWhileTheyKeepAnswering) {
     TCdhNet& list = EmptyList();
     const std::uint32_t sender = cdsim::Ipv4(127, 0, 0, 9);
-    std::uint32_t mac = 0;
-    for (int round = 0; round < 4; ++round) {
-        list.BeginRound();
-        for (int i = 0; i < 5000; ++i, ++mac)
+    auto take = [&](std::uint32_t mac) {
+        return list.TakeReply(ForgedReply(mac, sender).data(), kCdhAnnounceSize, NetOrder(sender));
+    };
+    // A first wave fills the list; the rest of it is refused.
+    list.BeginRound();
+    for (std::uint32_t mac = 0; mac < 5000; ++mac)
+        take(mac);
+    list.EndRound();
+    EXPECT_EQ(list.Count, TCdhNet::MaxRecords);
+    EXPECT_EQ(list.Array.size(), TCdhNet::MaxRecords);
+    EXPECT_EQ(list.RefusedCount, 5000 - TCdhNet::MaxRecords);
+    TCdhSvr* held = list.FindByMac(Mac(0).data()); // as a window would hold it
+    ASSERT_NE(held, nullptr);
+
+    // A second wave of other servers: the first one keeps answering, the others of the first wave
+    // did not answer this round and give their places to new servers.
+    list.BeginRound();
+    EXPECT_TRUE(take(0));
+    for (std::uint32_t mac = 5000; mac < 10000; ++mac)
+        take(mac);
+    list.EndRound();
+    EXPECT_EQ(list.Count, TCdhNet::MaxRecords);
+    EXPECT_EQ(list.SeenCount, TCdhNet::MaxRecords);
+    EXPECT_EQ(list.RefusedCount, 5000 - (TCdhNet::MaxRecords - 1));
+    EXPECT_EQ(list.FindByMac(Mac(0).data()), held);
+    EXPECT_EQ(list.FindByMac(Mac(1).data()), nullptr);
+    EXPECT_NE(list.FindByMac(Mac(5000 + TCdhNet::MaxRecords - 2).data()), nullptr);
+    EXPECT_EQ(list.FindByMac(Mac(5000 + TCdhNet::MaxRecords - 1).data()), nullptr);
+
+    // Nobody answers: every server stays once, unseen; a second silent round takes them out.
+    list.BeginRound();
+    list.EndRound();
+    EXPECT_EQ(list.Count, TCdhNet::MaxRecords);
+    EXPECT_EQ(list.SeenCount, 0u);
+    EXPECT_EQ(list.FindByMac(Mac(0).data()), held);
+    list.BeginRound();
+    list.EndRound();
+    EXPECT_EQ(list.Count, 0u);
+    EXPECT_EQ(list.Records.Count(), 0);
+    EXPECT_TRUE(list.Array.empty());
+    // Until the next discovery begins the record that left is still there to be asked.
+    EXPECT_EQ(CdhNetClass().CheckServerSeen(held), 2);
+    EXPECT_EQ(CdhNetClass().GetServerName(held), "FORGED");
+}
+
+TEST_F(DiscoveryFloodTest, AServerIsTakenOncePerQueryAndARoundStopsAtItsBound) {
+    TCdhNet& list = EmptyList();
+    const std::uint32_t sender = cdsim::Ipv4(127, 0, 0, 9);
+    const auto reply = ForgedReply(7, sender);
+    list.BeginRound();
+    EXPECT_TRUE(list.TakeReply(reply.data(), reply.size(), NetOrder(sender)));
+    // Repeats before the next query: dropped, neither taken nor refused.
+    for (int i = 0; i < 1000; ++i)
+        EXPECT_FALSE(list.TakeReply(reply.data(), reply.size(), NetOrder(sender)));
+    EXPECT_EQ(list.TakenCount, 1u);
+    EXPECT_EQ(list.RefusedCount, 0u);
+    list.NextQuery();
+    EXPECT_TRUE(list.TakeReply(reply.data(), reply.size(), NetOrder(sender)));
+    EXPECT_EQ(list.TakenCount, 2u);
+
+    // Every listed server answering many queries: the round takes MaxReplies replies.
+    list.BeginRound();
+    std::uint32_t offered = 0;
+    for (int query = 0; query < 5; ++query, list.NextQuery())
+        for (std::uint32_t mac = 0; mac < TCdhNet::MaxRecords; ++mac, ++offered)
             list.TakeReply(ForgedReply(mac, sender).data(), kCdhAnnounceSize, NetOrder(sender));
-        // The first server found keeps answering and keeps its record.
-        EXPECT_TRUE(
-            list.TakeReply(ForgedReply(0, sender).data(), kCdhAnnounceSize, NetOrder(sender)));
-        list.EndRound();
-        SCOPED_TRACE(round);
-        EXPECT_EQ(list.Count, TCdhNet::MaxRecords);
-        EXPECT_EQ(list.Records.Count(), static_cast<int>(TCdhNet::MaxRecords));
-        EXPECT_EQ(list.Array.size(), TCdhNet::MaxRecords);
-        EXPECT_EQ(list.RefusedCount, round == 0 ? 5000 - TCdhNet::MaxRecords : 5000u);
-    }
-    EXPECT_EQ(list.SeenCount, 1u);
-    const std::vector<std::uint8_t> first = ForgedReply(0, sender);
-    const std::vector<std::uint8_t> last = ForgedReply(TCdhNet::MaxRecords - 1, sender);
-    const std::vector<std::uint8_t> refused = ForgedReply(TCdhNet::MaxRecords, sender);
-    ASSERT_NE(list.FindByMac(first.data() + kCdhAnnOffMac), nullptr);
-    EXPECT_NE(list.FindByMac(last.data() + kCdhAnnOffMac), nullptr);
-    EXPECT_EQ(list.FindByMac(refused.data() + kCdhAnnOffMac), nullptr);
-    EXPECT_NE(list.FindByMac(first.data() + kCdhAnnOffMac)->Flags & kCdhFlagSeen, 0u);
+    list.EndRound();
+    EXPECT_EQ(list.TakenCount, TCdhNet::MaxReplies);
+    EXPECT_EQ(list.RefusedCount, offered - TCdhNet::MaxReplies);
+    EXPECT_EQ(list.Count, TCdhNet::MaxRecords);
+    EXPECT_EQ(list.SeenCount, TCdhNet::MaxRecords);
 }
 
 TEST_F(DiscoveryFloodTest, AReplyCountsOnlyFromTheAddressItAnnounces) {
@@ -88,6 +143,7 @@ TEST_F(DiscoveryFloodTest, AReplyCountsOnlyFromTheAddressItAnnounces) {
     list.EndRound();
     EXPECT_EQ(list.Count, 1u);
     EXPECT_EQ(list.SeenCount, 1u);
+    EXPECT_EQ(list.TakenCount, 1u);
 }
 
 // A forger on loopback: receives the query on the discovery port and answers from its own
@@ -125,9 +181,13 @@ public:
         }
         return false;
     }
-    void Send(std::uint32_t mac) {
-        const auto reply = ForgedReply(mac, address_);
-        ::sendto(send_, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&client_),
+    void Send(std::uint32_t mac) { SendAs(mac, address_); }
+    // A reply that announces another address than the one it comes from.
+    void SendAs(std::uint32_t mac, std::uint32_t announced) {
+        SendBytes(ForgedReply(mac, announced));
+    }
+    void SendBytes(const std::vector<std::uint8_t>& datagram) {
+        ::sendto(send_, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&client_),
                  sizeof client_);
     }
     // Waits (within 5 s each) for count acknowledgements; false when they do not come.
@@ -179,46 +239,41 @@ private:
     sockaddr_in client_{};
 };
 
-TEST_F(DiscoveryFloodTest, AFloodOnTheWireStopsAtTheListBoundAndTheRoundBound) {
+TEST_F(DiscoveryFloodTest, JunkOnTheWireSpendsNothingAndALateServerIsStillFound) {
+    using namespace std::chrono_literals;
     CdhNetConfig config = CurrentCdhConfig();
-    config.discoveryWindowMs = 20000; // ended by the datagram bound long before
+    config.discoveryWindowMs = 3000; // one query; the real server answers half-way
     config.discoveryRepeatMs = 20000;
     SetCdhConfig(config);
+    cdsim::ServerConfig real;
+    real.name = "real";
+    real.mac = {0x00, 0x10, 0x20, 0x30, 0x40, 0x50};
+    real.answerDelay = 1500ms;
+    auto server = StartServer(real, 2);
     Forger forger(udpPort, cdsim::Ipv4(127, 0, 0, 9));
     ASSERT_TRUE(forger.bound());
 
-    constexpr int kNewServers = TCdhNet::MaxRecords + 45;
+    constexpr int kBatches = 40;
+    constexpr int kEach = 50;
     bool paced = true;
     std::thread flood([&] {
         if (!forger.AwaitQuery()) {
             paced = false;
             return;
         }
-        // New servers in batches, each batch waiting for what the client acknowledges of it.
-        int probes = 0;
-        for (int sent = 0; sent < kNewServers; sent += 15) {
-            const int batch = std::min(15, kNewServers - sent);
-            for (int i = 0; i < batch; ++i)
-                forger.Send(static_cast<std::uint32_t>(sent + i));
-            const int taken = std::clamp<int>(TCdhNet::MaxRecords - sent, 0, batch);
-            // Once the list is full a known server's reply shows that the batch was read.
-            if (taken < batch) {
-                forger.Send(0);
-                ++probes;
+        // Batches of junk, replies announcing another address and repeats of one server, each
+        // closed by a new server whose acknowledgement shows that the batch was read.
+        forger.Send(1000);
+        paced = forger.AwaitAcks(1);
+        for (int batch = 0; paced && batch < kBatches; ++batch) {
+            for (int i = 0; i < kEach; ++i) {
+                forger.SendBytes(std::vector<std::uint8_t>(kCdhAnnounceSize, 0x4E));
+                forger.SendAs(static_cast<std::uint32_t>(2000 + i), cdsim::Ipv4(127, 0, 0, 10));
+                forger.Send(1000);
             }
-            paced = paced && forger.AwaitAcks(taken < batch ? taken + 1 : taken);
+            forger.Send(static_cast<std::uint32_t>(batch));
+            paced = forger.AwaitAcks(1);
         }
-        // Known servers until the round has taken its datagrams, then a few more it never takes.
-        int left = static_cast<int>(TCdhNet::MaxDatagrams) - kNewServers - probes;
-        while (left > 0) {
-            const int batch = std::min(15, left);
-            for (int i = 0; i < batch; ++i)
-                forger.Send(0);
-            paced = paced && forger.AwaitAcks(batch);
-            left -= batch;
-        }
-        for (int i = 0; i < 5; ++i)
-            forger.Send(0);
     });
     EXPECT_EQ(CdhNetClass().DiscoverServers(), kCdhfOk);
     flood.join();
@@ -226,11 +281,18 @@ TEST_F(DiscoveryFloodTest, AFloodOnTheWireStopsAtTheListBoundAndTheRoundBound) {
     ASSERT_TRUE(paced);
 
     TCdhNet& list = *CdhServerList;
-    EXPECT_EQ(list.Count, TCdhNet::MaxRecords);
-    EXPECT_EQ(list.Records.Count(), static_cast<int>(TCdhNet::MaxRecords));
-    EXPECT_EQ(list.RefusedCount, static_cast<std::uint32_t>(kNewServers - TCdhNet::MaxRecords));
-    // Every datagram the round took was either acknowledged or refused, and it took no more.
-    EXPECT_EQ(static_cast<std::uint32_t>(forger.acks) + list.RefusedCount, TCdhNet::MaxDatagrams);
+    // The forger's servers, the one it repeated, and the real one, all taken once.
+    EXPECT_EQ(list.Count, static_cast<std::uint32_t>(kBatches + 2));
+    EXPECT_EQ(list.SeenCount, list.Count);
+    EXPECT_EQ(list.TakenCount, list.Count);
+    // Acknowledgements are broadcasts: the forger hears the real server's too.
+    EXPECT_EQ(forger.acks, kBatches + 2);
+    EXPECT_EQ(list.RefusedCount, static_cast<std::uint32_t>(kBatches * kEach));
+    const auto mac = real.mac;
+    TCdhSvr* found = list.FindByMac(mac.data());
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(CdhNetClass().GetServerName(found), "real");
+    EXPECT_TRUE(CdhNetClass().IsServerSeen(found));
 }
 
 } // namespace

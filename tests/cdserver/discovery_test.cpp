@@ -133,7 +133,7 @@ TEST_F(DiscoveryTest, ThreeStaggeredServersAreFoundCountedOnceAcknowledgedAndSor
     EXPECT_TRUE(facade.HasNonDefaultAddress(r));
 }
 
-TEST_F(DiscoveryTest, AServerThatStopsAnsweringKeepsItsRecordUnseen) {
+TEST_F(DiscoveryTest, AServerThatStopsAnsweringKeepsItsRecordUnseenOnceThenLeaves) {
     UseWindow(400, 200);
     auto one = StartServer(Named("one", 2, 0ms), 2);
     auto two = StartServer(Named("two", 3, 0ms), 3);
@@ -152,6 +152,19 @@ TEST_F(DiscoveryTest, AServerThatStopsAnsweringKeepsItsRecordUnseen) {
     EXPECT_EQ(facade.CheckServerSeen(second), 2);
     EXPECT_EQ(facade.CheckServerSeen(facade.GetServer(0)), 0);
     EXPECT_EQ(facade.GetServerName(second), "two");
+
+    // A second discovery missed: the server leaves the list. Its record is still there to be
+    // asked until the next discovery begins.
+    EXPECT_EQ(facade.DiscoverServers(), kCdhfOk);
+    EXPECT_EQ(facade.GetServerCount(), 1);
+    EXPECT_EQ(facade.GetServerName(facade.GetServer(0)), "one");
+    EXPECT_EQ(facade.CheckServerSeen(second), 2);
+    // Answering again, it is found again as a new record.
+    two->setAnswersDiscovery(true);
+    EXPECT_EQ(facade.DiscoverServers(), kCdhfOk);
+    EXPECT_EQ(facade.GetServerCount(), 2);
+    EXPECT_EQ(facade.GetSeenServerCount(), 2);
+    EXPECT_EQ(facade.GetServerName(facade.GetServer(1)), "two");
 }
 
 TEST_F(DiscoveryTest, CutAndInvalidRepliesAreNotTaken) {

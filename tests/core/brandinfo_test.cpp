@@ -150,6 +150,32 @@ TEST_F(BrandTest, DeclaredLengthsAreCappedToTheBytesThatAreThere) {
     EXPECT_EQ(BrandInfo.APPNAME, "Before");
 }
 
+TEST_F(BrandTest, ATextBlockLargerThanItsBoundIsRefusedUnreadAndTheRestIsRead) {
+    // Lines padded to the bound's size and one byte more: the first is read, the second refused
+    // (its lines never applied), and the block after it is read.
+    const auto padded = [](const std::string& lines, std::size_t size) {
+        return lines + std::string(size - lines.size(), ' ');
+    };
+    std::istringstream in(Env(padded("TEL=at-bound\r\n", kMaxBrandEnvSize)) +
+                          Env(padded("APPNAME=Huge\r\n", kMaxBrandEnvSize + 1)) +
+                          Env("WEB=www.after.example\r\n") +
+                          Env(padded("APPNAME=Huge\r\n", kMaxBrandEnvSize + 2)));
+    const std::string refused = ReadBrandRecords(in);
+    EXPECT_EQ(BrandInfo.APPNAME, "Quorvik");
+    EXPECT_EQ(BrandInfo.WEB, "www.after.example");
+    const std::string offset = std::to_string(kBrandRecordHeaderSize + kMaxBrandEnvSize);
+    EXPECT_NE(refused.find("offset " + offset), std::string::npos) << refused;
+    EXPECT_NE(refused.find(std::to_string(kMaxBrandEnvSize + 1) + " bytes"), std::string::npos)
+        << refused;
+    EXPECT_EQ(refused.rfind("2 text blocks were skipped", 0), 0u) << refused;
+
+    // Within the bound nothing is refused, and the block is applied.
+    BrandInfo = TBrandInfo{};
+    std::istringstream fine(Env(padded("TEL=at-bound\r\n", kMaxBrandEnvSize)));
+    EXPECT_EQ(ReadBrandRecords(fine), "");
+    EXPECT_EQ(BrandInfo.TEL, "at-bound");
+}
+
 TEST_F(BrandTest, TruncatedInputReadsOnlyWholeRecords) {
     struct Case {
         std::string bytes;
@@ -177,11 +203,19 @@ TEST_F(BrandTest, FilesAreReadAndPicturesNeverWritten) {
     }
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(dir);
-    ReadAboutFile(path);
-    ReadAboutFile(dir + "/missing.abt"); // no file: BrandInfo stays
+    EXPECT_EQ(ReadAboutFile(path), "");
+    EXPECT_EQ(ReadAboutFile(dir + "/missing.abt"), ""); // no file: BrandInfo stays
     std::filesystem::current_path(previous);
 
     EXPECT_EQ(BrandInfo.APPNAME, "FromFile");
+    // A refused block is told with the file's name.
+    {
+        std::ofstream out(dir + "/big.abt", std::ios::binary);
+        out << Record("_ENV", std::string(kMaxBrandEnvSize + 1, ' '));
+    }
+    const std::string told = ReadAboutFile(dir + "/big.abt");
+    EXPECT_EQ(told.rfind("The branding file " + dir + "/big.abt", 0), 0u) << told;
+    std::filesystem::remove(dir + "/big.abt");
     int entries = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir))
         ++entries;

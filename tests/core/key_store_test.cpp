@@ -112,6 +112,41 @@ TEST_F(KeyStoreTest, AFileTooLargeToReadIsNeverOverwritten) {
     EXPECT_FALSE(store.CreateKey("HKEY_CURRENT_USER\\New"));
     EXPECT_FALSE(store.Write(kKey, "N", Value::Integer(1)));
     EXPECT_EQ(Contents(), big);
+    // The reason, for the start-up warning; a store that reads, or none at all, has none.
+    const auto problem = store.Problem();
+    ASSERT_TRUE(problem.has_value());
+    EXPECT_NE(problem->find(File()), std::string::npos);
+    EXPECT_NE(problem->find("larger than 1 MiB"), std::string::npos) << *problem;
+    fs::remove(File());
+    EXPECT_EQ(store.Problem(), std::nullopt);
+    Put("[" + std::string(kKey) + "]\n");
+    EXPECT_EQ(store.Problem(), std::nullopt);
+}
+
+// Many keys and values, half of them repeats in another letter case: the first of each counts.
+// A reader that compared each name with all before it would not end within the test's time.
+TEST_F(KeyStoreTest, ManyRepeatedNamesKeepTheFirstOfEach) {
+    constexpr int kKeys = 12000;
+    std::string text;
+    for (int i = 0; i < kKeys; ++i)
+        text += "[K" + std::to_string(i) + "]\n\"v\"=dword:00000001\n\"V\"=dword:2\n";
+    for (int i = 0; i < kKeys; ++i)
+        text += "[k" + std::to_string(i) + "]\n\"x\"=dword:3\n";
+    ASSERT_LE(text.size(), KeyStore::kMaxFileSize);
+    Put(text);
+    KeyStore store(File());
+    for (int i = 0; i < kKeys; i += 1111) {
+        const std::string key = "k" + std::to_string(i);
+        EXPECT_EQ(store.Read(key, "V"), Value::Integer(1)) << key;
+        // A repeated key header goes on with the first key: its values join it.
+        EXPECT_EQ(store.Read(key, "X"), Value::Integer(3)) << key;
+    }
+    // Written back, each key and value appears once.
+    ASSERT_TRUE(store.Write("K0", "new", Value::Integer(9)));
+    const std::string written = Contents();
+    EXPECT_EQ(written.find("[k0]"), std::string::npos);
+    EXPECT_EQ(written.find("\"V\"=dword:00000002"), std::string::npos);
+    EXPECT_EQ(KeyStore(File()).Read("K0", "NEW"), Value::Integer(9));
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "form1.h"
 #include "rmtnasip.h"
 #include "rmtnasip_mask.h"
+#include "startup_notes.h"
 #include "utils.h"
 
 #include "vcl/hint_window.h"
@@ -30,6 +31,7 @@
 #include <QMessageBox>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 
@@ -230,6 +232,32 @@ TEST_F(CentralTest, RemoteListSkipsBadAddressesBoundsItsCountAndKeepsItsOrder) {
     WriteIni("[Remote NAS List]\nNASNumber=2147483647\nIP1=127.0.0.9\nIP300=127.0.0.7\n");
     Window();
     EXPECT_EQ(RemoteAddresses(), (Strings{"127.0.0.9"}));
+}
+
+TEST_F(CentralTest, ASettingsFileTooLargeToReadIsToldAtStartAndKeptAtClose) {
+    {
+        std::ofstream out(IniPath(), std::ios::binary);
+        out << "[MainForm]\nMainHeight=500\n";
+        out.seekp(vcl::TIniFile::MaxFileSize);
+        out.put('\n');
+    }
+    const auto size = std::filesystem::file_size(IniPath());
+    TakeStartupNotes();
+    {
+        auto w = Window();
+        EXPECT_EQ(w->IniData.MainHeight, 450); // not read: the defaults
+        const Strings notes = TakeStartupNotes();
+        ASSERT_EQ(notes.size(), 1u);
+        EXPECT_NE(notes[0].find(IniPath()), std::string::npos) << notes[0];
+        EXPECT_NE(notes[0].find("larger than 16 MiB"), std::string::npos) << notes[0];
+        w->IniData.MainHeight = 600;
+        w->SaveSettings();
+    }
+    EXPECT_EQ(std::filesystem::file_size(IniPath()), size);
+    std::ifstream in(IniPath(), std::ios::binary);
+    std::string head(26, '\0');
+    in.read(head.data(), 26);
+    EXPECT_EQ(head, "[MainForm]\nMainHeight=500\n");
 }
 
 TEST_F(CentralTest, EachSkeletonNodeByClickGivesItsCaptionAndStatus) {

@@ -199,10 +199,98 @@ TEST_F(IniFileTest, HostileFilesAreReadBoundedAndNeverOverwrittenWhenUnread) {
     }
     {
         vcl::TIniFile ini(path_);
+        EXPECT_EQ(ini.Loaded(), vcl::TIniFile::LoadResult::TooLarge);
+        EXPECT_FALSE(ini.Writable());
         EXPECT_EQ(ini.ReadString("a", "k", "d"), "d");
         EXPECT_THROW(ini.WriteString("a", "k", "w"), vcl::EIniFileException);
+        EXPECT_THROW(ini.EraseSection("a"), vcl::EIniFileException);
+        EXPECT_THROW(ini.DeleteKey("a", "k"), vcl::EIniFileException);
     }
     EXPECT_EQ(fs::file_size(path_), 17u << 20);
+}
+
+TEST_F(IniFileTest, TheLoadResultTellsWhatWasFound) {
+    {
+        vcl::TIniFile ini(path_);
+        EXPECT_EQ(ini.Loaded(), vcl::TIniFile::LoadResult::Missing);
+        EXPECT_TRUE(ini.Writable());
+    }
+    Write("[a]\nk=v\n");
+    {
+        vcl::TIniFile ini(path_);
+        EXPECT_EQ(ini.Loaded(), vcl::TIniFile::LoadResult::Read);
+        EXPECT_TRUE(ini.Writable());
+    }
+    // Exactly at the bound is still read.
+    {
+        std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+        out << "[a]\nk=v\n";
+        out.seekp(vcl::TIniFile::MaxFileSize - 1);
+        out.put('\n');
+    }
+    {
+        vcl::TIniFile ini(path_);
+        EXPECT_EQ(ini.Loaded(), vcl::TIniFile::LoadResult::Read);
+        EXPECT_EQ(ini.ReadString("a", "k", ""), "v");
+    }
+    fs::remove(path_);
+    fs::create_directory(path_); // not a file
+    vcl::TIniFile ini(path_);
+    EXPECT_EQ(ini.Loaded(), vcl::TIniFile::LoadResult::Unreadable);
+    EXPECT_FALSE(ini.Writable());
+}
+
+// Many names, most of them repeats in other letter cases: the listings keep each name once, at
+// its first place, with the spelling of its first line; lookups find the first line. A listing
+// that compared each name with all before it would not end within the test's time.
+TEST_F(IniFileTest, ListingsOfManyRepeatedNamesKeepTheFirstOfEach) {
+    constexpr int kNames = 20000;
+    std::string text;
+    for (int i = 0; i < kNames; ++i)
+        text += "[Section" + std::to_string(i) + "]\nk=" + std::to_string(i) + "\n";
+    text += "[Remote NAS List]\n";
+    for (int i = 0; i < kNames; ++i)
+        text += "IP" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+    for (int i = 0; i < kNames; ++i) // repeats, in upper case: never listed, never read
+        text += "ip" + std::to_string(i) + "=repeat\n";
+    for (int i = 0; i < kNames; ++i)
+        text += "[SECTION" + std::to_string(i) + "]\nk=repeat\nonly=x\n";
+    Write(text);
+
+    vcl::TIniFile ini(path_);
+    vcl::TStringList sections;
+    ini.ReadSections(sections);
+    ASSERT_EQ(sections.Count(), kNames + 1);
+    EXPECT_EQ(sections.Strings(0), "Section0");
+    EXPECT_EQ(sections.Strings(kNames - 1), "Section" + std::to_string(kNames - 1));
+    EXPECT_EQ(sections.Strings(kNames), "Remote NAS List");
+    vcl::TStringList keys;
+    ini.ReadSection("remote nas list", keys);
+    ASSERT_EQ(keys.Count(), kNames);
+    EXPECT_EQ(keys.Strings(0), "IP0");
+    EXPECT_EQ(keys.Strings(kNames - 1), "IP" + std::to_string(kNames - 1));
+    for (int i = 0; i < kNames; i += 997) {
+        EXPECT_EQ(ini.ReadInteger("Remote NAS List", "Ip" + std::to_string(i), -1), i);
+        EXPECT_EQ(ini.ReadInteger("section" + std::to_string(i), "K", -1), i);
+        EXPECT_FALSE(ini.ValueExists("Section" + std::to_string(i), "only"));
+    }
+    EXPECT_TRUE(ini.SectionExists("REMOTE NAS LIST"));
+
+    // Erasing and deleting take every occurrence, in one pass each; what is left is indexed
+    // afresh.
+    ini.EraseSection("section7");
+    ini.DeleteKey("remote nas list", "ip5");
+    ini.ReadSections(sections);
+    EXPECT_EQ(sections.Count(), kNames);
+    EXPECT_EQ(sections.IndexOf("Section7"), -1);
+    EXPECT_EQ(ini.ReadString("Section7", "only", "gone"), "gone");
+    EXPECT_FALSE(ini.ValueExists("Remote NAS List", "IP5"));
+    EXPECT_EQ(ini.ReadInteger("Remote NAS List", "IP6", -1), 6);
+    ini.WriteString("Remote NAS List", "ip5", "back");
+    EXPECT_EQ(ini.ReadString("Remote NAS List", "IP5", ""), "back");
+    vcl::TIniFile again(path_);
+    EXPECT_EQ(again.ReadString("Remote NAS List", "IP5", ""), "back");
+    EXPECT_EQ(again.ReadString("Section8", "k", ""), "8");
 }
 
 TEST_F(IniFileTest, AFailedWriteKeepsTheOldValues) {

@@ -201,6 +201,44 @@ TEST_F(ProfileFileTest, OnlyBothMagicsMakeAProfile) {
     EXPECT_FALSE(IsProfileFile(work_)); // a folder
 }
 
+// Sizes are checked before anything is read: a sparse file far larger than a profile costs
+// nothing to refuse, and the refusal says why.
+TEST_F(ProfileFileTest, FilesLargerThanAProfileAreRefusedBeforeTheyAreRead) {
+    const std::uint64_t parseLimit = kProfileHeaderSize + kMaxProfileBodySize;
+    struct Case {
+        std::uint64_t size;
+        bool parseRefusesSize;
+        bool fileTooLarge;
+    };
+    const Case cases[] = {{parseLimit, false, false},
+                          {parseLimit + 1, true, false},
+                          {kMaxProfileFileSize, true, false},
+                          {kMaxProfileFileSize + 1, true, true},
+                          {8ull << 30, true, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        WriteFile(Path("big.cfg"), Header(true, 0));
+        fs::resize_file(Path("big.cfg"), c.size);
+        ProfileSummary summary;
+        std::string error;
+        // At the bound the file is read (its zero body parses or not on its own merits).
+        const bool parsed = ParseProfileFile(Path("big.cfg"), summary, error);
+        EXPECT_EQ(parsed, error.empty());
+        if (c.parseRefusesSize) {
+            EXPECT_FALSE(parsed);
+        }
+        EXPECT_EQ(error.find("larger than a profile can be") != std::string::npos,
+                  c.parseRefusesSize)
+            << error;
+        const std::string problem = ProfileSizeProblem(Path("big.cfg"));
+        EXPECT_EQ(!problem.empty(), c.fileTooLarge);
+        if (c.fileTooLarge) {
+            EXPECT_NE(problem.find(Path("big.cfg")), std::string::npos);
+        }
+    }
+    EXPECT_EQ(ProfileSizeProblem(Path("missing.cfg")), "");
+}
+
 TEST(ProfileSections, SummariesOfEveryFlagCombinationInBothEncodings) {
     for (bool utf8 : {true, false}) {
         for (unsigned flags = 0; flags < 0x80; ++flags) {

@@ -88,6 +88,8 @@ protected:
         root_ = folder;
         std::filesystem::create_directories(root_ + "/home");
         std::filesystem::create_directories(root_ + "/run");
+        // A runtime folder as the desktop makes it: the user's own, closed to others.
+        std::filesystem::permissions(root_ + "/run", std::filesystem::perms::owner_all);
         setenv("BRIMLET_HOME", (root_ + "/home").c_str(), 1);
         setenv("XDG_RUNTIME_DIR", (root_ + "/run").c_str(), 1);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
