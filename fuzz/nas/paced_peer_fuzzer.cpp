@@ -76,6 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             result = nas::RecvLoop(ours.get(), buffer.data(), wanted);
             break;
         case 2: {
+            // A session reply is read on a session socket: blocking, with the readiness wait as
+            // its receive time-out.
+            if (!nas::SetSessionTimeouts(ours.get())) break;
             nas::PacketHeader header;
             result = nas::RecvReply(ours.get(), &header, 0, buffer.data(), wanted, &status);
             if (result == 0 && status != 0) __builtin_trap(); // a status only with a failure
