@@ -63,11 +63,14 @@ void PutUnitText(uint8_t* out, size_t width, const char* field, size_t fieldWidt
                      kUtf8);
         return;
     }
-    const std::string& codePage = CurrentNetConfig()->ansiCodePage;
+    const std::string codePage = CurrentNetConfig()->ansiCodePage;
+    if (std::optional<std::string> converted = ConvertText(text, kUtf8, codePage.c_str(), true)) {
+        PutFieldText(out, width, *converted, codePage.c_str());
+        return;
+    }
     // Only an unknown code page fails a lossy conversion: the text then goes as ASCII with '?'.
-    std::optional<std::string> converted = Utf8ToAnsi(text, true);
-    if (!converted) converted = ConvertText(text, kUtf8, "ASCII", true);
-    PutFieldText(out, width, converted.value_or(std::string()), codePage.c_str());
+    PutFieldText(out, width, ConvertText(text, kUtf8, "ASCII", true).value_or(std::string()),
+                 "ASCII");
 }
 
 int PutPasswordDigest(uint8_t* out16, const char* field, size_t fieldWidth) {

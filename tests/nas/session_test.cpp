@@ -293,6 +293,8 @@ TEST(MirrorSession, TextsGoInTheUnitsEncodingAndTheFolderByteForByte) {
         {"CP936", 1, 1, 3, testSimplified, testSimplified, 3},
         // A character the code page lacks becomes '?'.
         {"CP1252", 0, 0, 1, test, "??", 1},
+        // A code page the system can't convert to: the text goes as ASCII with '?'.
+        {"NO-SUCH-CODE-PAGE", 0, 0, 1, cafe, "Caf?", 1},
         // A character cut off by the end of the caller's 32-byte field is left out.
         {"CP950", 1, 0, 1, eleven, eleven.substr(0, 30), 1},
         {"CP950", 0, 0, 1, eleven, *nas::ConvertText(eleven.substr(0, 30), nas::kUtf8, "CP950"), 1},
