@@ -8,6 +8,7 @@
 #include "kinddialog.h"
 #include "msgbox.h"
 #include "nasserver.h"
+#include "textcodec.h"
 
 #include "vcl/application.h"
 #include "vcl/dialogs.h"
@@ -27,6 +28,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -480,7 +482,27 @@ struct ChosenImage {
     std::string name;
     std::string path;
     std::uint64_t size = 0;
+    std::string sentName; // the name in the unit's encoding, as the transfer carries it
+    std::string result;   // what became of it, for the report
 };
+
+// The transfer's records carry no encoding kind, so the file names are put in the unit's
+// encoding here: UTF-8 for kinds 1 and 2, the code page of the message language (the library's
+// too) for kind 0. None when the code page lacks a character of the name.
+std::optional<std::string> NameForUnit(const CNasServer& unit, const std::string& name) {
+    const int kind = unit.GetTextEncoding();
+    if (kind == 1 || kind == 2) return name;
+    return Utf8ToAnsi(name);
+}
+
+// One line per chosen image with its result, for the box that ends a conversion that did not
+// send every image.
+std::string BatchReport(const std::vector<ChosenImage>& images) {
+    std::string text;
+    for (const ChosenImage& image : images)
+        text += image.name + ": " + image.result + "\n";
+    return text;
+}
 
 } // namespace
 
@@ -496,7 +518,17 @@ int TFmWizard::FinishCdhConvert() {
     const int folderIndex = ComboBox_ImageFolder->GetItemIndex();
     const auto folderObject = reinterpret_cast<std::intptr_t>(
         folderIndex >= 0 ? ComboBox_ImageFolder->Items()->Objects(folderIndex) : nullptr);
-    const std::string folder = ComboBox_ImageFolder->GetText();
+    // The folder goes back to the unit as the unit listed it, byte for byte; the combo shows its
+    // text converted for the screen.
+    std::string folder;
+    if (folderIndex >= 0 && folderObject >= 0 && folderObject < server->ImgFolderCount &&
+        folderObject < CNasServer::kImgFolderMax) {
+        const int index = static_cast<int>(folderObject);
+        const char* listed = server->ImgFolders[index] + 8;
+        // Only while the unit's list still holds the folder the combo shows at that place.
+        if (server->GetImgFolderName(index) == ComboBox_ImageFolder->GetText())
+            folder.assign(listed, strnlen(listed, CNasServer::kImgFolderSize - 8));
+    }
     if (folderIndex < 0 || folderObject == 255 || folder.empty()) {
         ErrorBox(GetMessageText(236));
         return -1;
@@ -523,10 +555,19 @@ int TFmWizard::FinishCdhConvert() {
             ErrorBox(image.path + ": the file is no longer a CD-server image that can be sent.");
             return -1;
         }
-        if (image.name.size() > kMaxImageNameBytes) {
+        std::optional<std::string> sentName = NameForUnit(*server, image.name);
+        if (!sentName) {
+            ErrorBox(image.name +
+                     ": the unit keeps its names in a code page that lacks a character of this "
+                     "name; rename the file to send it.");
+            return -1;
+        }
+        if (sentName->size() > kMaxImageNameBytes) {
             ErrorBox(image.name + ": " + GetMessageText(228));
             return -1;
         }
+        image.sentName = std::move(*sentName);
+        image.result = "not sent";
         images.push_back(std::move(image));
     }
     if (images.empty()) {
@@ -551,7 +592,7 @@ int TFmWizard::FinishCdhConvert() {
     PutField(request->transfer.password, sizeof request->transfer.password, password);
     PutField(request->transfer.folderName, sizeof request->transfer.folderName, folder);
     PutField(request->transfer.imageFileName, sizeof request->transfer.imageFileName,
-             images[0].name);
+             images[0].sentName);
     request->transfer.imageNumber = 1;
     request->transfer.imageSize = static_cast<std::uint32_t>(images[0].size);
     request->transfer.imageCount = static_cast<std::uint32_t>(images.size());
@@ -566,6 +607,7 @@ int TFmWizard::FinishCdhConvert() {
     bool sent = true;
     for (std::size_t i = 0; sent && i < images.size(); ++i) {
         if (UploadImageFile(target, images[i].path, images[i].size) != 0) {
+            images[i].result = "stopped while it was sent"; // the box before said why
             sent = false;
             break;
         }
@@ -573,21 +615,28 @@ int TFmWizard::FinishCdhConvert() {
         NasImgDone done{};
         std::memset(&done, 0, sizeof done);
         if (i + 1 < images.size()) {
-            PutField(done.nextFileName, sizeof done.nextFileName, images[i + 1].name);
+            PutField(done.nextFileName, sizeof done.nextFileName, images[i + 1].sentName);
             done.moreImages = 1;
             done.nextFileSize = static_cast<std::uint32_t>(images[i + 1].size);
         }
         const int result = target.ImageTransferComplete(&done);
         if (result != 0) {
-            vcl::MessageBox(NasResultText(&target, result), GetMessageText(9),
-                            vcl::MB_OK | vcl::MB_ICONSTOP);
+            const std::string why = NasResultText(&target, result);
+            images[i].result = "refused by the unit: " + why;
+            vcl::MessageBox(why, GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
             target.ImageTransferAbort(kAbortReason);
             sent = false;
+        } else {
+            images[i].result = "sent";
         }
     }
     target.CloseDataSocket();
-    // Nothing is converted after an upload that failed or was cancelled.
-    if (!sent) return -1;
+    // Nothing is converted after an upload that failed or was cancelled; the report names every
+    // image with what became of it, so that none is lost without a word.
+    if (!sent) {
+        vcl::MessageBox(BatchReport(images), GetMessageText(903), vcl::MB_OK | vcl::MB_ICONSTOP);
+        return -1;
+    }
 
     std::memset(request.get(), 0, sizeof *request);
     PutField(request->conversion.userName, sizeof request->conversion.userName, user);

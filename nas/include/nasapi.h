@@ -383,18 +383,21 @@ typedef struct NasCDTable {
 } NasCDTable;
 
 /* The caller's mirror request: 284 bytes, every field at its natural alignment. Texts are
- * zero-terminated within their fields, in the configured ANSI code page; the library converts them
- * to UTF-8 for units that take it. */
+ * zero-terminated within their fields. The caller's own texts (source label, image name, share
+ * name) are UTF-8: the library sends them as UTF-8 to units of text-encoding kind 1 and 2 and in
+ * the configured ANSI code page to units of kind 0, cut at a character boundary. The account and
+ * the folder name are the unit's own names and are sent byte for byte. */
 typedef struct NasMirrorInfo {
     char userName[32];    /*   0: account of the unit */
     char password[20];    /*  32: sent as digest; at most 19 characters */
-    char folderName[112]; /*  52: image folder; UTF-8 for kind 1/2 only with the flag and mode 3 */
+    char folderName[112]; /*  52: image folder as the unit listed it; sent unchanged */
     uint32_t sectorCount; /* 164 */
     uint32_t discKind;    /* 168: disc-kind bits */
     uint32_t methodBits;  /* 172 */
-    char sourceLabel[32]; /* 176: UTF-8 for kinds 1 and 2 */
-    char imageName[32];   /* 208: UTF-8 for kinds 1 and 2; replaced by the unit's name on success */
-    char shareName[32];   /* 240: UTF-8 for kinds 1 and 2 */
+    char sourceLabel[32]; /* 176: UTF-8, sent in the unit's encoding */
+    char imageName[32];   /* 208: UTF-8, sent in the unit's encoding; on success replaced by the
+                             unit's name for the image, in the unit's encoding */
+    char shareName[32];   /* 240: UTF-8, sent in the unit's encoding */
     uint32_t sectorCount2; /* 272 */
     uint32_t fileSystem;   /* 276 */
     uint16_t replyWord;    /* 280: written from the unit's reply */
@@ -402,12 +405,13 @@ typedef struct NasMirrorInfo {
     uint8_t reserved283;   /* 283 */
 } NasMirrorInfo;
 
-/* The caller's remote-recording request: 94 bytes. */
+/* The caller's remote-recording request: 94 bytes. The image name is the unit's (as its image
+ * list or a mirror's reply gave it) and is sent byte for byte. */
 typedef struct NasBurnInfo {
     char userName[32];   /*  0 */
     char password[20];   /* 32: sent as digest; at most 19 characters */
     uint32_t imageId;    /* 52 */
-    char imageName[32];  /* 56: UTF-8 for kinds 1 and 2 */
+    char imageName[32];  /* 56: the unit's name of the image; sent unchanged */
     uint8_t writer;      /* 88: writer number */
     uint8_t flags;       /* 89: bits 0 and 1 are sent */
     uint32_t replyValue; /* 90: the unit's answer, written on success */
@@ -494,8 +498,9 @@ NASAPI_STATIC_ASSERT(offsetof(NasImgDone, nextFileSize) == 69, "nextFileSize");
 
 /* Opens a mirror session: the request, then the track table. On success *session is set and the
  * unit's image name and reply word are written into info; on failure the connection is closed and
- * *session left as it was. textEncodingKind is the unit's (1 and 2 take UTF-8 texts); utf8Folder
- * asks for the folder name in UTF-8 too (mode 3 only). A null table is sent as zeros. */
+ * *session left as it was. textEncodingKind is the unit's (1 and 2 take UTF-8 texts, 0 the ANSI
+ * code page); utf8Folder is kept for callers that pass it: the folder name is the unit's and goes
+ * unchanged in every case. A null table is sent as zeros. */
 NASAPI_EXPORT int NasApiMirrorStart(const uint32_t addrs[3], int* session, const NasCDTable* table,
                                     NasMirrorInfo* info, int textEncodingKind, int utf8Folder);
 /* One block of disc data, acknowledged by the unit before the call returns. */

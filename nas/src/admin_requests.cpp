@@ -1,4 +1,5 @@
 #include "admin_requests.h"
+#include "call_deadline.h"
 
 #include "nasapi.h"
 #include "netconfig.h"
@@ -62,14 +63,17 @@ BuildUserCheckData(std::string_view user, std::string_view password) {
 using namespace nas;
 
 int NasApiCheckPassword(const uint32_t addrs[3], const char* password) {
+    CallDeadline deadline;
     return PasswordRequest(addrs, command::kCheckPassword, 0, password);
 }
 
 int NasApiShutdown(const uint32_t addrs[3], int mode, const char* password) {
+    CallDeadline deadline;
     return PasswordRequest(addrs, command::kShutdown, static_cast<int16_t>(mode), password);
 }
 
 int NasApiCheckUserPassword(const uint32_t addrs[3], const char* user, const char* password) {
+    CallDeadline deadline;
     if (!addrs || !user || !password) return -1;
     auto data = BuildUserCheckData(user, password);
     if (!data) return -1;

@@ -1,4 +1,5 @@
 // NasApiGetCDBurningStat: the state of a remote recording job, asked in a short session.
+#include "call_deadline.h"
 #include "nasapi.h"
 #include "packet_header.h"
 #include "status_records.h"
@@ -29,6 +30,7 @@ constexpr uint32_t kBurningStatSubCode = 20;
 } // namespace
 
 int NasApiGetCDBurningStat(const uint32_t addrs[3], const uint32_t job[2], NasCDBurningStat* out) {
+    CallDeadline deadline;
     if (!out) return 2;
     if (!addrs || !job) return -1;
     uint8_t request[kJobRequestSize] = {};

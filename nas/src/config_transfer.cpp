@@ -1,4 +1,5 @@
 #include "config_transfer.h"
+#include "call_deadline.h"
 
 #include "base64.h"
 #include "nasapi.h"
@@ -216,6 +217,7 @@ Socket ConnectForTransfer(const uint32_t addrs[3], bool notify) {
 } // namespace
 
 int NasApiGetConfig(const uint32_t addrs[3], const char* path, const char* configPassword) {
+    CallDeadline deadline;
     if (!addrs) return -1;
     if (!path || *path == '\0') return NAS_RESULT_FILE_ERROR; // no file could ever be made
     auto request = BuildGetConfigRequest(configPassword ? configPassword : "");
@@ -230,6 +232,7 @@ int NasApiGetConfig(const uint32_t addrs[3], const char* path, const char* confi
 
 int NasApiSetConfig(const uint32_t addrs[3], const char* adminPassword, const char* configPassword,
                     int value, const char* path) {
+    CallDeadline deadline;
     if (!addrs || !adminPassword || !configPassword) return -1;
     // The file is opened before the unit hears of the transfer, so a missing file sends nothing.
     if (!path) return NAS_RESULT_FILE_ERROR;

@@ -1,5 +1,6 @@
 // The disk, volume and task queries: a bare request on a plain connection, then a reply whose
 // every part must arrive within the short direct wait.
+#include "call_deadline.h"
 #include "nasapi.h"
 #include "netconfig.h"
 #include "packet_header.h"
@@ -117,16 +118,19 @@ int QueryRawRecords(const uint32_t addrs[3], uint16_t commandCode, size_t cap, i
 } // namespace
 
 int NasApiGetDiskInfo(const uint32_t addrs[3], int* count, NasDiskInfo* out) {
+    CallDeadline deadline;
     static_assert(sizeof(NasDiskInfo) == kDiskWireSize);
     return QueryRawRecords(addrs, command::kDiskInfo, NAS_DISK_INFO_MAX, count, out);
 }
 
 int NasApiGetVolInfo(const uint32_t addrs[3], int* count, NasVolInfo* out) {
+    CallDeadline deadline;
     static_assert(sizeof(NasVolInfo) == kVolWireSize);
     return QueryRawRecords(addrs, command::kVolInfo, NAS_VOL_INFO_MAX, count, out);
 }
 
 NasTaskInfo* NasApiGetTask(const uint32_t addrs[3], int* status, int* taskCount, int* value) {
+    CallDeadline deadline;
     static_assert(sizeof(NasTaskInfo) == kTaskWireSize);
     if (status) *status = -1;
     if (taskCount) *taskCount = 0;

@@ -1,5 +1,6 @@
 // The image-transfer session (start, data blocks, completion of each image, abort) and the
 // one-request image calls: folder conversion and image deletion.
+#include "call_deadline.h"
 #include "nasapi.h"
 #include "session.h"
 #include "session_requests.h"
@@ -7,6 +8,7 @@
 using namespace nas;
 
 int NasApiCDHImgTransferStart(const uint32_t addrs[3], int* session, const NasImgRequest* request) {
+    CallDeadline deadline;
     if (!addrs || !session || !request) return -1;
     auto data = BuildTransferRequest(*request);
     if (!data) return -1;
@@ -20,10 +22,12 @@ int NasApiCDHImgTransferStart(const uint32_t addrs[3], int* session, const NasIm
 }
 
 int NasApiSendCDHImageData(int session, const void* data, int length) {
+    CallDeadline deadline;
     return SendBlock(session, command::kImgTransfer, subcode::kImgData, data, length);
 }
 
 int NasApiCDHImgTransferComplete(int session, const NasImgDone* done) {
+    CallDeadline deadline;
     if (!IsSessionHandle(session)) return -1;
     const auto data = BuildTransferDone(done);
     return Exchange(session, command::kImgTransferComplete, subcode::kImgData, data.data(),
@@ -31,10 +35,12 @@ int NasApiCDHImgTransferComplete(int session, const NasImgDone* done) {
 }
 
 int NasApiCDHImgTransferAbort(int session, int reason) {
+    CallDeadline deadline;
     return SendAbort(session, command::kImgTransferAbort, reason);
 }
 
 int NasApiCDHImageConvertByImgFolder(const uint32_t addrs[3], const NasImgRequest* request) {
+    CallDeadline deadline;
     if (!request) return -1;
     auto data = BuildConvertRequest(*request);
     if (!data) return -1;
@@ -43,6 +49,7 @@ int NasApiCDHImageConvertByImgFolder(const uint32_t addrs[3], const NasImgReques
 }
 
 int NasApiDeleteCDImage(const uint32_t addrs[3], const NasImgRequest* request) {
+    CallDeadline deadline;
     if (!request) return -1;
     auto data = BuildDeleteRequest(*request);
     if (!data) return -1;

@@ -1,5 +1,6 @@
 // The list queries on a plain connection: image folders, image list, share list and CD drives.
 // Each sends a bare request header and reads a 40-byte header that announces the records.
+#include "call_deadline.h"
 #include "nasapi.h"
 #include "netconfig.h"
 #include "packet_header.h"
@@ -96,6 +97,7 @@ ListResult QueryList(const uint32_t addrs[3], uint16_t commandCode, Read read) {
 } // namespace
 
 int NasApiGetImgFolders(const uint32_t addrs[3], int* count, char (*out)[128]) {
+    CallDeadline deadline;
     if (count) *count = 0;
     if (!addrs || !count || !out) return -1;
     ListResult list =
@@ -105,6 +107,7 @@ int NasApiGetImgFolders(const uint32_t addrs[3], int* count, char (*out)[128]) {
 }
 
 int NasApiGetImgList(const uint32_t addrs[3], unsigned* count, NasImgInfo* out) {
+    CallDeadline deadline;
     if (count) *count = 0;
     if (!addrs || !count || !out) return -1;
     ListResult list =
@@ -114,6 +117,7 @@ int NasApiGetImgList(const uint32_t addrs[3], unsigned* count, NasImgInfo* out) 
 }
 
 int NasApiGetShareList(const uint32_t addrs[3], unsigned* count, NasShareInfo* out) {
+    CallDeadline deadline;
     if (count) *count = 0;
     if (!addrs || !count || !out) return -1;
     ListResult list =
@@ -123,6 +127,7 @@ int NasApiGetShareList(const uint32_t addrs[3], unsigned* count, NasShareInfo* o
 }
 
 int NasApiGetCDDrvList(const uint32_t addrs[3], int* count, NasCDDrvInfo* out, int typeMask) {
+    CallDeadline deadline;
     if (count) *count = 0;
     if (!addrs || !count || !out) return -1;
     ListResult list = QueryList(addrs, command::kCDDrvList, [out, typeMask](int fd) {

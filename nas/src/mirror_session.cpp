@@ -1,4 +1,5 @@
 // The mirror session: start (request, then the track table), data blocks, completion and abort.
+#include "call_deadline.h"
 #include "cd_table.h"
 #include "nasapi.h"
 #include "session.h"
@@ -12,6 +13,7 @@ using namespace nas;
 
 int NasApiMirrorStart(const uint32_t addrs[3], int* session, const NasCDTable* table,
                       NasMirrorInfo* info, int textEncodingKind, int utf8Folder) {
+    CallDeadline deadline;
     if (!addrs || !session || !info) return -1;
     auto request = BuildMirrorRequest(*info, TocChecksum(table), textEncodingKind, utf8Folder != 0);
     if (!request) return -1;
@@ -34,10 +36,12 @@ int NasApiMirrorStart(const uint32_t addrs[3], int* session, const NasCDTable* t
 }
 
 int NasApiSendCDData(int session, const void* data, int length) {
+    CallDeadline deadline;
     return SendBlock(session, command::kMirrorData, subcode::kMirrorData, data, length);
 }
 
 int NasApiMirrorComplete(int session) {
+    CallDeadline deadline;
     if (!IsSessionHandle(session)) return -1;
     int result = Exchange(session, command::kMirrorComplete, subcode::kMirrorData, nullptr, 0,
                           command::kMirrorComplete);
@@ -48,5 +52,6 @@ int NasApiMirrorComplete(int session) {
 }
 
 int NasApiMirrorAbort(int session, int reason) {
+    CallDeadline deadline;
     return SendAbort(session, command::kMirrorAbort, reason);
 }

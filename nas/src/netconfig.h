@@ -50,6 +50,10 @@ struct NetConfig {
     int configReadWaitMs = 1000;      // each wait for the next block of a configuration read
     int configWriteWritableMs = 1000; // each wait to send the next block of a configuration write
     int configWriteReplyMs = 2000;    // final reply of a configuration write
+    // Whole exported call that talks to a unit over TCP (lists, configuration transfer, one-shot
+    // requests, each session call): above the longest wait the rules above allow an answering
+    // unit (12 idle waits of 20 s), so that only a peer that never finishes meets it. -1: none.
+    int callDeadlineMs = 300000;
     int discoveryWaitMs = 120;        // discovery: quiet time that ends collecting replies
     int discoveryCollectMs = 3000;    // discovery: longest time collecting on one local network
     int discoveryMaxDatagrams = 1024; // discovery: most datagrams taken in on one local network

@@ -1,4 +1,5 @@
 // NasApiRemoteCDBurning: starts a recording on one of the unit's writers.
+#include "call_deadline.h"
 #include "local_interfaces.h"
 #include "nasapi.h"
 #include "netconfig.h"
@@ -8,6 +9,7 @@
 using namespace nas;
 
 int NasApiRemoteCDBurning(const uint32_t addrs[3], NasBurnInfo* info, int textEncodingKind) {
+    CallDeadline deadline;
     if (!info) return -1;
     auto request =
         BuildBurnRequest(*info, textEncodingKind, GetLocalHostAddress(*CurrentNetConfig()));

@@ -20,6 +20,13 @@ void PutText(uint8_t* out, size_t width, const char* field, size_t fieldWidth);
 // The same, the text converted from the configured ANSI code page to UTF-8 (characters that don't
 // convert become '?') and cut at a UTF-8 character boundary.
 void PutUtf8Text(uint8_t* out, size_t width, const char* field, size_t fieldWidth);
+// A caller's UTF-8 text in the encoding of a unit of the given text-encoding kind: UTF-8 for kinds
+// 1 and 2 (a byte that starts no character becomes '?'), the configured ANSI code page for any
+// other kind (a character the code page lacks becomes '?'); cut at a character boundary of that
+// encoding to at most width bytes, the rest of the request field zero. Every text that a caller
+// makes and a unit stores passes here, and only here, on its way to the unit.
+void PutUnitText(uint8_t* out, size_t width, const char* field, size_t fieldWidth,
+                 int textEncodingKind);
 // The UTF-8 form of a caller's text, as PutUtf8Text converts it, uncut.
 std::string RecordTextUtf8(const char* field, size_t fieldWidth);
 

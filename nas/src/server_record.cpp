@@ -45,6 +45,13 @@ bool IsAcceptableReplySize(size_t size) {
     return size >= kServerReplyMinSize && size <= kServerReplyMaxSize;
 }
 
+size_t DeclaredServerReplySize(const uint8_t* reply, size_t got) {
+    std::optional<PacketHeader> header = DecodeHeader(reply, got);
+    if (!header || !HasSignature(reply, got)) return got;
+    const uint64_t declared = uint64_t{kHeaderSize} + header->payloadLength;
+    return IsAcceptableReplySize(declared) ? static_cast<size_t>(declared) : got;
+}
+
 bool IsValidReply(const uint8_t* reply, size_t size) {
     std::optional<PacketHeader> header = DecodeHeader(reply, size);
     return header && HasSignature(reply, size) && header->version == kProtocolVersion &&

@@ -17,6 +17,10 @@ static_assert(sizeof(NasServerInfo) == kServerInfoSize);
 static_assert(sizeof(NasServerInfo::hardwareAddress) == kHardwareAddressSize);
 
 bool IsAcceptableReplySize(size_t size);
+// The size a server reply over TCP declares in its header (32 + payload length) when that is an
+// acceptable size, else got: a 348-byte reply that arrives in two segments is waited for whole
+// instead of being taken for the 284-byte form.
+size_t DeclaredServerReplySize(const uint8_t* reply, size_t got);
 // Signature, version 256, and a payload length other than 36 (that of a discovery request, which
 // a broadcaster hears again). False for fewer than 32 bytes.
 bool IsValidReply(const uint8_t* reply, size_t size);

@@ -64,10 +64,6 @@ constexpr size_t kDoneNameWidth = 64;
 constexpr size_t kOffMoreImages = 65;
 constexpr size_t kOffNextFileSize = 69;
 
-bool TakesUtf8(int textEncodingKind) {
-    return textEncodingKind == 1 || textEncodingKind == 2;
-}
-
 } // namespace
 
 std::optional<std::array<uint8_t, kMirrorRequestSize>> BuildMirrorRequest(const NasMirrorInfo& info,
@@ -81,16 +77,19 @@ std::optional<std::array<uint8_t, kMirrorRequestSize>> BuildMirrorRequest(const 
         return std::nullopt;
     PutU32(out + kOffChecksum, tocChecksum);
 
-    const bool utf8 = TakesUtf8(textEncodingKind);
-    auto putFolder = utf8 && utf8Folder && info.mode == 3 ? PutUtf8Text : PutText;
-    putFolder(out + kOffFolder, sizeof info.folderName, info.folderName, sizeof info.folderName);
+    // The folder is a name the unit listed: it goes back byte for byte, whatever the kind.
+    (void)utf8Folder;
+    PutText(out + kOffFolder, sizeof info.folderName, info.folderName, sizeof info.folderName);
     PutU32(out + kOffMirrorValues, info.sectorCount);
     PutU32(out + kOffMirrorValues + 4, info.discKind);
     PutU32(out + kOffMirrorValues + 8, info.methodBits);
-    auto putText = utf8 ? PutUtf8Text : PutText;
-    putText(out + kOffSourceLabel, kMirrorTextWidth, info.sourceLabel, sizeof info.sourceLabel);
-    putText(out + kOffImageName, kMirrorTextWidth, info.imageName, sizeof info.imageName);
-    putText(out + kOffShareName, kMirrorTextWidth, info.shareName, sizeof info.shareName);
+    // The caller's own texts, in the unit's encoding.
+    PutUnitText(out + kOffSourceLabel, kMirrorTextWidth, info.sourceLabel, sizeof info.sourceLabel,
+                textEncodingKind);
+    PutUnitText(out + kOffImageName, kMirrorTextWidth, info.imageName, sizeof info.imageName,
+                textEncodingKind);
+    PutUnitText(out + kOffShareName, kMirrorTextWidth, info.shareName, sizeof info.shareName,
+                textEncodingKind);
     PutU32(out + kOffSectorCount2, info.sectorCount2);
     PutU32(out + kOffFileSystem, info.fileSystem);
     out[kOffMode] = info.mode == 0 ? 1 : info.mode;
@@ -116,8 +115,9 @@ BuildBurnRequest(const NasBurnInfo& info, int textEncodingKind, uint32_t hostAdd
     if (PutPasswordDigest(out + kOffDigest, info.password, sizeof info.password) != 0)
         return std::nullopt;
     PutU32(out + kOffImageId, info.imageId);
-    auto putText = TakesUtf8(textEncodingKind) ? PutUtf8Text : PutText;
-    putText(out + kOffBurnImageName, sizeof info.imageName, info.imageName, sizeof info.imageName);
+    // The image's name as the unit gave it (its list, or the reply to a mirror): byte for byte.
+    (void)textEncodingKind;
+    PutText(out + kOffBurnImageName, sizeof info.imageName, info.imageName, sizeof info.imageName);
     out[kOffWriter] = info.writer;
     out[kOffBurnFlags] = static_cast<uint8_t>((info.flags & kSentBurnFlags) | kAlwaysBurnFlag);
     PutU32Net(out + kOffHostAddress, hostAddress);

@@ -33,8 +33,9 @@ inline constexpr uint32_t kDeleteImage = 28;
 
 // Each builder gives none when the record's password is longer than its field.
 
-// The mirror request: texts in UTF-8 for encoding kinds 1 and 2 (the folder name only with
-// utf8Folder and mode 3), the table's checksum, mode 0 sent as 1.
+// The mirror request: the caller's texts (source label, image name, share name) in the unit's
+// encoding (PutUnitText), the account and the folder name (the unit's own) byte for byte, the
+// table's checksum, mode 0 sent as 1. utf8Folder changes nothing: the folder is never converted.
 std::optional<std::array<uint8_t, kMirrorRequestSize>> BuildMirrorRequest(const NasMirrorInfo& info,
                                                                           uint32_t tocChecksum,
                                                                           int textEncodingKind,
@@ -43,7 +44,8 @@ std::optional<std::array<uint8_t, kMirrorRequestSize>> BuildMirrorRequest(const 
 // its reply word from the 428 data bytes of the mirror-start reply.
 void ApplyMirrorReply(NasMirrorInfo& info, const uint8_t* reply);
 
-// The recording request; hostAddress (host order) is sent in network order.
+// The recording request; the image name (the unit's) goes byte for byte, hostAddress (host
+// order) in network order.
 std::optional<std::array<uint8_t, kBurnRequestSize>>
 BuildBurnRequest(const NasBurnInfo& info, int textEncodingKind, uint32_t hostAddress);
 

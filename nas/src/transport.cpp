@@ -1,5 +1,6 @@
 #include "transport.h"
 
+#include "call_deadline.h"
 #include "netconfig.h"
 
 #include <arpa/inet.h>
@@ -29,7 +30,11 @@ int MillisecondsLeft(SteadyClock::time_point deadline) {
 }
 
 // poll on one descriptor, resumed after interruptions with the time that is left.
+// The wait ends with the running call's deadline at the latest; once that is spent, it reports a
+// time-out without waiting.
 int WaitFor(int fd, short events, int timeoutMs) {
+    if (CallDeadlinePassed()) return 0;
+    timeoutMs = WithinCallDeadline(timeoutMs);
     auto deadline = SteadyClock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
     for (;;) {
         pollfd entry{fd, events, 0};
@@ -158,6 +163,8 @@ long MoveAll(size_t length, const LoopLimits& limits, const WaitStep& wait, cons
     uint32_t stalled = 0;
     bool skipWait = limits.moveFirst;
     while (moved < length) {
+        // A peer that keeps each wait short by trickling bytes meets the call's deadline here.
+        if (CallDeadlinePassed()) return -1;
         if (!std::exchange(skipWait, false)) {
             int waitMs =
                 bounded ? std::min(limits.waitMs, MillisecondsLeft(deadline)) : limits.waitMs;
@@ -198,6 +205,13 @@ long RecvSessionAll(int fd, void* buffer, size_t length) {
     auto* bytes = static_cast<uint8_t*>(buffer);
     if (length != 0) std::memset(buffer, 0, length);
     LoopLimits limits = PatientLimits();
+    // The blocking receive waits up to the socket's time-out (the readiness wait): when less than
+    // that is left of the call, the loop below waits instead, bounded by what is left.
+    const int left = CallMillisecondsLeft();
+    if (left >= 0 && left < limits.waitMs)
+        return RecvWith(fd, bytes, length, limits) == static_cast<long>(length)
+                   ? static_cast<long>(length)
+                   : -1;
     const auto start = SteadyClock::now();
     ssize_t first = ::recv(fd, bytes, length, MSG_WAITALL);
     if (first == static_cast<ssize_t>(length)) return static_cast<long>(length);
@@ -271,7 +285,8 @@ RaceResult ConnectRace(const uint32_t addrs[3], uint16_t port, int limitMs) {
             sockets[i].reset(); // refused or unreachable at once: out of the race
     }
 
-    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(std::max(0, limitMs));
+    const auto deadline =
+        SteadyClock::now() + std::chrono::milliseconds(std::max(0, WithinCallDeadline(limitMs)));
     for (;;) {
         std::array<pollfd, 3> entries{};
         std::array<int, 3> slotOf{};
@@ -366,47 +381,53 @@ int RecvReply(int fd, PacketHeader* header, uint16_t expectedCommand, void* data
 }
 
 int RecvOneShotReply(int fd, size_t need, size_t maxSize, int timeoutMs,
-                     std::vector<uint8_t>& reply) {
+                     std::vector<uint8_t>& reply, const ReplySizeRule& expectedSize) {
     const auto deadline = SteadyClock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
     if (need > maxSize) return -1;
     reply.assign(maxSize, 0);
     size_t got = 0;
-    // Until the bytes the reply kind needs are in: each wait with the time that is left.
-    while (got < need) {
-        int ready = WaitReadable(fd, MillisecondsLeft(deadline));
-        if (ready <= 0) return -1;
-        ssize_t moved = ::recv(fd, reply.data() + got, maxSize - got, MSG_DONTWAIT);
-        if (moved > 0) {
-            got += static_cast<size_t>(moved);
-        } else if (moved == 0) {
-            return -1; // closed before the reply was whole
-        } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-            return -1;
+    // Receives what has arrived; waits first when wait is set. False when the peer closed or the
+    // receive failed, or nothing came within the time left.
+    auto receive = [&](bool wait) {
+        if (wait && WaitReadable(fd, MillisecondsLeft(deadline)) <= 0) return false;
+        for (;;) {
+            ssize_t moved = ::recv(fd, reply.data() + got, maxSize - got, MSG_DONTWAIT);
+            if (moved > 0) {
+                got += static_cast<size_t>(moved);
+                return true;
+            }
+            if (moved < 0 && errno == EINTR) continue;
+            if (moved < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return wait;
+            return false; // closed, or failed
         }
-    }
+    };
+    // Until the bytes the reply kind needs are in: each wait with the time that is left.
+    while (got < need)
+        if (!receive(true)) return -1;
+    // Then the rest of a reply that declares more, while it keeps coming in time.
+    size_t wanted = expectedSize ? std::min(expectedSize(reply.data(), got), maxSize) : got;
+    while (got < wanted)
+        if (!receive(true)) break;
     // Then what has arrived already, without waiting.
     while (got < maxSize) {
-        ssize_t moved = ::recv(fd, reply.data() + got, maxSize - got, MSG_DONTWAIT);
-        if (moved > 0) {
-            got += static_cast<size_t>(moved);
-            continue;
-        }
-        if (moved < 0 && errno == EINTR) continue;
-        break;
+        const size_t before = got;
+        if (!receive(false) || got == before) break;
     }
     reply.resize(got);
     return 0;
 }
 
 int OneShotExchange(const uint32_t addrs[3], const uint8_t* request, size_t size, int replyWaitMs,
-                    size_t need, std::vector<uint8_t>& reply, Socket& connection) {
+                    size_t need, std::vector<uint8_t>& reply, Socket& connection,
+                    const ReplySizeRule& expectedSize) {
     auto config = CurrentNetConfig();
     RaceResult race = ConnectRace(addrs, config->tcpPort, config->connectRaceMs);
     if (race.outcome != RaceOutcome::Won) return -1;
     int fd = race.socket.get();
     if (SendWithin(fd, request, size, config->readinessWaitMs) != static_cast<long>(size))
         return -1;
-    if (RecvOneShotReply(fd, need, kMaxOneShotReply, replyWaitMs, reply) != 0) return -1;
+    if (RecvOneShotReply(fd, need, kMaxOneShotReply, replyWaitMs, reply, expectedSize) != 0)
+        return -1;
     connection = std::move(race.socket);
     return 0;
 }

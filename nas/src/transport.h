@@ -93,14 +93,20 @@ inline constexpr size_t kMaxOneShotReply = 1024;
 // payload length the header declares is not looked at (units declare lengths that differ from
 // what they send). 0 with the bytes in reply, or -1 when fewer than need bytes came in time or
 // the peer closed before.
+// When expectedSize is given, it is asked, once need bytes are in, for the size the reply declares
+// (at most maxSize); the wait goes on for the rest within timeoutMs, so that a reply that arrives
+// in several segments is read whole. When the rest does not come in time, the bytes that came are
+// the reply (a unit may declare more than it sends).
+using ReplySizeRule = std::function<size_t(const uint8_t* reply, size_t got)>;
 int RecvOneShotReply(int fd, size_t need, size_t maxSize, int timeoutMs,
-                     std::vector<uint8_t>& reply);
+                     std::vector<uint8_t>& reply, const ReplySizeRule& expectedSize = {});
 
 // The connect race, the request, and a reply of at least need bytes (RecvOneShotReply, at most
 // kMaxOneShotReply) within replyWaitMs. 0 with the reply and the connection (for an
 // acknowledgement), or -1.
 int OneShotExchange(const uint32_t addrs[3], const uint8_t* request, size_t size, int replyWaitMs,
-                    size_t need, std::vector<uint8_t>& reply, Socket& connection);
+                    size_t need, std::vector<uint8_t>& reply, Socket& connection,
+                    const ReplySizeRule& expectedSize = {});
 // OneShotExchange for replies that carry a verdict in their header: the status when the reply's
 // command is the expected one, else -1.
 int OneShotRequest(const uint32_t addrs[3], const uint8_t* request, size_t size,

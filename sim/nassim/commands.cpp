@@ -5,6 +5,7 @@
 #include "wire.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 namespace nassim {
@@ -157,21 +158,44 @@ void Unit::Impl::AppendData(Conversation& c, const std::uint8_t* data, std::size
     if (!s.files.empty()) s.files.back().size += size;
 }
 
-void Unit::Impl::BeginFile(Conversation& c, const std::string& name) {
+namespace {
+
+// How a unit answers a store that can't take an image: full, or not writable.
+std::int16_t StoreStatus(int error) {
+    return error == ENOSPC || error == EDQUOT || error == EFBIG ? kStatusNoFreeSpace
+                                                                : kStatusPermissionDenied;
+}
+
+// An image's data is sent in blocks of 4096 bytes: the last one padded with zeros to its whole
+// size, so an image may arrive with up to 4095 bytes more than it announced.
+bool SizeMatchesAnnouncement(std::uint64_t received, std::uint64_t announced) {
+    constexpr std::uint64_t kBlock = 4096;
+    return received == announced || received == (announced + kBlock - 1) / kBlock * kBlock;
+}
+
+} // namespace
+
+std::int16_t Unit::Impl::BeginFile(Conversation& c, const std::string& name) {
     c.file.reset();
     if (config.hashSessionData || !config.storeFolder.empty())
         c.file = std::make_unique<ReceivedFile>(config.hashSessionData, config.storeFolder,
                                                 c.folder, name);
+    return FileStatus(c);
 }
 
-void Unit::Impl::FinishFile(Conversation& c, SessionFile& file) {
-    if (!c.file) return;
+std::int16_t Unit::Impl::FileStatus(const Conversation& c) const {
+    if (!c.file || c.file->error().empty()) return 0;
+    return StoreStatus(c.file->errorNumber());
+}
+
+std::int16_t Unit::Impl::FinishFile(Conversation& c, SessionFile& file) {
+    if (!c.file) return 0;
     file.sha256 = c.file->finish();
     file.storedAs = c.file->path();
     const std::string error = c.file->error();
+    const std::int16_t status = FileStatus(c);
     c.file.reset();
     if (!error.empty()) {
-        problems.push_back(error);
         file.storedAs.clear();
         if (config.logProblems) std::fprintf(stderr, "nas-sim: %s\n", error.c_str());
     }
@@ -183,6 +207,7 @@ void Unit::Impl::FinishFile(Conversation& c, SessionFile& file) {
                     file.storedAs.empty() ? "" : ", stored as ", file.storedAs.c_str());
         std::fflush(stdout);
     }
+    return status;
 }
 
 void Unit::Impl::AddImage(const std::string& name, const std::string& folder, std::uint64_t size,
@@ -380,7 +405,15 @@ Outcome Unit::Impl::AnswerMirrorStart(Request& r, Context& ctx) {
         c.imageId = id;
         c.folder = m.folder;
     }
-    if (status == 0 && !ctx.refusedByFault) BeginFile(c, name);
+    if (status == 0 && !ctx.refusedByFault) {
+        if (const std::int16_t refused = BeginFile(c, name); refused != 0) {
+            std::lock_guard lock(recordMutex);
+            c.session->end = SessionEnd::Refused;
+            c.phase = Phase::Ended;
+            recordChanged.notify_all();
+            return Single(Plain(kCommandMirrorStart, refused));
+        }
+    }
     return Single(WithData(
         kCommandMirrorStart, 0,
         records::EncodeMirrorReply(name, static_cast<std::uint16_t>(id), ctx.unterminated)));
@@ -417,7 +450,8 @@ Outcome Unit::Impl::AnswerMirrorData(Request& r, Context& ctx) {
         AppendData(*ctx.conversation, r.bytes.data() + kExtendedHeaderSize,
                    r.bytes.size() - kExtendedHeaderSize);
     KeepHeaderOnly(r, *ctx.conversation);
-    return Single(Plain(kCommandMirrorData, 0));
+    // The copy of a block before this one could not be written: the disk is full (or refuses).
+    return Single(Plain(kCommandMirrorData, FileStatus(*ctx.conversation)));
 }
 
 Outcome Unit::Impl::AnswerMirrorComplete(Request& r, Context& ctx) {
@@ -425,22 +459,24 @@ Outcome Unit::Impl::AnswerMirrorComplete(Request& r, Context& ctx) {
     if (r.problem.empty()) r.problem = CheckPhase(r, ctx, Phase::MirrorData);
     if (!r.problem.empty()) return {};
     Conversation& c = *ctx.conversation;
+    std::int16_t status = 0;
     if (!ctx.refusedByFault) {
         std::string name;
         std::uint64_t size = 0;
         {
             std::lock_guard lock(recordMutex);
-            c.session->end = SessionEnd::Completed;
-            c.session->files.back().complete = true;
-            FinishFile(c, c.session->files.back());
+            status = FinishFile(c, c.session->files.back());
+            // An image whose copy could not be written whole is not kept.
+            c.session->end = status == 0 ? SessionEnd::Completed : SessionEnd::Refused;
+            c.session->files.back().complete = status == 0;
             name = c.session->files.back().name;
             size = c.session->dataBytes;
             c.phase = Phase::Ended;
             recordChanged.notify_all();
         }
-        AddImage(name, c.folder, size, c.imageId);
+        if (status == 0) AddImage(name, c.folder, size, c.imageId);
     }
-    return Single(Plain(kCommandMirrorComplete, 0));
+    return Single(Plain(kCommandMirrorComplete, status));
 }
 
 Outcome Unit::Impl::AnswerAbort(Request& r, Context& ctx) {
@@ -544,7 +580,7 @@ Outcome Unit::Impl::AnswerTransfer(Request& r, Context& ctx) {
             AppendData(*ctx.conversation, r.bytes.data() + kExtendedHeaderSize,
                        r.bytes.size() - kExtendedHeaderSize);
         KeepHeaderOnly(r, *ctx.conversation);
-        return Single(Plain(kCommandImageTransfer, 0));
+        return Single(Plain(kCommandImageTransfer, FileStatus(*ctx.conversation)));
     }
     requests::TransferStart t;
     r.problem = requests::DecodeTransferStart(r.bytes, *r.header, t);
@@ -571,7 +607,13 @@ Outcome Unit::Impl::AnswerTransfer(Request& r, Context& ctx) {
         c.phase = Phase::Transfer;
         c.folder = t.folder;
     }
-    if (status == 0 && !ctx.refusedByFault) BeginFile(c, t.fileName);
+    if (status == 0 && !ctx.refusedByFault) {
+        status = BeginFile(c, t.fileName);
+        if (status != 0) {
+            c.session->end = SessionEnd::Refused;
+            c.phase = Phase::Ended;
+        }
+    }
     return Single(Plain(kCommandImageTransfer, status));
 }
 
@@ -588,13 +630,14 @@ Outcome Unit::Impl::AnswerTransferComplete(Request& r, Context& ctx) {
         Session& s = *c.session;
         s.completions.emplace_back(r.bytes.begin() + kExtendedHeaderSize, r.bytes.end());
         SessionFile& file = s.files.back();
-        if (file.size != file.announcedSize) status = kStatusInvalidBlock;
+        if (!SizeMatchesAnnouncement(file.size, file.announcedSize)) status = kStatusInvalidBlock;
+        if (status == 0 && !ctx.refusedByFault) status = FinishFile(c, file);
         if (status == 0 && !ctx.refusedByFault) {
             file.complete = true;
-            FinishFile(c, file);
             done = file;
             if (d.further != 0 && !d.allZero) {
                 s.files.push_back({d.nextName, d.nextSize, s.dataBytes, 0, false, {}, {}});
+                // A store that can't take the next image refuses its first block.
                 BeginFile(c, d.nextName);
             } else {
                 s.end = SessionEnd::Completed;

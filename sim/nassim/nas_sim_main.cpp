@@ -231,6 +231,9 @@ void Parse(const std::vector<std::string>& args, Options& o, int depth) {
 int main(int argc, char** argv) {
     Options o;
     Parse(std::vector<std::string>(argv + 1, argv + argc), o, 0);
+    // A write beyond the file size limit fails (EFBIG) instead of ending the program: the unit
+    // answers it as a full disk.
+    std::signal(SIGXFSZ, SIG_IGN);
     const long count = o.count;
     const std::uint32_t first = o.first;
     if (!o.store.empty()) {

@@ -89,6 +89,10 @@ inline constexpr std::int16_t kStatusInvalidPassword = 6; // wrong digest or con
 inline constexpr std::int16_t kStatusImageExists = 10;    // a mirror or transfer of a name held
 inline constexpr std::int16_t kStatusInvalidUser = 12;    // unknown account
 inline constexpr std::int16_t kStatusNoRecordingJob = 16; // status asked of a writer with no job
+// The store (UnitConfig::storeFolder) can't take an image: 14 when it is full (no space, quota,
+// file size limit), 13 when it refuses to be written (no permission, read-only, not a folder).
+inline constexpr std::int16_t kStatusPermissionDenied = 13;
+inline constexpr std::int16_t kStatusNoFreeSpace = 14;
 
 // Builds the host-order address a.b.c.d.
 constexpr std::uint32_t Ipv4(unsigned a, unsigned b, unsigned c, unsigned d) {

@@ -43,6 +43,7 @@ ReceivedFile::ReceivedFile(bool hash, const std::string& storeFolder, const std:
             if (fd_ < 0 && errno != EEXIST) break;
         }
         if (fd_ < 0) {
+            errorNumber_ = errno;
             error_ = "can't create " + path_ + ": " + std::strerror(errno);
             path_.clear();
         }
@@ -89,8 +90,10 @@ std::string ReceivedFile::finish() {
         worker_.join();
     }
     finished_ = true;
-    if (fd_ >= 0 && ::close(std::exchange(fd_, -1)) != 0 && error_.empty())
+    if (fd_ >= 0 && ::close(std::exchange(fd_, -1)) != 0 && error_.empty()) {
+        errorNumber_ = errno;
         error_ = "can't write " + path_ + ": " + std::strerror(errno);
+    }
     if (!hash_) return {};
     static const char kDigits[] = "0123456789abcdef";
     std::string hex;
@@ -106,6 +109,11 @@ std::string ReceivedFile::error() const {
     return error_;
 }
 
+int ReceivedFile::errorNumber() const {
+    std::lock_guard lock(mutex_);
+    return errorNumber_;
+}
+
 void ReceivedFile::Run() {
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -118,17 +126,23 @@ void ReceivedFile::Run() {
         lock.unlock();
         if (hash_) digest_.update(block.data(), block.size());
         std::string failure;
+        int failureNumber = 0;
         for (std::size_t at = 0; fd_ >= 0 && at < block.size();) {
             const ssize_t written = ::write(fd_, block.data() + at, block.size() - at);
             if (written < 0 && errno == EINTR) continue;
             if (written <= 0) {
-                failure = "can't write " + path_ + ": " + std::strerror(errno);
+                // A write that takes nothing is a full file system.
+                failureNumber = written == 0 ? ENOSPC : errno;
+                failure = "can't write " + path_ + ": " + std::strerror(failureNumber);
                 break;
             }
             at += static_cast<std::size_t>(written);
         }
         lock.lock();
-        if (!failure.empty() && error_.empty()) error_ = failure;
+        if (!failure.empty() && error_.empty()) {
+            error_ = failure;
+            errorNumber_ = failureNumber;
+        }
         if (spare_.size() < 4) spare_.push_back(std::move(block));
         busy_ = false;
         changed_.notify_all();

@@ -33,6 +33,8 @@ public:
     const std::string& path() const { return path_; } // of the copy; empty when none
     // Why the copy could not be made or written; empty when it was, or none was wanted.
     std::string error() const;
+    // The errno of that failure; 0 when none.
+    int errorNumber() const;
 
 private:
     void Run();
@@ -42,6 +44,7 @@ private:
     int fd_ = -1;
     std::string path_;
     std::string error_;
+    int errorNumber_ = 0;
     bool finished_ = false;
 
     mutable std::mutex mutex_;

@@ -133,10 +133,15 @@ struct Unit::Impl {
     void StoreSettings(const requests::SetServer& s);
     std::shared_ptr<Session> NewSession(const Request& request, SessionKind kind, Bytes start);
     void AppendData(Conversation& c, const std::uint8_t* data, std::size_t size);
-    // A new file of the session named name, in the conversation's folder.
-    void BeginFile(Conversation& c, const std::string& name);
-    // The conversation's file is whole: its digest and copy go into file (under recordMutex).
-    void FinishFile(Conversation& c, SessionFile& file);
+    // A new file of the session named name, in the conversation's folder: 0, or the status of a
+    // store that can't take it (StoreStatus).
+    std::int16_t BeginFile(Conversation& c, const std::string& name);
+    // The status of the conversation's file so far: 0 while its copy is written, else the store's
+    // status. A unit with a full disk refuses the block that does not fit.
+    std::int16_t FileStatus(const Conversation& c) const;
+    // The conversation's file is whole: its digest and copy go into file (under recordMutex); 0,
+    // or the store's status when the copy could not be written whole.
+    std::int16_t FinishFile(Conversation& c, SessionFile& file);
     void AddImage(const std::string& name, const std::string& folder, std::uint64_t size,
                   std::uint32_t id);
 

@@ -85,6 +85,7 @@ TEST(RemoteInfo, RepliesAreJudgedByTheirSizeNotTheirDeclaredLength) {
         size_t extra;                     // bytes beyond the reply
         size_t shortReply;                // only this many bytes, connection left open
         int result;
+        size_t segment = 0; // the reply in segments of this size, 150 ms apart
     } cases[] = {
         {"284 bytes, declared exactly", false, std::nullopt, false, 0, 0, 0},
         {"284 bytes declaring 0", false, 0, false, 0, 0, 0},
@@ -93,6 +94,9 @@ TEST(RemoteInfo, RepliesAreJudgedByTheirSizeNotTheirDeclaredLength) {
         {"348 bytes declaring 252", true, 252, false, 0, 0, 0},
         {"283 bytes", false, std::nullopt, false, 0, 283, -1},
         {"349 bytes", true, std::nullopt, false, 1, 0, -1},
+        // The long form in two segments, the first as long as the short form: still the long form.
+        {"348 bytes in two segments", true, std::nullopt, false, 0, 0, 0, 284},
+        {"348 bytes one at a time", true, std::nullopt, true, 0, 0, 0},
     };
     unsigned net = 72;
     for (const auto& c : cases) {
@@ -101,6 +105,7 @@ TEST(RemoteInfo, RepliesAreJudgedByTheirSizeNotTheirDeclaredLength) {
         config.extendedReply = c.extended;
         config.extendedName = longName;
         if (c.fragmented) config.fault = nassim::Fault::Fragment;
+        if (c.segment != 0) config.fragmentPause = std::chrono::milliseconds(150);
         if (c.shortReply != 0) {
             config.fault = nassim::Fault::ShortReply;
             config.shortReplyBytes = c.shortReply;
@@ -110,6 +115,7 @@ TEST(RemoteInfo, RepliesAreJudgedByTheirSizeNotTheirDeclaredLength) {
         fault.command = nassim::kCommandServerInfo;
         fault.payloadLength = c.declared;
         fault.extraBytes = c.extra;
+        fault.fragmentBytes = c.segment;
         f.unit.addCommandFault(fault);
         nastest::ScopedNetConfig scope(f.netConfig(c.result == 0 ? 8000 : 1000));
         NasServerInfo info;

@@ -5,6 +5,7 @@
 #include "nasapi.h"
 #include "nassim.h"
 #include "socket.h"
+#include "text_codec.h"
 
 #include <gtest/gtest.h>
 
@@ -264,31 +265,53 @@ TEST(MirrorSession, RefusedCompleteLeavesTheSessionOpen) {
     EXPECT_TRUE(f.waitPeerClosed());
 }
 
-TEST(MirrorSession, TextsFollowTheEncodingKindAndModeZeroIsSentAsOne) {
-    // CP1252 texts; e-acute is 0xE9 there and C3 A9 in UTF-8.
+TEST(MirrorSession, TextsGoInTheUnitsEncodingAndTheFolderByteForByte) {
+    // The caller's texts are UTF-8. A kind-0 unit takes the locale's code page, kinds 1 and 2
+    // take UTF-8; the folder is the unit's own name and goes unchanged in every case (here a
+    // CP1252 name, which is not UTF-8 at all).
+    const std::string cafe = "Caf\xC3\xA9";                        // UTF-8
+    const std::string test = "\xE6\xB8\xAC\xE8\xA9\xA6";           // two traditional characters
+    const std::string testSimplified = "\xE6\xB5\x8B\xE8\xAF\x95"; // two simplified characters
+    std::string eleven; // eleven three-byte characters: 33 bytes of UTF-8
+    for (int i = 0; i < 11; ++i)
+        eleven += test.substr(3 * (i % 2), 3);
     struct Case {
+        const char* codePage;
         int kind;
         int flag;
         uint8_t mode;
-        bool folderUtf8;
-        bool textsUtf8;
+        std::string label, sentLabel;
         uint8_t modeSent;
     };
     const Case cases[] = {
-        {0, 1, 3, false, false, 3}, {1, 0, 3, false, true, 3}, {1, 1, 1, false, true, 1},
-        {1, 1, 3, true, true, 3},   {2, 1, 3, true, true, 3},  {2, 0, 0, false, true, 1},
+        {"CP1252", 0, 1, 3, cafe, "Caf\xE9", 3},
+        {"CP1252", 1, 0, 3, cafe, cafe, 3},
+        {"CP1252", 2, 1, 1, cafe, cafe, 1},
+        {"CP1252", 2, 0, 0, cafe, cafe, 1},
+        {"CP950", 0, 1, 3, test, "\xB4\xFA\xB8\xD5", 3},
+        {"CP936", 0, 1, 3, testSimplified, "\xB2\xE2\xCA\xD4", 3},
+        {"CP936", 1, 1, 3, testSimplified, testSimplified, 3},
+        // A character the code page lacks becomes '?'.
+        {"CP1252", 0, 0, 1, test, "??", 1},
+        // A code page the system can't convert to: the text goes as ASCII with '?'.
+        {"NO-SUCH-CODE-PAGE", 0, 0, 1, cafe, "Caf?", 1},
+        // A character cut off by the end of the caller's 32-byte field is left out.
+        {"CP950", 1, 0, 1, eleven, eleven.substr(0, 30), 1},
+        {"CP950", 0, 0, 1, eleven, *nas::ConvertText(eleven.substr(0, 30), nas::kUtf8, "CP950"), 1},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE("kind " + std::to_string(c.kind) + " flag " + std::to_string(c.flag) +
-                     " mode " + std::to_string(c.mode));
+        SCOPED_TRACE(std::string(c.codePage) + " kind " + std::to_string(c.kind) + " flag " +
+                     std::to_string(c.flag) + " mode " + std::to_string(c.mode));
         SessionFixture f(Ipv4(127, 0, 103, 2));
-        nastest::ScopedNetConfig scope(f.netConfig());
+        nas::NetConfig config = f.netConfig();
+        config.ansiCodePage = c.codePage;
+        nastest::ScopedNetConfig scope(config);
         f.unit.setImageFolders({});
         NasMirrorInfo info = MirrorInfo();
         Put(info.folderName, sizeof info.folderName, "Fold\xE9r");
-        Put(info.sourceLabel, sizeof info.sourceLabel, "L\xE9");
-        Put(info.imageName, sizeof info.imageName, "Im\xE9");
-        Put(info.shareName, sizeof info.shareName, "Sh\xE9");
+        Put(info.sourceLabel, sizeof info.sourceLabel, c.label);
+        Put(info.imageName, sizeof info.imageName, c.label);
+        Put(info.shareName, sizeof info.shareName, c.label);
         info.mode = c.mode;
         int session = 0;
         ASSERT_EQ(Start(f, &session, info, c.kind, c.flag), 0);
@@ -296,11 +319,13 @@ TEST(MirrorSession, TextsFollowTheEncodingKindAndModeZeroIsSentAsOne) {
         ::close(session);
         const Bytes r = f.onlySession().startRequest;
         ASSERT_EQ(r.size(), 420u);
-        EXPECT_EQ(Text(r, 56, 112), c.folderUtf8 ? "Fold\xC3\xA9r" : "Fold\xE9r");
-        EXPECT_EQ(Text(r, 180, 32), c.textsUtf8 ? "L\xC3\xA9" : "L\xE9");
-        EXPECT_EQ(Text(r, 212, 32), c.textsUtf8 ? "Im\xC3\xA9" : "Im\xE9");
-        EXPECT_EQ(Text(r, 244, 32), c.textsUtf8 ? "Sh\xC3\xA9" : "Sh\xE9");
+        EXPECT_EQ(Text(r, 56, 112), "Fold\xE9r");
+        EXPECT_EQ(Text(r, 180, 32), c.sentLabel);
+        EXPECT_EQ(Text(r, 212, 32), c.sentLabel);
+        EXPECT_EQ(Text(r, 244, 32), c.sentLabel);
         EXPECT_EQ(r[286], c.modeSent);
+        // The unit's name for the image comes back as the unit sent it.
+        EXPECT_EQ(std::string(info.imageName, strnlen(info.imageName, 32)), c.sentLabel);
     }
 }
 
@@ -489,6 +514,36 @@ TEST(ImageCalls, ConversionAndDeletionReachTheUnit) {
     EXPECT_TRUE(f.unit.problems().empty());
 }
 
+TEST(RemoteRecording, TheImageNameGoesBackAsTheUnitSentIt) {
+    // The name comes from the unit (its list, or a mirror's reply): whatever the kind and the
+    // code page, not one byte of it changes on its way back.
+    const std::string names[] = {"Caf\xE9", "Caf\xC3\xA9", "\xB4\xFA\xB8\xD5"};
+    for (int kind : {0, 1, 2}) {
+        for (const std::string& name : names) {
+            SCOPED_TRACE("kind " + std::to_string(kind));
+            SessionFixture f(Ipv4(127, 0, 108, 3));
+            nas::NetConfig config = f.netConfig();
+            config.ansiCodePage = "CP950";
+            nastest::ScopedNetConfig scope(config);
+            std::vector<nassim::ImageRecord> images(1);
+            images[0].id = 5;
+            images[0].name = name;
+            f.unit.setImages(images);
+            NasBurnInfo info;
+            std::memset(&info, 0, sizeof info);
+            Put(info.userName, 32, kUser);
+            Put(info.password, 20, kPassword);
+            info.imageId = 5;
+            Put(info.imageName, 32, name);
+            info.writer = 1;
+            ASSERT_EQ(NasApiRemoteCDBurning(f.addrs.data(), &info, kind), 0);
+            const auto jobs = f.unit.recordings();
+            ASSERT_EQ(jobs.size(), 1u);
+            EXPECT_EQ(jobs[0].imageName, name);
+        }
+    }
+}
+
 TEST(RemoteRecording, StartsAJobWhoseStatusWalksThroughTheWritersStates) {
     SessionFixture f(Ipv4(127, 0, 108, 2));
     nastest::ScopedNetConfig scope(f.netConfig());
@@ -505,7 +560,7 @@ TEST(RemoteRecording, StartsAJobWhoseStatusWalksThroughTheWritersStates) {
     Put(info.userName, 32, kUser);
     Put(info.password, 20, kPassword);
     info.imageId = 77;
-    Put(info.imageName, 32, "Caf\xE9"); // CP1252
+    Put(info.imageName, 32, "Caf\xC3\xA9"); // the unit's name, as its list gave it
     info.writer = 1;
     info.flags = 0xFB; // only bits 0 and 1 go, with bit 2
     ASSERT_EQ(NasApiRemoteCDBurning(f.addrs.data(), &info, 1), 0);

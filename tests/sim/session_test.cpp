@@ -291,6 +291,42 @@ TEST_F(Sessions, ImageTransferCarriesSeveralFiles) {
     EXPECT_EQ(ImageNames(), (std::vector<std::string>{"one.iso", "two.iso"}));
 }
 
+// An image is sent in 4096-byte units: its data after the 4096-byte header in pieces, the last
+// one padded with zeros to a whole unit, then 1024 zeros and the header's first 3072 bytes. The
+// unit takes an image that arrives padded so; any other size is an invalid block.
+TEST_F(Sessions, ImageTransferTakesTheLastBlockPaddedToA4096ByteUnit) {
+    const struct {
+        std::uint32_t announced;
+        std::vector<std::size_t> blocks;
+        std::int16_t status;
+    } cases[] = {
+        {4096 + 5000, {8192, 1024, 3072}, 0},             // 5000 data bytes padded to 8192
+        {4096 + 16384 + 1, {16384, 4096, 1024, 3072}, 0}, // a full piece, then 1 byte padded
+        {4096 + 8192, {8192, 1024, 3072}, 0},             // no padding needed
+        {4096 + 5000, {5000, 1024, 3072}, 0},             // sent unpadded: exactly announced
+        {4096 + 5000, {12288, 1024, 3072}, 5},            // a whole unit more than padding
+        {4096 + 5000, {4096, 1024, 3072}, 5},             // short
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(n);
+        TcpClient session; // each image in a session of its own
+        ASSERT_EQ(session.Connect(unit->address(), unit->tcpPort()), 0);
+        auto status = [&](const Bytes& request, std::uint16_t command) {
+            const Bytes reply = session.Exchange(request, 32, kWait);
+            EXPECT_EQ(reply.size(), 32u);
+            if (reply.size() != 32) return -100;
+            EXPECT_EQ(Get16(reply, 24), command);
+            return static_cast<int>(static_cast<std::int16_t>(Get16(reply, 30)));
+        };
+        const std::string name = "image" + std::to_string(n++) + ".iso";
+        ASSERT_EQ(status(WithData(29, 25, TransferStartData("F", name, c.announced)), 29), 0);
+        for (std::size_t size : c.blocks)
+            ASSERT_EQ(status(WithData(29, 26, Block(size, 7)), 29), 0);
+        EXPECT_EQ(status(WithData(30, 26, Done("", 0)), 30), c.status);
+    }
+}
+
 // The unit as nas-sim runs it: no data in memory, only counts, digests and files on disk.
 TEST(StoringUnit, WritesEachImageAsAFileAndKeepsOnlyItsDigest) {
     char pattern[] = "/tmp/nassim-store-XXXXXX";

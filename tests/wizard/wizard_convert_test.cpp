@@ -210,6 +210,7 @@ TEST_F(WizardConvertTest, CancelAbortsTheSessionAndNothingIsConverted) {
         });
     });
     Responder().ExpectBox("User canceled or read file error!", vcl::IDOK);
+    Responder().ExpectBox("A.IMG: stopped while it was sent\nB.IMG: not sent", vcl::IDOK);
     Wizard().bbOk->Click();
     // An abort has no reply: wait until the unit has taken it.
     ASSERT_TRUE(unit.sim->waitForSessionsEnded(1, std::chrono::seconds(30)));
@@ -230,6 +231,7 @@ TEST_F(WizardConvertTest, ARefusedPieceAbortsTheSessionAndNothingIsConverted) {
     unit.sim->addCommandFault(refuse);
     ExpectAccount();
     Responder().ExpectBox("", vcl::IDOK); // the unit's result text
+    Responder().ExpectBox("A.IMG: stopped while it was sent\nB.IMG: not sent", vcl::IDOK);
     Wizard().bbOk->Click();
     // An abort has no reply: wait until the unit has taken it.
     ASSERT_TRUE(unit.sim->waitForSessionsEnded(1, std::chrono::seconds(30)));
@@ -241,15 +243,13 @@ TEST_F(WizardConvertTest, ARefusedPieceAbortsTheSessionAndNothingIsConverted) {
 }
 
 // The last piece of an image whose data is no multiple of 4096 is padded with zeros; the unit
-// counts the padding and refuses an image whose bytes differ from the file size announced.
-TEST_F(WizardConvertTest, AnUnalignedImageIsPaddedAndTheUnitsRefusalEndsTheSession) {
+// takes the image padded to its 4096-byte units, and the folder is converted.
+TEST_F(WizardConvertTest, AnUnalignedImageIsPaddedAndTheUnitTakesIt) {
     a_ = Image(0, 20000, 5);
     Write(images_ / "A.IMG", a_);
     Unit& unit = ToTargetPage(true);
     ExpectAccount();
-    Responder().ExpectBox("Invalid block!", vcl::IDOK);
     Wizard().bbOk->Click();
-    // An abort has no reply: wait until the unit has taken it.
     ASSERT_TRUE(unit.sim->waitForSessionsEnded(1, std::chrono::seconds(30)));
     const auto sessions = unit.sim->sessions();
     ASSERT_EQ(sessions.size(), 1u);
@@ -260,8 +260,52 @@ TEST_F(WizardConvertTest, AnUnalignedImageIsPaddedAndTheUnitsRefusalEndsTheSessi
     EXPECT_TRUE(std::all_of(s.data.begin() + 20000, s.data.begin() + 20480 + 1024,
                             [](std::uint8_t b) { return b == 0; }));
     EXPECT_TRUE(std::equal(a_.begin(), a_.begin() + 3072, s.data.begin() + 20480 + 1024));
-    EXPECT_EQ(s.end, nassim::SessionEnd::Aborted);
+    EXPECT_EQ(s.end, nassim::SessionEnd::Completed);
+    EXPECT_EQ(unit.sim->requestsFor(nassim::kCommandConvert).size(), 1u);
+}
+
+// An image the unit refuses stops the batch, and the report names every image with its result.
+TEST_F(WizardConvertTest, ARefusedImageIsNamedInTheReportWithTheImagesNotSent) {
+    Unit& unit = ToTargetPage();
+    nassim::CommandFault refuse;
+    refuse.command = nassim::kCommandImageComplete;
+    refuse.occurrence = 1;
+    refuse.status = nassim::kStatusInvalidBlock;
+    unit.sim->addCommandFault(refuse);
+    ExpectAccount();
+    Responder().ExpectBox("Invalid block!", vcl::IDOK);
+    Responder().ExpectBox("A.IMG: refused by the unit: Invalid block!\nB.IMG: not sent", vcl::IDOK);
+    Wizard().bbOk->Click();
+    ASSERT_TRUE(unit.sim->waitForSessionsEnded(1, std::chrono::seconds(30)));
+    EXPECT_EQ(unit.sim->sessions().at(0).end, nassim::SessionEnd::Aborted);
     EXPECT_TRUE(unit.sim->requestsFor(nassim::kCommandConvert).empty());
+}
+
+// A unit of encoding kind 0 keeps its names in the code page: its folder goes back as it listed it,
+// byte for byte, and the file names (UTF-8 on the host) reach it in the code page.
+TEST_F(WizardConvertTest, AKindZeroUnitGetsItsFolderBackAndTheNamesInItsCodePage) {
+    const Bytes accented = Image(0, 4096, 6);
+    Write(images_ / "\xC3\x89T\xC3\x89.IMG", accented); // ÉTÉ.IMG
+    Unit& unit = ToTargetPage();
+    TFmWizard& w = Wizard();
+    unit.server->Info.textEncodingKind = 0;
+    unit.server->ImgFolderCount = 0;
+    unit.sim->setImageFolders({"Caf\xE9"}); // Café in CP1252, as the unit lists it
+    w.ComboBox_CDHImgToNasServerChange(nullptr);
+    ASSERT_EQ(w.ComboBox_ImageFolder->GetText(), "Caf\xC3\xA9");
+    ExpectAccount();
+    w.bbOk->Click();
+    ASSERT_TRUE(unit.sim->waitForSessionsEnded(1, std::chrono::seconds(30)));
+    const nassim::Session s = unit.sim->sessions().at(0);
+    EXPECT_EQ(s.end, nassim::SessionEnd::Completed);
+    ASSERT_EQ(s.startRequest.size(), 512u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(s.startRequest.data()) + 56), "Caf\xE9");
+    ASSERT_EQ(s.files.size(), 3u);
+    EXPECT_EQ(s.files[2].name, "\xC9T\xC9.IMG");
+    const auto converts = unit.sim->requestsFor(nassim::kCommandConvert);
+    ASSERT_EQ(converts.size(), 1u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(converts[0].bytes.data()) + 40 + 52),
+              "Caf\xE9");
 }
 
 TEST(CdhFolderShare, TheServerOfTheShareThatHoldsAFolder) {
