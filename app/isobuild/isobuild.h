@@ -41,9 +41,9 @@ std::uint64_t MetadataBytes(const IsoLayout& layout);
 // folder) is 42 with a note in task.notes that names the entry and the reason.
 int BuildIsoImage(MIRROR_CONTAINER& container, TaskRecord& task, IsoLayout& layout,
                   CisFolderList& folders);
-// Reads and sends every file. 0, 23 send failed, 43 source missing, 44 source changed (before or
-// while it was read), 45 changed between file and folder, 46 cannot open, 47 read failed,
-// 49 stopped, -1 no server object.
+// Reads and sends every file. 0, the task code of a refused or failed send (the unit's reason),
+// 43 source missing, 44 source changed (before or while it was read), 45 changed between file
+// and folder, 46 cannot open, 47 read failed, 49 stopped, -1 no server object.
 int BuildCdImage(MIRROR_CONTAINER& container, TaskRecord& task, IsoImageSink* server,
                  const CisFolderList& folders);
 

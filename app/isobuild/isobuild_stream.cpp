@@ -85,7 +85,9 @@ public:
     // Sends what the buffer still holds and waits until the unit has acknowledged every message.
     int Finish() {
         if (const int code = Flush(); code != 0) return code;
-        if (MapApiResultToTaskError(server_.Drain()) != 0) return task_error::SendFailed;
+        // A refusal keeps the unit's reason (a full disk, a refused account), not a plain send
+        // failure.
+        if (const int code = MapApiResultToTaskError(server_.Drain()); code != 0) return code;
         UpdateProgress();
         return 0;
     }
@@ -158,7 +160,8 @@ private:
 
     // One message of whole sectors, fileBytes of them the files' own.
     int SendMessage(const std::uint8_t* data, std::size_t size, std::uint64_t fileBytes) {
-        if (MapApiResultToTaskError(server_.Send(data, size)) != 0) return task_error::SendFailed;
+        if (const int code = MapApiResultToTaskError(server_.Send(data, size)); code != 0)
+            return code;
         task_.sentBytes += fileBytes;
         if ((task_.sentBytes >> 20) != lastMiB_) UpdateProgress();
         return 0;

@@ -342,26 +342,34 @@ CNasServer* TFmWizard::ResolveTarget(const std::string& mac) const {
 }
 
 void TFmWizard::FillServerCombo(vcl::TComboBox* combo) {
+    // The unit chosen before is found again by its hardware address (its name may have changed).
     const int chosen = combo->GetItemIndex();
-    const std::string remembered = chosen >= 0 ? combo->Items()->Strings(chosen) : "";
+    const auto* chosenUnit =
+        chosen >= 0 ? static_cast<const CNasServer*>(combo->Items()->Objects(chosen)) : nullptr;
+    const std::string remembered = chosenUnit ? MacOf(*chosenUnit) : std::string();
     combo->Items()->BeginUpdate();
     combo->Items()->Clear();
+    int again = -1;
     if (host_) {
         for (vcl::TTreeNode* root : {host_->NasServersNode(), host_->RemoteServersNode()}) {
             if (!root) continue;
             for (int i = 0; i < root->Count(); ++i) {
                 vcl::TTreeNode* node = root->Item(i);
                 auto* server = static_cast<CNasServer*>(node->GetData());
-                if (server && server->IsFlag31Clear() && server->HasCdMirror() && node->Count() > 0)
-                    combo->Items()->AddObject(node->GetText(), server);
+                if (!server || !server->IsFlag31Clear() || !server->HasCdMirror() ||
+                    node->Count() == 0)
+                    continue;
+                if (!remembered.empty() && MacOf(*server) == remembered)
+                    again = combo->Items()->Count();
+                combo->Items()->AddObject(node->GetText(), server);
             }
         }
     }
     if (combo->Items()->Count() == 0) combo->Items()->Add(GetMessageText(491));
     combo->Items()->EndUpdate();
-    // The unit chosen before stays chosen; when it has gone nothing is, rather than another
-    // unit the user did not pick.
-    combo->SetItemIndex(remembered.empty() ? 0 : FindComboItem(combo, remembered));
+    // The unit chosen before stays chosen; when it has gone nothing is, rather than another unit
+    // the user did not pick.
+    combo->SetItemIndex(remembered.empty() ? 0 : again);
 }
 
 int TFmWizard::FindComboItem(vcl::TComboBox* combo, const std::string& text) {

@@ -96,20 +96,22 @@ void TFmWizard::FinishTasks(std::uint8_t kind) {
             ErrorBox(std::string(GetMessageText(437)) + "\n" + entry.TargetName);
             continue;
         }
-        // The account is asked on the task's own copy: the password prompt lets refreshes run,
-        // and the unit is looked up again once it is answered.
-        auto copy = std::make_shared<CNasServer>();
-        copy->Assign(*target);
+        // The password prompt lets refreshes run: they update the unit's object in place (a new
+        // address is the one the account is checked at) or retire it, never free it while the
+        // wizard is open. The unit is looked up again once the prompt is answered, and the task
+        // gets its own copy of it as it is then.
         const std::string unitName = target->GetName();
-        const bool accepted = copy->Authenticate(kAuthTaskAccount);
-        target = Target(entry);
-        if (target == nullptr) ErrorBox(UnitGoneText(unitName));
-        if (target == nullptr || !accepted) {
+        const bool accepted = target->Authenticate(kAuthTaskAccount);
+        CNasServer* now = Target(entry);
+        if (now == nullptr) ErrorBox(UnitGoneText(unitName));
+        if (now == nullptr || !accepted) {
             if (kind == task_kind::Build && entry.Container)
                 entry.Container->ReleaseTreeBindingIfUsed();
             continue;
         }
-        copy->Info = target->Info;
+        auto copy = std::make_shared<CNasServer>();
+        copy->Assign(*target); // the account typed
+        copy->Info = now->Info;
         TaskRecord* task = FmTaskMan ? FmTaskMan->CreateTask({}, finish, execute) : nullptr;
         if (task == nullptr) {
             vcl::MessageBox(GetMessageText(433), GetWizardJobText(job, 0),

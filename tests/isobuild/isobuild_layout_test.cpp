@@ -483,7 +483,7 @@ TEST_F(IsoBuild, FailedSessionStepsGiveTheirTaskCodes) {
         {"start without reply", -1, 0, 0, 24, false},
         {"system area refused", 0, 3, 14, 34, true},
         {"volume structures lost", 0, 17, -1, 24, true},
-        {"file data refused", 0, 20, 11, task_error::SendFailed, true},
+        {"file data refused", 0, 20, 11, 33, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -10,17 +10,26 @@
 
 #include "about.h"
 #include "clock/clock.h"
+#include "fmwizard.h"
 #include "form1.h"
 #include "kinddialog.h"
 #include "nasannouncement.h"
 #include "password.h"
 #include "requests.h"
 #include "server_nodes.h"
+#include "taskman.h"
+#include "validate_form.h"
+#include "wizard_jobs.h"
 
 #include "vcl/status_bar.h"
 #include "vcl/tool_bar.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QTimer>
+#include <QUrl>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -80,6 +89,7 @@ protected:
         // The splash the program shows before the window: the first paint ends it.
         Form_About = vcl::MakeForm<TForm_About>(nullptr);
         Form_About->Interactive = false;
+        FmTaskMan = vcl::MakeForm<TFmTaskMan>(nullptr);
         sender_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         ASSERT_GE(sender_, 0);
     }
@@ -94,6 +104,13 @@ protected:
         Form1 = nullptr;
         delete Form_About;
         Form_About = nullptr;
+        if (FmTaskMan) FmTaskMan->StopAllTasks();
+        delete FmTaskMan;
+        FmTaskMan = nullptr;
+        delete FmWizard;
+        FmWizard = nullptr;
+        delete Form_Validate;
+        Form_Validate = nullptr;
         MainWindowTest::TearDown();
     }
 
@@ -457,6 +474,153 @@ TEST_F(LifetimeTest, ExportAfterThePasswordPromptReadsTheUnitAsItIsOrSaysItIsGon
         delete Form_Central;
         Form_Central = nullptr;
     }
+}
+
+// ---- The wizard inside the window: its destination page and its finisher's account prompt
+
+// The events that reach the wizard: it is modal, so the window's timers and announcements.
+const EventCase kWizardEvents[] = {kEvents[2], kEvents[3], kEvents[4], kEvents[5]};
+
+TEST_F(LifetimeTest, AnUploadDestinationIsTheChosenUnitAsItIsOrIsRefusedWhenItHasGone) {
+    const std::string iso = home_ + "/disc.iso";
+    std::ofstream(iso) << std::string(100000, 'i');
+    for (const EventCase& e : kWizardEvents) {
+        SCOPED_TRACE(e.name);
+        running_.clear();
+        silent_.clear();
+        Start(alpha_, 1);
+        Start(beta_, 2);
+        TForm_Central& w = Window();
+        ClickNode(w.NasServersNode);
+        Responder().ExpectModal("FmWizard", [&](vcl::TForm& form) {
+            auto& wizard = dynamic_cast<TFmWizard&>(form);
+            ASSERT_EQ(wizard.CurrentPageKind(), kPageDestination);
+            wizard.Edit_ISOSourceName->SetText(iso);
+            const int at = wizard.ComboBox_ServerList->Items()->IndexOf("alpha");
+            ASSERT_GE(at, 0);
+            wizard.ComboBox_ServerList->SetItemIndex(at);
+            wizard.ComboBox_ServerListChange(wizard.ComboBox_ServerList);
+            Fire(e.event, alpha_, true);
+            if (!e.unitStays) Responder().ExpectBox("No available server.", vcl::IDOK);
+            wizard.bbAdd->Click();
+            ASSERT_EQ(WzdInfo.Jobs.size(), e.unitStays ? 1u : 0u);
+            if (e.unitStays) {
+                // The destination is the unit the user chose, under its name of now.
+                auto* alpha = static_cast<CNasServer*>(NodeOf(1)->GetData());
+                EXPECT_EQ(WzdInfo.Jobs[0]->TargetMac, TFmWizard::MacOf(*alpha));
+                EXPECT_EQ(wizard.ComboBox_ServerList->GetText(), alpha->GetName());
+            }
+            wizard.bbCancel->Click();
+        });
+        ChooseMenu(w.ToolButton_MirrorMenu, w.MenuItem_MenuBuildISO);
+        EXPECT_EQ(Responder().Pending(), 0);
+        delete FmWizard;
+        FmWizard = nullptr;
+        delete Form_Central;
+        Form_Central = nullptr;
+    }
+}
+
+TEST_F(LifetimeTest, TheFinisherMakesTheTaskForTheUnitAsItIsAfterThePromptOrSaysItIsGone) {
+    const std::string iso = home_ + "/disc.iso";
+    std::ofstream(iso) << std::string(100000, 'i');
+    for (const EventCase& e : kWizardEvents) {
+        SCOPED_TRACE(e.name);
+        running_.clear();
+        silent_.clear();
+        Start(alpha_, 1);
+        TForm_Central& w = Window();
+        ClickNode(w.NasServersNode);
+        Responder().ExpectModal("FmWizard", [&](vcl::TForm& form) {
+            auto& wizard = dynamic_cast<TFmWizard&>(form);
+            ASSERT_EQ(wizard.CurrentPageKind(), kPageDestination);
+            wizard.Edit_ISOSourceName->SetText(iso);
+            wizard.ComboBox_ServerList->SetItemIndex(
+                wizard.ComboBox_ServerList->Items()->IndexOf("alpha"));
+            wizard.ComboBox_ServerListChange(wizard.ComboBox_ServerList);
+            wizard.bbAdd->Click();
+            ASSERT_EQ(WzdInfo.Jobs.size(), 1u);
+            wizard.bbNext->Click();
+            ASSERT_EQ(wizard.CurrentPageKind(), kPageVolumeName);
+            wizard.Edit_UserDefineVolume->SetText("UPLOAD1");
+            wizard.bbUpdateVolume->Click();
+            wizard.bbNext->Click();
+            wizard.bbNext->Click();
+            ASSERT_EQ(wizard.CurrentPageKind(), kPageOptions);
+            Responder().ExpectModal("Form_Password", [&](vcl::TForm& prompt) {
+                Fire(e.event, alpha_, true);
+                auto& dialog = dynamic_cast<TForm_Password&>(prompt);
+                dialog.Edit_UserName->SetText("admin");
+                dialog.Edit_Password->SetText("pw");
+                dialog.Button_Ok->Click();
+            });
+            // A stopped unit cannot check the account; the user gives up.
+            if (e.event == Event::Gone) Responder().ExpectModal("Form1", Press("No"));
+            if (!e.unitStays) Responder().ExpectBox("Server alpha is off-line.", vcl::IDOK);
+            wizard.bbOk->Click();
+        });
+        ChooseMenu(w.ToolButton_MirrorMenu, w.MenuItem_MenuBuildISO);
+        EXPECT_EQ(Responder().Pending(), 0);
+        ASSERT_EQ(FmTaskMan->GetTaskCount(), e.unitStays ? 1 : 0);
+        if (e.unitStays) {
+            // The task's copy carries the unit's address as the unit reports it now.
+            const TaskRecord& task = *FmTaskMan->TaskAt(0);
+            EXPECT_EQ(task.nas->GetLanIpText(0), IpText(Running(1)->address()));
+            EXPECT_TRUE(PumpUntil([&] {
+                FmTaskMan->Timer_RefreshTaskStatusTimer(FmTaskMan->Timer_RefreshTaskStatus);
+                return FmTaskMan->GetTaskCount() == 0;
+            }));
+            const auto sessions = Running(1)->sessions();
+            ASSERT_EQ(sessions.size(), 1u);
+            EXPECT_EQ(sessions[0].end, nassim::SessionEnd::Completed);
+        }
+        delete FmWizard;
+        FmWizard = nullptr;
+        delete Form_Central;
+        Form_Central = nullptr;
+    }
+}
+
+// ---- Validation that removes a folder whose source has gone
+
+TEST_F(LifetimeTest, AFolderThatValidationRemovesTakesItsNodeAlong) {
+    const std::string host = home_ + "/host";
+    std::filesystem::create_directories(host + "/keep");
+    std::filesystem::create_directories(host + "/gone/inner");
+    std::ofstream(host + "/keep/a.txt") << "a";
+    std::ofstream(host + "/gone/inner/b.txt") << "b";
+    TForm_Central& w = Window();
+    ClickNode(w.MyContainerNode);
+    auto* mime = new QMimeData;
+    mime->setUrls({QUrl::fromLocalFile(QString::fromStdString(host + "/keep")),
+                   QUrl::fromLocalFile(QString::fromStdString(host + "/gone"))});
+    QGuiApplication::clipboard()->setMimeData(mime);
+    QTest::keyClick(FocusTarget(w.TreeView), Qt::Key_V, Qt::ControlModifier);
+    w.MyContainerNode->Expand(true);
+    ASSERT_EQ(ChildTexts(w.MyContainerNode), (Strings{"gone", "keep"}));
+    // The folder whose source goes is the one the user looks at.
+    ClickNode(Child(Child(w.MyContainerNode, "gone"), "inner"));
+    std::filesystem::remove_all(host + "/gone");
+
+    Responder().ExpectModal("Form_Validate", [&](vcl::TForm& form) {
+        // The question comes from the walk in the dialog's timer: a timer of the test answers
+        // Update to each.
+        QTimer clicker;
+        QObject::connect(&clicker, &QTimer::timeout, [&] {
+            if (Form_Validate && Form_Validate->Button_Yes->GetVisible())
+                QTest::mouseClick(W(Form_Validate->Button_Yes), Qt::LeftButton);
+        });
+        clicker.start(5);
+        EXPECT_TRUE(PumpUntil([&] { return form.GetModalResult() != vcl::mrNone; }));
+    });
+    ChooseMenu(w.ToolButton_MirrorMenu, w.MenuItem_MenuValidate);
+    EXPECT_EQ(Responder().Pending(), 0);
+    EXPECT_EQ(ChildTexts(w.MyContainerNode), (Strings{"keep"}));
+    // Whatever is selected now, its list and a refresh read only live records.
+    ASSERT_NE(w.TreeView->GetSelected(), nullptr);
+    AutoTick();
+    ClickNode(Child(w.MyContainerNode, "keep"));
+    EXPECT_EQ(Captions(), (Strings{"a.txt"}));
 }
 
 // ---- Soak and flood

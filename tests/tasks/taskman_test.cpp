@@ -227,6 +227,39 @@ TEST_F(TaskManager, ARunningRecordingIsNotStoppedButTheOthersAre) {
     EXPECT_EQ(record->State(), run_state::Running);
 }
 
+TEST_F(TaskManager, ATaskThatFinishesWhileTheRecordingBoxIsUpIsPassedOverAndTheRestAreStopped) {
+    // Only the test's own refresh passes run, inside the box.
+    form_->Timer_RefreshTaskStatus->SetInterval(3600 * 1000);
+    TaskRecord* record = form_->CreateTask({}, RecordTaskFinished, RecordTaskExecute);
+    record->kind = task_kind::Record;
+    record->nas = unit_.Server();
+    record->recordFlags = 1;
+    form_->AddTask(record);
+    TaskRecord* a = PausedUpload();
+    TaskRecord* b = PausedUpload();
+    form_->AddTask(a);
+    form_->AddTask(b);
+    ASSERT_TRUE(PumpUntil([&] { return record->status.load() == task_status::WaitRecording; }));
+    SelectRows({0, 1, 2});
+    // While the box about the recording is up, upload a ends and the refresh frees it.
+    const auto finishA = [&] {
+        form_->StopTask(a);
+        EXPECT_TRUE(PumpUntil([&] {
+            form_->Timer_RefreshTaskStatusTimer(form_->Timer_RefreshTaskStatus);
+            return form_->GetTaskCount() == 2;
+        }));
+    };
+    Responder()
+        .ExpectBox("Are you sure to delete task(s)?", vcl::IDYES)
+        .ExpectBox("Can't delete Recording Task", vcl::IDOK, finishA);
+    Click(form_->ToolButton_Delete);
+    EXPECT_EQ(Responder().Pending(), 0);
+    ASSERT_TRUE(PumpUntil([&] { return b->State() == run_state::Finished; }));
+    EXPECT_EQ(b->status.load(), task_status::Stopped);
+    EXPECT_EQ(record->State(), run_state::Running);
+    EXPECT_EQ(form_->GetTaskCount(), 2);
+}
+
 TEST_F(TaskManager, ARecordTaskWaitingForItsScheduleIsStoppedWithoutABox) {
     TaskRecord* record = form_->CreateTask({}, RecordTaskFinished, RecordTaskExecute);
     record->kind = task_kind::Record;

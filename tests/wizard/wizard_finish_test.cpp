@@ -323,15 +323,13 @@ TEST_F(WizardFinishTest, ACancelledPasswordLeavesThatUnitWithoutATaskAfterARefre
     Show([&](TFmWizard& w) {
         AddDestination(writer);
         AddDestination(plain);
-        // Discovery runs again while the destinations are chosen: every server object is
-        // replaced by a new one for the same unit and the old ones are freed.
+        // Discovery runs again while the destinations are chosen: every node gets another
+        // object for the same unit; the old ones are retired, as the server list does.
         for (const auto& unit : units_) {
             auto fresh = std::make_unique<CNasServer>();
-            servertest::PointAt(*fresh, *unit->sim, 1);
-            std::memcpy(fresh->Info.name, unit->server->Info.name, sizeof fresh->Info.name);
-            std::memcpy(fresh->Info.hardwareAddress, unit->server->Info.hardwareAddress,
-                        sizeof fresh->Info.hardwareAddress);
+            fresh->Assign(*unit->server);
             unit->node->SetData(fresh.get());
+            retired_.push_back(std::move(unit->server));
             unit->server = std::move(fresh);
         }
         w.RefreshServerList();

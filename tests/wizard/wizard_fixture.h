@@ -43,6 +43,7 @@ protected:
         wizard_ = nullptr;
         delete main_;
         units_.clear();
+        retired_.clear();
         drives_.reset();
         machine_.reset();
         LanguageIndex = savedLanguage_;
@@ -142,6 +143,9 @@ protected:
     vcl::TTreeNode* nasServers_ = nullptr;
     vcl::TTreeNode* remoteServers_ = nullptr;
     std::vector<std::unique_ptr<Unit>> units_;
+    // Server objects a "refresh" of the test let go: as in the program's server list, they are
+    // retired, not freed, while the wizard is open.
+    std::vector<std::unique_ptr<CNasServer>> retired_;
     std::unique_ptr<SimMachine> machine_;
     std::unique_ptr<CDH_LOGICAL_CDROM_CLASS> drives_;
     MIRROR_CONTAINER container_;

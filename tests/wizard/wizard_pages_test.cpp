@@ -224,11 +224,11 @@ TEST_F(WizardPagesTest, ARefreshThatDropsAUnitDropsItsDestinationWithAMessage) {
     TFmWizard& w = Wizard();
     w.bbNext->Click();
     ASSERT_EQ(Kind(), kPageVolumeName);
-    // Discovery comes back without PLAIN: its node goes and its server object is freed.
+    // Discovery comes back without PLAIN: its node goes and its server object is retired.
     Unit& gone = *units_[1];
     gone.node->Delete();
     gone.node = nullptr;
-    gone.server.reset();
+    retired_.push_back(std::move(gone.server));
     Responder().ExpectBox("PLAIN", vcl::IDOK);
     w.RefreshServerList();
     ASSERT_EQ(WzdInfo.Jobs.size(), 1u);
