@@ -134,7 +134,7 @@ int BuildPathTables(MIRROR_CONTAINER& container, TaskRecord& task, IsoLayout& la
             else if (previous != nullptr && previous->name == child->name)
                 fault = "another entry of the same folder has the same name";
             if (fault != nullptr) {
-                refused = Refuse(task, container, child);
+                refused = Refuse(task, container, child, task_error::NameNotKept);
                 task.notes.push_back(task.pathBuffer + ": " + fault + ".");
                 return false;
             }

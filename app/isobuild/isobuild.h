@@ -38,7 +38,7 @@ std::uint64_t MetadataBytes(const IsoLayout& layout);
 // large or another limit of the format, 52 a name too long for a directory record (for both,
 // task.pathBuffer names the entry), 48 stopped, 240 when the phases disagree about the layout.
 // A name readers would not give back (a folder name with ';', two entries of one name in a
-// folder) is 42 with a note in task.notes that names the entry and the reason.
+// folder) is 53 with a note in task.notes that names the entry and the reason.
 int BuildIsoImage(MIRROR_CONTAINER& container, TaskRecord& task, IsoLayout& layout,
                   CisFolderList& folders);
 // Reads and sends every file. 0, the task code of a refused or failed send (the unit's reason),

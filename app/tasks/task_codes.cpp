@@ -119,6 +119,8 @@ std::string FormatTaskError(const TaskRecord& task) {
         return FormatText(GetMessageText(326 + (code - 43)), file);
     case task_error::NameTooLong:
         return FormatText(GetMessageText(kNameTooLongForImageMessage), file);
+    case task_error::NameNotKept:
+        return FormatText(GetMessageText(kNameNotKeptMessage), file);
     case 240:
         return FormatText(GetMessageText(341), file);
     case 241:

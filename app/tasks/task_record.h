@@ -91,6 +91,10 @@ inline constexpr std::uint8_t RecordFail = 50;
 // A name too long for a directory record; the path buffer names the entry. Its text is
 // kNameTooLongForImageMessage with that path.
 inline constexpr std::uint8_t NameTooLong = 52;
+// A name a reader would not give back as it is (a folder name with ';', a name twice in one
+// folder); the path buffer names the entry, the notes the reason. Its text is
+// kNameNotKeptMessage with that path.
+inline constexpr std::uint8_t NameNotKept = 53;
 inline constexpr std::uint8_t Inconsistent = 240; // the layout's phases disagree (never expected)
 inline constexpr std::uint8_t CheckFailed = 241;  // the build's totals disagree with the container
 inline constexpr std::uint8_t UnknownResult = 255;
@@ -98,6 +102,8 @@ inline constexpr std::uint8_t UnknownResult = 255;
 
 // "The name of %s is too long for the image."
 inline constexpr int kNameTooLongForImageMessage = 936;
+// "The image cannot keep the name of %s as it is."
+inline constexpr int kNameNotKeptMessage = 938;
 
 // Reasons of an aborted session.
 inline constexpr int kAbortStopped = 4096;

@@ -253,11 +253,11 @@ TEST_F(IsoBuild, LimitsOfTheFormatAreRefusedBeforeAnythingIsSent) {
         {"a folder name of 222 bytes", loaded({{longFolder, true}}), "", task_error::NameTooLong},
         {"a folder name of 222 bytes in 111 characters", loaded({{utf8Folder222, true}}), "",
          task_error::NameTooLong},
-        {"a folder name with ';'", loaded({{"x;1", true}, {"x"}}), "\\x;1", task_error::TooLarge,
+        {"a folder name with ';'", loaded({{"x;1", true}, {"x"}}), "\\x;1", task_error::NameNotKept,
          "\\x;1: a folder name with ';'"},
         {"two entries of one name",
          loaded({{"twin", false, "/host/a"}, {"twin", false, "/host/b"}}), "\\twin",
-         task_error::TooLarge, "\\twin: another entry of the same folder"},
+         task_error::NameNotKept, "\\twin: another entry of the same folder"},
         {"an image of 64 GiB",
          [&](MIRROR_CONTAINER& c) {
              for (int i = 0; i < 17; ++i)

@@ -44,6 +44,7 @@ TEST_F(TaskTexts, ErrorTextsNameTheFileOrTheFailedRead) {
         {44, "Source file has changed. (File=/data/a.txt)"},
         {46, "Source file open error. (File=/data/a.txt)"},
         {52, "The name of /data/a.txt is too long for the image."},
+        {53, "The image cannot keep the name of /data/a.txt as it is."},
         {241, "Fatal error occured, check log file.\n(File=/data/a.txt)"},
         {9, "Network communication error. (Code=9)"},
         {24, "Network communication error. (Code=24)"},
