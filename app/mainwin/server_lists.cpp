@@ -199,6 +199,10 @@ void ListCdImages(TForm_Central& form, vcl::TTreeNode* folderNode, bool bypassCa
         return;
     }
 
+    // Record CD/DVD is offered for an image on a unit with a writer: the unit's drive list is
+    // read with its images, once (the unit keeps its object, and the list with it), so that the
+    // menus never wait on the unit.
+    if (server->GetDriveListKind() == 0) server->LoadDefaultCdDrives();
     ListUpdate update(list);
     list->Items()->Clear();
     // The rows point at the records: they live in the window until the next image fill.

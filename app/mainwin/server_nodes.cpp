@@ -132,6 +132,13 @@ vcl::TTreeNode* NodeOfSelection(TForm_Central& form, vcl::TTreeNode* root,
     return folder ? folder : unit;
 }
 
+// Selects the node the kept selection names now, when the selection was in the branch.
+void RestoreSelection(TForm_Central& form, vcl::TTreeNode* root, const BranchSelection& kept) {
+    if (!kept.InBranch) return;
+    vcl::TTreeNode* target = NodeOfSelection(form, root, kept);
+    if (target != form.TreeView->GetSelected()) form.TreeView->SetSelected(target);
+}
+
 // The image-folder names of a unit as its folder nodes show them, in the unit's order.
 std::vector<std::string> FolderNames(const CNasServer& server) {
     std::vector<std::string> names;
@@ -200,9 +207,7 @@ void SyncServerNodes(TForm_Central& form, vcl::TTreeNode* root,
         }
         SortChildrenByText(root);
     }
-    if (!kept.InBranch) return;
-    vcl::TTreeNode* target = NodeOfSelection(form, root, kept);
-    if (target != form.TreeView->GetSelected()) form.TreeView->SetSelected(target);
+    RestoreSelection(form, root, kept);
 }
 
 void RefreshServerTree(TForm_Central& form) {
@@ -265,9 +270,7 @@ void RefreshRemoteServers(TForm_Central& form) {
         }
         SortChildrenByText(root);
     }
-    if (!kept.InBranch) return;
-    vcl::TTreeNode* target = NodeOfSelection(form, root, kept);
-    if (target != form.TreeView->GetSelected()) form.TreeView->SetSelected(target);
+    RestoreSelection(form, root, kept);
 }
 
 void RefreshServerNodeTexts(TForm_Central& form) {

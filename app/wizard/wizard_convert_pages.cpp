@@ -394,7 +394,13 @@ int TFmWizard::ConvertTargetPage(int mode) {
         return 0;
     }
     if (mode != 1) return 1;
-    return ComboHasServers(ComboBox_ToNasServer) ? 0 : 1;
+    // No unit to take the images, or the unit chosen has gone since the list was filled (the
+    // list then keeps no choice): the user is told, the page stays.
+    if (!ComboHasServers(ComboBox_ToNasServer) || ComboServer(ComboBox_ToNasServer) == nullptr) {
+        ErrorBox(GetMessageText(437));
+        return 1;
+    }
+    return 0;
 }
 
 void TFmWizard::ComboBox_CDHImgToNasServerChange(vcl::TObject*) {

@@ -71,23 +71,6 @@ protected:
             out.push_back(utils::IpToText(e->Address));
         return out;
     }
-    // Answers the kind dialog by the button with that caption.
-    static std::function<void(vcl::TForm&)> Press(const std::string& caption) {
-        return [caption](vcl::TForm& form) {
-            auto& dialog = dynamic_cast<TForm1&>(form);
-            for (int n = 1; n <= 5; ++n) {
-                vcl::TButton* b = dialog.ButtonNumber(n);
-                std::string text = b->GetCaption();
-                std::erase(text, '&');
-                if (b->GetVisible() && text == caption) {
-                    b->Click();
-                    return;
-                }
-            }
-            ADD_FAILURE() << "no button " << caption;
-            form.SetModalResult(vcl::mrCancel);
-        };
-    }
     // My Container as a modified new container.
     void ModifyContainer(TForm_Central& w) {
         ASSERT_NE(MainContainer.NewContainer(), nullptr);

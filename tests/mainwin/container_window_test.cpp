@@ -97,25 +97,6 @@ protected:
         QGuiApplication::clipboard()->setMimeData(Urls(paths));
         QTest::keyClick(FocusTarget(W().TreeView), Qt::Key_V, Qt::ControlModifier);
     }
-    // Answers the kind dialog by the button with that caption.
-    static std::function<void(vcl::TForm&)> Press(const std::string& caption) {
-        return [caption](vcl::TForm& form) {
-            auto& dialog = dynamic_cast<TForm1&>(form);
-            std::string seen;
-            for (int n = 1; n <= 5; ++n) {
-                vcl::TButton* b = dialog.ButtonNumber(n);
-                std::string text = b->GetCaption();
-                std::erase(text, '&');
-                if (b->GetVisible() && text == caption) {
-                    b->Click();
-                    return;
-                }
-                if (b->GetVisible()) seen += " [" + text + "]";
-            }
-            ADD_FAILURE() << "no button " << caption << "; there are" << seen;
-            form.SetModalResult(vcl::mrCancel);
-        };
-    }
     // The in-place editor open in a view (closed ones linger hidden until deleted).
     static QLineEdit* OpenEditor(QWidget* view) {
         for (QLineEdit* e : view->findChildren<QLineEdit*>())

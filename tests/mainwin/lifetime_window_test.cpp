@@ -115,7 +115,8 @@ protected:
     }
 
     // A unit of the plan, on address 127.0.66.address with the plan's hardware address.
-    nassim::Unit& Start(const UnitPlan& plan, unsigned address) {
+    nassim::Unit& Start(const UnitPlan& plan, unsigned address, std::uint32_t imageBlocks = 1000,
+                        bool writer = false) {
         nassim::UnitConfig config;
         config.address = nassim::Ipv4(127, 0, 66, address);
         config.udpPort = udpPort_;
@@ -131,10 +132,17 @@ protected:
         std::uint32_t id = 100u * plan.id;
         for (const std::string& folder : plan.folders)
             for (const char* name : {"one.iso", "two.iso"}) {
-                nassim::ImageRecord image = Image(folder + "/" + name, 1000);
+                nassim::ImageRecord image = Image(folder + "/" + name, imageBlocks);
                 image.id = ++id;
                 config.state.images.push_back(image);
             }
+        if (writer) {
+            nassim::CdDriveRecord drive;
+            drive.typeMask = 0x02;
+            drive.name = plan.name + " WRITER";
+            drive.tail[0] = 3;
+            config.state.cdDrives = {drive};
+        }
         running_[plan.id] = std::make_unique<nassim::Unit>(config);
         return *running_[plan.id];
     }
@@ -227,6 +235,29 @@ protected:
         }
         }
     }
+    // Upload ISO from the Mirror menu with NAS Servers selected; on the wizard's destination
+    // page the ISO file is given and alpha chosen, then drive goes on.
+    void UploadWizard(const std::string& iso, const std::function<void(TFmWizard&)>& drive) {
+        ClickNode(W().NasServersNode);
+        Responder().ExpectModal("FmWizard", [&](vcl::TForm& form) {
+            auto& wizard = dynamic_cast<TFmWizard&>(form);
+            ASSERT_EQ(wizard.CurrentPageKind(), kPageDestination);
+            wizard.Edit_ISOSourceName->SetText(iso);
+            const int at = wizard.ComboBox_ServerList->Items()->IndexOf("alpha");
+            ASSERT_GE(at, 0);
+            wizard.ComboBox_ServerList->SetItemIndex(at);
+            wizard.ComboBox_ServerListChange(wizard.ComboBox_ServerList);
+            drive(wizard);
+        });
+        ChooseMenu(W().ToolButton_MirrorMenu, W().MenuItem_MenuBuildISO);
+        EXPECT_EQ(Responder().Pending(), 0);
+    }
+    // A real click on a row of the list.
+    void ClickRowOf(int row) {
+        const vcl::TRect r = W().ListView->Items()->Item(row)->DisplayRect();
+        QTest::mouseClick(Viewport(W().ListView), Qt::LeftButton, {},
+                          QPoint(r.Left + 5, (r.Top + r.Bottom) / 2));
+    }
     void ChooseMenu(vcl::TToolButton* menuButton, vcl::TMenuItem* item) {
         PopupScript popup;
         popup.choose = item;
@@ -285,23 +316,6 @@ protected:
     static std::string IpText(std::uint32_t address) {
         return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 255) + "." +
                std::to_string((address >> 8) & 255) + "." + std::to_string(address & 255);
-    }
-
-    // Answers the kind dialog by the button with that caption.
-    static std::function<void(vcl::TForm&)> Press(const std::string& caption) {
-        return [caption](vcl::TForm& form) {
-            auto& dialog = dynamic_cast<TForm1&>(form);
-            for (int n = 1; n <= 5; ++n) {
-                vcl::TButton* b = dialog.ButtonNumber(n);
-                std::string text = b->GetCaption();
-                std::erase(text, '&');
-                if (b->GetVisible() && text == caption) {
-                    b->Click();
-                    return;
-                }
-            }
-            ADD_FAILURE() << "no button " << caption;
-        };
     }
 
     const UnitPlan alpha_{1, "alpha", {"Movies", "Music"}};
@@ -490,16 +504,8 @@ TEST_F(LifetimeTest, AnUploadDestinationIsTheChosenUnitAsItIsOrIsRefusedWhenItHa
         silent_.clear();
         Start(alpha_, 1);
         Start(beta_, 2);
-        TForm_Central& w = Window();
-        ClickNode(w.NasServersNode);
-        Responder().ExpectModal("FmWizard", [&](vcl::TForm& form) {
-            auto& wizard = dynamic_cast<TFmWizard&>(form);
-            ASSERT_EQ(wizard.CurrentPageKind(), kPageDestination);
-            wizard.Edit_ISOSourceName->SetText(iso);
-            const int at = wizard.ComboBox_ServerList->Items()->IndexOf("alpha");
-            ASSERT_GE(at, 0);
-            wizard.ComboBox_ServerList->SetItemIndex(at);
-            wizard.ComboBox_ServerListChange(wizard.ComboBox_ServerList);
+        Window();
+        UploadWizard(iso, [&](TFmWizard& wizard) {
             Fire(e.event, alpha_, true);
             if (!e.unitStays) Responder().ExpectBox("No available server.", vcl::IDOK);
             wizard.bbAdd->Click();
@@ -512,8 +518,6 @@ TEST_F(LifetimeTest, AnUploadDestinationIsTheChosenUnitAsItIsOrIsRefusedWhenItHa
             }
             wizard.bbCancel->Click();
         });
-        ChooseMenu(w.ToolButton_MirrorMenu, w.MenuItem_MenuBuildISO);
-        EXPECT_EQ(Responder().Pending(), 0);
         delete FmWizard;
         FmWizard = nullptr;
         delete Form_Central;
@@ -529,15 +533,8 @@ TEST_F(LifetimeTest, TheFinisherMakesTheTaskForTheUnitAsItIsAfterThePromptOrSays
         running_.clear();
         silent_.clear();
         Start(alpha_, 1);
-        TForm_Central& w = Window();
-        ClickNode(w.NasServersNode);
-        Responder().ExpectModal("FmWizard", [&](vcl::TForm& form) {
-            auto& wizard = dynamic_cast<TFmWizard&>(form);
-            ASSERT_EQ(wizard.CurrentPageKind(), kPageDestination);
-            wizard.Edit_ISOSourceName->SetText(iso);
-            wizard.ComboBox_ServerList->SetItemIndex(
-                wizard.ComboBox_ServerList->Items()->IndexOf("alpha"));
-            wizard.ComboBox_ServerListChange(wizard.ComboBox_ServerList);
+        Window();
+        UploadWizard(iso, [&](TFmWizard& wizard) {
             wizard.bbAdd->Click();
             ASSERT_EQ(WzdInfo.Jobs.size(), 1u);
             wizard.bbNext->Click();
@@ -559,8 +556,6 @@ TEST_F(LifetimeTest, TheFinisherMakesTheTaskForTheUnitAsItIsAfterThePromptOrSays
             if (!e.unitStays) Responder().ExpectBox("Server alpha is off-line.", vcl::IDOK);
             wizard.bbOk->Click();
         });
-        ChooseMenu(w.ToolButton_MirrorMenu, w.MenuItem_MenuBuildISO);
-        EXPECT_EQ(Responder().Pending(), 0);
         ASSERT_EQ(FmTaskMan->GetTaskCount(), e.unitStays ? 1 : 0);
         if (e.unitStays) {
             // The task's copy carries the unit's address as the unit reports it now.
@@ -574,6 +569,111 @@ TEST_F(LifetimeTest, TheFinisherMakesTheTaskForTheUnitAsItIsAfterThePromptOrSays
             ASSERT_EQ(sessions.size(), 1u);
             EXPECT_EQ(sessions[0].end, nassim::SessionEnd::Completed);
         }
+        delete FmWizard;
+        FmWizard = nullptr;
+        delete Form_Central;
+        Form_Central = nullptr;
+    }
+}
+
+// ---- Image conversion: the target unit chosen on the last page
+
+TEST_F(LifetimeTest, AConversionGoesToTheChosenUnitAsItIsOrIsRefusedWhenItHasGone) {
+    // A mounted image share with one image: a 4096-byte header (flag word at byte 4), then data.
+    const std::string share = home_ + "/MIRROR/_IMAGE_";
+    std::filesystem::create_directories(share);
+    {
+        std::vector<char> image(4096 + 8192, 'c');
+        const std::uint32_t flags = 0x100; // convertible
+        std::memcpy(image.data() + 4, &flags, sizeof flags);
+        std::ofstream(share + "/A.IMG", std::ios::binary)
+            .write(image.data(), static_cast<std::streamsize>(image.size()));
+    }
+    for (const EventCase& e : kWizardEvents) {
+        SCOPED_TRACE(e.name);
+        running_.clear();
+        silent_.clear();
+        Start(alpha_, 1);
+        TForm_Central& w = Window();
+        ClickNode(w.NasServersNode);
+        Responder().ExpectModal("FmWizard", [&](vcl::TForm& form) {
+            auto& wizard = dynamic_cast<TFmWizard&>(form);
+            ASSERT_EQ(wizard.CurrentPageKind(), kPageCdhFolder);
+            wizard.Edit_CDHImgFolder->SetText(share + "/");
+            wizard.bbNext->Click();
+            ASSERT_EQ(wizard.CurrentPageKind(), kPageSelectCdhImages);
+            ASSERT_EQ(wizard.ListView_CDHImgNotSel->Items()->Count(), 1);
+            wizard.ListView_CDHImgNotSel->Items()->Item(0)->SetSelected(true);
+            wizard.BBtn_AddCDHImg->Click();
+            wizard.bbNext->Click();
+            ASSERT_EQ(wizard.CurrentPageKind(), kPageConvertTarget);
+            ASSERT_EQ(wizard.ComboBox_ToNasServer->GetText(), "alpha");
+            Fire(e.event, alpha_, true);
+            if (e.unitStays) {
+                Responder().ExpectModal("Form_Password", [](vcl::TForm& prompt) {
+                    auto& dialog = dynamic_cast<TForm_Password&>(prompt);
+                    dialog.Edit_UserName->SetText("admin");
+                    dialog.Edit_Password->SetText("pw");
+                    dialog.Button_Ok->Click();
+                });
+            } else {
+                Responder().ExpectBox("No available server.", vcl::IDOK);
+            }
+            wizard.bbOk->Click();
+            if (wizard.GetModalResult() == vcl::mrNone) wizard.bbCancel->Click();
+        });
+        ChooseMenu(w.ToolButton_MirrorMenu, w.MenuItem_MenuCDHImgConverter);
+        EXPECT_EQ(Responder().Pending(), 0);
+        // The images reach the unit as it answers now, or nothing is sent.
+        const auto sessions = Running(1) ? Running(1)->sessions() : std::vector<nassim::Session>{};
+        ASSERT_EQ(sessions.size(), e.unitStays ? 1u : 0u);
+        if (e.unitStays) {
+            EXPECT_EQ(sessions[0].end, nassim::SessionEnd::Completed);
+            ASSERT_EQ(sessions[0].files.size(), 1u);
+            EXPECT_EQ(sessions[0].files[0].name, "A.IMG");
+        }
+        delete FmWizard;
+        FmWizard = nullptr;
+        delete Form_Central;
+        Form_Central = nullptr;
+    }
+}
+
+// ---- The recording page: the 640 MB warning holds a destination while refreshes run
+
+TEST_F(LifetimeTest, ARecordingOptionIsSetOnTheUnitAsItIsAfterTheWarningOrRefused) {
+    constexpr std::uint32_t k650MB = 332800; // 2048-byte blocks: over the 640 MB warning
+    for (const EventCase& e : kWizardEvents) {
+        SCOPED_TRACE(e.name);
+        running_.clear();
+        silent_.clear();
+        Start(alpha_, 1, k650MB, true);
+        TForm_Central& w = Window();
+        vcl::TTreeNode* alpha = NodeOf(1);
+        ASSERT_NE(alpha, nullptr);
+        alpha->Expand(false);
+        ClickNode(Child(alpha, "Movies"));
+        ASSERT_EQ(Captions(), (Strings{"one.iso", "two.iso"}));
+        ClickRowOf(0);
+        Responder().ExpectModal("FmWizard", [&](vcl::TForm& form) {
+            auto& wizard = dynamic_cast<TFmWizard&>(form);
+            ASSERT_EQ(wizard.CurrentPageKind(), kPageCdRecording);
+            ASSERT_EQ(wizard.ListView_CdrOption->Items()->Count(), 1);
+            Responder().ExpectBox("Source size is over 640MB", vcl::IDOK,
+                                  [&] { Fire(e.event, alpha_, true); });
+            if (!e.unitStays) Responder().ExpectBox("Server alpha is off-line.", vcl::IDOK);
+            wizard.Button_AddCdrOption->Click();
+            ASSERT_EQ(WzdInfo.Jobs.size(), 1u);
+            EXPECT_EQ(WzdInfo.Jobs[0]->CdrFlag, e.unitStays ? 1 : 0);
+            if (e.unitStays) {
+                EXPECT_EQ(WzdInfo.Jobs[0]->CdrDevice, 3);
+                vcl::TListItem* row = wizard.ListView_CdrOption->Items()->Item(0);
+                EXPECT_EQ(row->SubItems()->Strings(2), "alpha WRITER");
+            }
+            wizard.bbCancel->Click();
+        });
+        ChooseMenu(w.ToolButton_MirrorMenu, w.MenuItem_MenuRecordCD);
+        EXPECT_EQ(Responder().Pending(), 0);
         delete FmWizard;
         FmWizard = nullptr;
         delete Form_Central;

@@ -7,6 +7,7 @@
 #include "../platform/ui_fixture.h"
 
 #include "central.h"
+#include "form1.h"
 #include "listview_sort.h"
 #include "nassim.h"
 #include "netconfig.h"
@@ -161,6 +162,26 @@ protected:
         for (int i = 0; node && i < node->Count(); ++i)
             if (node->Item(i)->GetText() == text) return node->Item(i);
         return nullptr;
+    }
+
+    // Answers the kind dialog (Form1) by the button with that caption.
+    static std::function<void(vcl::TForm&)> Press(const std::string& caption) {
+        return [caption](vcl::TForm& form) {
+            auto& dialog = dynamic_cast<TForm1&>(form);
+            std::string seen;
+            for (int n = 1; n <= 5; ++n) {
+                vcl::TButton* b = dialog.ButtonNumber(n);
+                std::string text = b->GetCaption();
+                std::erase(text, '&');
+                if (b->GetVisible() && text == caption) {
+                    b->Click();
+                    return;
+                }
+                if (b->GetVisible()) seen += " [" + text + "]";
+            }
+            ADD_FAILURE() << "no button " << caption << "; there are" << seen;
+            form.SetModalResult(vcl::mrCancel);
+        };
     }
 
     // A real click on a node of the tree.
