@@ -8,6 +8,7 @@
 #include "password.h"
 
 #include "vcl/application.h"
+#include "vcl/dialog_host.h"
 
 #include <cstring>
 
@@ -126,6 +127,13 @@ bool CNasServer::Authenticate(int kind) {
                 std::memset(UserName, 0, sizeof UserName);
                 return true;
             }
+        }
+        // A unit that could not be reached did not refuse the password: the user is told what
+        // happened instead of being asked to type it again.
+        if (LastResult < 0) {
+            vcl::Application->MessageBox(GetLastResultText(), GetMessageText(9),
+                                         vcl::MB_OK | vcl::MB_ICONSTOP);
+            return false;
         }
         if (ShowKindMessage(retryQuestion, kRetryKind) != krYes) return false;
     }
