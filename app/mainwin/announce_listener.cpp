@@ -199,10 +199,12 @@ void TForm_Central::ShowServersAsListed() {
         servers.push_back(server.get());
     vcl::TTreeNode* before = TreeView->GetSelected();
     SyncServerNodes(*this, NasServersNode, servers);
-    // The list shows what the selected node now holds.
+    // The list shows what the selected node now holds: filled again when the selection moved,
+    // or when it shows the units or a unit's folders (both from memory). An image folder's list
+    // stays: filling it asks the unit, and an announcement never makes the window wait on one.
     vcl::TTreeNode* selected = TreeView->GetSelected();
     if (selected &&
-        (selected == NasServersNode || selected->HasAsParent(NasServersNode) || selected != before))
+        (selected != before || selected == NasServersNode || selected->Parent() == NasServersNode))
         MyTreeViewChange();
 }
 

@@ -424,7 +424,8 @@ public:
     // The open wizard lets go of a server that went off-line (called once its node is gone).
     void DropAnnouncedServer(CNasServer* Server, const std::string& Text);
     // Rebuilds the "NAS Servers" branch from the found list as it stands (no discovery) and
-    // fills the list again when it shows that branch.
+    // fills the list again when it shows the units or a unit's folders, or the selection moved;
+    // never an image folder's list, which would ask the unit.
     void ShowServersAsListed();
     // An announced unit's image folders, read away from the GUI thread, reach its object and
     // node (nothing when the unit has gone meanwhile).
