@@ -254,6 +254,8 @@ public:
                          int X, int Y);
     void TreeViewMouseMove(vcl::TObject* Sender, vcl::TShiftState Shift, int X, int Y);
     void TreeViewKeyDown(vcl::TObject* Sender, vcl::TKey& Key, vcl::TShiftState Shift);
+    // Runs a menu command as its key does, when the command's menu would offer it now.
+    void RunCommand(vcl::TMenuItem* Item, vcl::TObject* Sender);
     void TreeViewExpanding(vcl::TObject* Sender, vcl::TTreeNode* Node, bool& AllowExpansion);
     void TreeViewCompare(vcl::TObject* Sender, vcl::TTreeNode* Node1, vcl::TTreeNode* Node2,
                          int Data, int& Compare);

@@ -299,12 +299,19 @@ std::string TForm_Central::ServerInfoToHint(CNasServer* Server, int& Width, int&
     return text;
 }
 
-namespace {
-// Runs a menu command's handler with the given sender, as its key does.
-void RunCommand(vcl::TMenuItem* item, vcl::TObject* sender) {
-    if (item && item->GetEnabled() && item->OnClick) item->OnClick(sender);
+void TForm_Central::RunCommand(vcl::TMenuItem* Item, vcl::TObject* Sender) {
+    if (!Item) return;
+    // The command's state as its menu would show it now: the menu's own state rules run first,
+    // so a key never acts on what the menu allowed the last time it opened.
+    for (vcl::TPopupMenu* menu :
+         {PopupMenu_MenuFile, PopupMenu_MenuEdit, PopupMenu_MenuView, PopupMenu_MenuMirror,
+          PopupMenu_MenuServer, PopupMenu_MenuTool, PopupMenu_MenuHelp}) {
+        vcl::TMenuItem* root = menu ? menu->Items() : nullptr;
+        for (int i = 0; root && i < root->Count(); ++i)
+            if (root->Items(i) == Item && menu->OnPopup) menu->OnPopup(menu);
+    }
+    if (Item->GetEnabled() && Item->OnClick) Item->OnClick(Sender);
 }
-} // namespace
 
 void TForm_Central::TreeViewKeyDown(vcl::TObject*, vcl::TKey& Key, vcl::TShiftState Shift) {
     if (Shift.Contains(vcl::ssShift) || Shift.Contains(vcl::ssAlt) || Shift.Contains(vcl::ssLeft) ||

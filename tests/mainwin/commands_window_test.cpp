@@ -7,6 +7,7 @@
 #include "about.h"
 #include "command_selection.h"
 #include "fmwizard.h"
+#include "form1.h"
 #include "form_apcfg.h"
 #include "form_property.h"
 #include "form_showdata.h"
@@ -23,12 +24,16 @@
 #include "vcl/tool_bar.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QPalette>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QUrl>
 
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -732,6 +737,42 @@ TEST_F(CommandsTest, StatusTextsFollowTheSelectionOfTreeAndList) {
     w.StatusBar->SetWidth(100);
     w.StatusBarResize(w.StatusBar);
     EXPECT_GE(w.StatusBar->Panels(0)->GetWidth(), 0);
+}
+
+TEST_F(CommandsTest, KeysReadTheirCommandsStateWhenPressedNotWhenTheMenuLastOpened) {
+    AddUnit(1, "alpha");
+    Form1 = vcl::MakeForm<TForm1>(nullptr);
+    struct DropForm1 {
+        ~DropForm1() {
+            delete Form1;
+            Form1 = nullptr;
+        }
+    } dropForm1;
+    const std::string host = home_ + "/host/kept";
+    std::filesystem::create_directories(host);
+    TForm_Central& w = Window();
+    FocusNode(w.MyContainerNode);
+    auto* mime = new QMimeData;
+    mime->setUrls({QUrl::fromLocalFile(QString::fromStdString(host))});
+    QGuiApplication::clipboard()->setMimeData(mime);
+    QTest::keyClick(FocusTarget(w.TreeView), Qt::Key_V, Qt::ControlModifier);
+    w.MyContainerNode->Expand(false);
+    // The paste's wait page took the activation: the window gets it back.
+    QApplication::setActiveWindow(W(&w));
+    vcl::TTreeNode* folder = Child(w.MyContainerNode, "kept");
+    ASSERT_NE(folder, nullptr);
+
+    // File opened on a unit: Delete is not offered there, and the key does nothing.
+    FocusNode(Child(w.NasServersNode, "alpha"));
+    EXPECT_EQ(EnabledOf(w.ToolButton_FileMenu).count("MenuItem_MenuDelete"), 0u);
+    QTest::keyClick(FocusTarget(w.TreeView), Qt::Key_Delete);
+    // On the container's folder the same key asks to delete it, though the menu last showed
+    // Delete disabled.
+    FocusNode(folder);
+    Responder().ExpectModal("Form1", Press("No"));
+    QTest::keyClick(FocusTarget(w.TreeView), Qt::Key_Delete);
+    EXPECT_EQ(Responder().Pending(), 0);
+    EXPECT_NE(Child(w.MyContainerNode, "kept"), nullptr);
 }
 
 TEST_F(CommandsTest, ToolBarRefreshKeepsTheSelectedUnitSelected) {
