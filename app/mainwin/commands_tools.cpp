@@ -3,6 +3,7 @@
 // help.
 #include "central.h"
 #include "command_selection.h"
+#include "container_text.h"
 #include "profile_host.h"
 
 #include "about.h"
@@ -23,6 +24,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 
 namespace {
 
@@ -70,6 +72,11 @@ void ExportSettings(TForm_Central& window, CNasServer* listed) {
     const auto slash = path.find_last_of('/');
     const auto dot = path.find_last_of('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) path += ".cfg";
+    // A file that is there already is replaced only when the user says so, as a saved container.
+    std::error_code error;
+    if (std::filesystem::exists(path, error) &&
+        ShowKindMessage(TruncateWithEllipsis(path, false), 15) == vcl::mrCancel)
+        return;
     if (FmMsg)
         FmMsg->ShowMessagePage("Quorvik", GetMessageText(888), TFmMsg::DefaultHeight,
                                TFmMsg::DefaultWidth, TFmMsg::IconWait, false, false, false, true);

@@ -45,6 +45,9 @@ void TForm_Central::TreeViewEndDrag(vcl::TObject*, vcl::TObject*, int, int) {
     TreeLeftButtonDown = false;
     TreeDragging = false;
     TreeView->SetDropTarget(nullptr);
+    // The drop (if any) has been handled: a drag that ended any other way leaves no dragged node
+    // behind, which would keep the right-click menu empty.
+    DraggedNode = nullptr;
 }
 
 void TForm_Central::TreeViewDragOver(vcl::TObject* Sender, vcl::TObject* Source, int X, int Y,

@@ -15,6 +15,7 @@
 #include "importform_services.h"
 #include "msgbox.h"
 #include "node_kinds.h"
+#include "password.h"
 #include "profile_host.h"
 #include "taskman.h"
 
@@ -773,6 +774,39 @@ TEST_F(CommandsTest, KeysReadTheirCommandsStateWhenPressedNotWhenTheMenuLastOpen
     QTest::keyClick(FocusTarget(w.TreeView), Qt::Key_Delete);
     EXPECT_EQ(Responder().Pending(), 0);
     EXPECT_NE(Child(w.MyContainerNode, "kept"), nullptr);
+}
+
+TEST_F(CommandsTest, ExportOverAnExistingFileAsksFirst) {
+    nassim::Unit& unit = AddUnit(1, "alpha");
+    nassim::UnitState state = unit.state();
+    state.configFile = nassim::Bytes(256, 0x5C);
+    unit.setState(state);
+    Form1 = vcl::MakeForm<TForm1>(nullptr);
+    struct DropForm1 {
+        ~DropForm1() {
+            delete Form1;
+            Form1 = nullptr;
+        }
+    } dropForm1;
+    const std::string path = home_ + "/alpha.cfg";
+    std::ofstream(path) << "kept";
+    TForm_Central& w = Window();
+    const auto exportTo = [&](const char* answer) {
+        FocusNode(Child(w.NasServersNode, "alpha"));
+        Responder().ExpectModal("Form_Password", [](vcl::TForm& form) {
+            auto& prompt = dynamic_cast<TForm_Password&>(form);
+            prompt.Edit_Password->SetText("admin");
+            prompt.Button_Ok->Click();
+        });
+        Responder().ExpectFileDialog({path});
+        Responder().ExpectModal("Form1", Press(answer));
+        Choose(w.ToolButton_ServerMenu, w.MenuItem_MenuExport);
+        EXPECT_EQ(Responder().Pending(), 0);
+    };
+    exportTo("Cancel");
+    EXPECT_EQ(std::filesystem::file_size(path), 4u) << "the file was replaced without asking";
+    exportTo("Yes");
+    EXPECT_EQ(std::filesystem::file_size(path), 256u);
 }
 
 TEST_F(CommandsTest, ToolBarRefreshKeepsTheSelectedUnitSelected) {

@@ -387,6 +387,37 @@ QPoint Middle(const vcl::TRect& r) {
     return QPoint(r.Left + 6, (r.Top + r.Bottom) / 2);
 }
 
+// A folder node dragged onto its own parent is not taken; the right-click menu afterwards still
+// offers the node's commands.
+TEST_F(ContainerTest, ATreeDragThatMovesNothingLeavesTheRightClickMenuWhole) {
+    Folder("p/inner");
+    TForm_Central& w = Window();
+    ClickNode(w.MyContainerNode);
+    PasteOnTree({host_ + "/p"});
+    // The paste's wait page took the activation: the window gets it back.
+    QApplication::setActiveWindow(UiTest::W(&w));
+    vcl::TTreeNode* p = Child(w.MyContainerNode, "p");
+    ASSERT_NE(p, nullptr);
+    p->MakeVisible();
+    QWidget* tree = Viewport(w.TreeView);
+    DragTo(tree, Middle(p->DisplayRect(true)), tree, Middle(w.MyContainerNode->DisplayRect(true)));
+    EXPECT_EQ(Names(MainContainer.GetRoot()), (Strings{"p"}));
+    EXPECT_EQ(w.DraggedNode, nullptr);
+
+    PopupScript popup;
+    Strings shown;
+    popup.during = [&] {
+        vcl::TMenuItem* root = w.PopupMenu_RightClick->Items();
+        for (int i = 0; i < root->Count(); ++i)
+            if (root->Items(i)->GetVisible()) shown.push_back(root->Items(i)->Name);
+    };
+    const QPoint at = Middle(Child(w.MyContainerNode, "p")->DisplayRect(true));
+    QTest::mousePress(tree, Qt::RightButton, {}, at);
+    QTest::mouseRelease(tree, Qt::RightButton, {}, at);
+    EXPECT_EQ(popup.shown, (Strings{"PopupMenu_RightClick"}));
+    EXPECT_NE(std::find(shown.begin(), shown.end(), "MenuItem_RightRename"), shown.end());
+}
+
 // Rows dragged from the list onto a folder node move there; a namesake asks first (No keeps
 // both); a folder node dragged onto another folder node moves with all it holds; a drag onto
 // the folder itself or its parent is not taken.
