@@ -575,6 +575,7 @@ private:
     bool portTaken_ = false;
     int hintTicks_ = 0;
     vcl::TTreeNode* popupPrevious_ = nullptr; // the selection to return to after the popup
+    bool popupFillPending_ = false; // a refresh from the popup emptied the list: fill it after
     // Commands II: what the wizard and the settings-profile dialog see of the window.
     std::shared_ptr<TWizardHost> wizardHost_;
     std::shared_ptr<TProfileSettingHost> profileHost_;

@@ -246,7 +246,9 @@ void TForm_Central::TreeViewMouseUp(vcl::TObject*, vcl::TMouseButton Button, vcl
         // The previous selection comes back, unless the command deleted it meanwhile.
         if (popupPrevious_) TreeView->SetSelected(popupPrevious_);
         PopupSelecting = false;
+        if (popupFillPending_) MyTreeViewChange();
     }
+    popupFillPending_ = false;
     popupPrevious_ = nullptr;
 }
 
@@ -435,6 +437,9 @@ void TForm_Central::DeleteTreeNode(TTreeNode* Node) {
 
 void TForm_Central::RefreshTreeNode(TTreeNode* Node) {
     if (!Node) return;
+    // From the right-click menu of another node: the list is emptied now and filled again once
+    // the selection is back.
+    if (PopupSelecting) popupFillPending_ = true;
     vcl::THourGlass hourglass(vcl::crDefault);
     Timer_ABSENT->SetEnabled(false);
     ListView->Items()->BeginUpdate();

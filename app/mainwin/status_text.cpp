@@ -109,6 +109,7 @@ void TForm_Central::UpdateListStatusBar() {
 
 void TForm_Central::RefreshByNodeKind(vcl::TTreeNode* Node) {
     if (!Node) return;
+    if (PopupSelecting) popupFillPending_ = true; // filled again once the selection is back
     const bool timer = Timer_ABSENT->GetEnabled();
     Timer_ABSENT->SetEnabled(false);
     switch (Node->GetImageIndex()) {

@@ -809,6 +809,17 @@ TEST_F(CommandsTest, ExportOverAnExistingFileAsksFirst) {
     EXPECT_EQ(std::filesystem::file_size(path), 256u);
 }
 
+TEST_F(CommandsTest, RightClickRefreshOfAnotherNodeLeavesTheSelectedNodesListFilled) {
+    AddUnit(1, "alpha");
+    AddUnit(2, "beta");
+    TForm_Central& w = Window();
+    FocusNode(w.NasServersNode);
+    ASSERT_EQ(Captions(), (Strings{"alpha", "beta"}));
+    ShownOnRightClick(w.TreeView, NodePoint(w.RemoteServersNode), w.MenuItem_RightRefresh);
+    EXPECT_EQ(w.TreeView->GetSelected(), w.NasServersNode);
+    EXPECT_EQ(Captions(), (Strings{"alpha", "beta"}));
+}
+
 TEST_F(CommandsTest, ToolBarRefreshKeepsTheSelectedUnitSelected) {
     AddUnit(1, "alpha");
     AddUnit(2, "beta");
