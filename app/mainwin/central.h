@@ -372,6 +372,8 @@ public:
     // Server, tool and help commands (commands_tools.cpp).
     void MenuItem_MenuImportExportSetClick(vcl::TObject* Sender);
     void MenuItem_RightImportExportClick(vcl::TObject* Sender);
+    // "Can't open ADDRESS": what the web page and share commands say when nothing opened it.
+    void CannotOpen(const std::string& Address);
     void MenuItem_MenuBrowseClick(vcl::TObject* Sender);
     void MenuItem_MenuExploreClick(vcl::TObject* Sender);
     void MenuItem_MenuValidateClick(vcl::TObject* Sender);

@@ -112,6 +112,11 @@ void ImportSettings(TForm_Central& window, CNasServer* server, TProfileSettingHo
 
 } // namespace
 
+void TForm_Central::CannotOpen(const std::string& Address) {
+    vcl::Application->MessageBox(GetMessageText(199) + Address, GetMessageText(15),
+                                 vcl::MB_OK | vcl::MB_ICONWARNING);
+}
+
 void TForm_Central::MenuItem_MenuImportExportSetClick(vcl::TObject* Sender) {
     CNasServer* server = CommandServer(*this, Sender);
     if (Sender == MenuItem_MenuExport) {
@@ -148,20 +153,25 @@ void TForm_Central::MenuItem_RightImportExportClick(vcl::TObject* Sender) {
 void TForm_Central::MenuItem_MenuBrowseClick(vcl::TObject* Sender) {
     if (RenameInProgress) return;
     CNasServer* server = CommandServer(*this, Sender);
+    bool opened = true;
     if (server) {
         vcl::THourGlass hourglass(vcl::crDefault);
-        server->OpenWebAdmin();
+        opened = server->OpenWebAdmin();
     }
+    // Nothing could show the page (no address answers, no browser): the user is told.
+    if (!opened) CannotOpen("http://" + server->GetIpText() + "/admin/");
     RightClickItem = nullptr;
 }
 
 void TForm_Central::MenuItem_MenuExploreClick(vcl::TObject* Sender) {
     if (RenameInProgress) return;
     CNasServer* server = CommandServer(*this, Sender);
+    bool opened = true;
     if (server) {
         vcl::THourGlass hourglass(vcl::crDefault);
-        server->ExploreShares();
+        opened = server->ExploreShares();
     }
+    if (!opened) CannotOpen("smb://" + server->GetIpText() + "/");
     RightClickItem = nullptr;
 }
 

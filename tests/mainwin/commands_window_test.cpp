@@ -558,6 +558,16 @@ TEST_F(CommandsTest, WebSharesHelpAboutOptionsAndTaskManagerAreReached) {
               (Strings{"http://127.0.66.1/admin/", "smb://127.0.66.1/", "http://127.0.66.1/admin/",
                        "http://127.0.66.1/admin/", "smb://127.0.66.1/"}));
 
+    // Nothing could open them (no browser, no file manager): the user is told which address.
+    shell.Result = false;
+    FocusNode(alpha);
+    Responder().ExpectBox("Can't open http://127.0.66.1/admin/", vcl::IDOK);
+    Choose(w.ToolButton_ServerMenu, w.MenuItem_MenuBrowse);
+    Responder().ExpectBox("Can't open smb://127.0.66.1/", vcl::IDOK);
+    Choose(w.ToolButton_ServerMenu, w.MenuItem_MenuExplore);
+    EXPECT_EQ(Responder().Pending(), 0);
+    shell.Result = true;
+
     // Help: the help file of the language, from the program folder, by all three ways.
     shell.Opened.clear();
     const std::string help = GetMessageText(3);
