@@ -41,6 +41,17 @@
 
 namespace {
 
+// The kind dialog (Form1) for the life of a test that meets one.
+struct KindDialog {
+    KindDialog() { Form1 = vcl::MakeForm<TForm1>(nullptr); }
+    ~KindDialog() {
+        delete Form1;
+        Form1 = nullptr;
+    }
+    KindDialog(const KindDialog&) = delete;
+    KindDialog& operator=(const KindDialog&) = delete;
+};
+
 using Strings = std::vector<std::string>;
 using Names = std::set<std::string>;
 
@@ -752,13 +763,7 @@ TEST_F(CommandsTest, StatusTextsFollowTheSelectionOfTreeAndList) {
 
 TEST_F(CommandsTest, KeysReadTheirCommandsStateWhenPressedNotWhenTheMenuLastOpened) {
     AddUnit(1, "alpha");
-    Form1 = vcl::MakeForm<TForm1>(nullptr);
-    struct DropForm1 {
-        ~DropForm1() {
-            delete Form1;
-            Form1 = nullptr;
-        }
-    } dropForm1;
+    const KindDialog kindDialog;
     const std::string host = home_ + "/host/kept";
     std::filesystem::create_directories(host);
     TForm_Central& w = Window();
@@ -791,13 +796,7 @@ TEST_F(CommandsTest, ExportOverAnExistingFileAsksFirst) {
     nassim::UnitState state = unit.state();
     state.configFile = nassim::Bytes(256, 0x5C);
     unit.setState(state);
-    Form1 = vcl::MakeForm<TForm1>(nullptr);
-    struct DropForm1 {
-        ~DropForm1() {
-            delete Form1;
-            Form1 = nullptr;
-        }
-    } dropForm1;
+    const KindDialog kindDialog;
     const std::string path = home_ + "/alpha.cfg";
     std::ofstream(path) << "kept";
     TForm_Central& w = Window();

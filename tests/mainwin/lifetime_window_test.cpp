@@ -97,8 +97,7 @@ protected:
         if (sender_ >= 0) ::close(sender_);
         if (Form_Central) {
             Form_Central->OnDestroy = nullptr;
-            delete Form_Central;
-            Form_Central = nullptr;
+            CloseWindow();
         }
         delete Form1;
         Form1 = nullptr;
@@ -236,6 +235,20 @@ protected:
         }
         }
     }
+    // The window of one case goes (with the wizard it made), so that the next case makes its own.
+    void CloseWindow() {
+        delete FmWizard;
+        FmWizard = nullptr;
+        delete Form_Central;
+        Form_Central = nullptr;
+    }
+    // The units of one case, and no others.
+    void StartOnly(std::initializer_list<const UnitPlan*> plans) {
+        running_.clear();
+        silent_.clear();
+        for (const UnitPlan* plan : plans)
+            Start(*plan, plan->id);
+    }
     // Upload ISO from the Mirror menu with NAS Servers selected; on the wizard's destination
     // page the ISO file is given and alpha chosen, then drive goes on.
     void UploadWizard(const std::string& iso, const std::function<void(TFmWizard&)>& drive) {
@@ -339,11 +352,7 @@ TEST_F(LifetimeTest, NodesRowsAndTheSelectionFollowEveryEvent) {
     for (const auto& [holder, holderName] : holders)
         for (const EventCase& e : kEvents) {
             SCOPED_TRACE(std::string(holderName) + " / " + e.name);
-            running_.clear();
-            silent_.clear();
-            Start(alpha_, 1);
-            Start(beta_, 2);
-            Start(gamma_, 3);
+            StartOnly({&alpha_, &beta_, &gamma_});
             TForm_Central& w = Window();
             vcl::TTreeNode* alpha = NodeOf(1);
             ASSERT_NE(alpha, nullptr);
@@ -392,8 +401,7 @@ TEST_F(LifetimeTest, NodesRowsAndTheSelectionFollowEveryEvent) {
                 }
                 break;
             }
-            delete Form_Central;
-            Form_Central = nullptr;
+            CloseWindow();
         }
 }
 
@@ -402,9 +410,7 @@ TEST_F(LifetimeTest, NodesRowsAndTheSelectionFollowEveryEvent) {
 TEST_F(LifetimeTest, DeletingImagesActsOnTheUnitAsItIsAfterTheQuestionOrSaysItIsGone) {
     for (const EventCase& e : kEvents) {
         SCOPED_TRACE(e.name);
-        running_.clear();
-        Start(alpha_, 1);
-        Start(beta_, 2);
+        StartOnly({&alpha_, &beta_});
         TForm_Central& w = Window();
         vcl::TTreeNode* alpha = NodeOf(1);
         ASSERT_NE(alpha, nullptr);
@@ -441,8 +447,7 @@ TEST_F(LifetimeTest, DeletingImagesActsOnTheUnitAsItIsAfterTheQuestionOrSaysItIs
             EXPECT_TRUE(requests.empty());
         }
         EXPECT_TRUE(Running(2)->requestsFor(nassim::kCommandDeleteImage).empty());
-        delete Form_Central;
-        Form_Central = nullptr;
+        CloseWindow();
     }
 }
 
@@ -484,8 +489,7 @@ TEST_F(LifetimeTest, ExportAfterThePasswordPromptReadsTheUnitAsItIsOrSaysItIsGon
         if (e.unitStays) {
             EXPECT_EQ(std::filesystem::file_size(path), 256u);
         }
-        delete Form_Central;
-        Form_Central = nullptr;
+        CloseWindow();
     }
 }
 
@@ -499,10 +503,7 @@ TEST_F(LifetimeTest, AnUploadDestinationIsTheChosenUnitAsItIsOrIsRefusedWhenItHa
     std::ofstream(iso) << std::string(100000, 'i');
     for (const EventCase& e : kWizardEvents) {
         SCOPED_TRACE(e.name);
-        running_.clear();
-        silent_.clear();
-        Start(alpha_, 1);
-        Start(beta_, 2);
+        StartOnly({&alpha_, &beta_});
         Window();
         UploadWizard(iso, [&](TFmWizard& wizard) {
             Fire(e.event, alpha_, true);
@@ -517,10 +518,7 @@ TEST_F(LifetimeTest, AnUploadDestinationIsTheChosenUnitAsItIsOrIsRefusedWhenItHa
             }
             wizard.bbCancel->Click();
         });
-        delete FmWizard;
-        FmWizard = nullptr;
-        delete Form_Central;
-        Form_Central = nullptr;
+        CloseWindow();
     }
 }
 
@@ -529,9 +527,7 @@ TEST_F(LifetimeTest, TheFinisherMakesTheTaskForTheUnitAsItIsAfterThePromptOrSays
     std::ofstream(iso) << std::string(100000, 'i');
     for (const EventCase& e : kWizardEvents) {
         SCOPED_TRACE(e.name);
-        running_.clear();
-        silent_.clear();
-        Start(alpha_, 1);
+        StartOnly({&alpha_});
         Window();
         UploadWizard(iso, [&](TFmWizard& wizard) {
             wizard.bbAdd->Click();
@@ -568,10 +564,7 @@ TEST_F(LifetimeTest, TheFinisherMakesTheTaskForTheUnitAsItIsAfterThePromptOrSays
             ASSERT_EQ(sessions.size(), 1u);
             EXPECT_EQ(sessions[0].end, nassim::SessionEnd::Completed);
         }
-        delete FmWizard;
-        FmWizard = nullptr;
-        delete Form_Central;
-        Form_Central = nullptr;
+        CloseWindow();
     }
 }
 
@@ -580,9 +573,7 @@ TEST_F(LifetimeTest, TheFinisherMakesTheTaskForTheUnitAsItIsAfterThePromptOrSays
 TEST_F(LifetimeTest, AQuickSetupReachesTheUnitAsItIsAndItsNewNameShowsAtOnce) {
     for (const EventCase& e : kWizardEvents) {
         SCOPED_TRACE(e.name);
-        running_.clear();
-        silent_.clear();
-        Start(alpha_, 1);
+        StartOnly({&alpha_});
         TForm_Central& w = Window();
         ClickNode(NodeOf(1));
         Responder().ExpectModal("FmWizard", [&](vcl::TForm& form) {
@@ -635,10 +626,7 @@ TEST_F(LifetimeTest, AQuickSetupReachesTheUnitAsItIsAndItsNewNameShowsAtOnce) {
             EXPECT_TRUE(w.NasSvrNet.IsLive(static_cast<CNasServer*>(node->GetData())));
             EXPECT_EQ(w.NasServersNode->Count(), 1);
         }
-        delete FmWizard;
-        FmWizard = nullptr;
-        delete Form_Central;
-        Form_Central = nullptr;
+        CloseWindow();
     }
 }
 
@@ -657,9 +645,7 @@ TEST_F(LifetimeTest, AConversionGoesToTheChosenUnitAsItIsOrIsRefusedWhenItHasGon
     }
     for (const EventCase& e : kWizardEvents) {
         SCOPED_TRACE(e.name);
-        running_.clear();
-        silent_.clear();
-        Start(alpha_, 1);
+        StartOnly({&alpha_});
         TForm_Central& w = Window();
         ClickNode(w.NasServersNode);
         Responder().ExpectModal("FmWizard", [&](vcl::TForm& form) {
@@ -698,10 +684,7 @@ TEST_F(LifetimeTest, AConversionGoesToTheChosenUnitAsItIsOrIsRefusedWhenItHasGon
             ASSERT_EQ(sessions[0].files.size(), 1u);
             EXPECT_EQ(sessions[0].files[0].name, "A.IMG");
         }
-        delete FmWizard;
-        FmWizard = nullptr;
-        delete Form_Central;
-        Form_Central = nullptr;
+        CloseWindow();
     }
 }
 
@@ -740,10 +723,7 @@ TEST_F(LifetimeTest, ARecordingOptionIsSetOnTheUnitAsItIsAfterTheWarningOrRefuse
         });
         ChooseMenu(w.ToolButton_MirrorMenu, w.MenuItem_MenuRecordCD);
         EXPECT_EQ(Responder().Pending(), 0);
-        delete FmWizard;
-        FmWizard = nullptr;
-        delete Form_Central;
-        Form_Central = nullptr;
+        CloseWindow();
     }
 }
 
