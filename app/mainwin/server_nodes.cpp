@@ -272,17 +272,3 @@ void RefreshRemoteServers(TForm_Central& form) {
     }
     RestoreSelection(form, root, kept);
 }
-
-void RefreshServerNodeTexts(TForm_Central& form) {
-    vcl::TTreeNode* root = form.NasServersNode;
-    if (!root) return;
-    TreeUpdate update(form.TreeView);
-    for (int i = 0; i < root->Count(); ++i) {
-        vcl::TTreeNode* child = root->Item(i);
-        auto* server = static_cast<CNasServer*>(child->GetData());
-        if (!server) continue;
-        SetKind(child, ServerNodeKind(*server));
-        child->SetText(ServerNodeText(*server));
-    }
-    SortChildrenByText(root);
-}

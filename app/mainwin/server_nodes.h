@@ -35,7 +35,5 @@ vcl::TTreeNode* AddServerNode(TForm_Central& form, CNasServer* server, vcl::TTre
 // The image-folder children of a server node (sorted) and "[ Other ]" after them; nothing for a
 // unit without image folders.
 void BuildImageFolderNodes(TForm_Central& form, vcl::TTreeNode* node);
-// Sets icon and text of every "NAS Servers" child again.
-void RefreshServerNodeTexts(TForm_Central& form);
 // Sorts the children of a node by text, byte by byte.
 void SortChildrenByText(vcl::TTreeNode* node);

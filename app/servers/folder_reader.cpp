@@ -40,11 +40,6 @@ bool TFolderReader::Queue(const NasServerInfo& record) {
     return true;
 }
 
-std::size_t TFolderReader::Pending() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return queue_.size() + (reading_ ? 1 : 0);
-}
-
 void TFolderReader::Run() {
     for (;;) {
         NasServerInfo record{};
@@ -54,7 +49,6 @@ void TFolderReader::Run() {
             if (stopping_) return;
             record = queue_.front();
             queue_.pop_front();
-            reading_ = true;
         }
         // A copy of the unit's record of its own: the window's object is never touched here.
         auto probe = std::make_unique<CNasServer>();
@@ -67,7 +61,6 @@ void TFolderReader::Run() {
                               &probe->ImgFolders[0][0] +
                                   static_cast<std::size_t>(answer.Count) * NAS_IMG_FOLDER_SIZE);
         std::lock_guard<std::mutex> lock(mutex_);
-        reading_ = false;
         if (stopping_) return;
         std::weak_ptr<bool> alive = alive_;
         vcl::Application->Post([this, alive, answer = std::move(answer)] {

@@ -37,17 +37,14 @@ public:
     // Queues a read for the unit of record; false when the queue is full. A unit already queued
     // is asked once, with its latest record.
     bool Queue(const NasServerInfo& record);
-    // Reads that are queued or in progress.
-    std::size_t Pending() const;
 
 private:
     void Run();
 
     Done done_;
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<NasServerInfo> queue_;
-    bool reading_ = false;
     bool stopping_ = false;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     std::thread thread_;

@@ -48,6 +48,24 @@ protected:
         tasktest::SetText(task->request.imageName, sizeof task->request.imageName, "UP");
         return task;
     }
+    // A recording (its first poll waits 5 s, unless stopped), then two paused uploads, listed in
+    // that order.
+    struct RecordingAndUploads {
+        TaskRecord* record;
+        TaskRecord* a;
+        TaskRecord* b;
+    };
+    RecordingAndUploads StartRecordingAndUploads() {
+        TaskRecord* record = form_->CreateTask({}, RecordTaskFinished, RecordTaskExecute);
+        record->kind = task_kind::Record;
+        record->nas = unit_.Server();
+        record->recordFlags = 1;
+        form_->AddTask(record);
+        RecordingAndUploads t{record, PausedUpload(), PausedUpload()};
+        form_->AddTask(t.a);
+        form_->AddTask(t.b);
+        return t;
+    }
     // An upload of a file of 1 MiB to the unit, paused before it sends anything.
     TaskRecord* PausedUpload() {
         if (file_.empty()) {
@@ -203,15 +221,10 @@ TEST_F(TaskManager, DeleteAsksThenStopsAndTheRefreshRemovesTheTask) {
 TEST_F(TaskManager, ARunningRecordingIsNotStoppedButTheOthersAre) {
     // No refresh during the test: it would take the stopped uploads out of the list and free them.
     form_->Timer_RefreshTaskStatus->SetInterval(3600 * 1000);
-    TaskRecord* record = form_->CreateTask({}, RecordTaskFinished, RecordTaskExecute);
-    record->kind = task_kind::Record;
-    record->nas = unit_.Server();
-    record->recordFlags = 1; // its first poll waits 5 s, unless stopped
-    form_->AddTask(record);
-    TaskRecord* a = PausedUpload();
-    TaskRecord* b = PausedUpload();
-    form_->AddTask(a);
-    form_->AddTask(b);
+    const RecordingAndUploads t = StartRecordingAndUploads();
+    TaskRecord* record = t.record;
+    TaskRecord* a = t.a;
+    TaskRecord* b = t.b;
     ASSERT_TRUE(PumpUntil([&] { return record->status.load() == task_status::WaitRecording; }));
     SelectRows({0, 1, 2});
     Responder()
@@ -230,15 +243,10 @@ TEST_F(TaskManager, ARunningRecordingIsNotStoppedButTheOthersAre) {
 TEST_F(TaskManager, ATaskThatFinishesWhileTheRecordingBoxIsUpIsPassedOverAndTheRestAreStopped) {
     // Only the test's own refresh passes run, inside the box.
     form_->Timer_RefreshTaskStatus->SetInterval(3600 * 1000);
-    TaskRecord* record = form_->CreateTask({}, RecordTaskFinished, RecordTaskExecute);
-    record->kind = task_kind::Record;
-    record->nas = unit_.Server();
-    record->recordFlags = 1;
-    form_->AddTask(record);
-    TaskRecord* a = PausedUpload();
-    TaskRecord* b = PausedUpload();
-    form_->AddTask(a);
-    form_->AddTask(b);
+    const RecordingAndUploads t = StartRecordingAndUploads();
+    TaskRecord* record = t.record;
+    TaskRecord* a = t.a;
+    TaskRecord* b = t.b;
     ASSERT_TRUE(PumpUntil([&] { return record->status.load() == task_status::WaitRecording; }));
     SelectRows({0, 1, 2});
     // While the box about the recording is up, upload a ends and the refresh frees it.
