@@ -95,7 +95,7 @@ void ExportSettings(TForm_Central& window, CNasServer* listed) {
 void ImportSettings(TForm_Central& window, CNasServer* server, TProfileSettingHost* host) {
     if (!Form_ProfileSetting) {
         try {
-            vcl::MakeForm<TForm_ProfileSetting>(vcl::Application);
+            Form_ProfileSetting = vcl::MakeForm<TForm_ProfileSetting>(vcl::Application);
         } catch (const std::exception&) {
             return;
         }

@@ -852,7 +852,8 @@ TEST_F(CommandsTest, ImportDialogIsOpenedForTheUnitWithTheWindowsServerLists) {
     TForm_Central& w = Window();
     vcl::TTreeNode* alpha = Child(w.NasServersNode, "alpha");
     ASSERT_NE(alpha, nullptr);
-    Form_ProfileSetting = vcl::MakeForm<TForm_ProfileSetting>(nullptr);
+    // The dialog is made by the command when it is not there yet.
+    ASSERT_EQ(Form_ProfileSetting, nullptr);
     FocusNode(alpha);
     Responder().ExpectModal("Form_ProfileSetting", [&](vcl::TForm& form) {
         auto& d = static_cast<TForm_ProfileSetting&>(form);
