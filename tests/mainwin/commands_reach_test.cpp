@@ -1,16 +1,18 @@
 // Every command a user can reach acts where it is offered: on every node of a window with units,
-// image folders and My Container, with the tree or a list row focused, each enabled item of the
-// menu bar's menus, the right-click menu and the tool bar is run as the user runs it. Each one
-// shows something (a box, a dialog, a window, an address opened) or changes what the window
-// shows; the few that have nothing to do in a state like this are named below.
+// image folders, local drives and My Container, with the tree or a list row focused, each enabled
+// item of the menu bar's menus, the right-click menu and the tool bar is run as the user runs it.
+// Each one shows something (a box, a dialog, a window, an address opened) or changes what the
+// window shows; the few that have nothing to do in a state like this are named below.
 #include "mainwin_fixture.h"
 
 #include "about.h"
+#include "container.h"
 #include "fmwizard.h"
 #include "form1.h"
 #include "form_apcfg.h"
 #include "form_property.h"
 #include "importform.h"
+#include "sim_machine.h"
 #include "taskman.h"
 
 #include "shell/shell.h"
@@ -74,6 +76,9 @@ protected:
         delete FmTaskMan;
         delete Form_ProfileSetting;
         Form_ProfileSetting = nullptr;
+        delete Form_Central;
+        Form_Central = nullptr;
+        MainContainer.Clear();
         delete Form1;
         Form1 = nullptr;
         delete Form_About;
@@ -120,6 +125,8 @@ protected:
     }
     // Clicks the node, and the list's first row when onRow; false when there is no such row.
     bool FocusOn(vcl::TTreeNode* node, bool onRow) {
+        // Selecting a drive without a disc says so; that box is not a command's.
+        ShownRecorder selecting;
         ClickNode(node);
         if (!onRow) return true;
         if (W().ListView->Items()->Count() == 0) return false;
@@ -162,6 +169,11 @@ protected:
 TEST_F(CommandsReachTest, EveryEnabledCommandOnEveryNodeShowsSaysOrChangesSomething) {
     AddUnit(1, "alpha", true, {"ISO", "Movies"}, {Image("ISO/one.iso", 100)});
     AddUnit(2, "beta");
+    SimMachine machine;
+    auto& adapter = machine.AddAdapter("ATAPI SIM");
+    machine.AddDrive(adapter, 0, 0, "DATA", discsim::MakeDataCd(3000)); // D:
+    machine.AddDrive(adapter, 1, 0, "EMPTY", std::nullopt);             // E:
+    machine.Start().SetSleeper([](std::uint32_t) {});
     Form1 = vcl::MakeForm<TForm1>(nullptr);
     Form_About = vcl::MakeForm<TForm_About>(nullptr);
     TForm_Central& w = MakeWindow();
