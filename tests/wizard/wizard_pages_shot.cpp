@@ -185,8 +185,7 @@ int main(int argc, char** argv) {
     // The page shown while a container job reads its disc.
     {
         const TFmWizard::WaitPage wait(*wizard);
-        if (FmMsg)
-            saved = vcl::testing::SaveFormPicture(*FmMsg, outDir + "/wait.png") && saved;
+        if (FmMsg) saved = vcl::testing::SaveFormPicture(*FmMsg, outDir + "/wait.png") && saved;
     }
     delete wizard;
     vcl::SetDialogHost(nullptr);
