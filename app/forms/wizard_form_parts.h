@@ -19,6 +19,24 @@ T* Place(TFmWizard* form, vcl::TWinControl* parent, const char* name, int left, 
     return control;
 }
 
+// A page's title: bold, one line.
+inline vcl::TLabel* PlaceTitle(TFmWizard* form, vcl::TWinControl* parent, const char* name,
+                               int left, int top, int captionId) {
+    vcl::TLabel* label = Place<vcl::TLabel>(form, parent, name, left, top, 560, 16, captionId);
+    label->Font()->SetStyle({vcl::fsBold});
+    return label;
+}
+
+// A text of a fixed width that wraps to as many lines as it needs (its height follows it).
+inline vcl::TLabel* PlaceWrapped(TFmWizard* form, vcl::TWinControl* parent, const char* name,
+                                 int left, int top, int width, int captionId) {
+    vcl::TLabel* label = vcl::Make<vcl::TLabel>(form, parent, name);
+    label->SetWordWrap(true);
+    label->SetBounds(left, top, width, 16);
+    if (captionId) label->SetCaption(GetMessageText(captionId));
+    return label;
+}
+
 // Columns: (message id of the title, width).
 inline vcl::TListView* PlaceReportList(TFmWizard* form, vcl::TWinControl* parent, const char* name,
                                        int left, int top, int width, int height,

@@ -12,6 +12,7 @@
 #include "listview_layouts.h"
 #include "msgbox.h"
 #include "nasserver.h"
+#include "server_lists.h"
 #include "server_nodes.h"
 #include "wizard_setup.h"
 
@@ -40,10 +41,15 @@ public:
     void RefreshServerNodeTexts() override { ::RefreshServerTree(window_); }
     void ReselectTreeNode() override { window_.MyTreeViewChange(); }
     int RefreshCdhServers() override { return window_.RefreshCdhServers(); }
+    void LoadContainer() override { window_.MenuItem_MenuLoadContainerClick(nullptr); }
     void ValidateContainer() override { window_.MenuItem_MenuValidateClick(nullptr); }
     vcl::TForm* MainForm() override { return &window_; }
     void SetListViewColumns(vcl::TListView* list, int layout) override {
         ::SetListViewColumns(window_, list, layout);
+    }
+    // The rows of the columns above: the main window's server rows.
+    void ListServersOfNode(vcl::TListView* list, vcl::TTreeNode* node, int options) override {
+        ::ListServersOfNode(list, node, options);
     }
     void SetFormReady(bool ready) override { window_.FormReady = ready; }
     bool SelectedImage(CNasServer*& server, std::string& name, std::uint32_t& blocks) override {

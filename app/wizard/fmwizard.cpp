@@ -194,6 +194,7 @@ void TFmWizard::PageUpdate(int target) {
     const bool backward = target < WzdInfo.PageIndex;
     const int kind = pages[static_cast<std::size_t>(target)];
     Panel1->SetVisible(kind != kPageJobList);
+    ShowJobPicture();
     if (Sheets[kind]) PageControl1->SetActivePage(Sheets[kind]);
     EnterPage(kind, backward);
     WzdInfo.PageIndex = static_cast<std::uint8_t>(target);
@@ -205,6 +206,30 @@ void TFmWizard::PageUpdate(int target) {
         else if (bbOk->GetVisible() && bbOk->CanFocus())
             bbOk->SetFocus();
     }
+}
+
+void TFmWizard::ShowJobPicture() {
+    // The job's icon of ImageList_Job: 0 a disc, 1 a folder, 2 the network, 3 a drive, 4 a file.
+    int icon = 0;
+    switch (WzdInfo.Job) {
+    case kJobBuildImage:
+        icon = 1;
+        break;
+    case kJobSetupServer:
+    case kJobSetupPreselected:
+        icon = 2;
+        break;
+    case kJobInitializeHd:
+        icon = 3;
+        break;
+    case kJobConvertCdh:
+    case kJobUploadIso:
+        icon = 4;
+        break;
+    default:
+        break;
+    }
+    ImageList_Job->GetPicture(icon, *Image1->Picture());
 }
 
 bool TFmWizard::AnyDestinationHasWriter() {

@@ -65,11 +65,9 @@ public:
     vcl::TLabel* Label_JobName = nullptr;
     vcl::TLabel* Label_JobComment = nullptr;
     // Page 1: the source drive.
-    vcl::TLabel* Label1 = nullptr;
     vcl::TListView* ListView_LocalCdrom = nullptr;
     vcl::TButton* bbRefreshCdd = nullptr;
     // Page 2: the container.
-    vcl::TLabel* Label2 = nullptr;
     vcl::TEdit* Edit_CurrentContainerFile = nullptr;
     vcl::TButton* Button_ValidateContainer = nullptr;
     vcl::TButton* Button_LoadContainer = nullptr;
@@ -81,6 +79,7 @@ public:
     vcl::TEdit* Edit_ISOSourceSize = nullptr;
     vcl::TButton* openISOFile = nullptr;
     vcl::TGroupBox* GroupBox7 = nullptr;
+    vcl::TLabel* Label2 = nullptr;
     vcl::TComboBox* ComboBox_ServerList = nullptr;
     vcl::TButton* bbRefreshServer2 = nullptr;
     vcl::TRadioButton* RadioButton_AutoSmart = nullptr;
@@ -110,7 +109,7 @@ public:
     vcl::TListView* ListView_ShareName = nullptr;
     vcl::TButton* bbUpdateShare = nullptr;
     // Page 6: schedule.
-    vcl::TGroupBox* GroupBox5 = nullptr;
+    vcl::TGroupBox* GroupBox4 = nullptr;
     vcl::TRadioButton* RadioButton_StartNow = nullptr;
     vcl::TRadioButton* RadioButton_StartSchedule = nullptr;
     vcl::TCSpinEdit* CSpinEdit_Year = nullptr;
@@ -120,7 +119,7 @@ public:
     vcl::TCSpinEdit* CSpinEdit_Min = nullptr;
     vcl::TCSpinEdit* CSpinEdit_Sec = nullptr;
     // Page 7: options.
-    vcl::TGroupBox* GroupBox6 = nullptr;
+    vcl::TGroupBox* GroupBox5 = nullptr;
     vcl::TCheckBox* CheckBox_LockCdrom = nullptr;
     vcl::TCheckBox* CheckBox_EjectDisc = nullptr;
     vcl::TCheckBox* CheckBox_ReplaceWarning = nullptr;
@@ -134,6 +133,55 @@ public:
     vcl::TButton* Button_AddCdrOption = nullptr;
     vcl::TButton* Button_RemoveCdrOption = nullptr;
     std::unique_ptr<vcl::THintWindow> HintWindow;
+    // 1 while HintWindow shows the whole text of a folder combo's highlighted item.
+    std::uint8_t HintShown = 0;
+    // The instruction labels of the pages (titles in bold, then what to do).
+    vcl::TLabel* Label3 = nullptr;
+    vcl::TLabel* Label4 = nullptr;
+    vcl::TLabel* Label5 = nullptr;
+    vcl::TLabel* Label6 = nullptr;
+    vcl::TLabel* Label7 = nullptr;
+    vcl::TLabel* Label8 = nullptr;
+    vcl::TLabel* Label9 = nullptr;
+    vcl::TLabel* Label10 = nullptr;
+    vcl::TLabel* Label11 = nullptr;
+    vcl::TLabel* Label12 = nullptr;
+    vcl::TLabel* Label13 = nullptr;
+    vcl::TLabel* Label14 = nullptr;
+    vcl::TLabel* Label15 = nullptr;
+    vcl::TLabel* Label18 = nullptr;
+    vcl::TLabel* Label19 = nullptr;
+    vcl::TLabel* Label20 = nullptr;
+    vcl::TLabel* Label21 = nullptr;
+    vcl::TLabel* Label22 = nullptr;
+    vcl::TLabel* Label23 = nullptr;
+    vcl::TLabel* Label24 = nullptr;
+    vcl::TLabel* Label25 = nullptr;
+    vcl::TLabel* Label26 = nullptr;
+    vcl::TLabel* Label27 = nullptr;
+    vcl::TLabel* Label28 = nullptr;
+    vcl::TLabel* Label29 = nullptr;
+    vcl::TLabel* Label30 = nullptr;
+    vcl::TLabel* Label31 = nullptr;
+    vcl::TLabel* Label32 = nullptr;
+    vcl::TLabel* Label34 = nullptr;
+    vcl::TLabel* Label35 = nullptr;
+    vcl::TLabel* Label36 = nullptr;
+    vcl::TLabel* Label37 = nullptr;
+    vcl::TLabel* Label38 = nullptr;
+    vcl::TLabel* Label39 = nullptr;
+    vcl::TLabel* Label40 = nullptr;
+    vcl::TLabel* Label41 = nullptr;
+    vcl::TLabel* Label42 = nullptr;
+    vcl::TLabel* Label43 = nullptr;
+    vcl::TLabel* Label44 = nullptr;
+    vcl::TLabel* Label54 = nullptr;
+    vcl::TLabel* Label55 = nullptr;
+    vcl::TLabel* Label56 = nullptr;
+    vcl::TLabel* Label57 = nullptr;
+    vcl::TLabel* Label62 = nullptr;
+    vcl::TLabel* Label_AccessPassLabel = nullptr;
+    vcl::TGroupBox* GroupBox1 = nullptr;
 
     // Set by the main window before StartJob.
     CNasServer* PreselectedServer = nullptr; // read only in StartJob (its address is kept)
@@ -203,11 +251,31 @@ public:
     void bbAddClick(vcl::TObject* Sender);
     void bbDelClick(vcl::TObject* Sender);
     void openISOFileClick(vcl::TObject* Sender);
+    // The folder combos (page 3 and the conversion's target page): the whole text of a
+    // highlighted item wider than its combo shows in HintWindow while the list is open.
+    void ComboBox_ServerHdListDrawItem(vcl::TWinControl* Control, int Index, vcl::TRect Rect,
+                                       vcl::TOwnerDrawState State);
+    void ComboBox_ImageFolderDrawItem(vcl::TWinControl* Control, int Index, vcl::TRect Rect,
+                                      vcl::TOwnerDrawState State);
+    // Shows the "Please wait" message page over the wizard and disables the wizard while the
+    // disc of a container job is read; undone when it goes.
+    class WaitPage {
+    public:
+        explicit WaitPage(TFmWizard& wizard);
+        ~WaitPage();
+        WaitPage(const WaitPage&) = delete;
+        WaitPage& operator=(const WaitPage&) = delete;
+
+    private:
+        TFmWizard& wizard_;
+    };
     void ListView_VolumeNameClick(vcl::TObject* Sender);
     void RadioButton_DefaultVolumeClick(vcl::TObject* Sender);
     void RadioButton_UserDefineVolumeClick(vcl::TObject* Sender);
     void Edit_UserDefineVolumeChange(vcl::TObject* Sender);
     void bbUpdateVolumeClick(vcl::TObject* Sender);
+    // The same checks as bbUpdateVolumeClick, written into every row and entry.
+    void BitBtn_UpdateAllClick(vcl::TObject* Sender);
     void CheckBox_ShareEnableClick(vcl::TObject* Sender);
     void RadioButton_DefaultShareNameClick(vcl::TObject* Sender);
     void RadioButton_UserDefineShareNameClick(vcl::TObject* Sender);
@@ -254,6 +322,8 @@ private:
     int RunPage(int kind, int mode);
     void EnterPage(int kind, bool backward);
     void UpdateButtons();
+    // Image1 shows the current job's icon.
+    void ShowJobPicture();
     std::string SourceDiscLabel() const;
     WizardJobEntry* SelectedEntry(vcl::TListView* list) const;
     std::string OptionText(const WizardJobEntry& entry);
@@ -271,7 +341,7 @@ public:
     void CreateSetupSheets();
 
     // Page 8: server selection.
-    vcl::TLabel* Label_ServerDetail = nullptr;
+    vcl::TLabel* Label_ServerDetail = nullptr; // the page's instruction (Label4)
     vcl::TListView* ListView_ServerDetail = nullptr;
     vcl::TButton* BitBtn_RefreshServerDetail = nullptr;
     // Page 9: network environment.
@@ -339,6 +409,7 @@ public:
     vcl::TEdit* Edit_SmbDomain = nullptr;
     vcl::TEdit* Edit_ServerComment = nullptr;
     // Page 14: hard-disk initialisation.
+    vcl::TLabel* Label1 = nullptr;
     vcl::TComboBox* ComboBox_HdInitialServer = nullptr;
     vcl::TButton* Button_RefreshHdInitialServer = nullptr;
     vcl::TListView* ListView_HdDetail = nullptr;
@@ -391,6 +462,8 @@ public:
     bool BuildServerSettings(NasServerSetting& setting);
     // Writes what was sent into the wizard's copy of the server.
     void StoreServerSettings(const NasServerSetting& setting);
+    // What the user is told when the unit answered a set-server request with a refusal.
+    static std::string SetupRefusalText(CNasServer& server, int result);
 
     // Hard-disk page.
     void FillHdDetail(TCdhSvr* server);

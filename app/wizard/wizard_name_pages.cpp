@@ -79,8 +79,6 @@ int TFmWizard::VolumeNamePage(int mode) {
             ListView_VolumeName->Items()->Item(0)->SetSelected(true);
         WizardJobEntry* entry = SelectedEntry(ListView_VolumeName);
         if (IsMirrorJob(job)) {
-            Edit_UserDefineVolume->SetBounds(360, 202, Edit_UserDefineVolume->GetWidth(),
-                                             Edit_UserDefineVolume->GetHeight());
             for (vcl::TRadioButton* r : {RadioButton_DefaultVolume, RadioButton_UserDefineVolume}) {
                 r->SetVisible(true);
                 r->SetEnabled(true);
@@ -94,8 +92,6 @@ int TFmWizard::VolumeNamePage(int mode) {
                 RadioButton_DefaultVolumeClick(nullptr);
             }
         } else {
-            Edit_UserDefineVolume->SetBounds(260, 182, Edit_UserDefineVolume->GetWidth(),
-                                             Edit_UserDefineVolume->GetHeight());
             for (vcl::TRadioButton* r : {RadioButton_DefaultVolume, RadioButton_UserDefineVolume}) {
                 r->SetEnabled(false);
                 r->SetVisible(false);
@@ -319,4 +315,50 @@ void TFmWizard::bbUpdateShareClick(vcl::TObject*) {
     row->SubItems()->SetStrings(1, entry->ShareName);
     row->SubItems()->SetStrings(2, entry->ShareMode != 0 && !entry->SharePassword.empty() ? "****"
                                                                                           : "");
+}
+
+void TFmWizard::BitBtn_UpdateAllClick(vcl::TObject*) {
+    vcl::TListItems* rows = ListView_VolumeName->Items();
+    if (rows->Count() == 0) return;
+    const bool byDefault = RadioButton_DefaultVolume->GetChecked();
+    std::string label = byDefault ? SourceDiscLabel() : Edit_UserDefineVolume->GetText();
+    // Every text is checked before any row changes: a refusal leaves all rows as they were.
+    if (!CleanName(label, false)) {
+        ErrorBox(GetMessageText(444));
+        return;
+    }
+    label = std::string(CutUtf8(label, kVolumeLabelField - 1));
+    const bool sharing = CheckBox_ShareEnable->GetChecked();
+    std::string share, pass;
+    if (sharing) {
+        share = Edit_ShareName->GetText();
+        if (!CleanName(share, false)) {
+            ErrorBox(GetMessageText(445));
+            return;
+        }
+        share = std::string(CutUtf8(share, kShareNameField - 1));
+        pass = Edit_SharePass->GetText();
+        if (pass != Edit_SharePassConfirm->GetText()) {
+            ErrorBox(JoinStrings2(GetMessageText(446), GetMessageText(447)));
+            return;
+        }
+        if (Utf8Length(pass) > kMaxSharePasswordChars || pass.size() >= kSharePasswordField) {
+            ErrorBox(JoinStrings2(GetMessageText(448), GetMessageText(447)));
+            return;
+        }
+    }
+    for (int i = 0; i < rows->Count(); ++i) {
+        vcl::TListItem* row = rows->Item(i);
+        auto* entry = static_cast<WizardJobEntry*>(row->GetData());
+        if (entry == nullptr) continue;
+        entry->VolumeLabel = label;
+        entry->VolumeLabelMode = byDefault ? 0 : 1;
+        entry->ShareName = share;
+        entry->ShareMode = !sharing ? 0 : RadioButton_DefaultShareName->GetChecked() ? 1 : 2;
+        entry->SharePassword = pass;
+        row->SubItems()->SetStrings(1, label);
+        row->SubItems()->SetStrings(2, share);
+        row->SubItems()->SetStrings(3, pass.empty() ? "" : "****");
+    }
+    Edit_UserDefineVolume->SetText(label);
 }

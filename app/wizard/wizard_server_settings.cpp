@@ -5,6 +5,7 @@
 #include "kinddialog.h"
 #include "msgbox.h"
 #include "nasapi.h"
+#include "nasserver.h"
 #include "nasservertext.h"
 #include "textcodec.h"
 
@@ -44,6 +45,15 @@ void StoreRecordText(char* field, std::size_t width, const char* sent, std::size
 }
 
 } // namespace
+
+std::string TFmWizard::SetupRefusalText(CNasServer& server, int result) {
+    std::string why = NasResultText(&server, result);
+    if (why.empty()) why = "Error " + std::to_string(result);
+    std::string head = GetMessageText(483);
+    while (!head.empty() && head.back() == ' ')
+        head.pop_back();
+    return head + ":\n" + why;
+}
 
 bool TFmWizard::BuildServerSettings(NasServerSetting& setting) {
     CNasServer& copy = WizardRefreshInfo.Server;
@@ -214,7 +224,14 @@ int TFmWizard::FinishServerSetup() {
     } else {
         // Only what the unit took is recorded as set.
         if (firstTaken) StoreServerSettings(first);
-        ShowKindMessage(GetMessageText(483), 25);
+        if (result > 0) {
+            // The unit answered and refused the values: say so with its reason, not as a lost
+            // connection.
+            vcl::MessageBox(SetupRefusalText(copy, result), GetMessageText(9),
+                            vcl::MB_OK | vcl::MB_ICONSTOP);
+        } else {
+            ShowKindMessage(GetMessageText(483), 25);
+        }
     }
     return 0;
 }

@@ -316,6 +316,7 @@ void TFmWizard::bbAddClick(vcl::TObject*) {
     entry->TargetName = ComboBox_ServerList->GetText();
     const int job = WzdInfo.Job;
     if (IsContainerJob(job)) {
+        const WaitPage wait(*this);
         vcl::THourGlass hourglass;
         const std::string path = host_ ? host_->DiscPath(WzdInfo.SourceLetter) : std::string();
         if (!ReadDiscIntoContainer(path)) return;

@@ -3,7 +3,9 @@
 #include "detail/hooks.h"
 #include "detail/item_model.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLineEdit>
 
 #include <algorithm>
@@ -62,6 +64,7 @@ TComboBox::TComboBox(TComponent* owner) : TWinControl(owner, new ComboWidget()) 
     QObject::connect(b, &QComboBox::currentIndexChanged, b, [this](int) {
         if (codeDepth_ == 0 && style_ != csDropDown && style_ != csSimple) UserChanged();
     });
+    QObject::connect(b, &QComboBox::highlighted, b, [this](int index) { ItemHighlighted(index); });
     QObject::connect(b, &QComboBox::activated, b, [this](int) {
         // An editable box takes the chosen item's text as its own edit: one change.
         if (codeDepth_ == 0 && (style_ == csDropDown || style_ == csSimple)) UserChanged();
@@ -184,6 +187,35 @@ void TComboBox::PopupShown(bool shown) {
         if (shown && OnDropDown) OnDropDown(this);
         if (!shown && OnCloseUp) OnCloseUp(this);
     });
+    if (!shown && (style_ == csOwnerDrawFixed || style_ == csOwnerDrawVariable)) {
+        const int index = GetItemIndex();
+        const TPoint at = ClientToScreen({0, 0});
+        const TRect rect{at.X, at.Y, at.X + GetWidth(), at.Y + GetHeight()};
+        Raise(this, [this, index, rect] {
+            if (OnDrawItem) OnDrawItem(this, index, rect, {odSelected, odComboBoxEdit});
+        });
+    }
+}
+
+void TComboBox::ItemHighlighted(int index) {
+    if (style_ != csOwnerDrawFixed && style_ != csOwnerDrawVariable) return;
+    QComboBox* b = BoxOf(this);
+    QAbstractItemView* view = b->view();
+    if (!view || index < 0 || index >= b->count()) return;
+    const QRect item = view->visualRect(b->model()->index(index, b->modelColumn()));
+    const QPoint at = view->viewport()->mapToGlobal(item.topLeft());
+    const TRect rect{at.x(), at.y(), at.x() + item.width(), at.y() + item.height()};
+    Raise(this, [this, index, rect] {
+        if (OnDrawItem) OnDrawItem(this, index, rect, {odSelected, odFocused});
+    });
+}
+
+int TComboBox::TextWidth(const std::string& text) const {
+    return QFontMetrics(BoxOf(this)->font()).horizontalAdvance(ToQt(text));
+}
+
+int TComboBox::TextHeight() const {
+    return QFontMetrics(BoxOf(this)->font()).height();
 }
 
 bool TComboBox::WantsKey(TKey key) const {

@@ -570,6 +570,27 @@ TEST_F(WizardSetupTest, WhatTheUnitRefusesIsNotRecordedAsSet) {
     }
 }
 
+// A unit that answers with a refusal is not said to be unreachable: the user reads its reason.
+TEST_F(WizardSetupTest, AValueTheUnitRefusesIsReportedWithTheUnitsReason) {
+    Unit& unit = SetupUnit();
+    StartPreselected(unit);
+    TFmWizard& w = Wizard();
+    // A gateway outside LAN 1's network: the unit refuses the option.
+    Type(w.Edit_Gateway, "10.9.9.9");
+    w.bbNext->Click();
+    ASSERT_EQ(Kind(), kPageServerName);
+    w.bbNext->Click();
+    ASSERT_EQ(Kind(), kPagePassword);
+    ExpectPassword(kAdminPassword);
+    Responder().ExpectBox("Invalid option!", vcl::IDOK);
+    w.bbOk->Click();
+    EXPECT_EQ(SetServerRequests(unit).size(), 1u);
+    EXPECT_EQ(WizardRefreshInfo.Server.GetGatewayText(0), "127.0.0.254");
+    const auto found = Discover(*unit.sim);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->GetGatewayText(0), "127.0.0.254");
+}
+
 TEST_F(WizardSetupTest, AUnitNotReadyGetsNothing) {
     Unit& unit = SetupUnit();
     unit.server->Info.unitStatus = 2; // Reset
