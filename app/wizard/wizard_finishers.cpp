@@ -146,6 +146,9 @@ void TFmWizard::FinishTasks(std::uint8_t kind) {
                 task->eject = entry.EjectDisc != 0;
             }
             description = fromDisc ? discLabel : entry.VolumeLabel;
+            // The disc's entries its container could not take: the report says so, and the
+            // task does not report plain success.
+            if (!entry.LeftOut.empty()) task->notes.push_back(entry.LeftOut);
             break;
         case task_kind::Upload:
             task->imagePath = WzdInfo.IsoFilePath;
@@ -155,9 +158,9 @@ void TFmWizard::FinishTasks(std::uint8_t kind) {
             break;
         }
         task->request = MakeMirrorRequest(entry, *task->nas, autoShare, description);
+        // Each destination records, erases and deletes by its own choices.
         const RecordSettings settings =
-            MakeRecordSettings(entry, EraseRewritable, DeleteImageAfterRecording,
-                               kind == task_kind::Record && startTime.has_value());
+            MakeRecordSettings(entry, kind == task_kind::Record && startTime.has_value());
         task->writer = settings.writer;
         task->speedIndex = settings.speed;
         task->recordFlags = settings.flags;

@@ -190,8 +190,9 @@ void TFmWizard::CheckBox_AutoShareClick(vcl::TObject*) {
 std::string TFmWizard::OptionText(const WizardJobEntry& entry) {
     CNasServer* target = Target(entry);
     std::string text = target ? target->GetDriveName(entry.CdrDevice) : std::string();
-    if (EraseRewritable) text += GetMessageText(480);
-    if (DeleteImageAfterRecording) text += GetMessageText(500);
+    // The destination's own choices, as its task will take them.
+    if (entry.EraseFirst) text += GetMessageText(480);
+    if (entry.DeleteAfter) text += GetMessageText(500);
     return text;
 }
 
