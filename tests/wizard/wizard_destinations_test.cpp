@@ -16,6 +16,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 namespace fs = std::filesystem;
 
@@ -86,6 +87,8 @@ protected:
     }
 
     fixtures::TempDir discRoot_;
+    // The log of the refused entries goes beside the unsaved container, in the program folder.
+    fixtures::ProgramHome home_{discRoot_.path()};
     std::string disc_ = "first";
     tasktest::ManualWaits waits_;
     TFmTaskMan* taskMan_ = nullptr;
@@ -114,6 +117,13 @@ TEST_F(WizardDestinationsTest, EveryDiscFileTheContainerRefusesIsNamedOnAddAndIn
         EXPECT_NE(box.find("BAD:NAME.DAT - "), std::string::npos) << box;
         EXPECT_NE(box.find(ImportReasonText(CisImportReason::NameCharacter)), std::string::npos)
             << box;
+        // The whole list is kept in the log the box names.
+        const std::string log = (fs::path(discRoot_.path()) / "TEMP.log").string();
+        EXPECT_NE(box.find("The whole list is in " + log), std::string::npos) << box;
+        std::ifstream logFile(log);
+        const std::string logged((std::istreambuf_iterator<char>(logFile)),
+                                 std::istreambuf_iterator<char>());
+        EXPECT_NE(logged.find("BAD:NAME.DAT\t"), std::string::npos) << logged;
         auto first = WzdInfo.Jobs[0]->Container;
         EXPECT_EQ(first->GetTotalFileCount(first->GetRoot()), 2u);
 
