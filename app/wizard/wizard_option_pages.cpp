@@ -157,11 +157,11 @@ int TFmWizard::OptionsPage(int mode) {
         return 1;
     }
     if (job == kJobUploadIso) return 0;
-    const bool discContainer = discContainer_ && container_ == discContainer_;
     for (const auto& entry : WzdInfo.Jobs) {
         if (IsDiscImageJob(job)) entry->AutoShare = WzdInfo.AutoShare;
+        // In jobs 7 and 8 each destination's container was read from the disc in the drive.
         if (job == kJobMirror || job == kJobMirrorPreselected ||
-            (IsContainerJob(job) && discContainer)) {
+            (IsContainerJob(job) && entry->Container != nullptr)) {
             entry->LockDoor = WzdInfo.LockDoor;
             entry->EjectDisc = WzdInfo.EjectDisc;
         }

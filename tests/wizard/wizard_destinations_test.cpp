@@ -105,6 +105,7 @@ TEST_F(WizardDestinationsTest, EveryDiscFileTheContainerRefusesIsNamedOnAddAndIn
     w.StartJob(kJobMirror);
     std::string noteOfTask;
     std::uint32_t filesInTask = 0;
+    bool lockDoor = false;
     const vcl::TModalResult result = Show([&](TFmWizard& w) {
         ChooseDrive('E');
         Click(w.bbNext);
@@ -142,18 +143,27 @@ TEST_F(WizardDestinationsTest, EveryDiscFileTheContainerRefusesIsNamedOnAddAndIn
         EXPECT_EQ(second->GetTotalFileCount(second->GetRoot()), 2u);
         EXPECT_NE(second->FindChildByName(second->GetRoot(), "AVSEQ02.DAT"), nullptr);
 
+        // On to the volume names and back: the destination keeps its container.
+        Click(w.bbNext);
+        Click(w.bbBack);
+        ASSERT_EQ(Kind(), kPageDestination);
+        ASSERT_EQ(WzdInfo.Jobs.size(), 1u);
         for (int i = 0; i < 3; ++i)
             Click(w.bbNext);
         ASSERT_EQ(Kind(), kPageOptions);
+        // The disc is read from the drive: the door option reaches the task.
+        Tick(w.CheckBox_LockCdrom);
         ExpectAccount("PLAIN");
         Click(w.bbOk);
         ASSERT_EQ(taskMan_->GetTaskCount(), 1);
         const TaskRecord& task = *taskMan_->TaskAt(0);
+        lockDoor = task.lockDoor;
         filesInTask = task.container->GetTotalFileCount(task.container->GetRoot());
         noteOfTask = task.notes.empty() ? "" : task.notes[0];
     });
     EXPECT_EQ(result, vcl::mrOk);
     EXPECT_EQ(filesInTask, 2u);
+    EXPECT_TRUE(lockDoor);
     EXPECT_NE(noteOfTask.find("OTHER?.DAT - "), std::string::npos) << noteOfTask;
     ASSERT_TRUE(TasksDone());
     ASSERT_EQ(unit.sim->sessions().size(), 1u);
