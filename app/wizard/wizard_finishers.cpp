@@ -1,7 +1,8 @@
 // The finishers that OK runs: each destination of the job becomes one task of the task manager
 // (mirror, build image, upload ISO; one record task for job 9), after the destination's unit
-// accepted an account. Every task gets its own copy of the unit's server object; a build task
-// shares the wizard's container with the wizard and the other tasks, and the last holder frees it.
+// accepted an account. Every task gets its own copy of the unit's server object and its own
+// destination's recording choices. A build task of a disc takes the container its destination
+// read from the disc (the wizard lets go of it); one of "My Container" reads the main window's.
 #include "fmwizard.h"
 
 #include "build_worker.h"
