@@ -162,8 +162,8 @@ struct TaskRecord {
 
     // ---- The build (read and written by the image builder).
     MIRROR_CONTAINER* container = nullptr;
-    // Keeps a container read from a disc alive while the task may read it; the wizard and the
-    // other tasks of the same disc hold it too, and the last holder frees it.
+    // Keeps a container read from a disc alive while the task may read it; the wizard may hold
+    // it too, and the last holder frees it.
     std::shared_ptr<MIRROR_CONTAINER> containerOwner;
     IsoImageSink* server = nullptr; // where the image goes; the task's server copy when null
     std::vector<std::uint8_t> transferBuffer; // 32 KiB, allocated by the build worker

@@ -56,6 +56,7 @@ void TFmWizard::FormCreate(vcl::TObject*) {
 
 void TFmWizard::SetJob(int job) {
     if (job < 0 || job >= kJobCount) job = 0;
+    mirrorJobBeforeContainer_ = 0;
     WzdInfo.Job = static_cast<std::uint8_t>(job);
     WzdInfo.PageCount = static_cast<std::uint8_t>(WizardJobTable()[job].pages.size());
     WzdInfo.PageIndex = 0;
@@ -73,6 +74,7 @@ void TFmWizard::SetJob(int job) {
 
 void TFmWizard::StartJob(int job) {
     if (job < 0 || job >= kJobCount) return;
+    mirrorJobBeforeContainer_ = 0;
     WzdInfo.Job = static_cast<std::uint8_t>(job);
     WzdInfo.PageCount = static_cast<std::uint8_t>(WizardJobTable()[job].pages.size());
     WzdInfo.PageIndex = 0;
@@ -156,16 +158,23 @@ void TFmWizard::EnterPage(int kind, bool backward) {
             ListView_JobList->Items()->Item(0)->SetSelected(true);
         return;
     }
-    if (kind == kPageDestination &&
-        (WzdInfo.Job == kJobMirror || WzdInfo.Job == kJobMirrorPreselected)) {
-        // Video CD, Photo CD and CD-Bridge discs are mirrored through a container.
-        if (WzdInfo.SourceDrive) {
+    if (kind == kPageDestination) {
+        // Video CD, Photo CD and CD-Bridge discs are mirrored through a container. The choice
+        // follows the disc chosen now: after Back and another disc, a data disc is mirrored
+        // sector by sector again.
+        const int base = mirrorJobBeforeContainer_ ? mirrorJobBeforeContainer_ : WzdInfo.Job;
+        if ((base == kJobMirror || base == kJobMirrorPreselected) && WzdInfo.SourceDrive) {
             const DiscInfo disc = WzdInfo.SourceDrive->Disc();
-            if (disc.discKind == 6 || disc.discKind == 7 || disc.cdBridge) {
+            const bool viaContainer = disc.discKind == 6 || disc.discKind == 7 || disc.cdBridge;
+            if (viaContainer) {
                 discContainer_.reset();
-                WzdInfo.Job = WzdInfo.Job == kJobMirror ? kJobMirrorContainer
-                                                        : kJobMirrorContainerPreselected;
+                container_.reset();
+                WzdInfo.Job =
+                    base == kJobMirror ? kJobMirrorContainer : kJobMirrorContainerPreselected;
+            } else {
+                WzdInfo.Job = static_cast<std::uint8_t>(base);
             }
+            mirrorJobBeforeContainer_ = viaContainer ? base : 0;
         }
     }
     // The server selection is refilled whichever way it is entered.
@@ -241,6 +250,7 @@ bool TFmWizard::AnyDestinationHasWriter() {
 }
 
 void TFmWizard::bbNextClick(vcl::TObject*) {
+    if (busy_) return;
     if (WzdInfo.Job == 0) {
         vcl::TListItem* row = ListView_JobList->GetSelected();
         if (row == nullptr) return;
@@ -257,6 +267,7 @@ void TFmWizard::bbNextClick(vcl::TObject*) {
 }
 
 void TFmWizard::bbBackClick(vcl::TObject*) {
+    if (busy_) return;
     if (WzdInfo.PageIndex == 0) return;
     if (CurrentPageKind() == kPageSchedule && IsDiscImageJob(WzdInfo.Job) &&
         !AnyDestinationHasWriter()) {
@@ -267,6 +278,7 @@ void TFmWizard::bbBackClick(vcl::TObject*) {
 }
 
 void TFmWizard::bbOkClick(vcl::TObject*) {
+    if (busy_) return;
     DestinationListLive = 0;
     // The options are stored into the entries before the tasks are made.
     switch (WzdInfo.Job) {
@@ -301,6 +313,7 @@ void TFmWizard::bbOkClick(vcl::TObject*) {
 }
 
 void TFmWizard::bbCancelClick(vcl::TObject*) {
+    if (busy_) return;
     DestinationListLive = 0;
     SetJob(0);
 }

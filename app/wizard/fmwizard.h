@@ -301,8 +301,11 @@ public:
                              bool serverValid);
     // Job 11's file: shows it, reads its size; false (with a message) when it cannot be read.
     bool SetIsoSourceFile(const std::string& path);
-    // Reads the disc mounted at path into the wizard's disc container (jobs 7 and 8).
-    bool ReadDiscIntoContainer(const std::string& path);
+    // Reads the disc mounted at path into a new container (jobs 7 and 8), which becomes the
+    // wizard's container. leftOut gets the text that names every entry of the disc the container
+    // could not take, with its reason (empty when it took them all). False, after a message,
+    // when the disc cannot be read or nothing of it could be taken.
+    bool ReadDiscIntoContainer(const std::string& path, std::string& leftOut);
     // The wizard's container: "My Container" for job 2, the disc's for jobs 7 and 8.
     std::shared_ptr<MIRROR_CONTAINER> Container() const { return container_; }
     // Whether any destination's unit has a CD writer.
@@ -329,9 +332,38 @@ private:
     std::string OptionText(const WizardJobEntry& entry);
     void ErrorBox(const std::string& text, const std::string& caption = "");
 
+    // While a step runs that lets events through (the image list, the conversion) the wizard
+    // is disabled and Back, Next, OK and Cancel do nothing, so that no step runs twice.
+    class BusyScope {
+    public:
+        explicit BusyScope(TFmWizard& wizard)
+            : wizard_(wizard), wasBusy_(wizard.busy_), wasEnabled_(wizard.GetEnabled()) {
+            wizard_.busy_ = true;
+            wizard_.SetEnabled(false);
+        }
+        ~BusyScope() {
+            wizard_.busy_ = wasBusy_;
+            wizard_.SetEnabled(wasEnabled_);
+        }
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        TFmWizard& wizard_;
+        bool wasBusy_;
+        bool wasEnabled_;
+    };
+
+public:
+    bool Busy() const { return busy_; }
+
+private:
+    bool busy_ = false;
     TWizardHost* host_ = nullptr;
     std::shared_ptr<MIRROR_CONTAINER> container_;
     std::shared_ptr<MIRROR_CONTAINER> discContainer_;
+    // The mirror job (1 or 6) that became 7 or 8 for the disc chosen; 0 when none did.
+    int mirrorJobBeforeContainer_ = 0;
     vcl::TListItem* lastCdrRow_ = nullptr;
     int modalBase_ = 0; // modal loops running when the wizard was shown
 
@@ -469,8 +501,14 @@ public:
     void FillHdDetail(TCdhSvr* server);
     void AddHdInitial(int mode);
     // Conversion.
+    // 0 when every chosen image was sent and converted; -1 otherwise (each image's result is
+    // named to the user).
     int FinishCdhConvert();
-    int UploadImageFile(CNasServer& server, const std::string& path, std::uint64_t size);
+    // Sends one image in the transfer open on server: 0 when sent, -1 when it failed,
+    // kUploadCancelled when the user pressed Cancel; why gets the reason.
+    static constexpr int kUploadCancelled = -2;
+    int UploadImageFile(CNasServer& server, const std::string& path, std::uint64_t size,
+                        std::string* why = nullptr);
     // Lists the usable image files under folder (and its subfolders) in list; returns 0.
     int LoadCdhImageList(const std::string& folder, vcl::TListView* list);
     // What LoadCdhImageList passed over, with the reason, one line each.

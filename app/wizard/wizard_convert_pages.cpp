@@ -212,6 +212,8 @@ int TFmWizard::SelectCdhImagesPage(int mode) {
     if (mode == 0) {
         skippedImages_.clear();
         {
+            // The listing lets events through: nothing else of the wizard runs meanwhile.
+            const BusyScope busy(*this);
             vcl::THourGlass hourglass;
             ListView_CDHImgNotSel->Items()->Clear();
             ListView_CDHImgSel->Items()->Clear();
@@ -416,35 +418,73 @@ void TFmWizard::ComboBox_CDHImgToNasServerChange(vcl::TObject*) {
 
 // ---- The conversion
 
-int TFmWizard::UploadImageFile(CNasServer& server, const std::string& path, std::uint64_t size) {
-    if (!FmMsg) FmMsg = vcl::MakeForm<TFmMsg>(vcl::Application);
-    std::vector<std::uint8_t> buffer(kPieceSize);
-    FmMsg->ShowMessagePage(path, "Transfer Start !", 140, 411, TFmMsg::IconWait, true, true, false,
-                           false);
-    struct MessageFormCloser {
-        ~MessageFormCloser() {
-            if (FmMsg) FmMsg->Close();
+namespace {
+
+// The progress page stays up, modal, while one image is sent: the wizard under it takes no
+// input, and its Cancel is the one control the user can reach. Closed on every way out.
+class ProgressPage {
+public:
+    ProgressPage(const std::string& path) {
+        if (!FmMsg) FmMsg = vcl::MakeForm<TFmMsg>(vcl::Application);
+        // A page already up (another message) is reused as it is, not made modal under it.
+        if (!FmMsg->Modal() && !FmMsg->GetVisible()) {
+            FmMsg->BeginModal();
+            modal_ = true;
         }
-    } closer;
+        FmMsg->ShowMessagePage(path, "Transfer Start !", 140, 411, TFmMsg::IconWait, true, true,
+                               false, false);
+    }
+    ~ProgressPage() {
+        if (!FmMsg) return;
+        if (modal_) FmMsg->EndModal();
+        FmMsg->Close();
+    }
+    ProgressPage(const ProgressPage&) = delete;
+    ProgressPage& operator=(const ProgressPage&) = delete;
+
+private:
+    bool modal_ = false;
+};
+
+} // namespace
+
+int TFmWizard::UploadImageFile(CNasServer& server, const std::string& path, std::uint64_t size,
+                               std::string* why) {
+    std::vector<std::uint8_t> buffer(kPieceSize);
+    const ProgressPage page(path);
     const FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    const int openError = file.get() < 0 ? errno : 0;
     const std::uint64_t toSend = size > kHeaderSize ? size - kHeaderSize : 0;
     const std::uint64_t percent = std::max<std::uint64_t>(size / 100, 1);
     std::uint64_t done = 0;
     bool cancelled = false;
     bool readFailed = file.get() < 0;
     auto sendFailed = [&](int result) {
-        vcl::MessageBox(NasResultText(&server, result), GetMessageText(9),
-                        vcl::MB_OK | vcl::MB_ICONSTOP);
+        const std::string text = NasResultText(&server, result);
+        if (why) *why = "refused by the unit: " + text;
+        vcl::MessageBox(text, GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
         // A session that failed is aborted, never left to be completed.
         server.ImageTransferAbort(kAbortReason);
         return -1;
     };
+    auto readStopped = [&](int error) {
+        if (why)
+            *why = cancelled ? std::string("stopped by the user")
+                             : "the file cannot be read: " +
+                                   std::string(error ? std::strerror(error) : "it ended sooner");
+        vcl::MessageBox(GetMessageText(910), GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
+        server.ImageTransferAbort(kAbortReason);
+        return cancelled ? kUploadCancelled : -1;
+    };
+    int readError = openError;
     while (!readFailed && done < toSend) {
         vcl::Application->ProcessMessages();
         std::fill(buffer.begin(), buffer.end(), 0);
         const std::size_t piece =
             static_cast<std::size_t>(std::min<std::uint64_t>(toSend - done, kPieceSize));
+        errno = 0;
         if (!ReadAt(file.get(), buffer.data(), piece, static_cast<off_t>(kHeaderSize + done))) {
+            readError = errno;
             readFailed = true;
             break;
         }
@@ -462,20 +502,13 @@ int TFmWizard::UploadImageFile(CNasServer& server, const std::string& path, std:
         const int result = server.SendImageData(buffer.data(), static_cast<int>(length));
         if (result != 0) return sendFailed(result);
     }
-    if (cancelled || readFailed || done != toSend) {
-        vcl::MessageBox(GetMessageText(910), GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
-        server.ImageTransferAbort(kAbortReason);
-        return -1;
-    }
+    if (cancelled || readFailed || done != toSend) return readStopped(readError);
     // The trailer: 1024 zero bytes, then the first 3072 bytes of the header.
     std::fill(buffer.begin(), buffer.end(), 0);
     int result = server.SendImageData(buffer.data(), static_cast<int>(kTrailerZeros));
     if (result != 0) return sendFailed(result);
-    if (!ReadAt(file.get(), buffer.data(), kTrailerHeaderBytes, 0)) {
-        vcl::MessageBox(GetMessageText(910), GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
-        server.ImageTransferAbort(kAbortReason);
-        return -1;
-    }
+    errno = 0;
+    if (!ReadAt(file.get(), buffer.data(), kTrailerHeaderBytes, 0)) return readStopped(errno);
     result = server.SendImageData(buffer.data(), static_cast<int>(kTrailerHeaderBytes));
     if (result != 0) return sendFailed(result);
     FmMsg->ProgressBar1->SetPosition(100);
@@ -513,6 +546,9 @@ std::string BatchReport(const std::vector<ChosenImage>& images) {
 } // namespace
 
 int TFmWizard::FinishCdhConvert() {
+    if (busy_) return -1;
+    // The upload lets events through: the wizard takes no input until it has ended.
+    const BusyScope busy(*this);
     // The unit is worked on through a copy: the main window's object may be retired by a
     // refresh while the password is asked or the images are sent.
     CNasServer* server = ComboServer(ComboBox_ToNasServer);
@@ -593,66 +629,82 @@ int TFmWizard::FinishCdhConvert() {
     }
 
     auto request = std::make_unique<NasImgRequest>();
-    std::memset(request.get(), 0, sizeof *request);
-    PutField(request->transfer.userName, sizeof request->transfer.userName, user);
-    PutField(request->transfer.password, sizeof request->transfer.password, password);
-    PutField(request->transfer.folderName, sizeof request->transfer.folderName, folder);
-    PutField(request->transfer.imageFileName, sizeof request->transfer.imageFileName,
-             images[0].sentName);
-    request->transfer.imageNumber = 1;
-    request->transfer.imageSize = static_cast<std::uint32_t>(images[0].size);
-    request->transfer.imageCount = static_cast<std::uint32_t>(images.size());
-    if (target.ImageTransferStart(request.get()) != 0) {
-        vcl::MessageBox(target.GetLastResultText(), GetMessageText(9),
-                        vcl::MB_OK | vcl::MB_ICONSTOP);
-        // The next attempt asks again.
-        if (CNasServer* again = ResolveTarget(mac)) again->ClearCredentials();
-        return -1;
-    }
-
-    bool sent = true;
-    for (std::size_t i = 0; sent && i < images.size(); ++i) {
-        if (UploadImageFile(target, images[i].path, images[i].size) != 0) {
-            images[i].result = "stopped while it was sent"; // the box before said why
-            sent = false;
+    // The images go in transfers: one that fails is aborted and named in the report, and the
+    // images after it go on in a new transfer. Cancel on the progress page ends the batch.
+    std::size_t sentCount = 0;
+    bool failed = false;
+    bool stopped = false;
+    for (std::size_t first = 0; first < images.size() && !stopped;) {
+        std::memset(request.get(), 0, sizeof *request);
+        PutField(request->transfer.userName, sizeof request->transfer.userName, user);
+        PutField(request->transfer.password, sizeof request->transfer.password, password);
+        PutField(request->transfer.folderName, sizeof request->transfer.folderName, folder);
+        PutField(request->transfer.imageFileName, sizeof request->transfer.imageFileName,
+                 images[first].sentName);
+        request->transfer.imageNumber = 1;
+        request->transfer.imageSize = static_cast<std::uint32_t>(images[first].size);
+        request->transfer.imageCount = static_cast<std::uint32_t>(images.size() - first);
+        if (target.ImageTransferStart(request.get()) != 0) {
+            const std::string why = target.GetLastResultText();
+            vcl::MessageBox(why, GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
+            // The next attempt asks again.
+            if (CNasServer* again = ResolveTarget(mac)) again->ClearCredentials();
+            if (first == 0) return -1; // nothing was tried: the box said it all
+            for (std::size_t k = first; k < images.size(); ++k)
+                images[k].result = "not sent: " + why;
+            failed = true;
             break;
         }
-        // The next image's name and size, or all zeros after the last one.
-        NasImgDone done{};
-        std::memset(&done, 0, sizeof done);
-        if (i + 1 < images.size()) {
-            PutField(done.nextFileName, sizeof done.nextFileName, images[i + 1].sentName);
-            done.moreImages = 1;
-            done.nextFileSize = static_cast<std::uint32_t>(images[i + 1].size);
-        }
-        const int result = target.ImageTransferComplete(&done);
-        if (result != 0) {
-            const std::string why = NasResultText(&target, result);
-            images[i].result = "refused by the unit: " + why;
-            vcl::MessageBox(why, GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
-            target.ImageTransferAbort(kAbortReason);
-            sent = false;
-        } else {
+        std::size_t i = first;
+        for (; i < images.size(); ++i) {
+            std::string why;
+            const int upload = UploadImageFile(target, images[i].path, images[i].size, &why);
+            if (upload != 0) {
+                images[i].result = why; // the box before said it too
+                failed = true;
+                stopped = upload == kUploadCancelled;
+                break;
+            }
+            // The next image's name and size, or all zeros after the last one.
+            NasImgDone done{};
+            std::memset(&done, 0, sizeof done);
+            if (i + 1 < images.size()) {
+                PutField(done.nextFileName, sizeof done.nextFileName, images[i + 1].sentName);
+                done.moreImages = 1;
+                done.nextFileSize = static_cast<std::uint32_t>(images[i + 1].size);
+            }
+            const int result = target.ImageTransferComplete(&done);
+            if (result != 0) {
+                const std::string text = NasResultText(&target, result);
+                images[i].result = "refused by the unit: " + text;
+                vcl::MessageBox(text, GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
+                target.ImageTransferAbort(kAbortReason);
+                failed = true;
+                break;
+            }
             images[i].result = "sent";
+            ++sentCount;
         }
+        target.CloseDataSocket();
+        first = i + 1;
     }
-    target.CloseDataSocket();
-    // Nothing is converted after an upload that failed or was cancelled; the report names every
-    // image with what became of it, so that none is lost without a word.
-    if (!sent) {
-        vcl::MessageBox(BatchReport(images), GetMessageText(903), vcl::MB_OK | vcl::MB_ICONSTOP);
-        return -1;
-    }
+    // Every image not tried after a Cancel keeps "not sent".
 
-    std::memset(request.get(), 0, sizeof *request);
-    PutField(request->conversion.userName, sizeof request->conversion.userName, user);
-    PutField(request->conversion.password, sizeof request->conversion.password, password);
-    PutField(request->conversion.folderName, sizeof request->conversion.folderName, folder);
-    if (target.ConvertImageFolder(request.get()) != 0) {
-        vcl::MessageBox(target.GetLastResultText(),
-                        std::string(GetMessageText(903)) + " " + GetMessageText(9),
-                        vcl::MB_OK | vcl::MB_ICONSTOP);
-        return -1;
+    // The images that arrived are converted; the report names every image with what became of
+    // it, so that none is lost without a word.
+    int converted = -1;
+    if (sentCount > 0) {
+        std::memset(request.get(), 0, sizeof *request);
+        PutField(request->conversion.userName, sizeof request->conversion.userName, user);
+        PutField(request->conversion.password, sizeof request->conversion.password, password);
+        PutField(request->conversion.folderName, sizeof request->conversion.folderName, folder);
+        converted = target.ConvertImageFolder(request.get());
+        if (converted != 0)
+            vcl::MessageBox(target.GetLastResultText(),
+                            std::string(GetMessageText(903)) + " " + GetMessageText(9),
+                            vcl::MB_OK | vcl::MB_ICONSTOP);
     }
-    return 0;
+    if (failed)
+        vcl::MessageBox(BatchReport(images), GetMessageText(903), vcl::MB_OK | vcl::MB_ICONSTOP);
+    return failed || converted != 0 ? -1 : 0;
 }

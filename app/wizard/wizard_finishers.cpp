@@ -1,7 +1,8 @@
 // The finishers that OK runs: each destination of the job becomes one task of the task manager
 // (mirror, build image, upload ISO; one record task for job 9), after the destination's unit
-// accepted an account. Every task gets its own copy of the unit's server object; a build task
-// shares the wizard's container with the wizard and the other tasks, and the last holder frees it.
+// accepted an account. Every task gets its own copy of the unit's server object and its own
+// destination's recording choices. A build task of a disc takes the container its destination
+// read from the disc (the wizard lets go of it); one of "My Container" reads the main window's.
 #include "fmwizard.h"
 
 #include "build_worker.h"
@@ -146,6 +147,9 @@ void TFmWizard::FinishTasks(std::uint8_t kind) {
                 task->eject = entry.EjectDisc != 0;
             }
             description = fromDisc ? discLabel : entry.VolumeLabel;
+            // The disc's entries its container could not take: the report says so, and the
+            // task does not report plain success.
+            if (!entry.LeftOut.empty()) task->notes.push_back(entry.LeftOut);
             break;
         case task_kind::Upload:
             task->imagePath = WzdInfo.IsoFilePath;
@@ -155,9 +159,9 @@ void TFmWizard::FinishTasks(std::uint8_t kind) {
             break;
         }
         task->request = MakeMirrorRequest(entry, *task->nas, autoShare, description);
+        // Each destination records, erases and deletes by its own choices.
         const RecordSettings settings =
-            MakeRecordSettings(entry, EraseRewritable, DeleteImageAfterRecording,
-                               kind == task_kind::Record && startTime.has_value());
+            MakeRecordSettings(entry, kind == task_kind::Record && startTime.has_value());
         task->writer = settings.writer;
         task->speedIndex = settings.speed;
         task->recordFlags = settings.flags;

@@ -102,6 +102,9 @@ struct WizardJobEntry {
     std::uint8_t EraseFirst = 0;
     std::uint8_t DeleteAfter = 0;
     std::uint32_t ImageBlocks = 0; // job 9: the chosen image's size in 2048-byte blocks
+    // Jobs 7 and 8: the entries of the disc its container could not take, named with their
+    // reasons (empty when none); the task's report repeats it.
+    std::string LeftOut;
 };
 
 // A local date and time of day.

@@ -157,11 +157,11 @@ int TFmWizard::OptionsPage(int mode) {
         return 1;
     }
     if (job == kJobUploadIso) return 0;
-    const bool discContainer = discContainer_ && container_ == discContainer_;
     for (const auto& entry : WzdInfo.Jobs) {
         if (IsDiscImageJob(job)) entry->AutoShare = WzdInfo.AutoShare;
+        // In jobs 7 and 8 each destination's container was read from the disc in the drive.
         if (job == kJobMirror || job == kJobMirrorPreselected ||
-            (IsContainerJob(job) && discContainer)) {
+            (IsContainerJob(job) && entry->Container != nullptr)) {
             entry->LockDoor = WzdInfo.LockDoor;
             entry->EjectDisc = WzdInfo.EjectDisc;
         }
@@ -190,8 +190,9 @@ void TFmWizard::CheckBox_AutoShareClick(vcl::TObject*) {
 std::string TFmWizard::OptionText(const WizardJobEntry& entry) {
     CNasServer* target = Target(entry);
     std::string text = target ? target->GetDriveName(entry.CdrDevice) : std::string();
-    if (EraseRewritable) text += GetMessageText(480);
-    if (DeleteImageAfterRecording) text += GetMessageText(500);
+    // The destination's own choices, as its task will take them.
+    if (entry.EraseFirst) text += GetMessageText(480);
+    if (entry.DeleteAfter) text += GetMessageText(500);
     return text;
 }
 

@@ -42,15 +42,15 @@ NasMirrorInfo MakeMirrorRequest(const WizardJobEntry& entry, const CNasServer& t
     return request;
 }
 
-RecordSettings MakeRecordSettings(const WizardJobEntry& entry, std::uint8_t erase,
-                                  std::uint8_t deleteAfter, bool scheduledBit) {
+RecordSettings MakeRecordSettings(const WizardJobEntry& entry, bool scheduledBit) {
     RecordSettings settings;
     settings.flags = static_cast<std::uint8_t>((entry.CdrFlag ? 1 : 0) | (scheduledBit ? 4 : 0));
     if (entry.CdrFlag) {
         settings.writer = entry.CdrDevice;
         settings.speed = entry.RecordSpeed;
         // Writing the settings of a recording clears the scheduled bit.
-        settings.flags = static_cast<std::uint8_t>(1 | (erase ? 2 : 0) | (deleteAfter ? 16 : 0));
+        settings.flags = static_cast<std::uint8_t>(1 | (entry.EraseFirst ? 2 : 0) |
+                                                   (entry.DeleteAfter ? 16 : 0));
     }
     return settings;
 }

@@ -27,7 +27,6 @@ struct RecordSettings {
     std::uint16_t writer = 0;
     std::uint8_t speed = 0;
 };
-// The recording settings of a destination: the erase and delete choices follow the check boxes as
-// last clicked (erase, deleteAfter), as every task of the run takes them.
-RecordSettings MakeRecordSettings(const WizardJobEntry& entry, std::uint8_t erase,
-                                  std::uint8_t deleteAfter, bool scheduledBit);
+// The recording settings of a destination: its writer, speed and its own erase and delete
+// choices, as its row showed them; nothing is recorded, erased or deleted without its option.
+RecordSettings MakeRecordSettings(const WizardJobEntry& entry, bool scheduledBit);

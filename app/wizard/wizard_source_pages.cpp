@@ -4,9 +4,11 @@
 
 #include "cdrom.h"
 #include "container.h"
+#include "container_log.h"
 #include "kinddialog.h"
 #include "msgbox.h"
 #include "nasserver.h"
+#include "nassvrnet.h"
 #include "textcodec.h"
 #include "utils.h"
 
@@ -314,13 +316,27 @@ void TFmWizard::bbAddClick(vcl::TObject*) {
     entry->SourceDrive = WzdInfo.SourceDrive;
     entry->TargetMac = MacOf(*server);
     entry->TargetName = ComboBox_ServerList->GetText();
+    // What the row shows, taken now: a refresh during the box below refills the combos.
+    const std::string folderText = ComboBox_ServerHdList->GetText();
     const int job = WzdInfo.Job;
     if (IsContainerJob(job)) {
-        const WaitPage wait(*this);
-        vcl::THourGlass hourglass;
-        const std::string path = host_ ? host_->DiscPath(WzdInfo.SourceLetter) : std::string();
-        if (!ReadDiscIntoContainer(path)) return;
+        // Each destination gets the disc as it is in the drive now, read into a container of
+        // its own: a disc changed since an earlier Add (or since going Back) is read again.
+        {
+            const WaitPage wait(*this);
+            vcl::THourGlass hourglass;
+            const std::string path = host_ ? host_->DiscPath(WzdInfo.SourceLetter) : std::string();
+            if (!ReadDiscIntoContainer(path, entry->LeftOut)) return;
+        }
         entry->Container = discContainer_;
+        if (!entry->LeftOut.empty()) {
+            vcl::MessageBox(entry->LeftOut, GetMessageText(15), vcl::MB_OK | vcl::MB_ICONWARNING);
+            // Refreshes ran while the box was up: the unit is looked up again.
+            if (ResolveTarget(entry->TargetMac) == nullptr) {
+                ErrorBox(UnitGoneText(entry->TargetName));
+                return;
+            }
+        }
     } else if (job == kJobBuildImage) {
         entry->Container = container_;
     }
@@ -333,7 +349,7 @@ void TFmWizard::bbAddClick(vcl::TObject*) {
     vcl::TListItem* row = ListView_MethodResult->Items()->Add();
     row->SetCaption(raw->TargetName);
     row->SetData(raw);
-    row->SubItems()->Add(ComboBox_ServerHdList->GetText());
+    row->SubItems()->Add(folderText);
 }
 
 void TFmWizard::bbDelClick(vcl::TObject*) {
@@ -384,9 +400,8 @@ bool TFmWizard::SetIsoSourceFile(const std::string& path) {
     return true;
 }
 
-bool TFmWizard::ReadDiscIntoContainer(const std::string& path) {
-    // Every destination shares the one container read from the disc.
-    if (discContainer_) return true;
+bool TFmWizard::ReadDiscIntoContainer(const std::string& path, std::string& leftOut) {
+    leftOut.clear();
     std::error_code error;
     if (path.empty() || !std::filesystem::is_directory(path, error)) {
         ShowKindMessage(path, 4);
@@ -398,9 +413,27 @@ bool TFmWizard::ReadDiscIntoContainer(const std::string& path) {
         ShowKindMessage("", 1);
         return false;
     }
-    for (const auto& item : std::filesystem::directory_iterator(path, error))
-        container->ImportHostPath(root, nullptr, item.path().string());
+    // Every entry of the disc the container cannot take is kept with its reason: the user is
+    // told on Add and the task's report says it again.
+    CisImportResult result;
+    std::filesystem::directory_iterator items(path, error);
+    for (; !error && items != std::filesystem::directory_iterator(); items.increment(error)) {
+        CisImportResult one = container->ImportHostPath(root, nullptr, items->path().string());
+        result.refused.insert(result.refused.end(), one.refused.begin(), one.refused.end());
+    }
+    if (error) {
+        // The disc's folder could not be listed to its end: nothing is mirrored from a part.
+        ShowKindMessage(path + "\n" + error.message(), 4);
+        return false;
+    }
+    if (container->GetTotalFolderCount(root) + container->GetTotalFileCount(root) == 0) {
+        ErrorBox(ImportRefusalBoxText(result, "") + (result.refused.empty() ? "" : "\n\n") +
+                 GetMessageText(472));
+        return false;
+    }
     container->SetBindingMode(2);
+    if (!result.refused.empty())
+        leftOut = ImportRefusalBoxText(result, WriteImportLog(*container, path, result));
     discContainer_ = std::move(container);
     container_ = discContainer_;
     return true;

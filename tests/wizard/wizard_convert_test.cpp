@@ -1,7 +1,7 @@
 // The conversion of CD-server images as a user meets it: a folder of image files (a mounted
 // image share), the images chosen, a simulated unit as the target. The unit's record of the
-// transfer session shows the pieces, the trailers and the end; Cancel and a refused piece abort
-// the session and no conversion follows.
+// transfer session shows the pieces, the trailers and the end; Cancel aborts the session and ends
+// the batch, while an image the unit refuses is reported and the others go on.
 #include "wizard_fixture.h"
 
 #include "fmmsg.h"
@@ -210,7 +210,8 @@ TEST_F(WizardConvertTest, CancelAbortsTheSessionAndNothingIsConverted) {
         });
     });
     Responder().ExpectBox("User canceled or read file error!", vcl::IDOK);
-    Responder().ExpectBox("A.IMG: stopped while it was sent\nB.IMG: not sent", vcl::IDOK);
+    // Cancel ends the batch: the images after it are not sent.
+    Responder().ExpectBox("A.IMG: stopped by the user\nB.IMG: not sent", vcl::IDOK);
     Wizard().bbOk->Click();
     // An abort has no reply: wait until the unit has taken it.
     ASSERT_TRUE(unit.sim->waitForSessionsEnded(1, std::chrono::seconds(30)));
@@ -221,7 +222,9 @@ TEST_F(WizardConvertTest, CancelAbortsTheSessionAndNothingIsConverted) {
     EXPECT_TRUE(unit.sim->requestsFor(nassim::kCommandConvert).empty());
 }
 
-TEST_F(WizardConvertTest, ARefusedPieceAbortsTheSessionAndNothingIsConverted) {
+// A piece the unit refuses aborts that image's transfer; the next image goes on in a transfer
+// of its own and the images that arrived are converted.
+TEST_F(WizardConvertTest, ARefusedPieceAbortsThatImageAndTheOthersGoOn) {
     Unit& unit = ToTargetPage();
     nassim::CommandFault refuse;
     refuse.command = nassim::kCommandImageTransfer;
@@ -231,15 +234,19 @@ TEST_F(WizardConvertTest, ARefusedPieceAbortsTheSessionAndNothingIsConverted) {
     unit.sim->addCommandFault(refuse);
     ExpectAccount();
     Responder().ExpectBox("", vcl::IDOK); // the unit's result text
-    Responder().ExpectBox("A.IMG: stopped while it was sent\nB.IMG: not sent", vcl::IDOK);
+    Responder().ExpectBox("A.IMG: refused by the unit: ", vcl::IDOK);
     Wizard().bbOk->Click();
-    // An abort has no reply: wait until the unit has taken it.
-    ASSERT_TRUE(unit.sim->waitForSessionsEnded(1, std::chrono::seconds(30)));
+    EXPECT_NE(Responder().Boxes().back().Request.Text.find("\nB.IMG: sent"), std::string::npos)
+        << Responder().Boxes().back().Request.Text;
+    ASSERT_TRUE(unit.sim->waitForSessionsEnded(2, std::chrono::seconds(30)));
     const auto sessions = unit.sim->sessions();
-    ASSERT_EQ(sessions.size(), 1u);
+    ASSERT_EQ(sessions.size(), 2u);
     EXPECT_EQ(sessions[0].end, nassim::SessionEnd::Aborted);
     EXPECT_EQ(sessions[0].blockSizes.size(), 1u); // the refused piece is not kept
-    EXPECT_TRUE(unit.sim->requestsFor(nassim::kCommandConvert).empty());
+    EXPECT_EQ(sessions[1].end, nassim::SessionEnd::Completed);
+    ASSERT_EQ(sessions[1].files.size(), 1u);
+    EXPECT_EQ(sessions[1].files[0].name, "B.IMG");
+    EXPECT_EQ(unit.sim->requestsFor(nassim::kCommandConvert).size(), 1u);
 }
 
 // The last piece of an image whose data is no multiple of 4096 is padded with zeros; the unit
@@ -264,8 +271,9 @@ TEST_F(WizardConvertTest, AnUnalignedImageIsPaddedAndTheUnitTakesIt) {
     EXPECT_EQ(unit.sim->requestsFor(nassim::kCommandConvert).size(), 1u);
 }
 
-// An image the unit refuses stops the batch, and the report names every image with its result.
-TEST_F(WizardConvertTest, ARefusedImageIsNamedInTheReportWithTheImagesNotSent) {
+// An image the unit refuses is named in the report with its reason; the others are sent and
+// converted.
+TEST_F(WizardConvertTest, ARefusedImageIsNamedInTheReportAndTheOthersAreConverted) {
     Unit& unit = ToTargetPage();
     nassim::CommandFault refuse;
     refuse.command = nassim::kCommandImageComplete;
@@ -274,11 +282,15 @@ TEST_F(WizardConvertTest, ARefusedImageIsNamedInTheReportWithTheImagesNotSent) {
     unit.sim->addCommandFault(refuse);
     ExpectAccount();
     Responder().ExpectBox("Invalid block!", vcl::IDOK);
-    Responder().ExpectBox("A.IMG: refused by the unit: Invalid block!\nB.IMG: not sent", vcl::IDOK);
+    Responder().ExpectBox("A.IMG: refused by the unit: Invalid block!\nB.IMG: sent", vcl::IDOK);
     Wizard().bbOk->Click();
-    ASSERT_TRUE(unit.sim->waitForSessionsEnded(1, std::chrono::seconds(30)));
-    EXPECT_EQ(unit.sim->sessions().at(0).end, nassim::SessionEnd::Aborted);
-    EXPECT_TRUE(unit.sim->requestsFor(nassim::kCommandConvert).empty());
+    ASSERT_TRUE(unit.sim->waitForSessionsEnded(2, std::chrono::seconds(30)));
+    const auto sessions = unit.sim->sessions();
+    ASSERT_EQ(sessions.size(), 2u);
+    EXPECT_EQ(sessions[0].end, nassim::SessionEnd::Aborted);
+    EXPECT_EQ(sessions[1].end, nassim::SessionEnd::Completed);
+    EXPECT_EQ(sessions[1].files.at(0).name, "B.IMG");
+    EXPECT_EQ(unit.sim->requestsFor(nassim::kCommandConvert).size(), 1u);
 }
 
 // A unit of encoding kind 0 keeps its names in the code page: its folder goes back as it listed it,

@@ -350,20 +350,21 @@ TEST_F(WizardFinishTest, ACancelledPasswordLeavesThatUnitWithoutATaskAfterARefre
     EXPECT_NE(Report().find("Mirror CD/DVD completed !!"), std::string::npos) << Report();
 }
 
-TEST_F(WizardFinishTest, AVideoCdBecomesBuildTasksThatShareTheContainerReadFromTheDisc) {
+TEST_F(WizardFinishTest, AVideoCdBecomesBuildTasksEachWithTheContainerReadFromTheDisc) {
     AddDrives();
     Unit& writer = AddUnit("WRITER", 1, false);
     Unit& plain = AddUnit("PLAIN", 2, false);
     TFmWizard& w = Wizard();
     w.SourceDriveLetter = 'E';
     w.StartJob(kJobMirrorPreselected);
-    std::weak_ptr<MIRROR_CONTAINER> container;
+    std::weak_ptr<MIRROR_CONTAINER> containers[2];
     Show([&](TFmWizard& w) {
         ASSERT_EQ(WzdInfo.Job, kJobMirrorContainerPreselected);
         AddDestination(writer);
         AddDestination(plain);
         ASSERT_EQ(WzdInfo.Jobs.size(), 2u);
-        container = WzdInfo.Jobs[0]->Container;
+        for (int i = 0; i < 2; ++i)
+            containers[i] = WzdInfo.Jobs[static_cast<std::size_t>(i)]->Container;
         for (int i = 0; i < 3; ++i)
             Click(w.bbNext);
         ASSERT_EQ(Kind(), kPageOptions);
@@ -375,19 +376,21 @@ TEST_F(WizardFinishTest, AVideoCdBecomesBuildTasksThatShareTheContainerReadFromT
             const TaskRecord& task = *taskMan_->TaskAt(i);
             EXPECT_EQ(task.kind, task_kind::Build);
             EXPECT_EQ(task.containerKind, container_kind::FromDisc);
-            EXPECT_EQ(task.container, container.lock().get());
+            EXPECT_EQ(task.container, containers[i].lock().get());
             EXPECT_NE(task.drive, nullptr);
         }
         EXPECT_EQ(taskMan_->ListView_Task->Items()->Item(0)->GetCaption(), "Mirror CD/DVD");
     });
-    // The wizard has let go of the container: the two tasks hold it.
+    // The wizard has let go of the containers: each task holds its own.
     EXPECT_EQ(w.Container(), nullptr);
-    EXPECT_EQ(container.use_count(), 2);
+    for (const auto& container : containers)
+        EXPECT_EQ(container.use_count(), 1);
     ASSERT_TRUE(TasksDone());
     EXPECT_NE(Report().find("Build container completed !!"), std::string::npos) << Report();
     EXPECT_NE(Report().find("Source: E: [VIDEOCD]"), std::string::npos) << Report();
-    // The last task freed it.
-    EXPECT_TRUE(container.expired());
+    // The tasks freed them.
+    for (const auto& container : containers)
+        EXPECT_TRUE(container.expired());
     for (Unit* unit : {&writer, &plain}) {
         const auto sessions = unit->sim->sessions();
         ASSERT_EQ(sessions.size(), 1u);

@@ -225,12 +225,12 @@ TEST_F(WizardMachineTest, AVideoCdTurnsTheMirrorJobsIntoContainerJobs) {
         AddDestination(*units_[0]);
         AddDestination(*units_[1]);
         ASSERT_EQ(WzdInfo.Jobs.size(), 2u);
-        // Both destinations share the one container read from the disc.
-        ASSERT_NE(WzdInfo.Jobs[0]->Container, nullptr);
-        EXPECT_EQ(WzdInfo.Jobs[0]->Container, WzdInfo.Jobs[1]->Container);
-        EXPECT_EQ(
-            WzdInfo.Jobs[0]->Container->GetTotalFileCount(WzdInfo.Jobs[0]->Container->GetRoot()),
-            1u);
+        // Each destination has the disc read into a container of its own.
+        for (const auto& entry : WzdInfo.Jobs) {
+            ASSERT_NE(entry->Container, nullptr);
+            EXPECT_EQ(entry->Container->GetTotalFileCount(entry->Container->GetRoot()), 1u);
+        }
+        EXPECT_NE(WzdInfo.Jobs[0]->Container, WzdInfo.Jobs[1]->Container);
         vcl::TCloseAction action = vcl::caHide;
         w.FormClose(&w, action);
     }

@@ -82,18 +82,23 @@ TEST(MirrorRequest, LongLabelsAreCutAtACharacter) {
     EXPECT_EQ(Field(r.sourceLabel, 32), wide.substr(0, 30));
 }
 
-TEST(RecordSettings, FollowTheEntryAndTheLastClickedBoxes) {
+TEST(RecordSettings, FollowTheEntrysOwnChoices) {
     WizardJobEntry entry;
-    EXPECT_EQ(MakeRecordSettings(entry, 1, 1, true).flags, 4);
+    entry.EraseFirst = 1; // no recording option: nothing is erased or deleted
+    entry.DeleteAfter = 1;
+    EXPECT_EQ(MakeRecordSettings(entry, true).flags, 4);
+    EXPECT_EQ(MakeRecordSettings(entry, false).flags, 0);
     entry.CdrFlag = 1;
     entry.CdrDevice = 3;
     entry.RecordSpeed = 16;
-    entry.EraseFirst = 0; // the boxes as last clicked count, not the entry's own copy
-    const RecordSettings s = MakeRecordSettings(entry, 1, 1, false);
+    const RecordSettings s = MakeRecordSettings(entry, false);
     EXPECT_EQ(s.flags, 1 | 2 | 16);
-    EXPECT_EQ(MakeRecordSettings(entry, 0, 0, true).flags, 1);
     EXPECT_EQ(s.writer, 3);
     EXPECT_EQ(s.speed, 16);
+    entry.EraseFirst = 0;
+    EXPECT_EQ(MakeRecordSettings(entry, true).flags, 1 | 16);
+    entry.DeleteAfter = 0;
+    EXPECT_EQ(MakeRecordSettings(entry, true).flags, 1);
     EXPECT_EQ(DriveDescription(kJobRecordCd, ""), "NO_TITLE");
     EXPECT_EQ(DriveDescription(kJobMirror, ""), "");
     EXPECT_EQ(DriveDescription(kJobRecordCd, "DISC"), "DISC");
