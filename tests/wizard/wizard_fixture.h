@@ -61,9 +61,10 @@ protected:
         MainWindowTest::SetUp();
         savedLanguage_ = LanguageIndex;
         LanguageIndex = 0;
-        // Loopback units answer at once: a short collection keeps the refreshes quick.
+        // Loopback units answer at once: a shorter collection keeps the refreshes quick, with
+        // room for a machine busy with other tests.
         nas::NetConfig config = *nas::CurrentNetConfig();
-        config.discoveryCollectMs = 250;
+        config.discoveryCollectMs = 1000;
         nas::SetNetConfig(config);
         // This machine's drives, D: and E:, empty until AddDrives: the drive table finds its
         // drives once, when it is first scanned, so every test has the same two.
@@ -157,14 +158,19 @@ protected:
     }
 
     // The window's discovery runs (the window is made when there is none yet) and each unit is
-    // bound to the window's object and node of it.
+    // bound to the window's object and node of it; a unit whose answer came too late for the
+    // collection is found by the window's next refresh.
     void FindUnits() {
-        if (!Form_Central) {
-            Window();
-            return;
+        Window();
+        for (int pass = 0; pass < 5 && !AllFound(); ++pass) {
+            RefreshServerTree(W());
+            BindUnits();
         }
-        RefreshServerTree(W());
-        BindUnits();
+    }
+    bool AllFound() const {
+        for (const auto& unit : units_)
+            if (unit->sim && !unit->node) return false;
+        return true;
     }
     void BindUnits() {
         for (auto& unit : units_) {
@@ -237,8 +243,13 @@ protected:
         if (!wizard) throw std::runtime_error("the window made no wizard");
         return *wizard;
     }
-    // The main window's "My Container".
+    // What the wizard reaches through the window: its server nodes, the drive table, "My
+    // Container", the task manager's count.
+    vcl::TTreeNode* NasServersNode() { return Window().NasServersNode; }
+    vcl::TTreeNode* RemoteServersNode() { return Window().RemoteServersNode; }
+    CDH_LOGICAL_CDROM_CLASS* Drives() { return &CdromTable(); }
     MIRROR_CONTAINER& MyContainer() { return MainContainer; }
+    int TaskCount() { return FmTaskMan ? FmTaskMan->GetTaskCount() : 0; }
 
     // count uploads of a small file to the first unit in the task manager, paused before they
     // send anything: tasks that stay listed until the test ends.
