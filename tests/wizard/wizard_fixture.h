@@ -133,11 +133,12 @@ protected:
         config.state.imageFolders = {"ISO", "Movies"};
         if (writer) {
             nassim::CdDriveRecord drive;
-            drive.typeMask = dvd ? 0x06 : 0x02;
+            drive.typeMask = 0x02;
             drive.name = name + " WRITER";
             drive.tail[0] = 3;
             config.state.cdDrives = {drive};
         }
+        (void)dvd;
         Unit& unit = StartUnit(config);
         unit.sim->setUsers({{"admin", "pw-" + name}});
         FindUnits();
