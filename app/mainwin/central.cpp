@@ -8,6 +8,7 @@
 #include "cdrom.h"
 #include "container.h"
 #include "droptarget_kinds.h"
+#include "fmwizard.h"
 #include "kinddialog.h"
 #include "listview_fill.h"
 #include "msgbox.h"
@@ -164,7 +165,9 @@ void TForm_Central::ApplicationIdleStartup() {
     }
     // "LoadExplorer": the desktop's file manager is not opened (the shell opens web, mail and
     // network addresses only); the setting is kept for the options dialog.
-    if (IniData.LoadWizard == 1 && ShowWizard) ShowWizard();
+    if (IniData.LoadWizard == 1) {
+        if (TFmWizard* wizard = Wizard()) wizard->ShowModal();
+    }
 }
 
 void TForm_Central::FormPaint(vcl::TObject*) {

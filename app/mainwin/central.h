@@ -218,11 +218,9 @@ public:
     bool ContainerUntitled = true;
 
     // What later parts of the program hand the window (each may stay empty): the task manager's
-    // task count and its stopping of every task (asked at close), and showing the wizard at start.
+    // task count and its stopping of every task (asked at close).
     std::function<int()> TaskCount;
     std::function<void()> StopAllTasks;
-    std::function<void()> ShowWizard;
-    std::function<void()> WizardDrivesChanged; // the open wizard re-reads its drive list
 
     // ---- Life cycle and settings ----
     void FormCreate(vcl::TObject* Sender);
@@ -418,6 +416,10 @@ public:
     void ShowPropertyDialog(int Kind, void* Data, void* ParentData);
     // The wizard, made on first use with this window as its host; null when it cannot be made.
     TFmWizard* Wizard();
+    // A disc arrived or went: the shown wizard's drive list is built again.
+    void WizardDrivesChanged();
+    // The refresh timer's part for the shown wizard: page 8's server list is filled again.
+    void RefreshWizardServerDetail();
     // ---- end of commands II, command state and CD-server nodes ----
     // ---- Timers and announcement listener (central_timers.cpp, announce_listener.cpp) ----
     void Timer_RefreshTimer(vcl::TObject* Sender);

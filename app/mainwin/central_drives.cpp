@@ -148,7 +148,7 @@ void TForm_Central::UpdateNodeCdrom(TTreeNode* Node, char Letter) {
 void TForm_Central::CDEventAfterArrival(vcl::TObject*, char Letter) {
     if (!CheckLetter(Letter, "CDEventAfterArrival")) return;
     RefreshCdrom(Letter);
-    if (WizardDrivesChanged) WizardDrivesChanged();
+    WizardDrivesChanged();
 }
 
 void TForm_Central::CDEventAfterRemove(vcl::TObject*, char Letter) {
@@ -158,7 +158,7 @@ void TForm_Central::CDEventAfterRemove(vcl::TObject*, char Letter) {
     drives.InvalidateCache(Letter);
     UpdateOrAddDriveNode(Letter);
     ShowDriveChange(Letter);
-    if (WizardDrivesChanged) WizardDrivesChanged();
+    WizardDrivesChanged();
 }
 
 void TForm_Central::BuildListMyComputer() {

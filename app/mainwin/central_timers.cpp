@@ -86,6 +86,7 @@ void TForm_Central::Timer_RefreshTimer(vcl::TObject*) {
                 FmWizard->RefreshServerList();
             else
                 DropAnnouncedServer(nullptr, "");
+            RefreshWizardServerDetail();
         }
         RefreshProfileTargets();
     } catch (const std::exception& e) {

@@ -5,6 +5,7 @@
 #include "central.h"
 #include "command_selection.h"
 
+#include "cdh_net.h"
 #include "cdrom.h"
 #include "container.h"
 #include "fmwizard.h"
@@ -14,8 +15,11 @@
 #include "nasserver.h"
 #include "server_lists.h"
 #include "server_nodes.h"
+#include "taskman.h"
+#include "wizard_jobs.h"
 #include "wizard_setup.h"
 
+#include "devices/mounts.h"
 #include "vcl/application.h"
 #include "vcl/menus.h"
 
@@ -32,7 +36,17 @@ public:
     vcl::TTreeNode* RemoteServersNode() override { return window_.RemoteServersNode; }
     CDH_LOGICAL_CDROM_CLASS* Drives() override { return &CdromTable(); }
     MIRROR_CONTAINER* MyContainer() override { return &MainContainer; }
-    int TaskCount() override { return window_.TaskCount ? window_.TaskCount() : 0; }
+    int TaskCount() override { return FmTaskMan ? FmTaskMan->GetTaskCount() : 0; }
+    // Loading or validating My Container waits while any task builds an image.
+    bool HasBuildTask() override {
+        for (int i = 0; FmTaskMan && i < FmTaskMan->GetTaskCount(); ++i)
+            if (const TaskRecord* task = FmTaskMan->TaskAt(i);
+                task && task->kind == task_kind::Build)
+                return true;
+        return false;
+    }
+    // Where the letter's disc is mounted: its device in the letter map, found in the mount table.
+    std::string DiscPath(char letter) override { return platform::devices::DiscFolder(letter); }
     void RefreshCdromView() override { window_.RefreshCdromView(); }
     void RefreshServerTree() override { ::RefreshServerTree(window_); }
     void RefreshRemoteServers() override { ::RefreshRemoteServers(window_); }
@@ -43,6 +57,10 @@ public:
     int RefreshCdhServers() override { return window_.RefreshCdhServers(); }
     void LoadContainer() override { window_.MenuItem_MenuLoadContainerClick(nullptr); }
     void ValidateContainer() override { window_.MenuItem_MenuValidateClick(nullptr); }
+    CDH_NET_CLASS* CdhNet() override { return &CdhNetClass(); }
+    int RefreshCdhServerNode(TCdhSvr* server) override {
+        return window_.RefreshCdhServerNode(server);
+    }
     vcl::TForm* MainForm() override { return &window_; }
     void SetListViewColumns(vcl::TListView* list, int layout) override {
         ::SetListViewColumns(window_, list, layout);
@@ -86,6 +104,47 @@ TFmWizard* TForm_Central::Wizard() {
     if (!wizardHost_) wizardHost_ = std::make_shared<MainWizardHost>(*this);
     if (FmWizard->Host() != wizardHost_.get()) FmWizard->SetHost(wizardHost_.get());
     return FmWizard;
+}
+
+void TForm_Central::WizardDrivesChanged() {
+    if (!FmWizard || !FmWizard->GetVisible() || FmWizard->CurrentPageKind() != kPageLocalCdrom)
+        return;
+    // The drive the user chose stays chosen while it is listed with a disc.
+    vcl::TListView* list = FmWizard->ListView_LocalCdrom;
+    vcl::TListItem* chosen = list->GetSelected();
+    const void* letter = chosen ? chosen->GetData() : nullptr;
+    FmWizard->LocalCdromPage(0);
+    if (!letter) return;
+    CDH_LOGICAL_CDROM_CLASS& drives = CdromTable();
+    for (int i = 0; i < list->Items()->Count(); ++i) {
+        vcl::TListItem* row = list->Items()->Item(i);
+        if (row->GetData() != letter) continue;
+        if (!drives.IsDiscReady(static_cast<char>(reinterpret_cast<std::intptr_t>(letter)))) return;
+        list->ClearSelection();
+        row->SetSelected(true);
+        row->SetFocused(true);
+        return;
+    }
+}
+
+void TForm_Central::RefreshWizardServerDetail() {
+    if (!FmWizard || !FmWizard->GetVisible() || ServerDetailLive != 1) return;
+    // The chosen unit stays chosen by its hardware address.
+    vcl::TListView* list = FmWizard->ListView_ServerDetail;
+    std::string chosen;
+    if (vcl::TListItem* row = list->GetSelected(); row && row->GetData())
+        chosen = TFmWizard::MacOf(*static_cast<const CNasServer*>(row->GetData()));
+    FmWizard->RefreshServerDetail();
+    if (chosen.empty()) return;
+    for (int i = 0; i < list->Items()->Count(); ++i) {
+        vcl::TListItem* row = list->Items()->Item(i);
+        if (row->GetData() &&
+            TFmWizard::MacOf(*static_cast<const CNasServer*>(row->GetData())) == chosen) {
+            row->SetSelected(true);
+            row->SetFocused(true);
+            return;
+        }
+    }
 }
 
 namespace {

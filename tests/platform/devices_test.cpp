@@ -1,7 +1,8 @@
-// Optical devices found in a sysfs tree of the test's own, the adapters made of them, and the
-// drive letter map.
+// Optical devices found in a sysfs tree of the test's own, the adapters made of them, the drive
+// letter map and where a letter's disc is mounted.
 #include "devices/enumerate.h"
 #include "devices/letter_map.h"
+#include "devices/mounts.h"
 #include "scsi/registry.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+
+#include <unistd.h>
 
 namespace {
 
@@ -142,6 +145,45 @@ TEST(LetterMap, InstalledMapIsTheCurrentOne) {
         EXPECT_EQ(&platform::devices::CurrentLetterMap(), &mine);
     }
     EXPECT_NE(&platform::devices::CurrentLetterMap(), &mine);
+}
+
+// A letter's disc is where the mount table mounts its device; escapes undone, optional fields
+// passed over, a second name of the same node accepted, damaged lines skipped.
+TEST(MountTable, ALettersDiscIsFoundWhereItsDeviceIsMounted) {
+    const fs::path dir =
+        fs::temp_directory_path() / ("brimlet-mounts-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    std::ofstream(dir / "sr9") << "";
+    fs::create_symlink(dir / "sr9", dir / "cdrom");
+    const std::string node = (dir / "sr9").string();
+    const std::string table =
+        "22 1 0:21 / /proc rw shared:12 - proc proc rw\n"
+        "36 35 11:0 / /media/user/MY\\040DISC ro,nosuid shared:80 master:1 - iso9660 " +
+        node +
+        " ro\n"
+        "37 35 11:1 /\n" // cut short
+        "38 35 0:50 / /tmp/video ro - iso9660 sim:VIDEO ro\n"
+        "39 35 11:2 / /mnt/other ro - iso9660 " +
+        (dir / "cdrom").string() + " ro\n";
+    EXPECT_EQ(platform::devices::MountPointOf(node, table), "/media/user/MY DISC");
+    EXPECT_EQ(platform::devices::MountPointOf("sim:VIDEO", table), "/tmp/video");
+    EXPECT_EQ(platform::devices::MountPointOf("sim:AUDIO", table), "");
+    EXPECT_EQ(platform::devices::MountPointOf("", table), "");
+    // Only through the link: the node's own name is not in the table.
+    EXPECT_EQ(platform::devices::MountPointOf(node, table.substr(table.find("37 35"))),
+              "/mnt/other");
+
+    LetterMap map;
+    ASSERT_EQ(map.Add("sim:VIDEO"), 'D');
+    platform::devices::ScopedLetterMap letters(map);
+    {
+        platform::devices::ScopedMountTable mounts(table);
+        EXPECT_EQ(platform::devices::DiscFolder('d'), "/tmp/video");
+        EXPECT_EQ(platform::devices::DiscFolder('E'), "");
+    }
+    // This machine's own table does not mount a simulated drive.
+    EXPECT_EQ(platform::devices::DiscFolder('D'), "");
+    fs::remove_all(dir);
 }
 
 } // namespace

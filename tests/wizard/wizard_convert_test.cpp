@@ -23,7 +23,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 // A CD-server image: a 4096-byte header with the flag word at byte 4, then the data.
-Bytes Image(std::uint32_t flags, std::size_t dataBytes, std::uint8_t seed) {
+Bytes CdhImage(std::uint32_t flags, std::size_t dataBytes, std::uint8_t seed) {
     Bytes b(4096 + dataBytes);
     for (std::size_t i = 0; i < b.size(); ++i)
         b[i] = static_cast<std::uint8_t>(i * 7 + seed);
@@ -47,12 +47,12 @@ protected:
         root_ = fs::temp_directory_path() / ("brimlet-convert-" + std::to_string(::getpid()));
         fs::remove_all(root_);
         images_ = root_ / "MIRROR" / "_IMAGE_";
-        a_ = Image(0x00000100, 24576, 1); // bits other than 0 and 9 allow the conversion
-        b_ = Image(0x00000002, 16384, 2);
+        a_ = CdhImage(0x00000100, 24576, 1); // bits other than 0 and 9 allow the conversion
+        b_ = CdhImage(0x00000002, 16384, 2);
         Write(images_ / "A.IMG", a_);
         Write(images_ / "SUB" / "B.IMG", b_);
-        Write(images_ / "HIDDEN.IMG", Image(0x00000200, 100, 3));
-        Write(images_ / "SYSTEM.IMG", Image(0x00000001, 100, 4));
+        Write(images_ / "HIDDEN.IMG", CdhImage(0x00000200, 100, 3));
+        Write(images_ / "SYSTEM.IMG", CdhImage(0x00000001, 100, 4));
         Write(images_ / "TINY.IMG", Bytes(100, 0));
         fs::create_directory_symlink(images_, images_ / "LOOP");
     }
@@ -60,7 +60,6 @@ protected:
         delete Form_Password;
         delete Form1;
         Form1 = nullptr;
-        delete FmMsg;
         WizardTest::TearDown();
         fs::remove_all(root_);
     }
@@ -252,7 +251,7 @@ TEST_F(WizardConvertTest, ARefusedPieceAbortsThatImageAndTheOthersGoOn) {
 // The last piece of an image whose data is no multiple of 4096 is padded with zeros; the unit
 // takes the image padded to its 4096-byte units, and the folder is converted.
 TEST_F(WizardConvertTest, AnUnalignedImageIsPaddedAndTheUnitTakesIt) {
-    a_ = Image(0, 20000, 5);
+    a_ = CdhImage(0, 20000, 5);
     Write(images_ / "A.IMG", a_);
     Unit& unit = ToTargetPage(true);
     ExpectAccount();
@@ -296,7 +295,7 @@ TEST_F(WizardConvertTest, ARefusedImageIsNamedInTheReportAndTheOthersAreConverte
 // A unit of encoding kind 0 keeps its names in the code page: its folder goes back as it listed it,
 // byte for byte, and the file names (UTF-8 on the host) reach it in the code page.
 TEST_F(WizardConvertTest, AKindZeroUnitGetsItsFolderBackAndTheNamesInItsCodePage) {
-    const Bytes accented = Image(0, 4096, 6);
+    const Bytes accented = CdhImage(0, 4096, 6);
     Write(images_ / "\xC3\x89T\xC3\x89.IMG", accented); // ÉTÉ.IMG
     Unit& unit = ToTargetPage();
     TFmWizard& w = Wizard();

@@ -1,14 +1,16 @@
-// The hard-disk initialisation page over the CD-server facade: a CD server's drive slots and a
-// RAID volume listed with their functions, added to the initialisation list in a mode, with the
-// refusals for a repeated slot, No Init on a volume, the task manager's limit and an empty list.
+// The hard-disk initialisation page over the main window's CD-server branch and a simulated CD
+// server: its drive slots and a RAID volume listed with their functions, added to the
+// initialisation list in a mode, with the refusals for a repeated slot, No Init on a volume, the
+// task manager's limit and an empty list.
 // Before any Qt header: the simulator has a member named "slots".
 #include "../cdserver/cdh_test_support.h"
 
 #include "wizard_fixture.h"
 
 #include "form1.h"
-#include "tovexcdh_frame.h"
-#include "tovexcdh_records.h"
+
+// The simulator's configuration has a member named like Qt's keyword macro.
+#undef slots
 
 namespace {
 
@@ -16,54 +18,56 @@ class WizardDiskTest : public WizardTest {
 protected:
     void SetUp() override {
         WizardTest::SetUp();
-        vcl::Application->CreateForm(Form1);
-        SetCdhConfig(cdhtest::LoopbackConfig(cdsim::FreeTcpPort(), cdsim::FreeUdpPort()));
+        const std::uint16_t tcp = cdsim::FreeTcpPort();
+        const std::uint16_t udp = cdsim::FreeUdpPort();
+        SetCdhConfig(cdhtest::LoopbackConfig(tcp, udp));
         TcpSocketManager = new TTcpSocket(0x0101);
-        // The list as discovery leaves it with one CD server that announced itself.
-        CdhServerList = new TCdhNet();
-        std::vector<std::uint8_t> reply(kCdhAnnounceSize, 0);
-        const std::uint8_t mac[6] = {0, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
-        std::copy(std::begin(mac), std::end(mac), reply.begin() + kCdhAnnOffMac);
-        const std::string name = "CDH-ONE";
-        std::copy(name.begin(), name.end(), reply.begin() + kCdhAnnOffName);
-        reply[kCdhAnnOffFwMajor] = 2;
-        CdhServerList->BeginRound();
-        server_ = CdhServerList->MergeReply(reply.data());
-        CdhServerList->EndRound();
-        ASSERT_NE(server_, nullptr);
-        // Slot 0: a disk in Mirror mode; slot 1: a disk not initialised; slot 2: a CD-ROM;
-        // volume 9: a RAID volume in File mode.
-        Slot(0, 1, 0x01, "DISK-0");
-        Slot(1, 1, 0x00, "DISK-1");
-        Slot(2, 2, 0x00, "CDROM-2");
-        std::uint8_t* raid = server_->RaidVolumes[9 - 8];
-        raid[kRdOffMemberCount] = 2;
-        raid[kRdOffKind] = 2;
-        raid[kRdOffMembers] = 0;
-        raid[kRdOffMembers + 1] = 1;
+        // One CD server: slot 0 a disk in Mirror mode, slot 1 a disk not initialised, slot 2 a
+        // CD-ROM; volume 9 a RAID volume in File mode.
+        cdsim::ServerConfig config;
+        config.address = cdsim::Ipv4(127, 0, 0, 77);
+        config.tcpPort = tcp;
+        config.udpPort = udp;
+        config.name = "CDH-ONE";
+        config.mac[5] = 0x5E;
+        config.status.maskA = 0x04;
+        config.status.maskB = 0x03;
+        config.slots[0] = Slot(1, 0x01, "DISK-0");
+        config.slots[1] = Slot(1, 0x00, "DISK-1");
+        config.slots[2] = Slot(2, 0x00, "CDROM-2");
+        cdsim::RaidVolume raid;
+        raid.members = {0, 1};
+        raid.kind = 2;
+        raid.capacityMb = 2048;
+        raid.freeMb = 1024;
+        config.raid[1] = raid;
+        cdServer_ = std::make_unique<cdsim::Server>(std::move(config));
+        // The window's CD-server branch (a root the window itself never makes), read once.
+        TForm_Central& w = Window();
+        vcl::TTreeNode* root = w.TreeView->Items()->AddChild(w.DesktopNode, "CD Servers");
+        root->SetImageIndex(nkCdhRoot);
+        root->SetSelectedIndex(nkCdhRoot);
+        w.CdhRootNode = root;
+        ASSERT_EQ(w.RefreshCdhServers(), 1);
     }
     void TearDown() override {
-        delete Form1;
-        Form1 = nullptr;
         WizardTest::TearDown();
+        cdServer_.reset();
         delete CdhServerList;
         CdhServerList = nullptr;
         delete TcpSocketManager;
         TcpSocketManager = nullptr;
         ResetCdhConfig();
     }
-    void Slot(int slot, std::uint16_t kind, std::uint8_t mode, const std::string& label) {
-        std::uint8_t* b = server_->SlotInfo[slot];
-        std::copy(label.begin(), label.end(), b + kSlOffLabel);
-        CdhPutU16(b + kSlOffKind, kind);
-        b[kSlOffMode89] = mode;
-        CdhPutU32(server_->Status + kStOffMaskB,
-                  CdhGetU32(server_->Status + kStOffMaskB) | 1u << slot);
+    static cdsim::SlotBlock Slot(std::uint16_t kind, std::uint8_t mode, const std::string& label) {
+        cdsim::SlotBlock b;
+        b.label = label;
+        b.kind = kind;
+        b.byte89 = mode;
+        b.capacity = 512000;
+        b.free = 256000;
+        return b;
     }
-
-    // The host: the facade, and a node refresh that succeeds.
-    CDH_NET_CLASS* CdhNet() override { return &CdhNetClass(); }
-    int RefreshCdhServerNode(TCdhSvr*) override { return 0; }
 
     void Select(const std::vector<std::string>& labels) {
         vcl::TListView* list = Wizard().ListView_HdDetail;
@@ -82,7 +86,7 @@ protected:
         });
     }
 
-    TCdhSvr* server_ = nullptr;
+    std::unique_ptr<cdsim::Server> cdServer_;
 };
 
 TEST_F(WizardDiskTest, SlotsAreListedAndMarkedForInitialisation) {
@@ -123,7 +127,7 @@ TEST_F(WizardDiskTest, SlotsAreListedAndMarkedForInitialisation) {
     EXPECT_EQ(WzdInfo.Jobs.size(), 1u);
 
     // With 14 tasks and one entry, one more fits and two do not.
-    taskCount_ = 14;
+    AddWaitingTasks(14);
     Select({"DISK-0", "RAID-B"});
     Responder().ExpectBox("Job count over Task Manager's limitation !!", vcl::IDOK);
     w.Button_FilePartition->Click();

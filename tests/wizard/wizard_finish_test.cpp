@@ -12,6 +12,8 @@
 #include "password.h"
 #include "taskman.h"
 
+#include "devices/mounts.h"
+
 #include <QTest>
 
 #include <condition_variable>
@@ -20,6 +22,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <optional>
 
 namespace {
 
@@ -51,8 +54,13 @@ class WizardFinishTest : public WizardTest {
 protected:
     void SetUp() override {
         WizardTest::SetUp();
-        FmMsg = vcl::MakeForm<TFmMsg>(vcl::Application);
-        taskMan_ = vcl::MakeForm<TFmTaskMan>(vcl::Application);
+        // The Video CD of E: is mounted at discDir_.
+        const std::string folder = discDir_ / "MPEGAV";
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder + "/AVSEQ01.DAT") << std::string(50000, 'v');
+        mounts_.emplace("40 30 0:52 / " + discDir_.path() + " ro - iso9660 sim:VIDEO ro\n");
+        Window();
+        taskMan_ = FmTaskMan;
         taskMan_->Timer_RefreshTaskStatus->SetInterval(10);
         // Every worker wait passes at once on the manual clock; while the gate is shut the
         // workers wait for the test.
@@ -66,14 +74,9 @@ protected:
     }
     void TearDown() override {
         OpenGate();
-        if (taskMan_) {
-            PumpUntil([&] { return taskMan_->GetTaskCount() == 0; });
-            vcl::Free(taskMan_);
-        }
-        delete Form_Password;
-        vcl::Free(FmMsg);
-        FmMsg = nullptr;
+        if (taskMan_) PumpUntil([&] { return taskMan_->GetTaskCount() == 0; });
         WizardTest::TearDown();
+        mounts_.reset();
     }
 
     void CloseGate() {
@@ -95,7 +98,6 @@ protected:
         gateOpen_.notify_all();
     }
 
-    static void Click(vcl::TControl* control) { QTest::mouseClick(W(control), Qt::LeftButton); }
     // A check box or radio button takes a click on its indicator (at its left).
     static void Tick(vcl::TControl* control) {
         QTest::mouseClick(W(control), Qt::LeftButton, Qt::NoModifier,
@@ -164,16 +166,8 @@ protected:
     }
     // The last report the task manager showed.
     static std::string Report() { return FmMsg->Label_Inform->GetCaption(); }
-    // Where the Video CD of E: is mounted: one MPEG file.
-    std::string DiscPath(char letter) override {
-        if (letter != 'E') return {};
-        const std::string folder = discDir_ / "MPEGAV";
-        if (std::filesystem::create_directories(folder))
-            std::ofstream(folder + "/AVSEQ01.DAT") << std::string(50000, 'v');
-        return folder;
-    }
-
     fixtures::TempDir discDir_;
+    std::optional<platform::devices::ScopedMountTable> mounts_;
 
     tasktest::ManualWaits waits_;
     TFmTaskMan* taskMan_ = nullptr;
@@ -323,17 +317,11 @@ TEST_F(WizardFinishTest, ACancelledPasswordLeavesThatUnitWithoutATaskAfterARefre
     Show([&](TFmWizard& w) {
         AddDestination(writer);
         AddDestination(plain);
-        // Discovery runs again while the destinations are chosen: every node gets another
-        // object for the same unit; the old ones are retired, as the server list does.
-        for (const auto& unit : units_) {
-            auto fresh = std::make_unique<CNasServer>();
-            fresh->Assign(*unit->server);
-            unit->node->SetData(fresh.get());
-            retired_.push_back(std::move(unit->server));
-            unit->server = std::move(fresh);
-        }
-        w.RefreshServerList();
+        // The window's refresh runs discovery again while the destinations are chosen.
+        W().TreeView->SetSelected(W().NasServersNode);
+        RefreshTick();
         ASSERT_EQ(WzdInfo.Jobs.size(), 2u);
+        EXPECT_EQ(w.ComboBox_ServerList->Items()->Count(), 2);
         for (int i = 0; i < 3; ++i)
             Click(w.bbNext);
         ASSERT_TRUE(w.bbOk->GetVisible());
@@ -410,8 +398,7 @@ TEST_F(WizardFinishTest, BuildRecordAndUploadJobsEachCompleteARun) {
     // Job 2: "My Container" with one file becomes an image on the plain unit.
     {
         std::ofstream(dir / "notes.txt") << std::string(10000, 'n');
-        container_.NewContainer();
-        container_.ImportHostPath(container_.GetRoot(), nullptr, dir / "notes.txt");
+        MyContainer().ImportHostPath(MyContainer().GetRoot(), nullptr, dir / "notes.txt");
         w.StartJob(kJobBuildImage);
         Show([&](TFmWizard& w) {
             ASSERT_EQ(Kind(), kPageContainer);
@@ -430,26 +417,20 @@ TEST_F(WizardFinishTest, BuildRecordAndUploadJobsEachCompleteARun) {
             const TaskRecord& task = *taskMan_->TaskAt(0);
             EXPECT_EQ(task.kind, task_kind::Build);
             EXPECT_EQ(task.containerKind, container_kind::HostFiles);
-            EXPECT_EQ(task.container, &container_);
+            EXPECT_EQ(task.container, &MyContainer());
             EXPECT_EQ(Field(task.request.imageName, 32), "BUILD1");
             EXPECT_EQ(Field(task.request.sourceLabel, 32), "BUILD1");
         });
         ASSERT_TRUE(TasksDone());
         EXPECT_TRUE(HasImage(plain, "BUILD1"));
         EXPECT_NE(Report().find("Build container completed !!"), std::string::npos) << Report();
-        EXPECT_EQ(container_.PendingCount(), 0u);
+        EXPECT_EQ(MyContainer().PendingCount(), 0u);
     }
 
     // Job 9: the image selected in the main window is recorded on the writer.
     {
-        nassim::ImageRecord image;
-        image.id = 7;
-        image.name = "IMAGE1";
-        image.path = "ISO/IMAGE1";
-        writer.sim->setImages({image});
         writer.sim->setWriterScript({{5, 50, 0}, {0, 100, 0}});
-        selectedImageServer_ = writer.server.get();
-        selectedImageBlocks_ = 1000;
+        SelectImage(writer, "IMAGE1", 1000, 7);
         w.StartJob(kJobRecordCd);
         Show([&](TFmWizard& w) {
             ASSERT_EQ(Kind(), kPageCdRecording);
@@ -474,7 +455,6 @@ TEST_F(WizardFinishTest, BuildRecordAndUploadJobsEachCompleteARun) {
         EXPECT_EQ(jobs[0].imageId, 7u);
         EXPECT_EQ(jobs[0].writer, 3);
         EXPECT_NE(Report().find("Remote record completed !!"), std::string::npos) << Report();
-        selectedImageServer_ = nullptr;
     }
 
     // Job 11: an ISO file goes to the plain unit; its path is longer than 300 bytes and is

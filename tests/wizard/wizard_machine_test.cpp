@@ -3,6 +3,8 @@
 // Back keeping what a page shows, and the reset when the wizard closes.
 #include "wizard_fixture.h"
 
+#include "devices/mounts.h"
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -13,20 +15,23 @@ class WizardMachineTest : public WizardTest {
 protected:
     void SetUp() override {
         WizardTest::SetUp();
-        discFolder_ = std::filesystem::temp_directory_path() /
-                      ("brimlet-wizard-disc-" + std::to_string(::getpid()));
+        discFolder_ = std::filesystem::path(home_) / "disc";
         std::filesystem::create_directories(discFolder_ / "MPEGAV");
         std::ofstream(discFolder_ / "MPEGAV" / "AVSEQ01.DAT") << "video";
-        // "My Container" with one file.
-        auto* root = container_.NewContainer();
-        ASSERT_NE(root, nullptr);
-        container_.ImportHostPath(root, nullptr, (discFolder_ / "MPEGAV").string());
+        // The discs of D: and E: are mounted at discFolder_.
+        mounts_ = std::make_unique<platform::devices::ScopedMountTable>(
+            "40 30 0:52 / " + discFolder_.string() + " ro - iso9660 sim:VIDEO ro\n" +
+            "41 30 0:53 / " + discFolder_.string() + " ro - iso9660 sim:DATA ro\n");
+        // "My Container" of the window with one folder.
+        Window();
+        ASSERT_NE(MyContainer().GetRoot(), nullptr);
+        MyContainer().ImportHostPath(MyContainer().GetRoot(), nullptr,
+                                     (discFolder_ / "MPEGAV").string());
     }
     void TearDown() override {
         WizardTest::TearDown();
-        std::filesystem::remove_all(discFolder_);
+        mounts_.reset();
     }
-    std::string DiscPath(char) override { return (discFolder_ / "MPEGAV").string(); }
 
     // Does what the user does on the current page so that Next is accepted.
     void Satisfy(int kind, bool writerDestination) {
@@ -120,6 +125,7 @@ protected:
     }
 
     std::filesystem::path discFolder_;
+    std::unique_ptr<platform::devices::ScopedMountTable> mounts_;
     char drive_ = 'D';
     std::vector<std::string> buttons_; // on each page of the last walk
 };
@@ -128,8 +134,7 @@ TEST_F(WizardMachineTest, EveryJobVisitsItsPagesWithItsButtons) {
     AddDrives();
     Unit& writer = AddUnit("WRITER", 1, true);
     AddUnit("PLAIN", 2, false);
-    selectedImageServer_ = writer.server.get();
-    selectedImageBlocks_ = 1000;
+    SelectImage(writer, "IMAGE1", 1000);
 
     struct Case {
         int job;

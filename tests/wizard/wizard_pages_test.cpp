@@ -200,7 +200,7 @@ TEST_F(WizardPagesTest, DestinationsLimitsAndTheIsoPlaceholder) {
     w.ListView_MethodResult->SelectAll();
     w.bbDel->Click();
     EXPECT_TRUE(WzdInfo.Jobs.empty());
-    taskCount_ = 12;
+    AddWaitingTasks(12);
     for (int i = 0; i < 4; ++i)
         AddDestination(*units_[0]);
     Responder().ExpectBox("Job count over Task Manager's limitation !!", vcl::IDOK);
@@ -220,28 +220,38 @@ TEST_F(WizardPagesTest, DestinationsLimitsAndTheIsoPlaceholder) {
 }
 
 TEST_F(WizardPagesTest, ARefreshThatDropsAUnitDropsItsDestinationWithAMessage) {
-    StartMirror(3000);
+    AddDrives(3000);
+    AddUnit("WRITER", 1, true);
+    AddUnit("PLAIN", 2, false);
     TFmWizard& w = Wizard();
-    w.bbNext->Click();
-    ASSERT_EQ(Kind(), kPageVolumeName);
-    // Discovery comes back without PLAIN: its node goes and its server object is retired.
-    Unit& gone = *units_[1];
-    gone.node->Delete();
-    gone.node = nullptr;
-    retired_.push_back(std::move(gone.server));
-    Responder().ExpectBox("PLAIN", vcl::IDOK);
-    w.RefreshServerList();
-    ASSERT_EQ(WzdInfo.Jobs.size(), 1u);
-    EXPECT_EQ(WzdInfo.Jobs[0]->TargetName, "WRITER");
-    EXPECT_EQ(w.ListView_MethodResult->Items()->Count(), 1);
-    EXPECT_EQ(w.ListView_VolumeName->Items()->Count(), 1);
-    EXPECT_EQ(w.ComboBox_ServerList->Items()->Count(), 1);
-    // The remaining destination still resolves to its (possibly new) server object.
-    EXPECT_EQ(w.Target(*WzdInfo.Jobs[0]), units_[0]->server.get());
-    // And the pages go on with it.
-    w.bbNext->Click();
-    EXPECT_EQ(Kind(), kPageCdRecording);
-    EXPECT_EQ(w.ListView_CdrOption->Items()->Count(), 1);
+    w.SourceDriveLetter = 'D';
+    w.StartJob(kJobMirrorPreselected);
+    // The window's refresh rediscovers the NAS Servers branch.
+    W().TreeView->SetSelected(W().NasServersNode);
+    Responder().ExpectModal("FmWizard", [&](vcl::TForm&) {
+        ASSERT_EQ(Kind(), kPageDestination);
+        AddDestination(*units_[0]);
+        AddDestination(*units_[1]);
+        Click(w.bbNext);
+        ASSERT_EQ(Kind(), kPageVolumeName);
+        // PLAIN stops; the window's next refresh tick does not find it again.
+        units_[1]->sim.reset();
+        Responder().ExpectBox("PLAIN", vcl::IDOK);
+        RefreshTick();
+        ASSERT_EQ(WzdInfo.Jobs.size(), 1u);
+        EXPECT_EQ(WzdInfo.Jobs[0]->TargetName, "WRITER");
+        EXPECT_EQ(w.ListView_MethodResult->Items()->Count(), 1);
+        EXPECT_EQ(w.ListView_VolumeName->Items()->Count(), 1);
+        EXPECT_EQ(w.ComboBox_ServerList->Items()->Count(), 1);
+        // The remaining destination still resolves to the window's object of its unit.
+        EXPECT_EQ(w.Target(*WzdInfo.Jobs[0]), units_[0]->server.get());
+        // And the pages go on with it.
+        Click(w.bbNext);
+        EXPECT_EQ(Kind(), kPageCdRecording);
+        EXPECT_EQ(w.ListView_CdrOption->Items()->Count(), 1);
+        w.bbCancel->Click();
+    });
+    w.ShowModal();
 }
 
 } // namespace

@@ -49,33 +49,20 @@ class WizardSetupTest : public WizardTest {
 protected:
     void SetUp() override {
         WizardTest::SetUp();
-        vcl::Application->CreateForm(Form1);
-        // Discovery and the broadcast set-server request on loopback; each unit's UDP port is
-        // set when it is found. Requests by TCP go to port 2000 of the units' addresses.
-        nas::NetConfig config = nas::NetConfig::Defaults();
-        config.broadcastAddress = nassim::kLoopbackBroadcast;
-        config.localInterfaces =
-            std::vector<nas::LocalInterface>{{nassim::Ipv4(127, 0, 0, 1), 0xFF000000u}};
-        config.hostName = "brimlet-test";
-        config.discoveryLocalPort = 0;
+        // Discovery (the window's) and the broadcast set-server request on loopback; requests
+        // by TCP go to the units' port.
+        nas::NetConfig config = *nas::CurrentNetConfig();
         config.setServerPortFirst = nassim::FreeUdpPort();
         config.setServerPortLast = static_cast<std::uint16_t>(config.setServerPortFirst + 9);
         nas::SetNetConfig(config);
     }
     void TearDown() override {
-        delete Form_Password;
-        delete Form1;
-        Form1 = nullptr;
         WizardTest::TearDown();
         WizardRefreshInfo.Forget();
-        nas::ResetNetConfig();
     }
 
     // The unit as the main window's discovery finds it now (a copy of its entry), or null.
     std::unique_ptr<CNasServer> Discover(const nassim::Unit& sim) {
-        nas::NetConfig config = *nas::CurrentNetConfig();
-        config.udpPort = sim.udpPort();
-        nas::SetNetConfig(config);
         CNASSvrNet list;
         if (list.Discover() != 0) return nullptr;
         for (const auto& s : list.Found()) {
@@ -89,20 +76,14 @@ protected:
         return nullptr;
     }
 
-    // A unit started with config and found by discovery; its server object goes under NAS
-    // Servers as the main window puts it there. With reportAddress the unit gives its own
-    // address as LAN 0's.
+    // A unit started with config and found by the main window's discovery. With reportAddress
+    // the unit gives its own address as LAN 0's.
     Unit& FoundUnit(nassim::UnitConfig config, bool reportAddress) {
-        auto unit = std::make_unique<Unit>();
-        unit->sim = servertest::StartUnit(config, reportAddress);
-        EXPECT_TRUE(unit->sim);
-        if (unit->sim) unit->server = Discover(*unit->sim);
-        EXPECT_TRUE(unit->server) << "discovery did not find the unit";
-        if (!unit->server) unit->server = std::make_unique<CNasServer>();
-        unit->node = tree_->Items()->AddChild(nasServers_, unit->server->GetName());
-        unit->node->SetData(unit->server.get());
-        units_.push_back(std::move(unit));
-        return *units_.back();
+        Unit& unit = StartUnit(config, reportAddress);
+        FindUnits();
+        EXPECT_TRUE(unit.server) << "discovery did not find the unit";
+        if (!unit.server) throw std::runtime_error("unit not found");
+        return unit;
     }
 
     static void SetMac(nassim::UnitConfig& config, const std::string& mac) {
@@ -293,7 +274,7 @@ TEST_F(WizardSetupTest, ServerPageToOkSendsOneRequestWithTypedNamesAndAddresses)
     EXPECT_EQ(Text(got, 256, 16), "TEAM");
     EXPECT_EQ(Hex(got, 272, 352), std::string(160, '0'));
 
-    // The wizard's copy holds what was sent; the main window's object is untouched.
+    // The wizard's copy holds what was sent.
     const CNasServer& copy = WizardRefreshInfo.Server;
     EXPECT_EQ(copy.GetName(), "FRONTDESK");
     EXPECT_EQ(copy.GetWorkgroup(), "TEAM");
@@ -301,7 +282,8 @@ TEST_F(WizardSetupTest, ServerPageToOkSendsOneRequestWithTypedNamesAndAddresses)
     EXPECT_EQ(copy.GetLanIpText(0), "127.1.2.3");
     EXPECT_EQ(copy.GetMaskText(2), "255.255.0.0");
     EXPECT_EQ(copy.Info.capabilityFlags, 0x101u);
-    EXPECT_EQ(unit.server->GetName(), "UNIT1");
+    // The window asked the units again: its object of the unit has the new name.
+    EXPECT_EQ(unit.server->GetName(), "FRONTDESK");
 
     // The unit took them: discovery finds it with its new names and addresses, and it takes
     // the new administrator password and no longer the old one.
@@ -385,8 +367,7 @@ TEST_F(WizardSetupTest, TeamingChangedWithTheProtocolsGoesInTwoRequests) {
         EXPECT_EQ(found->GetLanIpText(0), utils::IpToText(unit.sim->address()));
         vcl::TCloseAction action = vcl::caHide;
         w.FormClose(&w, action);
-        units_.clear();
-        nasServers_->DeleteChildren();
+        StopUnits();
     }
 }
 
@@ -565,8 +546,7 @@ TEST_F(WizardSetupTest, WhatTheUnitRefusesIsNotRecordedAsSet) {
         EXPECT_EQ(found->Info.word134, 0);
         vcl::TCloseAction action = vcl::caHide;
         w.FormClose(&w, action);
-        units_.clear();
-        nasServers_->DeleteChildren();
+        StopUnits();
     }
 }
 
@@ -614,8 +594,9 @@ TEST_F(WizardSetupTest, TheChosenServerMayLeaveTheMainWindowsList) {
     w.ListView_ServerDetail->Items()->Item(0)->SetSelected(true);
     w.bbNext->Click();
     ASSERT_EQ(Kind(), kPageIpAddress);
-    // A refresh of the main window frees the object.
-    nasServers_->DeleteChildren();
+    // The unit announces going off-line: the window lets its object go.
+    AnnounceOffline(unit);
+    EXPECT_EQ(unit.node, nullptr);
     unit.server.reset();
     w.RefreshServerDetail();
     EXPECT_EQ(w.ListView_ServerDetail->Items()->Count(), 0);
@@ -717,8 +698,7 @@ TEST_F(WizardSetupTest, NamesAreCheckedByTheBytesTheirFieldsHold) {
         EXPECT_EQ(Kind(), *c.refusal ? kPageServerName : kPagePassword);
         vcl::TCloseAction action = vcl::caHide;
         w.FormClose(&w, action);
-        units_.clear();
-        nasServers_->DeleteChildren();
+        StopUnits();
     }
 }
 
@@ -765,9 +745,41 @@ TEST_F(WizardSetupTest, PasswordsAreComparedWithoutCaseAndCheckedByBytes) {
         }
         vcl::TCloseAction action = vcl::caHide;
         w.FormClose(&w, action);
-        units_.clear();
-        nasServers_->DeleteChildren();
+        StopUnits();
         LanguageIndex = 0;
     }
 }
+} // namespace
+
+namespace {
+
+// The quick setup opened by the window's command: once the unit took its new name, the window
+// asks the units again and runs its selection again, so its tree and list show the new name.
+TEST_F(WizardSetupTest, TheWindowShowsTheNewNameOnceTheSetupIsDone) {
+    SetupUnit();
+    W().TreeView->SetSelected(W().NasServersNode);
+    ASSERT_EQ(Captions(), (std::vector<std::string>{"UNIT1"}));
+    Responder().ExpectModal("FmWizard", [&](vcl::TForm& form) {
+        auto& w = dynamic_cast<TFmWizard&>(form);
+        ASSERT_EQ(Kind(), kPageServerDetail);
+        ASSERT_EQ(w.ListView_ServerDetail->Items()->Count(), 1);
+        w.ListView_ServerDetail->Items()->Item(0)->SetSelected(true);
+        Click(w.bbNext);
+        ASSERT_EQ(Kind(), kPageIpAddress);
+        Click(w.bbNext);
+        ASSERT_EQ(Kind(), kPageServerName);
+        Type(w.Edit_SmbName, "FRONTDESK");
+        Click(w.bbNext);
+        ASSERT_EQ(Kind(), kPagePassword);
+        ExpectPassword(kAdminPassword);
+        Responder().ExpectBox("already changed and NAS will be restarted", vcl::IDOK);
+        ExpectKind("successfully.");
+        Click(w.bbOk);
+    });
+    Click(W().ToolButton_ServerQuickSetup);
+    EXPECT_EQ(W().TreeView->GetSelected(), W().NasServersNode);
+    EXPECT_EQ(ChildTexts(W().NasServersNode), (std::vector<std::string>{"FRONTDESK"}));
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"FRONTDESK"}));
+}
+
 } // namespace
