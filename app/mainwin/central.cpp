@@ -51,6 +51,8 @@ void TForm_Central::InitState() {
     remoteHost_ = std::make_shared<RemoteHost>(*this);
     folderReader_ = std::make_unique<TFolderReader>(
         [this](const TFolderReader::Answer& answer) { ImageFoldersRead(answer); });
+    remoteProber_ = std::make_unique<TRemoteProber>(
+        [this](const TRemoteProber::Answer& answer) { RemoteServerAnswered(answer); });
     treeBinding_ = std::make_shared<TreeViewBinding>(TreeView);
     IniData.DefaultContainer.clear();
     IniData.ValidateLog.clear();
@@ -75,6 +77,7 @@ TForm_Central::~TForm_Central() {
     }
     *alive_ = false;
     folderReader_.reset();
+    remoteProber_.reset();
     CloseAnnounceSocket();
     if (Form_RemoteNAS && Form_RemoteNAS->Host() == remoteHost_.get())
         Form_RemoteNAS->SetHost(nullptr);

@@ -9,6 +9,7 @@
 #include "inidata.h"
 #include "nassvrnet.h"
 #include "node_kinds.h"
+#include "remote_prober.h"
 #include "remotenas.h"
 
 #include "vcl/dialogs.h"
@@ -434,6 +435,13 @@ public:
     // An announced unit's image folders, read away from the GUI thread, reach its object and
     // node (nothing when the unit has gone meanwhile).
     void ImageFoldersRead(const TFolderReader::Answer& Answer);
+    // Queues the probe of a remote NAS list address; false when it could not be queued.
+    bool QueueRemoteProbe(std::uint32_t Address);
+    // Remote NAS list addresses queued or being asked.
+    std::size_t RemoteProbesPending() const;
+    // The answer of a remote address (server_nodes.cpp): its node under "Remote Servers" shows
+    // the unit, or the address as unanswered; a unit that discovery finds leaves the list.
+    void RemoteServerAnswered(const TRemoteProber::Answer& Answer);
     // Frees the retired units that nothing holds, unless a box, the wizard or the settings-profile
     // window is open (they may hold a unit by a plain pointer).
     void SweepRetiredServers();
@@ -572,6 +580,7 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     int announceSocket_ = -1;                     // the announcement port; closed at FormClose
     std::unique_ptr<TFolderReader> folderReader_; // image folders of announced units
+    std::unique_ptr<TRemoteProber> remoteProber_; // records of the remote NAS list's units
     bool aboutMissingTold_ = false;
     const void* syncedRemoteForm_ = nullptr; // the remote list form last synchronised
     bool portTaken_ = false;

@@ -555,21 +555,39 @@ TEST_F(CentralTest, BoxesOfTheRemoteListDialogsLeaveTheirDialogsOpen) {
     EXPECT_TRUE(w.GetVisible());
 }
 
-// Units added and removed in the remote NAS list show under Remote Servers as soon as the dialog
-// closes; a stored unit that discovery finds as well stays in the list and in the settings.
-TEST_F(CentralTest, RemoteListChangesShowAtOnceAndDiscoveredUnitsStayInIt) {
+// The units of the remote NAS list are asked away from the GUI thread: the window is up and
+// takes real clicks while an address still keeps its answer back, each node comes with its
+// answer, and the silent address becomes an unanswered node once its probe ends. A stored unit
+// that discovery finds too leaves the list (it shows under NAS Servers): the dialog and the tree
+// show the same units. Units added and removed in the dialog show under Remote Servers at once.
+TEST_F(CentralTest, RemoteServersAreAskedAwayFromTheWindowAndTheListMatchesTheTree) {
     AddUnit(1, "alpha"); // discovery finds it
     AddUnit(7, "remote-7", false);
     nassim::Unit& eight = AddUnit(8, "remote-8", false);
-    WriteIni("[Remote NAS List]\nNASNumber=2\nNAS1=alpha\nIP1=127.0.66.1\nNAS2=remote-7\n"
-             "IP2=127.0.66.7\n");
+    AddUnit(9, "remote-9", false).setFault(nassim::Fault::Silence);
+    // The silent unit's probe waits for its reply far longer than the test takes: a window that
+    // waited for it would show it as unanswered before the others.
+    nas::NetConfig config = *nas::CurrentNetConfig();
+    config.oneShotReplyMs = 20000;
+    nas::SetNetConfig(config);
+    WriteIni("[Remote NAS List]\nNASNumber=3\nIP1=127.0.66.1\nIP2=127.0.66.7\nIP3=127.0.66.9\n");
     TForm_Central& w = MakeWindow();
-    ASSERT_TRUE(PumpUntil([] { return !FirstIdlePending; }));
+    ASSERT_TRUE(PumpUntil([&] {
+        return !FirstIdlePending && ChildTexts(w.RemoteServersNode) == Strings{"remote-7"} &&
+               w.RemoteProbesPending() == 1;
+    })) << ::testing::PrintToString(ChildTexts(w.RemoteServersNode));
     EXPECT_EQ(ChildTexts(w.NasServersNode), Strings{"alpha"});
-    EXPECT_EQ(ChildTexts(w.RemoteServersNode), Strings{"remote-7"});
-    EXPECT_EQ(RemoteAddresses(), (Strings{"127.0.66.1", "127.0.66.7"}));
+    EXPECT_EQ(RemoteAddresses(), (Strings{"127.0.66.7", "127.0.66.9"}));
     ClickNode(w.RemoteServersNode);
-    ASSERT_EQ(Captions(), Strings{"remote-7"});
+    EXPECT_EQ(Captions(), Strings{"remote-7"});
+
+    // The silent unit goes away: its probe ends, and its address shows as unanswered, in the
+    // tree and in the list the selection shows.
+    units_.pop_back();
+    ASSERT_TRUE(PumpUntil([&] { return w.RemoteProbesPending() == 0 && Captions().size() == 2; }));
+    EXPECT_EQ(ChildTexts(w.RemoteServersNode), (Strings{"127.0.66.9", "remote-7"}));
+    EXPECT_EQ(Child(w.RemoteServersNode, "127.0.66.9")->GetImageIndex(), nkRemoteUnanswered);
+    EXPECT_EQ(Captions(), (Strings{"127.0.66.9", "remote-7"}));
 
     Responder().ExpectModal("Form_RemoteNAS", [&](vcl::TForm&) {
         EXPECT_EQ(Form_RemoteNAS->NASListView->Items()->Count(), 2);
@@ -581,8 +599,8 @@ TEST_F(CentralTest, RemoteListChangesShowAtOnceAndDiscoveredUnitsStayInIt) {
         Form_RemoteNAS->btNASClose->Click();
     });
     w.RemoteNASList1->Click();
-    EXPECT_EQ(ChildTexts(w.RemoteServersNode), (Strings{"remote-7", "remote-8"}));
-    EXPECT_EQ(Captions(), (Strings{"remote-7", "remote-8"}));
+    EXPECT_EQ(ChildTexts(w.RemoteServersNode), (Strings{"127.0.66.9", "remote-7", "remote-8"}));
+    EXPECT_EQ(Captions(), (Strings{"127.0.66.9", "remote-7", "remote-8"}));
 
     Responder().ExpectModal("Form_RemoteNAS", [&](vcl::TForm&) {
         vcl::TListItems* rows = Form_RemoteNAS->NASListView->Items();
@@ -593,15 +611,16 @@ TEST_F(CentralTest, RemoteListChangesShowAtOnceAndDiscoveredUnitsStayInIt) {
         Form_RemoteNAS->btNASClose->Click();
     });
     w.RemoteNASList1->Click();
-    EXPECT_EQ(ChildTexts(w.RemoteServersNode), Strings{"remote-8"});
-    EXPECT_EQ(Captions(), Strings{"remote-8"});
+    EXPECT_EQ(ChildTexts(w.RemoteServersNode), (Strings{"127.0.66.9", "remote-8"}));
+    EXPECT_EQ(Captions(), (Strings{"127.0.66.9", "remote-8"}));
+    ASSERT_TRUE(PumpUntil([&] { return w.RemoteProbesPending() == 0; }));
+    EXPECT_EQ(ChildTexts(w.RemoteServersNode), (Strings{"127.0.66.9", "remote-8"}));
 
     w.Close();
     vcl::TIniFile ini(IniPath());
     EXPECT_EQ(ini.ReadInteger("Remote NAS List", "NASNumber", 0), 2);
     EXPECT_EQ(ini.ReadString("Remote NAS List", "IP1", ""), "127.0.66.8");
-    EXPECT_EQ(ini.ReadString("Remote NAS List", "IP2", ""), "127.0.66.1");
-    EXPECT_EQ(ini.ReadString("Remote NAS List", "NAS2", ""), "alpha");
+    EXPECT_EQ(ini.ReadString("Remote NAS List", "IP2", ""), "127.0.66.9");
 }
 
 // The date and time show whole in the status bar in whatever font the desktop gives it, and the

@@ -445,7 +445,7 @@ TEST_F(CommandsTest, EachCommandStartsTheWizardOnItsJobWithItsPreselection) {
     // A unit added by address that does not answer: its node carries no server.
     std::ofstream(home_ + "/brimlet.ini") << "[Remote NAS List]\nNASNumber=1\nIP1=127.0.66.9\n";
     TForm_Central& w = Window();
-    ASSERT_EQ(w.RemoteServersNode->Count(), 1);
+    ASSERT_TRUE(PumpUntil([&] { return w.RemoteServersNode->Count() == 1; }));
     vcl::TTreeNode* silent = w.RemoteServersNode->Item(0);
     ASSERT_EQ(silent->GetData(), nullptr);
     vcl::TTreeNode* alpha = Child(w.NasServersNode, "alpha");
