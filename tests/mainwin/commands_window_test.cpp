@@ -589,10 +589,17 @@ TEST_F(CommandsTest, WebSharesHelpAboutOptionsAndTaskManagerAreReached) {
     ASSERT_EQ(shell.Opened.size(), 3u);
     for (const std::string& url : shell.Opened)
         EXPECT_EQ(url, "file://" + home_ + "/" + help);
-    // Without the file the user is told which one is missing.
+    // Without the file the user is told that it is missing, and where it belongs.
     std::filesystem::remove(home_ + "/" + help);
-    Responder().ExpectBox(help, vcl::IDOK);
+    Responder().ExpectBox(home_ + "/" + help + " not found.", vcl::IDOK);
     Choose(w.ToolButton_HelpMenu, w.MenuItem_MenuHelpIndex);
+    // With the file there but nothing to show it: the user is told which file could not open.
+    std::ofstream(home_ + "/" + help) << "help";
+    shell.Result = false;
+    Responder().ExpectBox("Can't open " + home_ + "/" + help, vcl::IDOK);
+    QTest::mouseClick(W(w.ToolButton_HelpBook), Qt::LeftButton);
+    EXPECT_EQ(Responder().Pending(), 0);
+    shell.Result = true;
 
     Responder().ExpectModal("Form_About", vcl::mrOk);
     Choose(w.ToolButton_HelpMenu, w.MenuItem_MenuAbout);
