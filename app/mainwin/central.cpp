@@ -1,6 +1,7 @@
 // The main window's life cycle: its own state, creation, first idle moment and first paint, the
 // close questions, shut-down, and the announcement socket.
 #include "central.h"
+#include "listview_layouts.h"
 
 #include "about.h"
 #include "brandinfo.h"
@@ -10,6 +11,7 @@
 #include "droptarget_kinds.h"
 #include "kinddialog.h"
 #include "listview_fill.h"
+#include "listview_layouts.h"
 #include "msgbox.h"
 #include "server_nodes.h"
 #include "tree_binding.h"
@@ -66,7 +68,7 @@ void TForm_Central::InitState() {
     RenameAborted = RenameInProgress = ListRefreshing = PopupSelecting = false;
     TreeLeftButtonDown = false;
     RightClickNode = DraggedNode = HintedNode = nullptr;
-    ShownListLayout = -1;
+    ShownListLayout = 0;
 }
 
 TForm_Central::~TForm_Central() {
@@ -106,6 +108,9 @@ void TForm_Central::FormCreate(vcl::TObject*) {
     if (DesktopNode) TreeView->SetSelected(DesktopNode);
     FormReady = true;
     SetTexts();
+    // The columns of the form description are the Desktop's: they take its texts and widths and
+    // stay when the Desktop is filled.
+    SetLayoutColumnTexts(*this, ListView, 0);
     for (vcl::TMenuItem* item : {MenuItem_MenuHdInitialize, MenuItem_MenuShutdown,
                                  MenuItem_MenuReset, MenuItem_MenuDisable, N1})
         item->SetVisible(false);

@@ -10,6 +10,7 @@
 #include "container.h"
 #include "display_text.h"
 #include "form1.h"
+#include "msgbox.h"
 #include "rmtnasip.h"
 #include "rmtnasip_mask.h"
 #include "startup_notes.h"
@@ -18,6 +19,7 @@
 #include "vcl/hint_window.h"
 #include "vcl/ini_file.h"
 #include "vcl/menus.h"
+#include "vcl/screen.h"
 #include "vcl/status_bar.h"
 #include "vcl/tool_bar.h"
 
@@ -190,6 +192,65 @@ TEST_F(CentralTest, SettingsFileEdgeTable) {
         WriteIni("[Option]\nValidateLog=" + log + "\n");
         EXPECT_EQ(Window()->IniData.ValidateLog, home_ + "/validate.log");
     }
+}
+
+// A stored size beyond the screen (a height of 99999) is cut to the screen, the window's bottom
+// edge with the status bar stays on it, and the close writes back what was shown.
+TEST_F(CentralTest, AStoredSizeBeyondTheScreenIsCutToIt) {
+    const int screenWidth = vcl::Screen->Width(), screenHeight = vcl::Screen->Height();
+    ASSERT_GE(screenHeight, 240);
+    WriteIni("[MainForm]\nMainHeight=99999\nMainWidth=99999\nMainTop=" +
+             std::to_string(screenHeight / 2) + "\nMainLeft=0\n");
+    vcl::Application->CreateForm(Form_Central);
+    TForm_Central& w = *Form_Central;
+    w.Show();
+    ASSERT_TRUE(PumpUntil([] { return !FirstIdlePending; }));
+    EXPECT_EQ(w.GetHeight(), screenHeight);
+    EXPECT_EQ(w.GetWidth(), screenWidth);
+    EXPECT_EQ(w.GetTop(), 0);
+    w.Close();
+    vcl::TIniFile ini(IniPath());
+    EXPECT_EQ(ini.ReadInteger("MainForm", "MainHeight", 0), screenHeight);
+    EXPECT_EQ(ini.ReadInteger("MainForm", "MainWidth", 0), screenWidth);
+    EXPECT_LE(ini.ReadInteger("MainForm", "MainTop", 0) + screenHeight, screenHeight);
+}
+
+// A settings folder that cannot be written to is told once, when the program starts; the close
+// then says nothing more (any box would fail the test).
+TEST_F(CentralTest, AnUnwritableSettingsFolderIsToldOnceAtStart) {
+    // A folder that nobody, not even the superuser, can make files in.
+    const std::string folder = "/proc/" + std::to_string(::getpid());
+    setenv("BRIMLET_HOME", folder.c_str(), 1);
+    TakeStartupNotes();
+    vcl::Application->CreateForm(Form_Central);
+    TForm_Central& w = *Form_Central;
+    w.Show();
+    ASSERT_TRUE(PumpUntil([] { return !FirstIdlePending; }));
+    const Strings notes = TakeStartupNotes();
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_NE(notes[0].find("The settings folder " + folder + " cannot be written to."),
+              std::string::npos)
+        << notes[0];
+    w.Close();
+    EXPECT_TRUE(TakeStartupNotes().empty());
+    EXPECT_FALSE(std::filesystem::exists(folder + "/brimlet.ini"));
+}
+
+// The list's columns of the form description are the Desktop's: at start they take its titles
+// and widths and are kept when the Desktop is filled (not made again).
+TEST_F(CentralTest, TheDesktopKeepsTheColumnsOfTheFormDescription) {
+    TForm_Central& w = MakeWindow();
+    const Strings titles{GetMessageText(114), GetMessageText(115)};
+    EXPECT_EQ(ColumnTitles(), titles);
+    ASSERT_EQ(w.ListView->Columns()->Count(), 2);
+    EXPECT_EQ(w.ListView->Columns()->Items(0)->GetWidth(), 160);
+    // A width of the user's before the first fill: a rebuild would put 160 back.
+    w.ListView->Columns()->Items(0)->SetWidth(123);
+    ASSERT_TRUE(PumpUntil([] { return !FirstIdlePending; }));
+    ASSERT_EQ(w.TreeView->GetSelected(), w.DesktopNode);
+    EXPECT_EQ(ColumnTitles(), titles);
+    EXPECT_EQ(w.ListView->Columns()->Items(0)->GetWidth(), 123);
+    EXPECT_FALSE(Captions().empty());
 }
 
 TEST_F(CentralTest, RemoteListSkipsBadAddressesBoundsItsCountAndKeepsItsOrder) {
@@ -574,7 +635,7 @@ TEST_F(CentralTest, RemoteServersAreAskedAwayFromTheWindowAndTheListMatchesTheTr
     TForm_Central& w = MakeWindow();
     ASSERT_TRUE(PumpUntil([&] {
         return !FirstIdlePending && ChildTexts(w.RemoteServersNode) == Strings{"remote-7"} &&
-               w.RemoteProbesPending() == 1;
+               RemoteAddresses().size() == 2 && w.RemoteProbesPending() == 1;
     })) << ::testing::PrintToString(ChildTexts(w.RemoteServersNode));
     EXPECT_EQ(ChildTexts(w.NasServersNode), Strings{"alpha"});
     EXPECT_EQ(RemoteAddresses(), (Strings{"127.0.66.7", "127.0.66.9"}));
