@@ -1,6 +1,7 @@
 // The main window's life cycle: its own state, creation, first idle moment and first paint, the
 // close questions, shut-down, and the announcement socket.
 #include "central.h"
+#include "listview_layouts.h"
 
 #include "about.h"
 #include "brandinfo.h"
@@ -11,6 +12,7 @@
 #include "fmwizard.h"
 #include "kinddialog.h"
 #include "listview_fill.h"
+#include "listview_layouts.h"
 #include "msgbox.h"
 #include "server_nodes.h"
 #include "tree_binding.h"
@@ -52,6 +54,8 @@ void TForm_Central::InitState() {
     remoteHost_ = std::make_shared<RemoteHost>(*this);
     folderReader_ = std::make_unique<TFolderReader>(
         [this](const TFolderReader::Answer& answer) { ImageFoldersRead(answer); });
+    remoteProber_ = std::make_unique<TRemoteProber>(
+        [this](const TRemoteProber::Answer& answer) { RemoteServerAnswered(answer); });
     treeBinding_ = std::make_shared<TreeViewBinding>(TreeView);
     IniData.DefaultContainer.clear();
     IniData.ValidateLog.clear();
@@ -65,7 +69,7 @@ void TForm_Central::InitState() {
     RenameAborted = RenameInProgress = ListRefreshing = PopupSelecting = false;
     TreeLeftButtonDown = false;
     RightClickNode = DraggedNode = HintedNode = nullptr;
-    ShownListLayout = -1;
+    ShownListLayout = 0;
 }
 
 TForm_Central::~TForm_Central() {
@@ -76,6 +80,7 @@ TForm_Central::~TForm_Central() {
     }
     *alive_ = false;
     folderReader_.reset();
+    remoteProber_.reset();
     CloseAnnounceSocket();
     if (Form_RemoteNAS && Form_RemoteNAS->Host() == remoteHost_.get())
         Form_RemoteNAS->SetHost(nullptr);
@@ -104,6 +109,9 @@ void TForm_Central::FormCreate(vcl::TObject*) {
     if (DesktopNode) TreeView->SetSelected(DesktopNode);
     FormReady = true;
     SetTexts();
+    // The columns of the form description are the Desktop's: they take its texts and widths and
+    // stay when the Desktop is filled.
+    SetLayoutColumnTexts(*this, ListView, 0);
     for (vcl::TMenuItem* item : {MenuItem_MenuHdInitialize, MenuItem_MenuShutdown,
                                  MenuItem_MenuReset, MenuItem_MenuDisable, N1})
         item->SetVisible(false);

@@ -9,6 +9,7 @@
 #include "inidata.h"
 #include "nassvrnet.h"
 #include "node_kinds.h"
+#include "remote_prober.h"
 #include "remotenas.h"
 
 #include "vcl/dialogs.h"
@@ -34,6 +35,7 @@ class TSplitter;
 class TPopupMenu;
 class TMenuItem;
 class THintWindow;
+class TIniFile;
 } // namespace vcl
 class TDropFileTarget;
 class ContainerTreeBinding;
@@ -212,7 +214,8 @@ public:
     vcl::TTreeNode* RightClickNode = nullptr;
     vcl::TTreeNode* DraggedNode = nullptr;
     vcl::TTreeNode* HintedNode = nullptr; // the server node whose tool-tip was shown last
-    int ShownListLayout = -1;             // list layout of the node the selection last left
+    int ShownListLayout = 0; // list layout of the node the selection last left; at start the
+                             // Desktop's, whose columns the form description makes
 
     // Whether My Container was not loaded from a file (a new container): saving asks for a name.
     bool ContainerUntitled = true;
@@ -231,7 +234,10 @@ public:
     void FormClose(vcl::TObject* Sender, vcl::TCloseAction& Action);
     void FormDestroy(vcl::TObject* Sender);
     void SetDefaultSettings();
+    // Reads the INI file; a settings folder that cannot be written to is told at start.
     void LoadSettings();
+    // Writes the INI file; an error is raised, unless the folder was found unwritable at start
+    // (the user was told then).
     void SaveSettings();
     // Builds the tree and binds the announcement socket; false when the port is taken (the
     // program then ends without asking or writing the INI file).
@@ -436,6 +442,13 @@ public:
     // An announced unit's image folders, read away from the GUI thread, reach its object and
     // node (nothing when the unit has gone meanwhile).
     void ImageFoldersRead(const TFolderReader::Answer& Answer);
+    // Queues the probe of a remote NAS list address; false when it could not be queued.
+    bool QueueRemoteProbe(std::uint32_t Address);
+    // Remote NAS list addresses queued or being asked.
+    std::size_t RemoteProbesPending() const;
+    // The answer of a remote address (server_nodes.cpp): its node under "Remote Servers" shows
+    // the unit, or the address as unanswered; a unit that discovery finds leaves the list.
+    void RemoteServerAnswered(const TRemoteProber::Answer& Answer);
     // Frees the retired units that nothing holds, unless a box, the wizard or the settings-profile
     // window is open (they may hold a unit by a plain pointer).
     void SweepRetiredServers();
@@ -574,6 +587,9 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     int announceSocket_ = -1;                     // the announcement port; closed at FormClose
     std::unique_ptr<TFolderReader> folderReader_; // image folders of announced units
+    std::unique_ptr<TRemoteProber> remoteProber_; // records of the remote NAS list's units
+    bool settingsUnwritable_ = false; // the settings folder was found unwritable at start
+    void WriteSettings(vcl::TIniFile& ini);
     bool aboutMissingTold_ = false;
     const void* syncedRemoteForm_ = nullptr; // the remote list form last synchronised
     bool portTaken_ = false;

@@ -6,10 +6,12 @@
 #include "utils.h"
 
 #include "paths/paths.h"
+#include "vcl/exception.h"
 #include "vcl/ini_file.h"
 #include "vcl/screen.h"
 
 #include <arpa/inet.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -56,6 +58,17 @@ bool IsUsableLogPath(const std::string& path) {
     std::error_code ec;
     if (!std::filesystem::is_directory(path.substr(0, slash), ec)) return false;
     return IsValidLogFileName(path.substr(slash + 1));
+}
+
+// Whether a file can be made in folder (a probe file, removed at once): the settings file is
+// replaced through a new file beside it.
+bool CanWriteIn(const std::string& folder) {
+    std::string probe = folder + "/.brimlet-write-XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) return false;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
 }
 
 std::string DefaultLogPath() {
@@ -125,18 +138,34 @@ void TForm_Central::LoadSettings() {
         AddStartupNote("The settings file " + ini.FileName() +
                        " cannot be read. It is kept as it is: the program starts with its default "
                        "settings and does not save them at close.");
+    else if (ini.Writable()) {
+        // Told now, once: the close then saves nothing and says nothing more about it.
+        const std::string folder = std::filesystem::path(ini.FileName()).parent_path().string();
+        settingsUnwritable_ = !CanWriteIn(folder);
+        if (settingsUnwritable_)
+            AddStartupNote("The settings folder " + folder +
+                           " cannot be written to. The program runs, but the settings changed in "
+                           "this run are not saved at close.");
+    }
     const int screenWidth = vcl::Screen ? vcl::Screen->Width() : 0;
     const int screenHeight = vcl::Screen ? vcl::Screen->Height() : 0;
+    // A stored size larger than the screen is cut to it, and a window that would reach below
+    // the screen moves up, so that the status bar stays in view. (No screen: as stored.)
+    const auto fit = [](int v, int screen, int least) {
+        return screen >= least ? std::min(v, screen) : v;
+    };
 
     if (ini.SectionExists(kMainForm)) {
         int v = ini.ReadInteger(kMainForm, "MainHeight", -1);
-        if (v >= kMinHeight) IniData.MainHeight = v;
+        if (v >= kMinHeight) IniData.MainHeight = fit(v, screenHeight, kMinHeight);
         SetHeight(IniData.MainHeight);
         v = ini.ReadInteger(kMainForm, "MainWidth", -1);
-        if (v >= kMinWidth) IniData.MainWidth = v;
+        if (v >= kMinWidth) IniData.MainWidth = fit(v, screenWidth, kMinWidth);
         SetWidth(IniData.MainWidth);
         v = ini.ReadInteger(kMainForm, "MainTop", -1);
         if (v > -10 && v < screenHeight - 20) IniData.MainTop = v;
+        if (screenHeight >= kMinHeight && IniData.MainTop + IniData.MainHeight > screenHeight)
+            IniData.MainTop = std::max(0, screenHeight - IniData.MainHeight);
         SetTop(IniData.MainTop);
         v = ini.ReadInteger(kMainForm, "MainLeft", -1);
         if (v > 100 - GetWidth() && v < screenWidth - 30) IniData.MainLeft = v;
@@ -190,6 +219,19 @@ void TForm_Central::LoadSettings() {
 void TForm_Central::SaveSettings() {
     vcl::TIniFile ini(IniFilePath());
     if (!ini.Writable()) return; // not read at start (the user was told): what it holds stays
+    // Found unwritable at start (the user was told then): tried again, silently, in case the
+    // folder was mended meanwhile.
+    if (settingsUnwritable_) {
+        try {
+            WriteSettings(ini);
+        } catch (const vcl::EIniFileException&) {
+        }
+        return;
+    }
+    WriteSettings(ini);
+}
+
+void TForm_Central::WriteSettings(vcl::TIniFile& ini) {
     ini.WriteInteger(kMainForm, "MainTop", IniData.MainTop);
     ini.WriteInteger(kMainForm, "MainLeft", IniData.MainLeft);
     ini.WriteInteger(kMainForm, "MainHeight", IniData.MainHeight);

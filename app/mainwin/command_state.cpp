@@ -1,6 +1,6 @@
 // Command state: each time a menu opens, its items are enabled (main menus) or shown (the
-// right-click menu) by the kind of what they would act on. The rules never ask a unit anything:
-// a menu opens at once.
+// right-click menu) by the kind of what they would act on, and Paste by the files on the
+// clipboard. The rules never ask a unit anything: a menu opens at once.
 #include "central.h"
 
 #include "droptarget_kinds.h"
@@ -45,6 +45,13 @@ std::vector<int> SelectedRowKinds(vcl::TListView* list) {
          item = list->GetNextItem(item, vcl::sdAll, {vcl::isSelected}))
         kinds.push_back(KindOfItem(item));
     return kinds;
+}
+
+// Paste reads the clipboard as it is when its menu opens: both file drop targets take its files
+// (a file manager's copy or cut: text/uri-list), and Paste is offered while they hold some.
+void TakeClipboardFiles(TDropFileTarget* tree, TDropFileTarget* list) {
+    for (TDropFileTarget* target : {tree, list})
+        if (target) target->PasteFromClipboard();
 }
 
 } // namespace
@@ -124,6 +131,7 @@ void TForm_Central::PopupMenu_MenuEditPopup(vcl::TObject*) {
         EnableAll(all, false);
         return;
     }
+    TakeClipboardFiles(DropFileTarget_TreeView, DropFileTarget_ListView);
     vcl::TTreeNode* node = TreeView->GetSelected();
     int kind = 0;
     if (TreeView->Focused() && node)
@@ -218,6 +226,7 @@ void TForm_Central::PopupMenu_RightClickPopup(vcl::TObject*) {
         root->Items(i)->SetVisible(false);
     const bool busy = RenameInProgress || DraggedNode || ListDragging;
     if (busy) return;
+    TakeClipboardFiles(DropFileTarget_TreeView, DropFileTarget_ListView);
     const KindRules rules = Kinds();
     const auto byKind = [&](int kind, bool node) {
         MenuItem_RightServerQuickSetup->SetVisible(rules.KindAllowsQuickSetup(kind));

@@ -277,8 +277,15 @@ void TForm_Central::MenuItem_MenuVeskarEmailClick(vcl::TObject*) {
 void TForm_Central::MenuItem_MenuHelpContentClick(vcl::TObject*) {
     if (RenameInProgress) return;
     const std::string file = vcl::Application ? vcl::Application->HelpFile : std::string();
-    if (!platform::ShellOpenHelp(file))
-        vcl::Application->MessageBox(file, GetMessageText(15), vcl::MB_OK | vcl::MB_ICONWARNING);
+    const std::optional<std::string> path = platform::FindHelpFile(file);
+    if (!path) {
+        // The help file is not there: the user is told where it belongs.
+        const std::vector<std::string> places = platform::HelpFilePlaces(file);
+        vcl::Application->MessageBox((places.empty() ? file : places.front()) + GetMessageText(238),
+                                     GetMessageText(15), vcl::MB_OK | vcl::MB_ICONWARNING);
+        return;
+    }
+    if (!platform::ShellOpenHelp(file)) CannotOpen(*path);
 }
 
 void TForm_Central::MenuItem_MenuHelpIndexClick(vcl::TObject* Sender) {

@@ -69,18 +69,27 @@ void SetListViewColumns(TForm_Central& form, vcl::TListView* list, int layout) {
     }
     if (layout < 0 || layout >= kListLayoutCount) return;
 
-    const auto columns = ListLayoutColumns(layout);
-    const std::int32_t* widths = form.IniData.ColumnWidth[layout];
     vcl::TListColumns* cols = list->Columns();
     cols->BeginUpdate();
     cols->Clear();
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        vcl::TListColumn* column = cols->Add();
+    for (std::size_t i = 0; i < ListLayoutColumns(layout).size(); ++i)
+        cols->Add();
+    cols->EndUpdate();
+    SetLayoutColumnTexts(form, list, layout);
+}
+
+void SetLayoutColumnTexts(TForm_Central& form, vcl::TListView* list, int layout) {
+    if (!list || layout < 0 || layout >= kListLayoutCount) return;
+    const auto columns = ListLayoutColumns(layout);
+    const std::int32_t* widths = form.IniData.ColumnWidth[layout];
+    // Each change shows at once: an update bracket around changes in place would keep them back.
+    vcl::TListColumns* cols = list->Columns();
+    for (int i = 0; i < cols->Count() && i < static_cast<int>(columns.size()); ++i) {
+        vcl::TListColumn* column = cols->Items(i);
         column->SetCaption(GetMessageText(columns[i].TitleId));
         column->SetAlignment(columns[i].RightAligned ? vcl::taRightJustify : vcl::taLeftJustify);
-        if (i < static_cast<std::size_t>(kLayoutColumnCount)) column->SetWidth(widths[i]);
+        if (i < kLayoutColumnCount) column->SetWidth(widths[i]);
     }
-    cols->EndUpdate();
 }
 
 void StoreListColumnWidths(const vcl::TListView* list, int layout, _INI_DATA_& data) {

@@ -26,6 +26,10 @@ std::span<const ListColumnSpec> ListLayoutColumns(int layout);
 // without a selected tree node.
 void SetListViewColumns(TForm_Central& form, vcl::TListView* list, int layout);
 
+// Gives the list's columns, as many as it has, the titles, alignments and widths of a layout in
+// place (the columns of the form description take the Desktop's, layout 0, at start).
+void SetLayoutColumnTexts(TForm_Central& form, vcl::TListView* list, int layout);
+
 // Keeps the widths of the list's first (at most) ten columns in the row of the layout being left;
 // nothing for a layout outside 0..11.
 void StoreListColumnWidths(const vcl::TListView* list, int layout, _INI_DATA_& data);

@@ -6,9 +6,13 @@
 #include "msgbox.h"
 #include "utils.h"
 
+#include "fmwizard.h"
+#include "remotenas.h"
+
 #include "vcl/screen.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -225,50 +229,159 @@ void RefreshServerTree(TForm_Central& form) {
     form.SweepRetiredServers();
 }
 
+namespace {
+
+// The child of root that shows an address that did not answer (no data, the dotted address).
+vcl::TTreeNode* UnansweredNode(vcl::TTreeNode* root, const std::string& text) {
+    for (int i = 0; i < root->Count(); ++i)
+        if (!root->Item(i)->GetData() && root->Item(i)->GetText() == text) return root->Item(i);
+    return nullptr;
+}
+
+bool ListUses(const RMT_NAS_DATA* head, const CNasServer* server) {
+    for (const RMT_NAS_DATA* entry = head; entry; entry = entry->Next)
+        if (entry->Server == server) return true;
+    return false;
+}
+
+// Whether a child of "Remote Servers" shows an entry of the list: the node of an entry's unit,
+// or the unanswered node of the address of an entry without one.
+bool ShowsAnEntry(const vcl::TTreeNode* child, const RMT_NAS_DATA* head) {
+    if (const void* data = child->GetData())
+        return ListUses(head, static_cast<const CNasServer*>(data));
+    for (const RMT_NAS_DATA* entry = head; entry; entry = entry->Next)
+        if (!entry->Server && utils::IpToText(entry->Address) == child->GetText()) return true;
+    return false;
+}
+
+// The node of a remote unit, made when missing, with its kind, text and folder nodes.
+void ShowRemoteUnit(TForm_Central& form, vcl::TTreeNode* root, CNasServer& server) {
+    vcl::TTreeNode* node = form.FindChildNodeByData(root, &server);
+    if (!node) node = AddServerNode(form, &server, root);
+    if (!node) return;
+    SetKind(node, ServerNodeKind(server));
+    node->SetText(ServerNodeText(server));
+    SyncFolderNodes(form, node, server);
+}
+
+// A remote unit that no entry shows any more leaves the remote list (retired, not freed) with
+// its node and rows.
+void RetireRemote(TForm_Central& form, vcl::TTreeNode* root, CNasServer* server) {
+    vcl::TTreeNode* node = form.FindChildNodeByData(root, server);
+    form.ForgetServer(server);
+    form.NasSvrNet.Remove(server, nullptr, CNASSvrNet::kRemoteList, nullptr);
+    if (node) node->Delete();
+}
+
+// After a change of the branch: the list is filled again when the selection moved or when it
+// shows the branch's units or a unit's folders (from memory; an image folder's list would ask
+// the unit), and an open wizard takes the units as they now are.
+void ShowRemoteChange(TForm_Central& form, vcl::TTreeNode* root, vcl::TTreeNode* before) {
+    vcl::TTreeNode* selected = form.TreeView->GetSelected();
+    if (selected && (selected != before || selected == root || selected->Parent() == root))
+        form.MyTreeViewChange();
+    if (FmWizard && FmWizard->GetVisible()) form.DropAnnouncedServer(nullptr, "");
+    form.SweepRetiredServers();
+}
+
+} // namespace
+
 void RefreshRemoteServers(TForm_Central& form) {
     vcl::TTreeNode* root = form.RemoteServersNode;
     if (!root) return;
-    vcl::THourGlass wait(vcl::crDefault);
+    RMT_NAS_DATA* head = Form_RemoteNAS ? Form_RemoteNAS->GetRemoteList() : nullptr;
+    CNASSvrNet& list = form.NasSvrNet;
     const BranchSelection kept = RememberSelection(form, root);
     {
         PipelineHold hold(form.ListRefreshing);
         TreeUpdate update(form.TreeView);
-        root->DeleteChildren();
-        RMT_NAS_DATA* entry = Form_RemoteNAS ? Form_RemoteNAS->GetRemoteList() : nullptr;
-        CNASSvrNet& list = form.NasSvrNet;
-        NasServerInfo record{};
-        while (entry) {
-            RMT_NAS_DATA* next = entry->Next;
-            const std::uint32_t addresses[3] = {entry->Address, 0, 0};
-            CNasServer* server = nullptr;
-            if (NasApiGetRemoteInfo(addresses, &record) == 0) {
-                if (entry->Server && list.IsLive(entry->Server)) {
-                    entry->Server->Info = record;
-                    server = entry->Server;
-                } else {
-                    server = list.AddRemote(record);
-                }
-            }
-            if (!server) {
-                vcl::TTreeNode* node = form.TreeView->Items()->AddChild(root, "");
-                SetKind(node, nkRemoteUnanswered);
-                node->SetText(utils::IpToText(entry->Address));
-            } else if (list.FindInList(record, CNASSvrNet::kFoundList)) {
-                // Discovery sees the unit: it shows under NAS Servers only. The entry stays in
-                // the remote list, which is the user's: only the user removes it, and it is saved
-                // with the settings whether or not discovery finds the unit today.
-                entry->Server = server;
-                entry->Name = server->GetName();
-            } else {
-                entry->Server = server;
-                entry->Name = server->GetName();
-                server->RefreshImageFolders();
-                if (vcl::TTreeNode* node = AddServerNode(form, server, root))
-                    BuildImageFolderNodes(form, node);
-            }
-            entry = next;
+        for (RMT_NAS_DATA* entry = head; entry; entry = entry->Next)
+            if (entry->Server && !list.IsLive(entry->Server)) entry->Server = nullptr;
+        // Nodes of entries that left the list go; a unit that answered before keeps its node
+        // (or gets it back) until its new answer comes.
+        for (int i = root->Count() - 1; i >= 0; --i) {
+            vcl::TTreeNode* child = root->Item(i);
+            if (ShowsAnEntry(child, head)) continue;
+            form.ForgetServer(static_cast<CNasServer*>(child->GetData()));
+            child->Delete();
         }
+        for (RMT_NAS_DATA* entry = head; entry; entry = entry->Next)
+            if (entry->Server) ShowRemoteUnit(form, root, *entry->Server);
         SortChildrenByText(root);
     }
     RestoreSelection(form, root, kept);
+    // Every address is asked again away from the GUI thread; its node follows the answer. An
+    // address that cannot be queued shows as unanswered.
+    std::vector<std::uint32_t> refused;
+    for (RMT_NAS_DATA* entry = head; entry; entry = entry->Next)
+        if (!form.QueueRemoteProbe(entry->Address)) refused.push_back(entry->Address);
+    for (std::uint32_t address : refused) {
+        TRemoteProber::Answer none;
+        none.Address = address;
+        form.RemoteServerAnswered(none);
+    }
+}
+
+bool TForm_Central::QueueRemoteProbe(std::uint32_t Address) {
+    return remoteProber_ && remoteProber_->Queue(Address);
+}
+
+std::size_t TForm_Central::RemoteProbesPending() const {
+    return remoteProber_ ? remoteProber_->Pending() : 0;
+}
+
+void TForm_Central::RemoteServerAnswered(const TRemoteProber::Answer& Answer) {
+    vcl::TTreeNode* root = RemoteServersNode;
+    if (!root || !Form_RemoteNAS) return;
+    std::vector<RMT_NAS_DATA*> entries;
+    for (RMT_NAS_DATA* entry = Form_RemoteNAS->GetRemoteList(); entry; entry = entry->Next)
+        if (entry->Address == Answer.Address) entries.push_back(entry);
+    if (entries.empty()) return; // removed from the list meanwhile
+    const std::string text = utils::IpToText(Answer.Address);
+    vcl::TTreeNode* before = TreeView->GetSelected();
+    const BranchSelection kept = RememberSelection(*this, root);
+    {
+        PipelineHold hold(ListRefreshing);
+        TreeUpdate update(TreeView);
+        const bool answered = Answer.Result == 0;
+        if (answered && NasSvrNet.FindInList(Answer.Record, CNASSvrNet::kFoundList)) {
+            // Discovery sees the unit: it shows under "NAS Servers", and its entry leaves the
+            // remote list, so that the list and the tree show the same units.
+            if (vcl::TTreeNode* node = UnansweredNode(root, text)) node->Delete();
+            for (RMT_NAS_DATA* entry : entries)
+                Form_RemoteNAS->RemoveEntry(entry);
+        } else {
+            CNasServer* server = answered ? NasSvrNet.AddRemote(Answer.Record) : nullptr;
+            if (server) {
+                server->Info = Answer.Record;
+                if (Answer.FolderResult == 0) {
+                    server->ImgFolderCount =
+                        std::clamp(Answer.FolderCount, 0, CNasServer::kImgFolderMax);
+                    std::memcpy(server->ImgFolders, Answer.Folders.data(),
+                                std::min(Answer.Folders.size(), sizeof server->ImgFolders));
+                } else if (server->HasCdMirror()) {
+                    server->ImgFolderCount = 0;
+                }
+            }
+            for (RMT_NAS_DATA* entry : entries) {
+                CNasServer* old = entry->Server;
+                entry->Server = server;
+                if (server) entry->Name = server->GetName();
+                if (old && old != server && !ListUses(Form_RemoteNAS->GetRemoteList(), old))
+                    RetireRemote(*this, root, old);
+            }
+            vcl::TTreeNode* unanswered = UnansweredNode(root, text);
+            if (server) {
+                if (unanswered) unanswered->Delete();
+                ShowRemoteUnit(*this, root, *server);
+            } else if (!unanswered) {
+                vcl::TTreeNode* node = TreeView->Items()->AddChild(root, "");
+                SetKind(node, nkRemoteUnanswered);
+                node->SetText(text);
+            }
+        }
+        SortChildrenByText(root);
+    }
+    RestoreSelection(*this, root, kept);
+    ShowRemoteChange(*this, root, before);
 }

@@ -26,8 +26,10 @@ void RefreshServerTree(TForm_Central& form);
 // unit has gone.
 void SyncServerNodes(TForm_Central& form, vcl::TTreeNode* root,
                      const std::vector<CNasServer*>& servers);
-// Asks each entry of the remote NAS list for its record and rebuilds the "Remote Servers" nodes:
-// an entry that does not answer becomes a kind-55 node with its address; one that discovery also
+// Brings the "Remote Servers" nodes in step with the remote NAS list (nodes of entries that left
+// it go; a unit that answered before keeps its node) and asks every entry again away from the
+// GUI thread: each node follows its answer as it comes (TForm_Central::RemoteServerAnswered). An
+// entry that does not answer becomes a kind-55 node with its address; one that discovery also
 // found leaves the remote list.
 void RefreshRemoteServers(TForm_Central& form);
 // A new child of parent for server (none without a server).

@@ -106,8 +106,13 @@ void TForm_Central::DropOnNode(vcl::TTreeNode* target, vcl::TObject* Source) {
         RefuseDrop();
         return;
     }
-    // The target is found again by its record after each move: moves rebuild nodes.
+    // The target is found again by its record after each move: moves rebuild nodes. The root
+    // record has no node of its own: its node is My Container.
     auto* targetRecord = static_cast<Record*>(target->GetData());
+    const auto targetNode = [&]() -> vcl::TTreeNode* {
+        if (!targetRecord) return nullptr;
+        return targetRecord == MainContainer.GetRoot() ? MyContainerNode : targetRecord->node;
+    };
     DropFlags = 0;
     if (fromTree) {
         DropFilesOnContainer(DraggedNode, nullptr, target);
@@ -122,7 +127,7 @@ void TForm_Central::DropOnNode(vcl::TTreeNode* target, vcl::TObject* Source) {
             vcl::TListItem* row = nullptr;
             for (int i = 0; i < ListView->Items()->Count() && !row; ++i)
                 if (ListView->Items()->Item(i)->GetData() == rec) row = ListView->Items()->Item(i);
-            vcl::TTreeNode* now = targetRecord ? targetRecord->node : nullptr;
+            vcl::TTreeNode* now = targetNode();
             if (!row || !now) continue;
             DropFilesOnContainer(nullptr, row, now);
         }
@@ -130,9 +135,7 @@ void TForm_Central::DropOnNode(vcl::TTreeNode* target, vcl::TObject* Source) {
     DropFlags = 0;
     DraggedNode = nullptr;
     // The target's row in the list beside it.
-    vcl::TTreeNode* now = targetKind == nkContainerFolder || targetKind == nkContainerFolderSelected
-                              ? (targetRecord ? targetRecord->node : nullptr)
-                              : MyContainerNode;
+    vcl::TTreeNode* now = targetNode();
     if (!now || now->Parent() != TreeView->GetSelected()) return;
     for (int i = 0; i < ListView->Items()->Count(); ++i) {
         vcl::TListItem* row = ListView->Items()->Item(i);

@@ -101,23 +101,32 @@ bool ShellOpen(std::string_view address) {
     return Current().Open(*url);
 }
 
-bool ShellOpenHelp(std::string_view fileName) {
-    if (fileName.empty() || fileName.find('/') != std::string_view::npos) return false;
-    std::vector<std::string> candidates{ProgramFilePath(fileName)};
+std::vector<std::string> HelpFilePlaces(std::string_view fileName) {
+    if (fileName.empty() || fileName.find('/') != std::string_view::npos) return {};
+    std::vector<std::string> places{ProgramFilePath(fileName)};
     char self[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
     if (n > 0) {
         self[n] = '\0';
-        candidates.push_back(
+        places.push_back(
             (std::filesystem::path(self).parent_path() / std::string(fileName)).string());
     }
-    for (const std::string& path : candidates) {
+    return places;
+}
+
+std::optional<std::string> FindHelpFile(std::string_view fileName) {
+    for (const std::string& path : HelpFilePlaces(fileName)) {
         std::error_code ec;
-        if (std::filesystem::is_regular_file(path, ec))
-            return Current().Open(
-                QUrl::fromLocalFile(QString::fromStdString(path)).toString().toStdString());
+        if (std::filesystem::is_regular_file(path, ec)) return path;
     }
-    return false;
+    return std::nullopt;
+}
+
+bool ShellOpenHelp(std::string_view fileName) {
+    const std::optional<std::string> path = FindHelpFile(fileName);
+    if (!path) return false;
+    return Current().Open(
+        QUrl::fromLocalFile(QString::fromStdString(*path)).toString().toStdString());
 }
 
 RecordingShell::RecordingShell() : previous_(SetShellHandler(this)) {}

@@ -26,8 +26,14 @@ ShellHandler* SetShellHandler(ShellHandler* handler);
 
 // Opens address through the current handler; false when refused or when it failed.
 bool ShellOpen(std::string_view address);
-// Opens the help file fileName (the current language's, chosen by the caller) from the program
-// folder or, failing that, the folder of the executable; false when there is none.
+// Where the help file fileName (the current language's, chosen by the caller) is looked for, in
+// order: the program folder, then the folder of the executable. None for an empty name or one
+// with a folder in it.
+std::vector<std::string> HelpFilePlaces(std::string_view fileName);
+// The first of those places that holds the file, or nothing.
+std::optional<std::string> FindHelpFile(std::string_view fileName);
+// Opens the help file from the first place that holds it; false when there is none or when the
+// desktop could not open it.
 bool ShellOpenHelp(std::string_view fileName);
 
 // Records what would be opened, instead of opening it, while it exists.

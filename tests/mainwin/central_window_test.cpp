@@ -10,6 +10,7 @@
 #include "container.h"
 #include "display_text.h"
 #include "form1.h"
+#include "msgbox.h"
 #include "rmtnasip.h"
 #include "rmtnasip_mask.h"
 #include "startup_notes.h"
@@ -18,6 +19,7 @@
 #include "vcl/hint_window.h"
 #include "vcl/ini_file.h"
 #include "vcl/menus.h"
+#include "vcl/screen.h"
 #include "vcl/status_bar.h"
 #include "vcl/tool_bar.h"
 
@@ -190,6 +192,65 @@ TEST_F(CentralTest, SettingsFileEdgeTable) {
         WriteIni("[Option]\nValidateLog=" + log + "\n");
         EXPECT_EQ(Window()->IniData.ValidateLog, home_ + "/validate.log");
     }
+}
+
+// A stored size beyond the screen (a height of 99999) is cut to the screen, the window's bottom
+// edge with the status bar stays on it, and the close writes back what was shown.
+TEST_F(CentralTest, AStoredSizeBeyondTheScreenIsCutToIt) {
+    const int screenWidth = vcl::Screen->Width(), screenHeight = vcl::Screen->Height();
+    ASSERT_GE(screenHeight, 240);
+    WriteIni("[MainForm]\nMainHeight=99999\nMainWidth=99999\nMainTop=" +
+             std::to_string(screenHeight / 2) + "\nMainLeft=0\n");
+    vcl::Application->CreateForm(Form_Central);
+    TForm_Central& w = *Form_Central;
+    w.Show();
+    ASSERT_TRUE(PumpUntil([] { return !FirstIdlePending; }));
+    EXPECT_EQ(w.GetHeight(), screenHeight);
+    EXPECT_EQ(w.GetWidth(), screenWidth);
+    EXPECT_EQ(w.GetTop(), 0);
+    w.Close();
+    vcl::TIniFile ini(IniPath());
+    EXPECT_EQ(ini.ReadInteger("MainForm", "MainHeight", 0), screenHeight);
+    EXPECT_EQ(ini.ReadInteger("MainForm", "MainWidth", 0), screenWidth);
+    EXPECT_LE(ini.ReadInteger("MainForm", "MainTop", 0) + screenHeight, screenHeight);
+}
+
+// A settings folder that cannot be written to is told once, when the program starts; the close
+// then says nothing more (any box would fail the test).
+TEST_F(CentralTest, AnUnwritableSettingsFolderIsToldOnceAtStart) {
+    // A folder that nobody, not even the superuser, can make files in.
+    const std::string folder = "/proc/" + std::to_string(::getpid());
+    setenv("BRIMLET_HOME", folder.c_str(), 1);
+    TakeStartupNotes();
+    vcl::Application->CreateForm(Form_Central);
+    TForm_Central& w = *Form_Central;
+    w.Show();
+    ASSERT_TRUE(PumpUntil([] { return !FirstIdlePending; }));
+    const Strings notes = TakeStartupNotes();
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_NE(notes[0].find("The settings folder " + folder + " cannot be written to."),
+              std::string::npos)
+        << notes[0];
+    w.Close();
+    EXPECT_TRUE(TakeStartupNotes().empty());
+    EXPECT_FALSE(std::filesystem::exists(folder + "/brimlet.ini"));
+}
+
+// The list's columns of the form description are the Desktop's: at start they take its titles
+// and widths and are kept when the Desktop is filled (not made again).
+TEST_F(CentralTest, TheDesktopKeepsTheColumnsOfTheFormDescription) {
+    TForm_Central& w = MakeWindow();
+    const Strings titles{GetMessageText(114), GetMessageText(115)};
+    EXPECT_EQ(ColumnTitles(), titles);
+    ASSERT_EQ(w.ListView->Columns()->Count(), 2);
+    EXPECT_EQ(w.ListView->Columns()->Items(0)->GetWidth(), 160);
+    // A width of the user's before the first fill: a rebuild would put 160 back.
+    w.ListView->Columns()->Items(0)->SetWidth(123);
+    ASSERT_TRUE(PumpUntil([] { return !FirstIdlePending; }));
+    ASSERT_EQ(w.TreeView->GetSelected(), w.DesktopNode);
+    EXPECT_EQ(ColumnTitles(), titles);
+    EXPECT_EQ(w.ListView->Columns()->Items(0)->GetWidth(), 123);
+    EXPECT_FALSE(Captions().empty());
 }
 
 TEST_F(CentralTest, RemoteListSkipsBadAddressesBoundsItsCountAndKeepsItsOrder) {
@@ -555,21 +616,39 @@ TEST_F(CentralTest, BoxesOfTheRemoteListDialogsLeaveTheirDialogsOpen) {
     EXPECT_TRUE(w.GetVisible());
 }
 
-// Units added and removed in the remote NAS list show under Remote Servers as soon as the dialog
-// closes; a stored unit that discovery finds as well stays in the list and in the settings.
-TEST_F(CentralTest, RemoteListChangesShowAtOnceAndDiscoveredUnitsStayInIt) {
+// The units of the remote NAS list are asked away from the GUI thread: the window is up and
+// takes real clicks while an address still keeps its answer back, each node comes with its
+// answer, and the silent address becomes an unanswered node once its probe ends. A stored unit
+// that discovery finds too leaves the list (it shows under NAS Servers): the dialog and the tree
+// show the same units. Units added and removed in the dialog show under Remote Servers at once.
+TEST_F(CentralTest, RemoteServersAreAskedAwayFromTheWindowAndTheListMatchesTheTree) {
     AddUnit(1, "alpha"); // discovery finds it
     AddUnit(7, "remote-7", false);
     nassim::Unit& eight = AddUnit(8, "remote-8", false);
-    WriteIni("[Remote NAS List]\nNASNumber=2\nNAS1=alpha\nIP1=127.0.66.1\nNAS2=remote-7\n"
-             "IP2=127.0.66.7\n");
+    AddUnit(9, "remote-9", false).setFault(nassim::Fault::Silence);
+    // The silent unit's probe waits for its reply far longer than the test takes: a window that
+    // waited for it would show it as unanswered before the others.
+    nas::NetConfig config = *nas::CurrentNetConfig();
+    config.oneShotReplyMs = 20000;
+    nas::SetNetConfig(config);
+    WriteIni("[Remote NAS List]\nNASNumber=3\nIP1=127.0.66.1\nIP2=127.0.66.7\nIP3=127.0.66.9\n");
     TForm_Central& w = MakeWindow();
-    ASSERT_TRUE(PumpUntil([] { return !FirstIdlePending; }));
+    ASSERT_TRUE(PumpUntil([&] {
+        return !FirstIdlePending && ChildTexts(w.RemoteServersNode) == Strings{"remote-7"} &&
+               RemoteAddresses().size() == 2 && w.RemoteProbesPending() == 1;
+    })) << ::testing::PrintToString(ChildTexts(w.RemoteServersNode));
     EXPECT_EQ(ChildTexts(w.NasServersNode), Strings{"alpha"});
-    EXPECT_EQ(ChildTexts(w.RemoteServersNode), Strings{"remote-7"});
-    EXPECT_EQ(RemoteAddresses(), (Strings{"127.0.66.1", "127.0.66.7"}));
+    EXPECT_EQ(RemoteAddresses(), (Strings{"127.0.66.7", "127.0.66.9"}));
     ClickNode(w.RemoteServersNode);
-    ASSERT_EQ(Captions(), Strings{"remote-7"});
+    EXPECT_EQ(Captions(), Strings{"remote-7"});
+
+    // The silent unit goes away: its probe ends, and its address shows as unanswered, in the
+    // tree and in the list the selection shows.
+    units_.pop_back();
+    ASSERT_TRUE(PumpUntil([&] { return w.RemoteProbesPending() == 0 && Captions().size() == 2; }));
+    EXPECT_EQ(ChildTexts(w.RemoteServersNode), (Strings{"127.0.66.9", "remote-7"}));
+    EXPECT_EQ(Child(w.RemoteServersNode, "127.0.66.9")->GetImageIndex(), nkRemoteUnanswered);
+    EXPECT_EQ(Captions(), (Strings{"127.0.66.9", "remote-7"}));
 
     Responder().ExpectModal("Form_RemoteNAS", [&](vcl::TForm&) {
         EXPECT_EQ(Form_RemoteNAS->NASListView->Items()->Count(), 2);
@@ -581,8 +660,8 @@ TEST_F(CentralTest, RemoteListChangesShowAtOnceAndDiscoveredUnitsStayInIt) {
         Form_RemoteNAS->btNASClose->Click();
     });
     w.RemoteNASList1->Click();
-    EXPECT_EQ(ChildTexts(w.RemoteServersNode), (Strings{"remote-7", "remote-8"}));
-    EXPECT_EQ(Captions(), (Strings{"remote-7", "remote-8"}));
+    EXPECT_EQ(ChildTexts(w.RemoteServersNode), (Strings{"127.0.66.9", "remote-7", "remote-8"}));
+    EXPECT_EQ(Captions(), (Strings{"127.0.66.9", "remote-7", "remote-8"}));
 
     Responder().ExpectModal("Form_RemoteNAS", [&](vcl::TForm&) {
         vcl::TListItems* rows = Form_RemoteNAS->NASListView->Items();
@@ -593,15 +672,16 @@ TEST_F(CentralTest, RemoteListChangesShowAtOnceAndDiscoveredUnitsStayInIt) {
         Form_RemoteNAS->btNASClose->Click();
     });
     w.RemoteNASList1->Click();
-    EXPECT_EQ(ChildTexts(w.RemoteServersNode), Strings{"remote-8"});
-    EXPECT_EQ(Captions(), Strings{"remote-8"});
+    EXPECT_EQ(ChildTexts(w.RemoteServersNode), (Strings{"127.0.66.9", "remote-8"}));
+    EXPECT_EQ(Captions(), (Strings{"127.0.66.9", "remote-8"}));
+    ASSERT_TRUE(PumpUntil([&] { return w.RemoteProbesPending() == 0; }));
+    EXPECT_EQ(ChildTexts(w.RemoteServersNode), (Strings{"127.0.66.9", "remote-8"}));
 
     w.Close();
     vcl::TIniFile ini(IniPath());
     EXPECT_EQ(ini.ReadInteger("Remote NAS List", "NASNumber", 0), 2);
     EXPECT_EQ(ini.ReadString("Remote NAS List", "IP1", ""), "127.0.66.8");
-    EXPECT_EQ(ini.ReadString("Remote NAS List", "IP2", ""), "127.0.66.1");
-    EXPECT_EQ(ini.ReadString("Remote NAS List", "NAS2", ""), "alpha");
+    EXPECT_EQ(ini.ReadString("Remote NAS List", "IP2", ""), "127.0.66.9");
 }
 
 // The date and time show whole in the status bar in whatever font the desktop gives it, and the

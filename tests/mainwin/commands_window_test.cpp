@@ -445,7 +445,7 @@ TEST_F(CommandsTest, EachCommandStartsTheWizardOnItsJobWithItsPreselection) {
     // A unit added by address that does not answer: its node carries no server.
     std::ofstream(home_ + "/brimlet.ini") << "[Remote NAS List]\nNASNumber=1\nIP1=127.0.66.9\n";
     TForm_Central& w = Window();
-    ASSERT_EQ(w.RemoteServersNode->Count(), 1);
+    ASSERT_TRUE(PumpUntil([&] { return w.RemoteServersNode->Count() == 1; }));
     vcl::TTreeNode* silent = w.RemoteServersNode->Item(0);
     ASSERT_EQ(silent->GetData(), nullptr);
     vcl::TTreeNode* alpha = Child(w.NasServersNode, "alpha");
@@ -589,10 +589,17 @@ TEST_F(CommandsTest, WebSharesHelpAboutOptionsAndTaskManagerAreReached) {
     ASSERT_EQ(shell.Opened.size(), 3u);
     for (const std::string& url : shell.Opened)
         EXPECT_EQ(url, "file://" + home_ + "/" + help);
-    // Without the file the user is told which one is missing.
+    // Without the file the user is told that it is missing, and where it belongs.
     std::filesystem::remove(home_ + "/" + help);
-    Responder().ExpectBox(help, vcl::IDOK);
+    Responder().ExpectBox(home_ + "/" + help + " not found.", vcl::IDOK);
     Choose(w.ToolButton_HelpMenu, w.MenuItem_MenuHelpIndex);
+    // With the file there but nothing to show it: the user is told which file could not open.
+    std::ofstream(home_ + "/" + help) << "help";
+    shell.Result = false;
+    Responder().ExpectBox("Can't open " + home_ + "/" + help, vcl::IDOK);
+    QTest::mouseClick(W(w.ToolButton_HelpBook), Qt::LeftButton);
+    EXPECT_EQ(Responder().Pending(), 0);
+    shell.Result = true;
 
     Responder().ExpectModal("Form_About", vcl::mrOk);
     Choose(w.ToolButton_HelpMenu, w.MenuItem_MenuAbout);

@@ -14,6 +14,7 @@
 
 #include "vcl/menus.h"
 #include "vcl/status_bar.h"
+#include "vcl/tool_bar.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -469,6 +470,83 @@ TEST_F(ContainerTest, MovesByDraggingInsideTheWindow) {
         (Strings{"b.txt", "inner"}));
     EXPECT_FALSE(w.TreeDragging);
     EXPECT_FALSE(w.ListDragging);
+}
+
+// Rows of a folder dragged onto "My Container" itself move to its top level, a folder row with
+// its node and everything in it; the rows left behind stay.
+TEST_F(ContainerTest, RowsDraggedOntoMyContainerMoveToItsTopLevel) {
+    File("p/a.txt", 1);
+    File("p/b.txt", 1);
+    File("p/sub/inner.txt", 5);
+    TForm_Central& w = Window();
+    ClickNode(w.MyContainerNode);
+    PasteOnTree({host_ + "/p"});
+    Activate();
+    vcl::TTreeNode* p = Child(w.MyContainerNode, "p");
+    ASSERT_NE(p, nullptr);
+    ClickNode(p);
+    ASSERT_EQ(Captions(), (Strings{"sub", "a.txt", "b.txt"}));
+    QWidget* list = Viewport(w.ListView);
+    QWidget* tree = Viewport(w.TreeView);
+    QTest::mouseClick(list, Qt::LeftButton, {}, Middle(Row("sub")->DisplayRect()));
+    QTest::mouseClick(list, Qt::LeftButton, Qt::ControlModifier,
+                      Middle(Row("a.txt")->DisplayRect()));
+    ASSERT_EQ(w.ListView->SelCount(), 2);
+    DragTo(list, Middle(Row("a.txt")->DisplayRect()), tree,
+           Middle(w.MyContainerNode->DisplayRect(true)));
+
+    EXPECT_EQ(Names(MainContainer.GetRoot()), (Strings{"a.txt", "p", "sub"}));
+    EXPECT_EQ(Names(MainContainer.FindChildByName(MainContainer.GetRoot(), "sub")),
+              Strings{"inner.txt"});
+    EXPECT_EQ(ChildTexts(w.MyContainerNode), (Strings{"p", "sub"}));
+    EXPECT_EQ(w.TreeView->GetSelected(), Child(w.MyContainerNode, "p"));
+    EXPECT_EQ(Captions(), Strings{"b.txt"});
+    EXPECT_EQ(w.MyContainerNode->GetImageIndex(), nkContainerModified);
+}
+
+// Files copied in a file manager (a uri-list on the clipboard) are offered and pasted by Edit >
+// Paste and by the right-click Paste, as by Ctrl+V; with no files on the clipboard Paste is not
+// offered.
+TEST_F(ContainerTest, PasteFromTheMenusTakesTheFilesOnTheClipboard) {
+    File("one.txt");
+    File("m/two.txt");
+    TForm_Central& w = Window();
+    ClickNode(w.MyContainerNode);
+    ASSERT_TRUE(w.TreeView->Focused());
+    QClipboard* clipboard = QGuiApplication::clipboard();
+
+    // The Edit menu, dropped down by its menu-bar button, and its Paste chosen.
+    const auto editMenuPaste = [&](bool choose) {
+        PopupScript popup;
+        bool enabled = false;
+        popup.during = [&] { enabled = w.MenuItem_MenuPaste->GetEnabled(); };
+        popup.choose = choose ? w.MenuItem_MenuPaste : nullptr;
+        QTest::mouseClick(UiTest::W(w.ToolButton_EditMenu), Qt::LeftButton);
+        EXPECT_EQ(popup.shown, Strings{"PopupMenu_MenuEdit"});
+        return enabled;
+    };
+    clipboard->setText("just text");
+    EXPECT_FALSE(editMenuPaste(false));
+
+    clipboard->setMimeData(Urls({host_ + "/one.txt"}));
+    EXPECT_TRUE(editMenuPaste(true));
+    EXPECT_EQ(Names(MainContainer.GetRoot()), Strings{"one.txt"});
+    Activate();
+
+    // The right-click menu on My Container, and its Paste chosen.
+    clipboard->setMimeData(Urls({host_ + "/m"}));
+    ClickNode(w.MyContainerNode);
+    PopupScript popup;
+    bool shown = false;
+    popup.during = [&] { shown = w.MenuItem_RightPaste->GetVisible(); };
+    popup.choose = w.MenuItem_RightPaste;
+    const QPoint at = Middle(w.MyContainerNode->DisplayRect(true));
+    QTest::mousePress(Viewport(w.TreeView), Qt::RightButton, {}, at);
+    QTest::mouseRelease(Viewport(w.TreeView), Qt::RightButton, {}, at);
+    EXPECT_EQ(popup.shown, Strings{"PopupMenu_RightClick"});
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(Names(MainContainer.GetRoot()), (Strings{"m", "one.txt"}));
+    EXPECT_EQ(ChildTexts(w.MyContainerNode), Strings{"m"});
 }
 
 // New Folder names "NewFolder", "NewFolder(1)", "NewFolder(2)" and opens the rename; a typed

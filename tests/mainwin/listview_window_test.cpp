@@ -3,6 +3,7 @@
 // folders as nodes, remote units and texts from units that break the rules.
 #include "mainwin_fixture.h"
 
+#include "about.h"
 #include "listview_fill.h"
 #include "server_lists.h"
 #include "server_nodes.h"
@@ -219,18 +220,26 @@ TEST_F(MainWindowTest, DoubleClickOpensTheRowUnderTheMouseAndRightClickOffersIts
 TEST_F(MainWindowTest, RemoteUnitsAppearUnderRemoteServers) {
     AddUnit(1, "alpha"); // found by discovery as well
     nassim::Unit& remote = AddUnit(7, "remote-7", false, {"R"}, {Image("R/r.iso")});
+    // The about box that the window's first paint closes (the answers below are waited for in
+    // the event loop, where the window paints).
+    std::unique_ptr<TForm_About> about(vcl::MakeForm<TForm_About>(nullptr));
+    Form_About = about.get();
     TForm_Central& w = MakeWindow();
     ASSERT_NE(Form_RemoteNAS, nullptr);
     Form_RemoteNAS->AddEntry(units_[0]->address());
     Form_RemoteNAS->AddEntry(remote.address());
     Form_RemoteNAS->AddEntry(nassim::Ipv4(127, 0, 66, 250)); // nothing answers there
     RefreshRemoteServers(w);
+    // The answers come away from the GUI thread, each as it is ready.
+    ASSERT_TRUE(PumpUntil(
+        [&] { return w.RemoteProbesPending() == 0 && w.RemoteServersNode->Count() == 2; }));
 
     EXPECT_EQ(ChildTexts(w.RemoteServersNode), (Strings{"127.0.66.250", "remote-7"}));
-    // The discovered unit shows under NAS Servers only, and stays in the user's remote list.
-    EXPECT_EQ(Form_RemoteNAS->EntryCount(), 3);
-    EXPECT_EQ(Form_RemoteNAS->GetLastEntry()->Address, units_[0]->address());
-    EXPECT_EQ(Form_RemoteNAS->GetLastEntry()->Name, "alpha");
+    // The discovered unit shows under NAS Servers only, and leaves the remote list with it.
+    EXPECT_EQ(ChildTexts(w.NasServersNode), Strings{"alpha"});
+    EXPECT_EQ(Form_RemoteNAS->EntryCount(), 2);
+    EXPECT_EQ(Form_RemoteNAS->GetLastEntry()->Address, remote.address());
+    EXPECT_EQ(Form_RemoteNAS->GetLastEntry()->Name, "remote-7");
     vcl::TTreeNode* unanswered = Child(w.RemoteServersNode, "127.0.66.250");
     EXPECT_EQ(unanswered->GetImageIndex(), nkRemoteUnanswered);
     EXPECT_EQ(unanswered->GetData(), nullptr);

@@ -68,6 +68,13 @@ TEST(Shell, HelpFileComesFromTheProgramFolder) {
     EXPECT_FALSE(platform::ShellOpenHelp(""));
     EXPECT_EQ(shell.Opened,
               std::vector<std::string>{"file://" + std::string(pattern) + "/Help.chm"});
+    // Where it is looked for: the program folder first; a name with a folder in it nowhere.
+    EXPECT_EQ(platform::FindHelpFile("Help.chm"), std::string(pattern) + "/Help.chm");
+    EXPECT_EQ(platform::FindHelpFile("Missing.chm"), std::nullopt);
+    const std::vector<std::string> places = platform::HelpFilePlaces("Missing.chm");
+    ASSERT_FALSE(places.empty());
+    EXPECT_EQ(places.front(), std::string(pattern) + "/Missing.chm");
+    EXPECT_TRUE(platform::HelpFilePlaces("../Help.chm").empty());
     std::filesystem::remove_all(pattern);
 }
 
