@@ -39,8 +39,8 @@ TForm_About::TForm_About(TComponent* Owner) : TForm(Owner) {
     Image_About->Picture()->LoadFromBytes(kAboutPicture, kAboutPictureSize);
 
     // The web and mail addresses of the branding data run up to the disc of the picture.
-    Label_Web = MakeAboutLabel(this, "Label_Web", 34, 166, 286);
-    Label_Email = MakeAboutLabel(this, "Label_Email", 34, 188, 286);
+    Label_Web = MakeAboutLabel(this, "Label_Web", 34, 166, 316);
+    Label_Email = MakeAboutLabel(this, "Label_Email", 34, 188, 316);
     Label_5 = MakeAboutLabel(this, "Label_5", 34, 212, 306);
     Label_Version = MakeAboutLabel(this, "Label_Version", 406, 212, 90);
 

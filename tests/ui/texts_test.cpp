@@ -4,6 +4,7 @@
 #include "../platform/ui_fixture.h"
 
 #include "about.h"
+#include "brandinfo.h"
 #include "form1.h"
 #include "form_apcfg.h"
 #include "form_property.h"
@@ -236,9 +237,13 @@ TEST_F(TextsTest, LongNameQuestionFitsItsBox) {
 TEST_F(TextsTest, AboutBoxLinesFitTheirLabels) {
     for (int index : {0, 1, 2}) {
         Language language(index);
+        // Long branding addresses: smaller letters rather than a cut line.
+        BrandInfo = TBrandInfo{};
+        BrandInfo.WEB = "https://www.example.com/support/storage/units";
+        BrandInfo.EMAIL = "storage-support@example.com";
         std::unique_ptr<TForm_About> about(vcl::MakeForm<TForm_About>(nullptr));
-        about->Label_Web->SetCaption("https://www.example.com/support");
-        about->Label_Email->SetCaption("support@example.com");
+        BrandInfo = TBrandInfo{};
+        EXPECT_EQ(about->Label_Web->GetCaption(), "https://www.example.com/support/storage/units");
         for (vcl::TLabel* label :
              {about->Label_Web, about->Label_Email, about->Label_5, about->Label_Version}) {
             EXPECT_LE(label->TextHeight(), label->GetHeight()) << label->Name;
