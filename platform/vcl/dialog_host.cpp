@@ -154,6 +154,9 @@ QString ToQtFilter(const std::string& filter, int index, QString* selected) {
     return out.join(QStringLiteral(";;"));
 }
 
+// The widest word a message box shows on one line, in pixels.
+constexpr int kBoxWordWidth = 400;
+
 class DesktopDialogHost : public TDialogHost {
 public:
     int MessageBox(const TMessageBoxRequest& request) override {
@@ -163,7 +166,9 @@ public:
         if (!owner) owner = QApplication::activeWindow();
         QMessageBox box(owner);
         box.setWindowTitle(detail::ToQt(request.Caption));
-        box.setText(detail::ToQt(request.Text));
+        // A word longer than a line of the box (a long file name) is broken rather than widening
+        // the box past the screen.
+        box.setText(detail::BreakLongWords(detail::ToQt(request.Text), box.font(), kBoxWordWidth));
         box.setTextFormat(Qt::PlainText);
         switch (request.Icon) {
         case TBoxIcon::Stop:

@@ -28,10 +28,12 @@ QLineEdit* EditOf(const TEdit* e) {
     return static_cast<QLineEdit*>(e->Widget());
 }
 
-// The text with a break opportunity (a zero-width space) between the characters of each word
-// that is wider than width, so that word wrap breaks it instead of letting it run past both
-// edges; other words are left whole.
-QString BreakLongWords(const QString& text, const QFontMetrics& fm, int width) {
+} // namespace
+
+namespace detail {
+
+QString BreakLongWords(const QString& text, const QFont& font, int width) {
+    const QFontMetrics fm(font);
     QString out;
     out.reserve(text.size());
     qsizetype start = 0;
@@ -55,7 +57,7 @@ QString BreakLongWords(const QString& text, const QFontMetrics& fm, int width) {
     return out;
 }
 
-} // namespace
+} // namespace detail
 
 // ---- TLabel
 
@@ -72,7 +74,7 @@ void TLabel::ApplyText() {
     QString text = ToQt(GetText());
     if (showAccelChar_) text = detail::StripAccelerators(text);
     wrappedAt_ = wordWrap_ ? GetWidth() : -1;
-    if (wordWrap_) text = BreakLongWords(text, QFontMetrics(LabelOf(this)->font()), TextRoom());
+    if (wordWrap_) text = detail::BreakLongWords(text, LabelOf(this)->font(), TextRoom());
     LabelOf(this)->setText(text);
 }
 
