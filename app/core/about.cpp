@@ -41,6 +41,20 @@ void TForm_About::FormCreate(vcl::TObject*) {
     Label_Web->SetCaption(BrandInfo.WEB);
     Label_Email->SetCaption(BrandInfo.EMAIL);
     Label_5->SetCaption(GetMessageText(2));
+    for (vcl::TLabel* label : {Label_Web, Label_Email, Label_5})
+        FitAboutLine(label);
+}
+
+void TForm_About::FitAboutLine(vcl::TLabel* label) {
+    // A branding text longer than its line is shown in a smaller font, down to 10 pixels, and
+    // whole in the label's hint.
+    constexpr int kSmallestFont = 10;
+    for (int height = 15; height > kSmallestFont && label->TextWidth() > label->GetWidth();
+         --height)
+        label->Font()->SetHeight(-(height - 1));
+    const bool cut = label->TextWidth() > label->GetWidth();
+    label->SetHint(cut ? label->GetCaption() : std::string());
+    label->SetShowHint(cut);
 }
 
 void TForm_About::FormShow(vcl::TObject*) {

@@ -51,6 +51,7 @@ public:
 
 private:
     void OpenLink(const std::string& url);
+    void FitAboutLine(vcl::TLabel* label);
     void LinkPressed(vcl::TLabel* label, vcl::TMouseButton button);
 
     bool mouseHeld_ = false;

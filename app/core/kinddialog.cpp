@@ -5,6 +5,9 @@
 
 #include "vcl/application.h"
 #include "vcl/dialog_host.h"
+#include "vcl/screen.h"
+
+#include <algorithm>
 
 #include <array>
 
@@ -12,6 +15,10 @@ namespace {
 
 constexpr int kLabelWidth = 453;
 constexpr int kFiveButtonFormWidth = 562;
+// Room above and below a text that wraps, and what the screen keeps beside the box's label
+// (its title bar, its buttons, the desktop's panels).
+constexpr int kLabelMargin = 8;
+constexpr int kScreenReserve = 160;
 
 // Left of a button centred at x.
 int CentredLeft(int x, const vcl::TButton* button) {
@@ -30,6 +37,13 @@ bool PrepareMessageForm(const std::string& text, int kind) {
     vcl::TLabel* label = Form1->Label1;
     label->SetBounds(0, 0, kLabelWidth, MessageTextHeight(text, label->Font()->GetSize()));
     label->SetCaption(text);
+    // A text that wraps to more lines than its line feeds tell (a long name) gets the height it
+    // takes, as far as the screen has room for the box.
+    const int needed = label->TextHeight() + 2 * kLabelMargin;
+    if (needed > label->GetHeight()) {
+        const int room = vcl::Screen ? vcl::Screen->Height() - kScreenReserve : needed;
+        label->SetHeight(std::max(label->GetHeight(), std::min(needed, room)));
+    }
     Form1->SetClientWidth(kLabelWidth);
     Form1->SetClientHeight(label->GetTop() + label->GetHeight() + Form1->Button1->GetHeight() + 8);
     return true;

@@ -10,6 +10,8 @@ using namespace vcl;
 
 namespace {
 
+// A line of white text on the picture; 20 pixels high, so that letters that reach below the base
+// line are not cut at a 15-pixel font.
 TLabel* MakeAboutLabel(TForm_About* form, const char* name, int left, int top, int width) {
     TLabel* label = Make<TLabel>(form, form, name);
     label->SetAutoSize(false);
@@ -18,7 +20,7 @@ TLabel* MakeAboutLabel(TForm_About* form, const char* name, int left, int top, i
     label->Font()->SetName("Arial");
     label->Font()->SetHeight(-15);
     label->Font()->SetColor(clWhite);
-    label->SetBounds(left, top, width, 16);
+    label->SetBounds(left, top, width, 20);
     return label;
 }
 
@@ -36,8 +38,9 @@ TForm_About::TForm_About(TComponent* Owner) : TForm(Owner) {
     Image_About->SetBounds(0, 0, 503, 256);
     Image_About->Picture()->LoadFromBytes(kAboutPicture, kAboutPictureSize);
 
-    Label_Web = MakeAboutLabel(this, "Label_Web", 34, 166, 161);
-    Label_Email = MakeAboutLabel(this, "Label_Email", 34, 188, 161);
+    // The web and mail addresses of the branding data run up to the disc of the picture.
+    Label_Web = MakeAboutLabel(this, "Label_Web", 34, 166, 316);
+    Label_Email = MakeAboutLabel(this, "Label_Email", 34, 188, 316);
     Label_5 = MakeAboutLabel(this, "Label_5", 34, 212, 306);
     Label_Version = MakeAboutLabel(this, "Label_Version", 406, 212, 90);
 

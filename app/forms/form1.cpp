@@ -18,6 +18,7 @@ TForm1::TForm1(TComponent* Owner) : TForm(Owner) {
     Label1->SetLayout(tlCenter);
     Label1->SetWordWrap(true);
     Label1->SetShowAccelChar(false); // message texts are shown as they are
+    Label1->SetMargin(8);            // a text as wide as the box keeps clear of its edges
     Label1->SetBounds(0, 0, 552, 121);
 
     const int lefts[5] = {4, 117, 230, 347, 458};

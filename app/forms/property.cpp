@@ -226,7 +226,7 @@ TForm_Property::TForm_Property(TComponent* Owner) : TForm(Owner) {
     };
     for (const Value& v : values) {
         TLabel* caption = MakeLabel(this, server, v.caption, v.left, v.top, 120, v.id);
-        if (!v.id) caption->SetCaption("RAID(s) :");
+        if (!v.id) caption->SetCaption(GetMessageText(941));
         *v.value = MakeLabel(this, server, v.name, v.left + 122, v.top, v.left == 12 ? 100 : 100);
         if (v.value == &Label_Wins) {
             caption->SetVisible(false);

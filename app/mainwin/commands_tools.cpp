@@ -64,7 +64,7 @@ void ExportSettings(TForm_Central& window, CNasServer* listed) {
     if (window.UnitGone(server.get(), name) || !accepted) return;
     vcl::TSaveDialog* dialog = window.SaveDialog;
     dialog->FileName = ProposedProfileFileName(server->GetName(), server->GetLanIpText(0));
-    dialog->Filter = "Profile Files (*.cfg)|*.cfg|All Files (*.*)|*.*";
+    dialog->Filter = GetMessageText(942);
     dialog->InitialDir.clear();
     if (!dialog->Execute() || dialog->FileName.empty()) return;
     if (window.UnitGone(server.get(), name)) return;

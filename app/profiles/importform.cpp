@@ -99,6 +99,9 @@ void TForm_ProfileSetting::FormCreate(vcl::TObject*) {
     Btn_Cancel->SetCaption(GetMessageText(578));
     Btn_Ok->SetCaption(GetMessageText(20));
     Btn_Browse->SetCaption(GetMessageText(860));
+    Btn_Add->SetCaption(GetMessageText(939));
+    Btn_Remove->SetCaption(GetMessageText(940));
+    Label_AdminPass->SetCaption(std::string(GetMessageText(129)) + ":");
     Label_Prompt->SetCaption(GetMessageText(862));
     Label_SelServer->SetCaption(GetMessageText(769));
     ChkBox_Network->SetCaption(GetMessageText(863));
@@ -184,7 +187,7 @@ void TForm_ProfileSetting::RBtn_FromFileClick(vcl::TObject* Sender) {
 
 void TForm_ProfileSetting::Btn_BrowseClick(vcl::TObject*) {
     vcl::TOpenDialog dialog(nullptr);
-    dialog.Filter = "Profile Files (*.cfg)|*.cfg|All Files (*.*)|*.*||";
+    dialog.Filter = GetMessageText(942);
     dialog.FileMustExist = true;
     if (dialog.Execute()) Edit_FileName->SetText(dialog.FileName);
 }

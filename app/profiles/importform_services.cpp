@@ -1,5 +1,6 @@
 #include "importform_services.h"
 
+#include "msgbox.h"
 #include "nasserver.h"
 
 #include "vcl/list_view.h"
@@ -12,8 +13,9 @@ int TargetListsShowing = 0;
 
 namespace {
 
-constexpr const char* kServerColumns[] = {"Server Name", "Workgroup", "LAN 1",  "LAN 2",
-                                          "LAN 3",       "Firmware",  "Status", "Comment"};
+// The column titles (message ids) of the main window's server list: name, workgroup, three LAN
+// addresses, firmware, status and comment.
+constexpr int kServerColumns[] = {126, 833, 128, 128, 128, 130, 135, 118};
 constexpr int kServerColumnWidth = 150;
 
 } // namespace
@@ -24,9 +26,9 @@ void TProfileSettingHost::SetListViewColumns(vcl::TListView* list, int layout) {
     columns->BeginUpdate();
     columns->Clear();
     int index = 0;
-    for (const char* caption : kServerColumns) {
+    for (int caption : kServerColumns) {
         vcl::TListColumn* column = columns->Add();
-        column->SetCaption(caption);
+        column->SetCaption(GetMessageText(caption));
         // The last column takes the width of its texts.
         column->SetWidth(++index < static_cast<int>(std::size(kServerColumns)) ? kServerColumnWidth
                                                                                : -1);

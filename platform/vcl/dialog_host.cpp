@@ -103,18 +103,59 @@ const TBoxButtonCaptions& BoxButtonCaptions() {
 
 namespace {
 
+std::string Trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+} // namespace
+
+std::vector<std::string> FileDialogTypeNames(const std::string& filter) {
+    std::vector<std::string> parts;
+    for (std::size_t at = 0;;) {
+        const std::size_t bar = filter.find('|', at);
+        parts.push_back(filter.substr(at, bar == std::string::npos ? bar : bar - at));
+        if (bar == std::string::npos) break;
+        at = bar + 1;
+    }
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
+        std::string patterns;
+        for (std::size_t at = 0; at <= parts[i + 1].size();) {
+            std::size_t end = parts[i + 1].find(';', at);
+            if (end == std::string::npos) end = parts[i + 1].size();
+            const std::string pattern = Trimmed(parts[i + 1].substr(at, end - at));
+            if (!pattern.empty()) patterns += (patterns.empty() ? "" : " ") + pattern;
+            at = end + 1;
+        }
+        if (patterns.empty()) continue;
+        const std::string description = Trimmed(parts[i]);
+        const std::string bracketed = "(" + patterns + ")";
+        // The toolkit reads the patterns from the last brackets of an entry.
+        if (description.size() >= bracketed.size() &&
+            description.compare(description.size() - bracketed.size(), bracketed.size(),
+                                bracketed) == 0)
+            names.push_back(description);
+        else
+            names.push_back(description.empty() ? bracketed : description + " " + bracketed);
+    }
+    return names;
+}
+
+namespace {
+
 // "Text|*.a;*.b|All|*.*" as the toolkit's "Text (*.a *.b);;All (*.*)".
 QString ToQtFilter(const std::string& filter, int index, QString* selected) {
-    const QStringList parts = detail::ToQt(filter).split(QLatin1Char('|'));
     QStringList out;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        out << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
-    }
+    for (const std::string& name : FileDialogTypeNames(filter))
+        out << detail::ToQt(name);
     if (index >= 1 && index <= out.size()) *selected = out[index - 1];
     return out.join(QStringLiteral(";;"));
 }
+
+// The widest word a message box shows on one line, in pixels.
+constexpr int kBoxWordWidth = 400;
 
 class DesktopDialogHost : public TDialogHost {
 public:
@@ -125,7 +166,9 @@ public:
         if (!owner) owner = QApplication::activeWindow();
         QMessageBox box(owner);
         box.setWindowTitle(detail::ToQt(request.Caption));
-        box.setText(detail::ToQt(request.Text));
+        // A word longer than a line of the box (a long file name) is broken rather than widening
+        // the box past the screen.
+        box.setText(detail::BreakLongWords(detail::ToQt(request.Text), box.font(), kBoxWordWidth));
         box.setTextFormat(Qt::PlainText);
         switch (request.Icon) {
         case TBoxIcon::Stop:

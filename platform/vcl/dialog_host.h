@@ -64,6 +64,11 @@ struct TFileDialogRequest {
     bool FileMustExist = false;
 };
 
+// The entries of a file dialog's type list for a filter string, each "description (patterns)"
+// with the patterns blank-separated. A description that already ends with its patterns in
+// brackets ("Text (*.txt)|*.txt") is shown as it is; pairs without a pattern are left out.
+std::vector<std::string> FileDialogTypeNames(const std::string& filter);
+
 // Captions of the buttons of the desktop's message boxes, in the program's language; an empty
 // caption leaves the toolkit's own.
 struct TBoxButtonCaptions {

@@ -30,6 +30,35 @@ QLineEdit* EditOf(const TEdit* e) {
 
 } // namespace
 
+namespace detail {
+
+QString BreakLongWords(const QString& text, const QFont& font, int width) {
+    const QFontMetrics fm(font);
+    QString out;
+    out.reserve(text.size());
+    qsizetype start = 0;
+    while (start <= text.size()) {
+        qsizetype end = start;
+        while (end < text.size() && !text[end].isSpace())
+            ++end;
+        const QString word = text.mid(start, end - start);
+        if (fm.horizontalAdvance(word) > width) {
+            for (qsizetype i = 0; i < word.size(); ++i) {
+                out += word[i];
+                if (i + 1 < word.size() && !word[i].isHighSurrogate() && !word[i + 1].isMark())
+                    out += QChar(0x200B);
+            }
+        } else {
+            out += word;
+        }
+        if (end < text.size()) out += text[end];
+        start = end + 1;
+    }
+    return out;
+}
+
+} // namespace detail
+
 // ---- TLabel
 
 TLabel::TLabel(TComponent* owner) : TControl(owner, new Hooked<QLabel>()) {
@@ -42,8 +71,44 @@ TLabel::TLabel(TComponent* owner) : TControl(owner, new Hooked<QLabel>()) {
 }
 
 void TLabel::ApplyText() {
-    const QString text = ToQt(GetText());
-    LabelOf(this)->setText(showAccelChar_ ? detail::StripAccelerators(text) : text);
+    QString text = ToQt(GetText());
+    if (showAccelChar_) text = detail::StripAccelerators(text);
+    wrappedAt_ = wordWrap_ ? GetWidth() : -1;
+    if (wordWrap_) text = detail::BreakLongWords(text, LabelOf(this)->font(), TextRoom());
+    LabelOf(this)->setText(text);
+}
+
+void TLabel::ApplyBounds() {
+    TControl::ApplyBounds();
+    if (wordWrap_ && GetWidth() != wrappedAt_) ApplyText();
+}
+
+int TLabel::TextRoom() const {
+    return std::max(1, GetWidth() - 2 * margin_);
+}
+
+int TLabel::TextWidth() const {
+    const QFontMetrics fm(LabelOf(this)->font());
+    const QString text = LabelOf(this)->text();
+    int w = 0;
+    if (wordWrap_) {
+        w = fm.boundingRect(QRect(0, 0, TextRoom(), 1 << 20), Qt::TextWordWrap, text).width();
+    } else {
+        for (const QString& line : text.split(QLatin1Char('\n')))
+            w = std::max(w, fm.horizontalAdvance(line));
+    }
+    return w + 2 * margin_;
+}
+
+int TLabel::TextHeight() const {
+    const QFontMetrics fm(LabelOf(this)->font());
+    const QString text = LabelOf(this)->text();
+    int h = fm.height();
+    if (wordWrap_ && !text.isEmpty())
+        h = fm.boundingRect(QRect(0, 0, TextRoom(), 1 << 20), Qt::TextWordWrap, text).height();
+    else if (!wordWrap_)
+        h += static_cast<int>(text.count(QLatin1Char('\n'))) * fm.lineSpacing();
+    return h + 2 * margin_;
 }
 
 void TLabel::ApplyAlignment() {
@@ -59,22 +124,9 @@ void TLabel::ApplyAlignment() {
 
 void TLabel::AdjustSize() {
     if (!autoSize_ || GetAlign() == alClient) return;
-    const QFontMetrics fm(LabelOf(this)->font());
-    const QString text = LabelOf(this)->text();
-    int w = GetWidth();
-    int h;
-    if (wordWrap_) {
-        h = fm.boundingRect(QRect(0, 0, std::max(1, w), 1 << 20), Qt::TextWordWrap, text).height();
-        if (text.isEmpty()) h = fm.height();
-    } else {
-        const QStringList lines = text.split(QLatin1Char('\n'));
-        w = 0;
-        for (const QString& line : lines)
-            w = std::max(w, fm.horizontalAdvance(line));
-        h = fm.height() + (static_cast<int>(lines.size()) - 1) * fm.lineSpacing();
-    }
-    // Only the size follows the text; the position stays where it was put.
-    TControl::SetBounds(GetLeft(), GetTop(), w, h);
+    // Only the size follows the text (the height alone with WordWrap); the position stays where
+    // it was put.
+    TControl::SetBounds(GetLeft(), GetTop(), wordWrap_ ? GetWidth() : TextWidth(), TextHeight());
 }
 
 void TLabel::SetBounds(int left, int top, int width, int height) {
@@ -89,6 +141,7 @@ void TLabel::TextChanged() {
 
 void TLabel::FontChanged() {
     TControl::FontChanged();
+    if (wordWrap_) ApplyText();
     AdjustSize();
 }
 
@@ -103,6 +156,7 @@ void TLabel::SetAutoSize(bool autoSize) {
 
 void TLabel::SetWordWrap(bool wrap) {
     wordWrap_ = wrap;
+    ApplyText();
     ApplyAlignment();
     AdjustSize();
 }
@@ -120,6 +174,13 @@ void TLabel::SetLayout(TTextLayout layout) {
 void TLabel::SetTransparent(bool transparent) {
     transparent_ = transparent;
     ColorChanged();
+}
+
+void TLabel::SetMargin(int margin) {
+    margin_ = std::max(0, margin);
+    LabelOf(this)->setMargin(margin_);
+    ApplyText();
+    AdjustSize();
 }
 
 void TLabel::SetShowAccelChar(bool show) {

@@ -31,16 +31,27 @@ public:
     void SetTransparent(bool transparent);
     bool GetShowAccelChar() const { return showAccelChar_; }
     void SetShowAccelChar(bool show);
+    // Blank pixels kept inside the label's edges around the text.
+    int GetMargin() const { return margin_; }
+    void SetMargin(int margin);
 
     void SetBounds(int left, int top, int width, int height) override;
+    // The size the caption takes as shown, margins included: with WordWrap at the label's width
+    // (a word wider than the label is broken between its characters), else one line per line
+    // feed.
+    int TextWidth() const;
+    int TextHeight() const;
 
 protected:
+    void ApplyBounds() override;
     void TextChanged() override;
     void FontChanged() override;
     void ColorChanged() override;
 
 private:
     void ApplyText();
+    // The width that the text may take: the label's less its margins.
+    int TextRoom() const;
     void ApplyAlignment();
     void AdjustSize();
 
@@ -50,6 +61,8 @@ private:
     TTextLayout layout_ = tlTop;
     bool transparent_ = false;
     bool showAccelChar_ = true;
+    int margin_ = 0;
+    int wrappedAt_ = -1; // the width the shown text was broken for
 };
 
 // A push button. Click sets the parent form's ModalResult to the button's ModalResult, then raises

@@ -1,5 +1,6 @@
 // Shows one of the start-up windows and saves a picture of it, for a person to look at:
 //   window_shot kind KIND ARGUMENT OUT.png   the kind dialog (through a modal host that grabs it)
+//   window_shot delete NAME OUT.png          the main window's question before deleting NAME
 //   window_shot about OUT.png                the about box
 // The message language follows the environment (LANG=zh_TW.UTF-8 ...).
 #include "about.h"
@@ -38,7 +39,9 @@ private:
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s kind KIND ARGUMENT OUT.png | about OUT.png\n", argv[0]);
+        std::fprintf(stderr,
+                     "usage: %s kind KIND ARGUMENT OUT.png | delete NAME OUT.png | about OUT.png\n",
+                     argv[0]);
         return 2;
     }
     vcl::TApplication application(argc, argv);
@@ -49,6 +52,14 @@ int main(int argc, char** argv) {
         GrabbingModalHost host(argv[4]);
         vcl::SetModalHost(&host);
         ShowKindMessage(argv[3], std::atoi(argv[2]));
+        vcl::SetModalHost(nullptr);
+        return host.saved ? 0 : 1;
+    }
+    if (what == "delete" && argc == 4) {
+        application.CreateForm(Form1);
+        GrabbingModalHost host(argv[3]);
+        vcl::SetModalHost(&host);
+        ShowKindMessage(std::string(GetMessageText(149)) + argv[2] + "\" ?", 51);
         vcl::SetModalHost(nullptr);
         return host.saved ? 0 : 1;
     }
