@@ -3,8 +3,6 @@
 #include "../containers/container_fixtures.h"
 #include "wizard_fixture.h"
 
-#include "fmmsg.h"
-#include "form1.h"
 #include "password.h"
 
 #include <QTest>
@@ -27,22 +25,12 @@ class WizardConvertRunTest : public WizardTest {
 protected:
     void SetUp() override {
         WizardTest::SetUp();
-        vcl::Application->CreateForm(Form1);
         images_ = fs::path(root_.path()) / "MIRROR" / "_IMAGE_";
         WriteImage(images_ / "A.IMG", 40000);
         WriteImage(images_ / "B.IMG", 20000);
         WriteImage(images_ / "TINY.IMG", 0);
         fs::resize_file(images_ / "TINY.IMG", 100); // not listed: shorter than a header
     }
-    void TearDown() override {
-        delete Form_Password;
-        delete Form1;
-        Form1 = nullptr;
-        delete FmMsg;
-        FmMsg = nullptr;
-        WizardTest::TearDown();
-    }
-
     // Real clicks, as a user's: a disabled window takes none.
     static void Click(vcl::TControl* control) { QTest::mouseClick(W(control), Qt::LeftButton); }
 

@@ -7,6 +7,7 @@
 #include "wizard_fixture.h"
 
 #include "container_log.h"
+#include "devices/mounts.h"
 #include "fmmsg.h"
 #include "password.h"
 #include "task_report.h"
@@ -17,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 namespace fs = std::filesystem;
 
@@ -24,21 +26,9 @@ namespace {
 
 class WizardDestinationsTest : public WizardTest {
 protected:
-    void SetUp() override {
-        WizardTest::SetUp();
-        FmMsg = vcl::MakeForm<TFmMsg>(vcl::Application);
-        taskMan_ = vcl::MakeForm<TFmTaskMan>(vcl::Application);
-        taskMan_->Timer_RefreshTaskStatus->SetInterval(10);
-    }
     void TearDown() override {
-        if (taskMan_) {
-            PumpUntil([&] { return taskMan_->GetTaskCount() == 0; });
-            vcl::Free(taskMan_);
-        }
-        delete Form_Password;
-        vcl::Free(FmMsg);
-        FmMsg = nullptr;
         WizardTest::TearDown();
+        mounts_.reset();
     }
 
     static void Click(vcl::TControl* control) { QTest::mouseClick(W(control), Qt::LeftButton); }
@@ -61,7 +51,7 @@ protected:
         return Wizard().ShowModal();
     }
     bool TasksDone() {
-        return PumpUntil([&] { return taskMan_->GetTaskCount() == 0; });
+        return PumpUntil([&] { return FmTaskMan->GetTaskCount() == 0; });
     }
     // Selects the drive of a letter on the drive page.
     void ChooseDrive(char letter) {
@@ -73,34 +63,36 @@ protected:
         }
     }
 
-    // The Video CD in E: is mounted at disc_/MPEGAV; swapping the disc changes the folder.
-    std::string DiscPath(char letter) override {
-        return letter == 'E' ? (fs::path(discRoot_.path()) / disc_ / "MPEGAV").string()
-                             : std::string();
-    }
+    // Discs are folders of the program's (each disc's root, its files below MPEGAV); the one in
+    // E: is the folder the mount table names as the mount of the simulated drive. Putting
+    // another disc in the drive mounts another folder.
+    fs::path DiscFolder(const std::string& disc) const { return fs::path(home_) / "discs" / disc; }
     void MakeDisc(const std::string& disc, const std::vector<std::string>& files) {
         for (const std::string& file : files) {
-            const fs::path path = fs::path(discRoot_.path()) / disc / "MPEGAV" / file;
+            const fs::path path = DiscFolder(disc) / "MPEGAV" / file;
             fs::create_directories(path.parent_path());
             std::ofstream(path) << std::string(40000, 'v');
         }
     }
+    void Mount(const std::string& disc) {
+        mounts_.reset();
+        mounts_.emplace("40 30 11:1 / " + DiscFolder(disc).string() +
+                        " ro,relatime - iso9660 sim:VIDEO ro\n");
+    }
 
-    fixtures::TempDir discRoot_;
-    // The log of the refused entries goes beside the unsaved container, in the program folder.
-    fixtures::ProgramHome home_{discRoot_.path()};
-    std::string disc_ = "first";
+    // The workers' waits move a manual clock on instead of waiting.
     tasktest::ManualWaits waits_;
-    TFmTaskMan* taskMan_ = nullptr;
+    std::optional<platform::devices::ScopedMountTable> mounts_;
 };
 
 TEST_F(WizardDestinationsTest, EveryDiscFileTheContainerRefusesIsNamedOnAddAndInTheReport) {
-    AddDrives();
-    Unit& unit = AddUnit("PLAIN", 1, false);
     // The first disc: one file the container takes, one name it refuses, one folder with a
     // file; the second disc (after Back): two files and one refused name.
     MakeDisc("first", {"AVSEQ01.DAT", "BAD:NAME.DAT", "SUB/INNER.DAT"});
     MakeDisc("second", {"AVSEQ01.DAT", "AVSEQ02.DAT", "OTHER?.DAT"});
+    Mount("first");
+    AddDrives();
+    Unit& unit = AddUnit("PLAIN", 1, false);
     TFmWizard& w = Wizard();
     w.StartJob(kJobMirror);
     std::string noteOfTask;
@@ -119,7 +111,7 @@ TEST_F(WizardDestinationsTest, EveryDiscFileTheContainerRefusesIsNamedOnAddAndIn
         EXPECT_NE(box.find(ImportReasonText(CisImportReason::NameCharacter)), std::string::npos)
             << box;
         // The whole list is kept in the log the box names.
-        const std::string log = (fs::path(discRoot_.path()) / "TEMP.log").string();
+        const std::string log = (fs::path(home_) / "TEMP.log").string();
         EXPECT_NE(box.find("The whole list is in " + log), std::string::npos) << box;
         std::ifstream logFile(log);
         const std::string logged((std::istreambuf_iterator<char>(logFile)),
@@ -131,7 +123,7 @@ TEST_F(WizardDestinationsTest, EveryDiscFileTheContainerRefusesIsNamedOnAddAndIn
         // Back, another disc in the drive: the destination reads the disc now in it.
         Click(w.bbBack);
         ASSERT_EQ(Kind(), kPageLocalCdrom);
-        disc_ = "second";
+        Mount("second");
         Click(w.bbNext);
         ASSERT_EQ(Kind(), kPageDestination);
         EXPECT_TRUE(WzdInfo.Jobs.empty());
@@ -141,7 +133,9 @@ TEST_F(WizardDestinationsTest, EveryDiscFileTheContainerRefusesIsNamedOnAddAndIn
         auto second = WzdInfo.Jobs[0]->Container;
         ASSERT_NE(second, first);
         EXPECT_EQ(second->GetTotalFileCount(second->GetRoot()), 2u);
-        EXPECT_NE(second->FindChildByName(second->GetRoot(), "AVSEQ02.DAT"), nullptr);
+        auto* files = second->FindChildByName(second->GetRoot(), "MPEGAV");
+        ASSERT_NE(files, nullptr);
+        EXPECT_NE(second->FindChildByName(files, "AVSEQ02.DAT"), nullptr);
 
         // On to the volume names and back: the destination keeps its container.
         Click(w.bbNext);
@@ -155,8 +149,8 @@ TEST_F(WizardDestinationsTest, EveryDiscFileTheContainerRefusesIsNamedOnAddAndIn
         Tick(w.CheckBox_LockCdrom);
         ExpectAccount("PLAIN");
         Click(w.bbOk);
-        ASSERT_EQ(taskMan_->GetTaskCount(), 1);
-        const TaskRecord& task = *taskMan_->TaskAt(0);
+        ASSERT_EQ(FmTaskMan->GetTaskCount(), 1);
+        const TaskRecord& task = *FmTaskMan->TaskAt(0);
         lockDoor = task.lockDoor;
         filesInTask = task.container->GetTotalFileCount(task.container->GetRoot());
         noteOfTask = task.notes.empty() ? "" : task.notes[0];
@@ -182,9 +176,10 @@ TEST_F(WizardDestinationsTest, EveryDiscFileTheContainerRefusesIsNamedOnAddAndIn
 }
 
 TEST_F(WizardDestinationsTest, BackToADataDiscMirrorsItSectorBySectorAgain) {
+    MakeDisc("first", {"AVSEQ01.DAT"});
+    Mount("first");
     AddDrives();
     Unit& unit = AddUnit("PLAIN", 1, false);
-    MakeDisc("first", {"AVSEQ01.DAT"});
     TFmWizard& w = Wizard();
     w.StartJob(kJobMirror);
     ChooseDrive('E');
@@ -253,9 +248,9 @@ TEST_F(WizardDestinationsTest, EachUnitRecordsWithItsOwnEraseAndDeleteChoices) {
         for (const char* name : {"ERASE", "REMOVE", "NONE"})
             ExpectAccount(name);
         Click(w.bbOk);
-        ASSERT_EQ(taskMan_->GetTaskCount(), 3);
+        ASSERT_EQ(FmTaskMan->GetTaskCount(), 3);
         for (int i = 0; i < 3; ++i)
-            flags.push_back(taskMan_->TaskAt(i)->recordFlags);
+            flags.push_back(FmTaskMan->TaskAt(i)->recordFlags);
     });
     EXPECT_EQ(flags, (std::vector<std::uint8_t>{1 | 2, 1 | 16, 0}));
     ASSERT_TRUE(TasksDone());

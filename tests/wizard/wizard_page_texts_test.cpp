@@ -4,27 +4,44 @@
 // a container job reads its disc, Update All and Load Other Container.
 #include "wizard_fixture.h"
 
+#include "devices/mounts.h"
 #include "fmmsg.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QEvent>
 #include <QTest>
 
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
+#include <functional>
+#include <optional>
 
 namespace {
 
 // Languages of the message table: English and Traditional Chinese.
 constexpr int kLanguages[] = {0, 1};
 
+// Records, each time a form's window is shown, what the test asks of that moment.
+class ShowWatch : public QObject {
+public:
+    ShowWatch(QWidget* widget, std::function<void()> onShow) : onShow_(std::move(onShow)) {
+        widget->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Show) onShow_();
+        return false;
+    }
+
+private:
+    std::function<void()> onShow_;
+};
+
 class WizardPageTextsTest : public WizardTest {
 protected:
     void TearDown() override {
-        std::error_code ignored;
-        if (!discFolder_.empty()) std::filesystem::remove_all(discFolder_, ignored);
         WizardTest::TearDown();
+        mounts_.reset();
     }
 
     // A control that its parent cuts off, or "" when every visible control on parent fits.
@@ -42,23 +59,23 @@ protected:
         return {};
     }
 
-    std::string DiscPath(char letter) override {
-        // Seen while the disc is read: the wait page and a disabled wizard.
-        waitShown_ = FmMsg && FmMsg->Showing() &&
-                     FmMsg->Label_Inform->GetCaption() == GetMessageText(888) &&
-                     !Wizard().GetEnabled();
-        if (letter != 'E') return {};
-        discFolder_ =
-            std::filesystem::temp_directory_path() / ("wizard_texts_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(discFolder_ / "MPEGAV");
-        std::ofstream(discFolder_ / "MPEGAV" / "AVSEQ01.DAT") << std::string(4096, 'v');
-        return (discFolder_ / "MPEGAV").string();
+    // The wizard made again by the window, in the current language.
+    TFmWizard& NewWizard() {
+        Window();
+        delete FmWizard;
+        FmWizard = nullptr;
+        return Wizard();
     }
-    void LoadContainer() override { ++loads_; }
 
-    std::filesystem::path discFolder_;
-    bool waitShown_ = false;
-    int loads_ = 0;
+    // The Video CD in E: mounted at a folder of the program's: its root holds MPEGAV/AVSEQ01.DAT.
+    void MountVideoCd() {
+        const std::filesystem::path disc = std::filesystem::path(home_) / "mounted-vcd";
+        std::filesystem::create_directories(disc / "MPEGAV");
+        std::ofstream(disc / "MPEGAV" / "AVSEQ01.DAT") << std::string(4096, 'v');
+        mounts_.emplace("40 30 11:1 / " + disc.string() + " ro,relatime - iso9660 sim:VIDEO ro\n");
+    }
+
+    std::optional<platform::devices::ScopedMountTable> mounts_;
 };
 
 // Texts differ in length between languages: nothing may run past its page or group.
@@ -66,9 +83,7 @@ TEST_F(WizardPageTextsTest, EveryControlFitsItsPageInEachLanguage) {
     for (int language : kLanguages) {
         SCOPED_TRACE("language " + std::to_string(language));
         LanguageIndex = language;
-        delete wizard_;
-        wizard_ = nullptr;
-        TFmWizard& w = Wizard();
+        TFmWizard& w = NewWizard();
         w.Show();
         for (vcl::TTabSheet* sheet : w.Sheets) {
             w.PageControl1->SetActivePage(sheet);
@@ -89,9 +104,7 @@ TEST_F(WizardPageTextsTest, AJobsDescriptionShowsWhole) {
     for (int language : kLanguages) {
         SCOPED_TRACE("language " + std::to_string(language));
         LanguageIndex = language;
-        delete wizard_;
-        wizard_ = nullptr;
-        TFmWizard& w = Wizard();
+        TFmWizard& w = NewWizard();
         w.Show();
         // The build job's description is the longest: it takes more than one line.
         vcl::TListItem* build = w.ListView_JobList->Items()->Item(1);
@@ -167,6 +180,9 @@ TEST_F(WizardPageTextsTest, ALongFolderNameShowsWholeWhileTheListIsOpen) {
     Unit& unit = AddUnit("STORE-A", 1, false);
     const std::string longName = "Holiday pictures of the whole family, 2019 to 2026";
     unit.sim->setImageFolders({"ISO", longName});
+    // The window's next discovery reads the unit's folders again.
+    RefreshServerTree(W());
+    FindUnits();
     TFmWizard& w = Wizard();
     w.StartJob(kJobMirror);
     w.Show();
@@ -195,9 +211,21 @@ TEST_F(WizardPageTextsTest, ALongFolderNameShowsWholeWhileTheListIsOpen) {
 }
 
 TEST_F(WizardPageTextsTest, PleaseWaitShowsWhileAContainerJobReadsItsDisc) {
+    MountVideoCd();
     AddDrives();
     Unit& unit = AddUnit("STORE-A", 1, false);
     TFmWizard& w = Wizard();
+    ASSERT_NE(FmMsg, nullptr);
+    ASSERT_FALSE(FmMsg->Showing());
+    // Each time the message form shows: its text, and whether the wizard takes input then.
+    struct Sighting {
+        std::string text;
+        bool wizardEnabled;
+    };
+    std::vector<Sighting> shown;
+    const ShowWatch watch(W(FmMsg), [&] {
+        shown.push_back({FmMsg->Label_Inform->GetCaption(), w.GetEnabled()});
+    });
     w.SourceDriveLetter = 'E';
     w.PreselectedServer = unit.server.get();
     w.StartJob(kJobMirrorPreselected);
@@ -205,8 +233,15 @@ TEST_F(WizardPageTextsTest, PleaseWaitShowsWhileAContainerJobReadsItsDisc) {
     ASSERT_EQ(Kind(), kPageDestination);
     ASSERT_EQ(WzdInfo.Job, kJobMirrorContainerPreselected);
     AddDestination(unit);
-    EXPECT_TRUE(waitShown_);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, GetMessageText(888));
+    EXPECT_FALSE(shown[0].wizardEnabled);
+    // The disc was read: the destination holds its files.
     ASSERT_EQ(w.ListView_MethodResult->Items()->Count(), 1);
+    ASSERT_EQ(WzdInfo.Jobs.size(), 1u);
+    ASSERT_NE(WzdInfo.Jobs[0]->Container, nullptr);
+    EXPECT_EQ(WzdInfo.Jobs[0]->Container->GetTotalFileCount(WzdInfo.Jobs[0]->Container->GetRoot()),
+              1u);
     EXPECT_FALSE(FmMsg->Showing());
     EXPECT_TRUE(w.GetEnabled());
 }
@@ -245,16 +280,21 @@ TEST_F(WizardPageTextsTest, UpdateAllGivesEveryDestinationTheLabelOrNothingChang
         EXPECT_EQ(entry->VolumeLabelMode, 1);
 }
 
+// The button runs the window's Load Container command: its file dialog opens (the user picks
+// nothing, and My Container stays as it was).
 TEST_F(WizardPageTextsTest, TheBuildJobOffersToLoadAnotherContainer) {
-    container_.NewContainer();
     TFmWizard& w = Wizard();
+    const auto* root = MyContainer().GetRoot();
+    ASSERT_NE(root, nullptr);
     w.StartJob(kJobBuildImage);
     w.Show();
     ASSERT_EQ(Kind(), kPageContainer);
     EXPECT_TRUE(w.Button_LoadContainer->Showing());
     ASSERT_TRUE(w.Button_LoadContainer->GetEnabled());
+    Responder().ExpectFileDialog({});
     QTest::mouseClick(W(w.Button_LoadContainer), Qt::LeftButton);
-    EXPECT_EQ(loads_, 1);
+    EXPECT_EQ(Responder().Pending(), 0) << "the load command showed no file dialog";
+    EXPECT_EQ(MyContainer().GetRoot(), root);
 }
 
 } // namespace
