@@ -292,6 +292,13 @@ protected:
     // carries that unit's name, address and folders; the list of NAS Servers shows the same.
     void ExpectConsistent() {
         CNASSvrNet& list = W().NasSvrNet;
+        // On a busy machine a unit's reply can come after the short collection of a discovery.
+        // What is checked here does not depend on one pass finding every unit, so the refresh
+        // tick runs again until each running unit has answered.
+        for (int i = 0; i < 10 && silent_.empty() &&
+                        list.FoundCount() != static_cast<int>(running_.size());
+             ++i)
+            AutoTick();
         const int listed = static_cast<int>(running_.size() - silent_.size());
         ASSERT_EQ(W().NasServersNode->Count(), listed);
         ASSERT_EQ(list.FoundCount(), listed);
