@@ -2,6 +2,8 @@
 // back at close.
 #include "central.h"
 
+#include "message_format.h"
+#include "msgbox.h"
 #include "startup_notes.h"
 #include "utils.h"
 
@@ -130,22 +132,18 @@ void TForm_Central::LoadSettings() {
     vcl::TIniFile ini(IniFilePath());
     // A file that is not read is kept as it is (never written at close): the user hears why.
     if (ini.Loaded() == vcl::TIniFile::LoadResult::TooLarge)
-        AddStartupNote("The settings file " + ini.FileName() + " is larger than " +
-                       std::to_string(vcl::TIniFile::MaxFileSize >> 20) +
-                       " MiB. It was not read, and it is kept as it is: the program starts with "
-                       "its default settings and does not save them at close.");
+        AddStartupNote(
+            FormatMessageText(GetMessageText(953),
+                              {ini.FileName(), std::to_string(vcl::TIniFile::MaxFileSize >> 20)}) +
+            " " + GetMessageText(955));
     else if (ini.Loaded() == vcl::TIniFile::LoadResult::Unreadable)
-        AddStartupNote("The settings file " + ini.FileName() +
-                       " cannot be read. It is kept as it is: the program starts with its default "
-                       "settings and does not save them at close.");
+        AddStartupNote(FormatMessageText(GetMessageText(954), {ini.FileName()}) + " " +
+                       GetMessageText(955));
     else if (ini.Writable()) {
         // Told now, once: the close then saves nothing and says nothing more about it.
         const std::string folder = std::filesystem::path(ini.FileName()).parent_path().string();
         settingsUnwritable_ = !CanWriteIn(folder);
-        if (settingsUnwritable_)
-            AddStartupNote("The settings folder " + folder +
-                           " cannot be written to. The program runs, but the settings changed in "
-                           "this run are not saved at close.");
+        if (settingsUnwritable_) AddStartupNote(FormatMessageText(GetMessageText(956), {folder}));
     }
     const int screenWidth = vcl::Screen ? vcl::Screen->Width() : 0;
     const int screenHeight = vcl::Screen ? vcl::Screen->Height() : 0;

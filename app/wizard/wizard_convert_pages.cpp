@@ -6,6 +6,7 @@
 #include "file_handle.h"
 #include "fmmsg.h"
 #include "kinddialog.h"
+#include "message_format.h"
 #include "msgbox.h"
 #include "nasserver.h"
 #include "textcodec.h"
@@ -202,7 +203,7 @@ int TFmWizard::CdhFolderPage(int mode) {
 
 void TFmWizard::Btn_BrowseCDHImgFolderClick(vcl::TObject*) {
     std::string folder;
-    if (vcl::SelectDirectory("Select a Target Folder", "", folder) && !folder.empty())
+    if (vcl::SelectDirectory(GetMessageText(944), "", folder) && !folder.empty())
         Edit_CDHImgFolder->SetText(folder);
 }
 
@@ -221,7 +222,7 @@ int TFmWizard::SelectCdhImagesPage(int mode) {
             ListView_CDHImgNotSel->AlphaSort();
         }
         if (!skippedImages_.empty()) {
-            std::string text = "These files are not listed:";
+            std::string text = GetMessageText(943);
             for (const std::string& line : skippedImages_)
                 text += "\n" + line;
             vcl::MessageBox(text, GetMessageText(903), vcl::MB_OK | vcl::MB_ICONINFORMATION);
@@ -461,7 +462,7 @@ int TFmWizard::UploadImageFile(CNasServer& server, const std::string& path, std:
     bool readFailed = file.get() < 0;
     auto sendFailed = [&](int result) {
         const std::string text = NasResultText(&server, result);
-        if (why) *why = "refused by the unit: " + text;
+        if (why) *why = FormatMessageText(GetMessageText(949), {text});
         vcl::MessageBox(text, GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
         // A session that failed is aborted, never left to be completed.
         server.ImageTransferAbort(kAbortReason);
@@ -469,9 +470,10 @@ int TFmWizard::UploadImageFile(CNasServer& server, const std::string& path, std:
     };
     auto readStopped = [&](int error) {
         if (why)
-            *why = cancelled ? std::string("stopped by the user")
-                             : "the file cannot be read: " +
-                                   std::string(error ? std::strerror(error) : "it ended sooner");
+            *why = cancelled
+                       ? std::string(GetMessageText(950))
+                       : FormatMessageText(GetMessageText(951),
+                                           {error ? std::strerror(error) : GetMessageText(952)});
         vcl::MessageBox(GetMessageText(910), GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
         server.ImageTransferAbort(kAbortReason);
         return cancelled ? kUploadCancelled : -1;
@@ -594,14 +596,12 @@ int TFmWizard::FinishCdhConvert() {
         }
         image.size = static_cast<std::uint64_t>(st.st_size);
         if (image.size < kHeaderSize || image.size > kLargestImage) {
-            ErrorBox(image.path + ": the file is no longer a CD-server image that can be sent.");
+            ErrorBox(FormatMessageText(GetMessageText(945), {image.path}));
             return -1;
         }
         std::optional<std::string> sentName = NameForUnit(*server, image.name);
         if (!sentName) {
-            ErrorBox(image.name +
-                     ": the unit keeps its names in a code page that lacks a character of this "
-                     "name; rename the file to send it.");
+            ErrorBox(FormatMessageText(GetMessageText(946), {image.name}));
             return -1;
         }
         if (sentName->size() > kMaxImageNameBytes) {
@@ -609,7 +609,7 @@ int TFmWizard::FinishCdhConvert() {
             return -1;
         }
         image.sentName = std::move(*sentName);
-        image.result = "not sent";
+        image.result = GetMessageText(947);
         images.push_back(std::move(image));
     }
     if (images.empty()) {
@@ -651,7 +651,7 @@ int TFmWizard::FinishCdhConvert() {
             if (CNasServer* again = ResolveTarget(mac)) again->ClearCredentials();
             if (first == 0) return -1; // nothing was tried: the box said it all
             for (std::size_t k = first; k < images.size(); ++k)
-                images[k].result = "not sent: " + why;
+                images[k].result = std::string(GetMessageText(947)) + ": " + why;
             failed = true;
             break;
         }
@@ -676,13 +676,13 @@ int TFmWizard::FinishCdhConvert() {
             const int result = target.ImageTransferComplete(&done);
             if (result != 0) {
                 const std::string text = NasResultText(&target, result);
-                images[i].result = "refused by the unit: " + text;
+                images[i].result = FormatMessageText(GetMessageText(949), {text});
                 vcl::MessageBox(text, GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
                 target.ImageTransferAbort(kAbortReason);
                 failed = true;
                 break;
             }
-            images[i].result = "sent";
+            images[i].result = GetMessageText(948);
             ++sentCount;
         }
         target.CloseDataSocket();
