@@ -1,51 +1,102 @@
-// The task manager window offscreen, built from its description: row texts from a table of task
-// states, the caption, Delete that asks and then stops (the task leaves the list through the
-// refresh), refused stops of recording tasks, StopAllTasks, the double-click to the unit's page.
+// The task manager as the user meets it: opened from the real main window's Tools menu, with
+// real workers against a simulated unit. Row texts from a table of task states, the caption, the
+// window's width and tool buttons, Delete that asks and then stops (the task leaves the list
+// through the refresh), refused stops of recording tasks, StopAllTasks, the double-click to the
+// unit's page, one report per finished task until it is acknowledged, and File > Exit with a
+// task running.
 #include "../containers/container_fixtures.h"
 #include "../isobuild/iso_test_support.h"
-#include "../platform/ui_fixture.h"
+#include "../mainwin/mainwin_fixture.h"
+#include "about.h"
 #include "build_worker.h"
+#include "elapsed.h"
 #include "fmmsg.h"
 #include "msgbox.h"
+#include "nasserver.h"
 #include "record_worker.h"
-#include "task_fixtures.h"
 #include "taskman.h"
 #include "upload_worker.h"
 
+#include "clock/clock.h"
 #include "shell/shell.h"
+#include "vcl/tool_bar.h"
 
+#include <QFontMetrics>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-class TaskManager : public UiTest {
+void SetText(char* field, std::size_t width, const std::string& text) {
+    std::snprintf(field, width, "%s", text.c_str());
+}
+
+class TaskManager : public MainWindowTest {
 protected:
+    using MainWindowTest::W;
+    using UiTest::W;
+
     void SetUp() override {
-        UiTest::SetUp();
+        MainWindowTest::SetUp();
         ::setenv("TZ", "UTC", 1);
         ::tzset();
         saved_ = LanguageIndex;
         LanguageIndex = 0;
-        FmMsg = vcl::MakeForm<TFmMsg>(vcl::Application);
-        form_ = vcl::MakeForm<TFmTaskMan>(vcl::Application);
-        form_->Show();
+        unit_ = &AddUnit(1, "UNIT1", false);
+        // The kind dialog and the splash, made at start as the program makes them.
+        Form1 = vcl::MakeForm<TForm1>(nullptr);
+        Form_About = vcl::MakeForm<TForm_About>(nullptr);
+        Form_About->Interactive = false;
+        MakeWindow();
+        // The Task Manager as the user opens it: Tools > Task Manager.
+        ChooseMenu(W().ToolButton_ToolMenu, W().MenuItem_MenuTaskManager);
+        ASSERT_NE(FmTaskMan, nullptr);
+        form_ = FmTaskMan;
+        ASSERT_TRUE(form_->GetVisible());
     }
     void TearDown() override {
-        vcl::Free(form_);
+        if (FmTaskMan) vcl::Free(FmTaskMan);
+        for (TFmMsg* report : TFmMsg::OpenReports())
+            vcl::Free(report);
         vcl::Free(FmMsg);
         FmMsg = nullptr;
         LanguageIndex = saved_;
-        UiTest::TearDown();
+        delete Form1;
+        Form1 = nullptr;
+        delete Form_About;
+        Form_About = nullptr;
+        MainWindowTest::TearDown();
+    }
+    void ChooseMenu(vcl::TToolButton* menuButton, vcl::TMenuItem* item) {
+        PopupScript popup;
+        popup.choose = item;
+        QTest::mouseClick(W(menuButton), Qt::LeftButton);
+    }
+    // The task's own copy of the unit, as the wizard's finisher makes it.
+    std::shared_ptr<CNasServer> Server() const {
+        auto server = std::make_shared<CNasServer>();
+        server->Info.ipAddress[0] = unit_->address();
+        std::snprintf(server->Info.name, sizeof server->Info.name, "UNIT1");
+        return server;
+    }
+    // The one session the unit has seen, once it ended.
+    nassim::Session OnlySession() const {
+        EXPECT_TRUE(unit_->waitForSessionsEnded(1, std::chrono::seconds(20)));
+        const auto sessions = unit_->sessions();
+        EXPECT_EQ(sessions.size(), 1u);
+        return sessions.empty() ? nassim::Session{} : sessions[0];
     }
     // A task whose worker has no job: the test writes the bytes a worker would.
-    TaskRecord* IdleTask(std::uint8_t kind) {
+    TaskRecord* IdleTask(std::uint8_t kind, const std::string& image = "UP") {
         TaskRecord* task = form_->CreateTask({}, TaskFinished, {});
         task->kind = kind;
-        task->nas = unit_.Server();
-        tasktest::SetText(task->request.folderName, sizeof task->request.folderName, "IMAGES");
-        tasktest::SetText(task->request.imageName, sizeof task->request.imageName, "UP");
+        task->nas = Server();
+        SetText(task->request.folderName, sizeof task->request.folderName, "IMAGES");
+        SetText(task->request.imageName, sizeof task->request.imageName, image);
         return task;
     }
     // A recording (its first poll waits 5 s, unless stopped), then two paused uploads, listed in
@@ -58,7 +109,7 @@ protected:
     RecordingAndUploads StartRecordingAndUploads() {
         TaskRecord* record = form_->CreateTask({}, RecordTaskFinished, RecordTaskExecute);
         record->kind = task_kind::Record;
-        record->nas = unit_.Server();
+        record->nas = Server();
         record->recordFlags = 1;
         form_->AddTask(record);
         RecordingAndUploads t{record, PausedUpload(), PausedUpload()};
@@ -67,17 +118,17 @@ protected:
         return t;
     }
     // An upload of a file of 1 MiB to the unit, paused before it sends anything.
-    TaskRecord* PausedUpload() {
+    TaskRecord* PausedUpload(const std::string& image = "UP") {
         if (file_.empty()) {
             file_ = dir_ / "image.iso";
             isotest::WriteFile(file_, isotest::Pattern(1 << 20, 9));
         }
         TaskRecord* task = form_->CreateTask({}, TaskFinished, UploadTaskExecute);
         task->kind = task_kind::Upload;
-        task->nas = unit_.Server();
+        task->nas = Server();
         task->imagePath = file_;
         task->imageSizeKb = 1024;
-        tasktest::SetText(task->request.imageName, sizeof task->request.imageName, "UP");
+        SetText(task->request.imageName, sizeof task->request.imageName, image);
         task->SetPaused(true);
         return task;
     }
@@ -96,9 +147,21 @@ protected:
         vcl::TListItem* item = form_->ListView_Task->Items()->Item(row);
         return column == 0 ? item->GetCaption() : item->SubItems()->Strings(column - 1);
     }
+    void Refresh() { form_->Timer_RefreshTaskStatus->OnTimer(form_->Timer_RefreshTaskStatus); }
+    // The texts of the reports open now, oldest first.
+    static std::vector<std::string> Reports() {
+        std::vector<std::string> texts;
+        for (TFmMsg* report : TFmMsg::OpenReports())
+            if (report->GetVisible()) texts.push_back(report->Label_Inform->GetCaption());
+        return texts;
+    }
+    static std::string LastReport() {
+        const auto texts = Reports();
+        return texts.empty() ? std::string() : texts.back();
+    }
 
     fixtures::TempDir dir_;
-    tasktest::Unit unit_;
+    nassim::Unit* unit_ = nullptr;
     TFmTaskMan* form_ = nullptr;
     std::string file_;
     int saved_ = 0;
@@ -194,7 +257,7 @@ TEST_F(TaskManager, DeleteAsksThenStopsAndTheRefreshRemovesTheTask) {
     TaskRecord* task = PausedUpload();
     form_->AddTask(task);
     ASSERT_TRUE(PumpUntil([&] {
-        const auto s = unit_.unit->sessions();
+        const auto s = unit_->sessions();
         return !s.empty();
     }));
     SelectRows({0});
@@ -208,13 +271,13 @@ TEST_F(TaskManager, DeleteAsksThenStopsAndTheRefreshRemovesTheTask) {
     ASSERT_TRUE(PumpUntil([&] { return form_->GetTaskCount() == 0; }));
     EXPECT_EQ(form_->ListView_Task->Items()->Count(), 0);
     EXPECT_EQ(form_->GetCaption(), "Task Manager -- 0 task(s)");
-    const nassim::Session s = unit_.OnlySession();
+    const nassim::Session s = OnlySession();
     EXPECT_STREQ(nassim::SessionEndName(s.end),
                  nassim::SessionEndName(nassim::SessionEnd::Aborted));
     EXPECT_EQ(s.abortReason, kAbortStopped);
     EXPECT_EQ(s.dataBytes, 0u); // paused from the start: nothing was sent
     // The report of the finish event.
-    EXPECT_NE(FmMsg->Label_Inform->GetCaption().find("User abort !!"), std::string::npos);
+    EXPECT_NE(LastReport().find("User abort !!"), std::string::npos) << LastReport();
     ASSERT_TRUE(PumpUntil([&] { return !form_->Timer_RefreshTaskStatus->GetEnabled(); }));
 }
 
@@ -271,7 +334,7 @@ TEST_F(TaskManager, ATaskThatFinishesWhileTheRecordingBoxIsUpIsPassedOverAndTheR
 TEST_F(TaskManager, ARecordTaskWaitingForItsScheduleIsStoppedWithoutABox) {
     TaskRecord* record = form_->CreateTask({}, RecordTaskFinished, RecordTaskExecute);
     record->kind = task_kind::Record;
-    record->nas = unit_.Server();
+    record->nas = Server();
     record->recordFlags = 1;
     record->scheduled = 1;
     record->startTime = platform::Now() + std::chrono::hours(2);
@@ -287,7 +350,6 @@ TEST_F(TaskManager, ARecordTaskWaitingForItsScheduleIsStoppedWithoutABox) {
 
 TEST_F(TaskManager, ABuildCountsAsAReaderOfItsContainerUntilItsFinishEvent) {
     form_->Timer_RefreshTaskStatus->SetInterval(10);
-    fixtures::ProgramHome home(dir_.path());
     isotest::WriteFile(dir_ / "a.txt", isotest::Pattern(5000, 1));
     MIRROR_CONTAINER container;
     container.NewContainer();
@@ -296,23 +358,22 @@ TEST_F(TaskManager, ABuildCountsAsAReaderOfItsContainerUntilItsFinishEvent) {
     task->kind = task_kind::Build;
     task->containerKind = container_kind::HostFiles;
     task->container = &container;
-    task->nas = unit_.Server();
+    task->nas = Server();
     task->volumeLabel = "BUILD";
-    tasktest::SetText(task->request.imageName, sizeof task->request.imageName, "BUILD");
+    SetText(task->request.imageName, sizeof task->request.imageName, "BUILD");
     task->SetPaused(true); // waits before its first message
     form_->AddTask(task);
     EXPECT_EQ(container.PendingCount(), 1u);
-    ASSERT_TRUE(PumpUntil([&] { return !unit_.unit->sessions().empty(); }));
-    EXPECT_EQ(unit_.unit->sessions()[0].dataBytes, 0u); // paused: nothing sent
+    ASSERT_TRUE(PumpUntil([&] { return !unit_->sessions().empty(); }));
+    EXPECT_EQ(unit_->sessions()[0].dataBytes, 0u); // paused: nothing sent
     EXPECT_EQ(container.PendingCount(), 1u);
     SelectRows({0});
     Click(form_->tbPlay); // Start resumes it
     ASSERT_TRUE(PumpUntil([&] { return form_->GetTaskCount() == 0; }));
     EXPECT_EQ(container.PendingCount(), 0u);
-    EXPECT_STREQ(nassim::SessionEndName(unit_.OnlySession().end),
+    EXPECT_STREQ(nassim::SessionEndName(OnlySession().end),
                  nassim::SessionEndName(nassim::SessionEnd::Completed));
-    EXPECT_NE(FmMsg->Label_Inform->GetCaption().find("Build container completed !!"),
-              std::string::npos);
+    EXPECT_NE(LastReport().find("Build container completed !!"), std::string::npos) << LastReport();
 }
 
 TEST_F(TaskManager, StopAllTasksReturnsOnceTheListIsEmpty) {
@@ -332,7 +393,7 @@ TEST_F(TaskManager, DoubleClickOpensTheUnitsPageWhileSendingOrRecording) {
     SelectRows({0});
     const vcl::TRect r = form_->ListView_Task->Items()->Item(0)->DisplayRect();
     const QPoint at((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
-    const std::string base = "http://" + nassim::AddressText(unit_.unit->address());
+    const std::string base = "http://" + nassim::AddressText(unit_->address());
     const std::pair<std::uint8_t, std::string> table[] = {
         {task_status::Sending,
          base + "/admin/index.php?fuseaction=cdserver&item=cdsvr_item_images&php_token=5178"},
