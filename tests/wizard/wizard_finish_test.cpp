@@ -71,6 +71,8 @@ protected:
             vcl::Free(taskMan_);
         }
         delete Form_Password;
+        for (TFmMsg* report : TFmMsg::OpenReports())
+            vcl::Free(report);
         vcl::Free(FmMsg);
         FmMsg = nullptr;
         WizardTest::TearDown();
@@ -162,8 +164,11 @@ protected:
             if (image.name == name) return true;
         return false;
     }
-    // The last report the task manager showed.
-    static std::string Report() { return FmMsg->Label_Inform->GetCaption(); }
+    // The last report the task manager showed (each finished task opens its own).
+    static std::string Report() {
+        const std::vector<TFmMsg*> reports = TFmMsg::OpenReports();
+        return reports.empty() ? std::string() : reports.back()->Label_Inform->GetCaption();
+    }
     // Where the Video CD of E: is mounted: one MPEG file.
     std::string DiscPath(char letter) override {
         if (letter != 'E') return {};
