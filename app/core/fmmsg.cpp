@@ -38,8 +38,8 @@ TFmMsg* TFmMsg::OpenReport(const std::string& caption, const std::string& text, 
     form->Name = "FmMsgReport";
     form->report_ = true;
     form->SetPosition(vcl::poDesigned);
-    form->ShowMessagePage(caption, text, kReportHeight, kReportWidth, icon, false, false, true,
-                          false);
+    form->LayOutMessagePage(caption, text, kReportHeight, kReportWidth, icon, false, false, true,
+                            false);
     form->FitToText(text);
     const int screenWidth = vcl::Screen ? vcl::Screen->Width() : 1024;
     const int screenHeight = vcl::Screen ? vcl::Screen->Height() : 768;
@@ -47,6 +47,7 @@ TFmMsg* TFmMsg::OpenReport(const std::string& caption, const std::string& text, 
     form->SetLeft(std::max(0, (screenWidth - form->GetWidth()) / 2 + step));
     form->SetTop(std::max(0, (screenHeight - form->GetHeight()) / 2 + step));
     openReports.push_back(form);
+    form->Show();
     return form;
 }
 
@@ -121,6 +122,15 @@ void TFmMsg::PlaceOkButton() {
 void TFmMsg::ShowMessagePage(const std::string& caption, const std::string& text, int height,
                              int width, int icon, bool showProgress, bool showCancel, bool showOk,
                              bool fitLabel) {
+    LayOutMessagePage(caption, text, height, width, icon, showProgress, showCancel, showOk,
+                      fitLabel);
+    Show();
+    Repaint();
+}
+
+void TFmMsg::LayOutMessagePage(const std::string& caption, const std::string& text, int height,
+                               int width, int icon, bool showProgress, bool showCancel, bool showOk,
+                               bool fitLabel) {
     PageControl_Msg->SetActivePage(TabSheet_Msg);
     ImageList1->GetPicture(icon, *Image_Inform->Picture());
     SetCaption(caption);
@@ -149,8 +159,6 @@ void TFmMsg::ShowMessagePage(const std::string& caption, const std::string& text
     BitBtn1->SetVisible(showOk);
     BitBtn1->SetWidth(75);
     PlaceOkButton();
-    Show();
-    Repaint();
 }
 
 bool TFmMsg::UpdateProgress(const std::string& text, int position) {

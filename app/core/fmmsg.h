@@ -72,6 +72,10 @@ public:
     void FormClose(vcl::TObject* Sender, vcl::TCloseAction& Action);
 
 private:
+    // The message page as ShowMessagePage shows it, not yet shown.
+    void LayOutMessagePage(const std::string& caption, const std::string& text, int height,
+                           int width, int icon, bool showProgress, bool showCancel, bool showOk,
+                           bool fitLabel);
     // OK sits centred below the page control.
     void PlaceOkButton();
     // Widens the form for lines that cannot wrap and heightens it for the wrapped text, within
