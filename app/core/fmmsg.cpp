@@ -4,14 +4,94 @@
 
 #include "nasapi.h"
 
+#include "vcl/application.h"
+#include "vcl/screen.h"
+
 #include <algorithm>
 #include <cstring>
 
 TFmMsg* FmMsg = nullptr;
 
+namespace {
+
+// The report forms open now, oldest first.
+std::vector<TFmMsg*> openReports;
+
+// Each report after the first opens this far right and down of the one before, so that none
+// hides another.
+constexpr int kReportCascade = 24;
+constexpr int kReportWidth = 407;
+constexpr int kReportHeight = 230;
+// A report line that cannot wrap widens the form up to this label width.
+constexpr int kWidestReportLabel = 640;
+
+} // namespace
+
 TFmMsg::~TFmMsg() {
     // The form is made on first use by whoever needs it; the global never outlives it.
     if (FmMsg == this) FmMsg = nullptr;
+    std::erase(openReports, this);
+}
+
+TFmMsg* TFmMsg::OpenReport(const std::string& caption, const std::string& text, int icon) {
+    auto* form = vcl::MakeForm<TFmMsg>(vcl::Application);
+    form->Name = "FmMsgReport";
+    form->report_ = true;
+    form->SetPosition(vcl::poDesigned);
+    form->LayOutMessagePage(caption, text, kReportHeight, kReportWidth, icon, false, false, true,
+                            false);
+    form->FitToText(text);
+    const int screenWidth = vcl::Screen ? vcl::Screen->Width() : 1024;
+    const int screenHeight = vcl::Screen ? vcl::Screen->Height() : 768;
+    const int step = kReportCascade * static_cast<int>(openReports.size() % 8);
+    form->SetLeft(std::max(0, (screenWidth - form->GetWidth()) / 2 + step));
+    form->SetTop(std::max(0, (screenHeight - form->GetHeight()) / 2 + step));
+    openReports.push_back(form);
+    form->Show();
+    return form;
+}
+
+std::vector<TFmMsg*> TFmMsg::OpenReports() {
+    return openReports;
+}
+
+void TFmMsg::FitToText(const std::string& text) {
+    const int screenWidth = vcl::Screen ? vcl::Screen->Width() : 1024;
+    const int screenHeight = vcl::Screen ? vcl::Screen->Height() : 768;
+    const int left = Label_Inform->GetLeft();
+    const int designWidth = Label_Inform->GetWidth();
+    const int rightMargin = GetClientWidth() - left - designWidth;
+    // The widest line as it is, then the wrapped height at the width chosen.
+    Label_Inform->SetWordWrap(false);
+    Label_Inform->SetAutoSize(true);
+    Label_Inform->SetCaption(text);
+    const int widest = Label_Inform->GetWidth();
+    const int maxLabel = std::max(designWidth, std::min(kWidestReportLabel, screenWidth - 200));
+    const int labelWidth = std::clamp(widest, designWidth, maxLabel);
+    Label_Inform->SetWordWrap(true);
+    Label_Inform->SetBounds(left, Label_Inform->GetTop(), labelWidth, Label_Inform->GetHeight());
+    const int textHeight = Label_Inform->GetHeight();
+    Label_Inform->SetAutoSize(false);
+
+    const int frameWidth = GetWidth() - GetClientWidth();
+    SetWidth(std::max(GetWidth(), left + labelWidth + rightMargin + frameWidth));
+    // The page holds the text with a margin below it; OK has its own room below the page.
+    const int top = Label_Inform->GetTop();
+    const int formNeeded = top + std::max(textHeight, 32) + 24 + 80;
+    const int tallest = std::max(kReportHeight, screenHeight - 60);
+    SetHeight(std::min(std::max(GetHeight(), formNeeded), tallest));
+    PageControl_Msg->SetHeight(GetHeight() - 80);
+    const int room = PageControl_Msg->GetHeight() - top - 16;
+    if (formNeeded <= tallest) {
+        Label_Inform->SetBounds(left, top, labelWidth, textHeight);
+    } else {
+        // Taller than the screen: the text scrolls in a box of its own, none of it cut off.
+        Label_Inform->SetVisible(false);
+        Memo_Report->SetBounds(left, top, labelWidth, room);
+        Memo_Report->SetText(text);
+        Memo_Report->SetVisible(true);
+    }
+    PlaceOkButton();
 }
 
 void TFmMsg::FormCreate(vcl::TObject*) {
@@ -42,12 +122,23 @@ void TFmMsg::PlaceOkButton() {
 void TFmMsg::ShowMessagePage(const std::string& caption, const std::string& text, int height,
                              int width, int icon, bool showProgress, bool showCancel, bool showOk,
                              bool fitLabel) {
+    LayOutMessagePage(caption, text, height, width, icon, showProgress, showCancel, showOk,
+                      fitLabel);
+    Show();
+    Repaint();
+}
+
+void TFmMsg::LayOutMessagePage(const std::string& caption, const std::string& text, int height,
+                               int width, int icon, bool showProgress, bool showCancel, bool showOk,
+                               bool fitLabel) {
     PageControl_Msg->SetActivePage(TabSheet_Msg);
     ImageList1->GetPicture(icon, *Image_Inform->Picture());
     SetCaption(caption);
     SetHeight(height);
     SetWidth(width);
     Label_Inform->SetCaption(text);
+    Label_Inform->SetVisible(true);
+    Memo_Report->SetVisible(false);
     Label_Inform->SetHeight(fitLabel ? FitLabelHeight(text) : Label_Inform->Font()->GetSize() + 4);
 
     Button_Cancel->SetVisible(showCancel);
@@ -68,8 +159,6 @@ void TFmMsg::ShowMessagePage(const std::string& caption, const std::string& text
     BitBtn1->SetVisible(showOk);
     BitBtn1->SetWidth(75);
     PlaceOkButton();
-    Show();
-    Repaint();
 }
 
 bool TFmMsg::UpdateProgress(const std::string& text, int position) {
@@ -127,4 +216,12 @@ void TFmMsg::FormCloseQuery(vcl::TObject*, bool& CanClose) {
     SetWidth(DefaultWidth);
     SetHeight(DefaultHeight);
     CanClose = true;
+}
+
+void TFmMsg::FormClose(vcl::TObject*, vcl::TCloseAction& Action) {
+    // A report has been read: it goes. The shared form stays for its next use.
+    if (report_) {
+        std::erase(openReports, this);
+        Action = vcl::caFree;
+    }
 }

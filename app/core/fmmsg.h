@@ -1,6 +1,7 @@
 // TFmMsg: the non-modal message form with two pages: a message page (icon, text, progress bar,
 // Cancel and OK) for the progress of long operations and for task results, and a critical-task
-// page that lists the server tasks blocking an operation. Made once at start and reused.
+// page that lists the server tasks blocking an operation. Made once at start and reused; a
+// finished task's report opens a message form of its own (OpenReport), which stays until its OK.
 #pragma once
 
 #include "vcl/buttons.h"
@@ -9,9 +10,11 @@
 #include "vcl/form.h"
 #include "vcl/image_list.h"
 #include "vcl/list_view.h"
+#include "vcl/memo.h"
 #include "vcl/std_controls.h"
 
 #include <string>
+#include <vector>
 
 struct NasTaskInfo;
 
@@ -35,6 +38,7 @@ public:
     vcl::TTabSheet* TabSheet_Msg = nullptr;
     vcl::TImage* Image_Inform = nullptr;
     vcl::TLabel* Label_Inform = nullptr;
+    vcl::TMemo* Memo_Report = nullptr; // a report too tall for the screen scrolls here
     vcl::TImageList* ImageList1 = nullptr;
     vcl::TButton* Button_Cancel = nullptr;
     vcl::TProgressBar* ProgressBar1 = nullptr;
@@ -53,16 +57,33 @@ public:
     // active page) for the server, and shows the form without waiting.
     void ShowCriticalTasks(unsigned count, const NasTaskInfo* tasks, const char* serverName);
 
+    // A report on a message form of its own: the message page with OK, sized to show the whole
+    // text, placed beside the reports still open. It stays until OK (or Close) and is then freed,
+    // whatever the shared form shows meanwhile.
+    static TFmMsg* OpenReport(const std::string& caption, const std::string& text, int icon);
+    // The report forms open now, oldest first.
+    static std::vector<TFmMsg*> OpenReports();
+    bool IsReport() const { return report_; }
+
     void FormCreate(vcl::TObject* Sender);
     void BitBtn1Click(vcl::TObject* Sender);
     void Button_CancelClick(vcl::TObject* Sender);
     void FormCloseQuery(vcl::TObject* Sender, bool& CanClose);
+    void FormClose(vcl::TObject* Sender, vcl::TCloseAction& Action);
 
 private:
+    // The message page as ShowMessagePage shows it, not yet shown.
+    void LayOutMessagePage(const std::string& caption, const std::string& text, int height,
+                           int width, int icon, bool showProgress, bool showCancel, bool showOk,
+                           bool fitLabel);
     // OK sits centred below the page control.
     void PlaceOkButton();
+    // Widens the form for lines that cannot wrap and heightens it for the wrapped text, within
+    // the screen.
+    void FitToText(const std::string& text);
 
     bool cancelled_ = false;
+    bool report_ = false;
 };
 
 extern TFmMsg* FmMsg;

@@ -55,6 +55,13 @@ TFmMsg::TFmMsg(TComponent* Owner) : TForm(Owner) {
     Label_Inform->SetShowAccelChar(false);
     Label_Inform->SetBounds(64, 16, 329, 13);
 
+    Memo_Report = Make<TMemo>(this, TabSheet_Msg, "Memo_Report");
+    Memo_Report->SetReadOnly(true);
+    Memo_Report->SetWordWrap(true);
+    Memo_Report->SetScrollBars(ssVertical);
+    Memo_Report->SetBounds(64, 16, 329, 13);
+    Memo_Report->SetVisible(false);
+
     ImageList1 = new TImageList(this);
     ImageList1->Name = "ImageList1";
     ImageList1->SetSize(32, 32);
@@ -76,4 +83,5 @@ TFmMsg::TFmMsg(TComponent* Owner) : TForm(Owner) {
     Button_Cancel->OnClick = Method(this, &TFmMsg::Button_CancelClick);
     OnCreate = Method(this, &TFmMsg::FormCreate);
     OnCloseQuery = Method(this, &TFmMsg::FormCloseQuery);
+    OnClose = Method(this, &TFmMsg::FormClose);
 }

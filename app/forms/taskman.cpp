@@ -3,7 +3,14 @@
 // refresh timer (off until the first task is added).
 #include "taskman.h"
 
+#include <cstddef>
+
 using namespace vcl;
+
+namespace taskicons {
+extern const unsigned char* const kIcons[4];
+extern const std::size_t kIconSizes[4];
+} // namespace taskicons
 
 namespace {
 
@@ -11,6 +18,7 @@ TToolButton* Button(TComponent* owner, TToolBar* bar, const char* name, int imag
     auto* button = Make<TToolButton>(owner, bar, name);
     button->SetImageIndex(image);
     button->SetVisible(visible);
+    button->SetShowHint(true);
     return button;
 }
 
@@ -47,8 +55,10 @@ TFmTaskMan::TFmTaskMan(TComponent* Owner) : TForm(Owner) {
     ImageList_TaskStatus =
         Images(this, "ImageList_TaskStatus", 16,
                {siCdrom, siDrive, siCdrom, siDrive, siQuestion, siWarning, siError, siInformation});
-    ImageList_TaskToolButton =
-        Images(this, "ImageList_TaskToolButton", 32, {siInformation, siWarning, siError, siFile});
+    // Start, pause, stop and delete.
+    ImageList_TaskToolButton = Images(this, "ImageList_TaskToolButton", 32, {});
+    for (int i = 0; i < 4; ++i)
+        ImageList_TaskToolButton->AddFromBytes(taskicons::kIcons[i], taskicons::kIconSizes[i]);
 
     ToolBar1 = Make<TToolBar>(this, this, "ToolBar1");
     ToolBar1->SetAlign(alTop);

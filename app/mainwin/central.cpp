@@ -15,6 +15,7 @@
 #include "listview_layouts.h"
 #include "msgbox.h"
 #include "server_nodes.h"
+#include "taskman.h"
 #include "tree_binding.h"
 
 #include "vcl/application.h"
@@ -214,7 +215,10 @@ void TForm_Central::FormCloseQuery(vcl::TObject*, bool& CanClose) {
             });
         return;
     }
-    if (TaskCount && TaskCount() > 0) {
+    // The task manager's tasks, however the window was given it (made at start or from the
+    // Tools menu).
+    const int tasks = TaskCount ? TaskCount() : FmTaskMan ? FmTaskMan->GetTaskCount() : 0;
+    if (tasks > 0) {
         int answer = vcl::Application->MessageBox(
             std::string(GetMessageText(55)) + GetMessageText(56), GetMessageText(15),
             vcl::MB_YESNO | vcl::MB_ICONEXCLAMATION);
@@ -222,7 +226,10 @@ void TForm_Central::FormCloseQuery(vcl::TObject*, bool& CanClose) {
             CanClose = false;
             return;
         }
-        if (StopAllTasks) StopAllTasks();
+        if (StopAllTasks)
+            StopAllTasks();
+        else if (FmTaskMan)
+            FmTaskMan->StopAllTasks();
     }
     if (MyContainerNode && MyContainerNode->GetData() &&
         MyContainerNode->GetImageIndex() == nkContainerModified) {

@@ -221,7 +221,8 @@ public:
     bool ContainerUntitled = true;
 
     // What later parts of the program hand the window (each may stay empty): the task manager's
-    // task count and its stopping of every task (asked at close).
+    // task count and its stopping of every task (asked at close; when empty the window asks the
+    // task manager itself).
     std::function<int()> TaskCount;
     std::function<void()> StopAllTasks;
 

@@ -140,7 +140,13 @@ struct TaskRecord {
     vcl::TListItem* row = nullptr;  // the task's row (the list owns it)
     bool finishEventRan = false;    // GUI thread: the worker's OnTerminate has run
     bool countsAsReader = false;    // GUI thread: the container counts this task as a reader
-    TBMThread* worker = nullptr;    // owned by the task manager window
+    // GUI thread: what the row last saw of the transfer (remaining time and progress) and the
+    // tick when that last changed; a transfer that has not moved for a while shows its remaining
+    // time as unknown.
+    std::uint32_t seenRemainingMs = 0;
+    std::uint8_t seenProgress = 0;
+    std::uint32_t seenChangeTick = 0;
+    TBMThread* worker = nullptr; // owned by the task manager window
     // The task's own copy of the destination server object: every library call of the task goes
     // through it.
     std::shared_ptr<CNasServer> nas;
@@ -148,7 +154,11 @@ struct TaskRecord {
     std::uint8_t containerKind = 0; // build: container_kind
     bool lockDoor = false;
     bool eject = false;
-    NasMirrorInfo request{}; // filled by the wizard; the workers set the counts and kinds
+    // Filled by the wizard; the workers set the counts and kinds, and the session's start writes
+    // the image name the unit answers with. The row shows the folder and image name while the
+    // worker runs: those are read with RequestText and written with EditRequest, both under the
+    // task's lock.
+    NasMirrorInfo request{};
     // Recording settings.
     std::uint16_t writer = 0; // the unit's CD writer, shown as number + 1
     std::uint8_t speedIndex = 0;
@@ -259,7 +269,22 @@ struct TaskRecord {
         wake_.notify_all();
     }
 
+    // A text field of the request (up to its terminator or its width), read under the lock.
+    std::string RequestText(const char* field, std::size_t width) const {
+        std::lock_guard lock(requestMutex_);
+        std::size_t n = 0;
+        while (n < width && field[n] != 0)
+            ++n;
+        return std::string(field, n);
+    }
+    // Changes the request under the lock (the worker, while the GUI may read it).
+    template <typename Edit> void EditRequest(Edit edit) {
+        std::lock_guard lock(requestMutex_);
+        edit(request);
+    }
+
 private:
+    mutable std::mutex requestMutex_;
     std::mutex wakeMutex_;
     std::condition_variable wake_;
 };

@@ -10,7 +10,7 @@
 #include <cstring>
 
 std::string RequestText(const TaskRecord& task, const char* field, std::size_t width) {
-    const std::string_view raw(field, strnlen(field, width));
+    const std::string raw = task.RequestText(field, width);
     const int encoding = task.nas ? task.nas->GetTextEncoding() : 0;
     if (encoding == 1 || encoding == 2) return MakeValidUtf8(raw, "?", CutTail::AsBadBytes);
     if (auto text = AnsiToUtf8(raw, "?", CutTail::AsBadBytes)) return *text;
@@ -94,6 +94,13 @@ TaskReport ComposeTaskReport(const TaskRecord& task, std::uint32_t nowTick) {
             headline = GetMessageText(319);
         else if (task.kind == task_kind::Build)
             headline = "Mirror Complete: Error Container Type!!!";
+        else
+            // Every failure report names its task: "Upload ISO" with "Fail !!" for an upload,
+            // the kind's text with it for any other kind.
+            headline =
+                std::string(task.kind == task_kind::Upload ? GetMessageText(917)
+                                                           : TaskKindText(TaskKindSlot(task))) +
+                " " + GetMessageText(273);
         t = headline + "\n" + FormatTaskError(task) + "\n\n" + source + target + used;
         report.icon = task.errorCode.load() == 29 ? report_icon::Warning : report_icon::Failure;
         break;
@@ -119,7 +126,10 @@ TaskReport ComposeTaskReport(const TaskRecord& task, std::uint32_t nowTick) {
         report.icon = report_icon::Warning;
         break;
     default:
+        // A state without a report of its own (a stop that the refresh forced, say) is no
+        // success.
         t = FormatText(GetMessageText(352), status, unsigned{task.errorCode.load()});
+        report.icon = report_icon::Warning;
         break;
     }
     // What the task left out or filled in, so that the report never hides it.

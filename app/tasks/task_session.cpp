@@ -32,7 +32,11 @@ bool MirrorSession::Start(const NasCDTable& table) {
         FailTask(task_, task_error::UnknownResult);
         return false;
     }
-    const int result = sink_->Start(table, task_.request);
+    // The unit may answer with the name it stores the image under: the request is sent as a
+    // copy and the answer reaches the task under its lock, since the row shows that name.
+    NasMirrorInfo request = task_.request;
+    const int result = sink_->Start(table, request);
+    task_.EditRequest([&](NasMirrorInfo& r) { r = request; });
     open_ = result == 0;
     if (!open_) FailTask(task_, MapApiResultToTaskError(result));
     return open_;

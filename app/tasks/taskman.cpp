@@ -16,7 +16,9 @@
 #include "vcl/dialog_host.h"
 #include "vcl/screen.h"
 
+#include <algorithm>
 #include <ctime>
+#include <vector>
 
 TFmTaskMan* FmTaskMan = nullptr;
 
@@ -24,6 +26,11 @@ namespace {
 
 constexpr int kListCapacity = 8;
 constexpr int kAbortPassLimit = 5;
+// A transfer whose progress and remaining time have not changed for this long shows its
+// remaining time as unknown: a unit that stopped answering leaves no stale estimate on screen.
+constexpr std::uint32_t kStalledMs = 10000;
+// The list's frame and vertical scroll bar beside its columns.
+constexpr int kListChrome = 28;
 constexpr char kImagesPage[] =
     "/admin/index.php?fuseaction=cdserver&item=cdsvr_item_images&php_token=5178";
 constexpr char kRecordingPage[] =
@@ -33,11 +40,13 @@ bool InRecordingPhase(std::uint8_t status) {
     return status >= task_status::WaitRecording && status <= task_status::RecordAborted;
 }
 
+// Each report opens a message form of its own and stays until the user acknowledges it: a
+// second task that ends at once does not replace the first report, and a progress shown on the
+// shared message form keeps its Cancel.
 void ShowReport(const TaskRecord& task) {
-    if (FmMsg == nullptr) return;
+    if (vcl::Application == nullptr) return;
     const TaskReport report = ComposeTaskReport(task, platform::GetTickCount());
-    FmMsg->ShowMessagePage(report.caption, report.text, 230, 407, report.icon, false, false, true,
-                           true);
+    TFmMsg::OpenReport(report.caption, report.text, report.icon);
 }
 
 } // namespace
@@ -148,8 +157,9 @@ void TFmTaskMan::FreeTask(TaskRecord* task) {
 }
 
 void TFmTaskMan::UpdateCaption() {
+    // The count is that of the rows the window lists.
     SetCaption(FormatText(GetMessageText(300), GetMessageText(508),
-                          static_cast<unsigned>(GetTaskCount())));
+                          static_cast<unsigned>(ListView_Task->Items()->Count())));
 }
 
 void TFmTaskMan::FormCreate(vcl::TObject*) {
@@ -183,7 +193,34 @@ void TFmTaskMan::FormShow(vcl::TObject*) {
         if (vcl::Screen && vcl::Screen->Height() - 50 < top) top = 0;
         SetBounds(main->GetLeft() + 20, top, main->GetWidth() - 200, height);
     }
+    FitColumns();
     UpdateCaption();
+}
+
+void TFmTaskMan::FitColumns() {
+    // Each column as wide as its widest text, never narrower than it is shown now (the design
+    // width, or the user's).
+    vcl::TListColumns* columns = ListView_Task->Columns();
+    std::vector<int> widths;
+    for (int i = 0; i < columns->Count(); ++i)
+        widths.push_back(columns->Items(i)->GetWidth());
+    std::vector<int> fitted = widths;
+    for (int i = 0; i < columns->Count(); ++i) {
+        columns->Items(i)->SetWidth(-1);
+        fitted[static_cast<std::size_t>(i)] =
+            std::max(widths[static_cast<std::size_t>(i)], columns->Items(i)->GetWidth());
+        columns->Items(i)->SetWidth(widths[static_cast<std::size_t>(i)]);
+    }
+    int total = 0;
+    for (int i = 0; i < columns->Count(); ++i) {
+        columns->Items(i)->SetWidth(fitted[static_cast<std::size_t>(i)]);
+        total += fitted[static_cast<std::size_t>(i)];
+    }
+    // The window shows every column whole (with room for a scroll bar), as far as the screen
+    // allows.
+    const int needed = total + kListChrome + (GetWidth() - GetClientWidth());
+    const int screen = vcl::Screen ? vcl::Screen->Width() : needed;
+    if (GetWidth() < needed) SetWidth(std::min(needed, screen));
 }
 
 void TFmTaskMan::FormDestroy(vcl::TObject*) {
@@ -291,7 +328,18 @@ std::string TFmTaskMan::StatusText(TaskRecord& task, int& image) {
     case run_state::Running: {
         const std::uint8_t status = task.status.load();
         if (status != task_status::Sending) return GetTaskStatusText(status);
-        const std::uint32_t seconds = (task.remainingMs.load() + 999) / 1000;
+        const std::uint32_t remaining = task.remainingMs.load();
+        const std::uint8_t progress = task.progress.load();
+        const std::uint32_t now = platform::GetTickCount();
+        if (task.seenChangeTick == 0 || remaining != task.seenRemainingMs ||
+            progress != task.seenProgress) {
+            task.seenRemainingMs = remaining;
+            task.seenProgress = progress;
+            task.seenChangeTick = now == 0 ? 1 : now;
+        } else if (TickDiff(task.seenChangeTick, now) >= kStalledMs) {
+            return FormatText(GetMessageText(296), GetTaskStatusText(task_status::Sending).c_str());
+        }
+        const std::uint32_t seconds = (remaining + 999) / 1000;
         return seconds > 0 ? FormatText(GetMessageText(296), FormatSeconds(seconds).c_str())
                            : std::string();
     }
@@ -349,6 +397,8 @@ void TFmTaskMan::Timer_RefreshTaskStatusTimer(vcl::TObject*) {
             i = 0; // a row went: the walk starts again
     }
     taskAnimFrame_ = (taskAnimFrame_ + 1) % 4;
+    FitColumns();
+    UpdateCaption();
     refreshing_ = false;
 }
 

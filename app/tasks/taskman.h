@@ -90,6 +90,8 @@ private:
     std::string Description(const TaskRecord& task) const;
     std::string StatusText(TaskRecord& task, int& image);
     void FreeTask(TaskRecord* task);
+    // Widens columns to their texts and the window to its columns.
+    void FitColumns();
 
     std::unique_ptr<TLinkList> taskList_;
     std::uint64_t lastSerial_ = 0;

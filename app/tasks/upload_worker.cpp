@@ -51,16 +51,17 @@ void Upload(TaskRecord& task, MirrorSession& session) {
     }
     const auto size = static_cast<std::uint64_t>(st.st_size);
 
-    NasMirrorInfo& r = task.request;
-    std::memcpy(r.shareName, r.imageName, sizeof r.shareName);
-    std::memcpy(r.sourceLabel, r.imageName, sizeof r.sourceLabel);
-    r.sectorCount = task.imageSizeKb / 2;
-    r.sectorCount2 = r.sectorCount;
-    r.discKind = kDataDiscBits;
-    r.fileSystem = kCdfsWord;
-    r.methodBits = kUploadMethod;
-    r.replyWord = 0;
-    r.mode = kModeFromFile;
+    task.EditRequest([&](NasMirrorInfo& r) {
+        std::memcpy(r.shareName, r.imageName, sizeof r.shareName);
+        std::memcpy(r.sourceLabel, r.imageName, sizeof r.sourceLabel);
+        r.sectorCount = task.imageSizeKb / 2;
+        r.sectorCount2 = r.sectorCount;
+        r.discKind = kDataDiscBits;
+        r.fileSystem = kCdfsWord;
+        r.methodBits = kUploadMethod;
+        r.replyWord = 0;
+        r.mode = kModeFromFile;
+    });
     NasCDTable table{}; // an upload announces no tracks
     if (!session.Start(table)) return;
 

@@ -102,7 +102,10 @@ void TApplication::Run() {
 
 void TApplication::Terminate() {
     terminated_ = true;
-    QCoreApplication::quit();
+    // exit, not quit: the toolkit's quit first asks every window to close and gives up when one
+    // stays shown (the main form, which ends the program here rather than hide, or a report that
+    // waits for its OK), and the program would run on.
+    QCoreApplication::exit(0);
 }
 
 void TApplication::Post(std::function<void()> call) {

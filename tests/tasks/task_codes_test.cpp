@@ -132,7 +132,8 @@ TEST_F(TaskTexts, ReportsByStatus) {
         {task_kind::Build, 1, 17, 0, "Remote record completed !!\n\n" + tail + record + used, 0},
         {task_kind::Build, 1, 18, 0, "User abort !!\n\n" + tail + record + used, 2},
         {task_kind::Build, 1, 19, 0, "Could not write to disc!!\n\n" + tail + record + used, 2},
-        {task_kind::Build, 1, 7, 3, "Unknown state !! (State=7, Ecode=3)\n\n", 0},
+        // A state without a report of its own is no success.
+        {task_kind::Build, 1, 7, 3, "Unknown state !! (State=7, Ecode=3)\n\n", 2},
     };
     for (const ReportCase& c : table) {
         TaskRecord task;
@@ -149,6 +150,27 @@ TEST_F(TaskTexts, ReportsByStatus) {
         EXPECT_EQ(report.text, c.text) << "status " << int{c.status};
         EXPECT_EQ(report.icon, c.icon) << "status " << int{c.status};
         EXPECT_EQ(report.caption, "Build Container");
+    }
+}
+
+TEST_F(TaskTexts, EveryFailureReportHasAHeadline) {
+    const struct {
+        std::uint8_t kind, containerKind;
+        std::string headline;
+    } table[] = {
+        {task_kind::Upload, 0, "Upload ISO Fail !!\nNetwork communication error. (Code=24)\n"},
+        {task_kind::Record, 0, "Record CD/DVD Fail !!\nNetwork communication error. (Code=24)\n"},
+        {task_kind::Mirror, 0, "Mirror CD/DVD fail !!\nNetwork communication error. (Code=24)\n"},
+    };
+    for (const auto& c : table) {
+        TaskRecord task;
+        task.kind = c.kind;
+        task.containerKind = c.containerKind;
+        task.status = task_status::Failed;
+        task.errorCode = 24;
+        const TaskReport report = ComposeTaskReport(task, 0);
+        EXPECT_EQ(report.text.substr(0, c.headline.size()), c.headline) << report.text;
+        EXPECT_EQ(report.icon, report_icon::Failure);
     }
 }
 

@@ -1,51 +1,104 @@
-// The task manager window offscreen, built from its description: row texts from a table of task
-// states, the caption, Delete that asks and then stops (the task leaves the list through the
-// refresh), refused stops of recording tasks, StopAllTasks, the double-click to the unit's page.
+// The task manager as the user meets it: opened from the real main window's Tools menu, with
+// real workers against a simulated unit. Row texts from a table of task states, the caption, the
+// window's width and tool buttons, Delete that asks and then stops (the task leaves the list
+// through the refresh), refused stops of recording tasks, StopAllTasks, the double-click to the
+// unit's page, one report per finished task until it is acknowledged, and File > Exit with a
+// task running.
 #include "../containers/container_fixtures.h"
 #include "../isobuild/iso_test_support.h"
-#include "../platform/ui_fixture.h"
+#include "../mainwin/mainwin_fixture.h"
+#include "about.h"
 #include "build_worker.h"
+#include "elapsed.h"
 #include "fmmsg.h"
 #include "msgbox.h"
+#include "nasserver.h"
 #include "record_worker.h"
-#include "task_fixtures.h"
+#include "task_report.h"
 #include "taskman.h"
 #include "upload_worker.h"
 
+#include "clock/clock.h"
 #include "shell/shell.h"
+#include "vcl/screen.h"
+#include "vcl/tool_bar.h"
 
+#include <QFontMetrics>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-class TaskManager : public UiTest {
+void SetText(char* field, std::size_t width, const std::string& text) {
+    std::snprintf(field, width, "%s", text.c_str());
+}
+
+class TaskManager : public MainWindowTest {
 protected:
+    using MainWindowTest::W;
+    using UiTest::W;
+
     void SetUp() override {
-        UiTest::SetUp();
+        MainWindowTest::SetUp();
         ::setenv("TZ", "UTC", 1);
         ::tzset();
         saved_ = LanguageIndex;
         LanguageIndex = 0;
-        FmMsg = vcl::MakeForm<TFmMsg>(vcl::Application);
-        form_ = vcl::MakeForm<TFmTaskMan>(vcl::Application);
-        form_->Show();
+        unit_ = &AddUnit(1, "UNIT1", false);
+        // The kind dialog and the splash, made at start as the program makes them.
+        Form1 = vcl::MakeForm<TForm1>(nullptr);
+        Form_About = vcl::MakeForm<TForm_About>(nullptr);
+        Form_About->Interactive = false;
+        MakeWindow();
+        // The Task Manager as the user opens it: Tools > Task Manager.
+        ChooseMenu(W().ToolButton_ToolMenu, W().MenuItem_MenuTaskManager);
+        ASSERT_NE(FmTaskMan, nullptr);
+        form_ = FmTaskMan;
+        ASSERT_TRUE(form_->GetVisible());
     }
     void TearDown() override {
-        vcl::Free(form_);
+        if (FmTaskMan) vcl::Free(FmTaskMan);
+        for (TFmMsg* report : TFmMsg::OpenReports())
+            vcl::Free(report);
         vcl::Free(FmMsg);
         FmMsg = nullptr;
         LanguageIndex = saved_;
-        UiTest::TearDown();
+        delete Form1;
+        Form1 = nullptr;
+        delete Form_About;
+        Form_About = nullptr;
+        MainWindowTest::TearDown();
+    }
+    void ChooseMenu(vcl::TToolButton* menuButton, vcl::TMenuItem* item) {
+        PopupScript popup;
+        popup.choose = item;
+        QTest::mouseClick(W(menuButton), Qt::LeftButton);
+    }
+    // The task's own copy of the unit, as the wizard's finisher makes it.
+    std::shared_ptr<CNasServer> Server() const {
+        auto server = std::make_shared<CNasServer>();
+        server->Info.ipAddress[0] = unit_->address();
+        std::snprintf(server->Info.name, sizeof server->Info.name, "UNIT1");
+        return server;
+    }
+    // The one session the unit has seen, once it ended.
+    nassim::Session OnlySession() const {
+        EXPECT_TRUE(unit_->waitForSessionsEnded(1, std::chrono::seconds(20)));
+        const auto sessions = unit_->sessions();
+        EXPECT_EQ(sessions.size(), 1u);
+        return sessions.empty() ? nassim::Session{} : sessions[0];
     }
     // A task whose worker has no job: the test writes the bytes a worker would.
-    TaskRecord* IdleTask(std::uint8_t kind) {
+    TaskRecord* IdleTask(std::uint8_t kind, const std::string& image = "UP") {
         TaskRecord* task = form_->CreateTask({}, TaskFinished, {});
         task->kind = kind;
-        task->nas = unit_.Server();
-        tasktest::SetText(task->request.folderName, sizeof task->request.folderName, "IMAGES");
-        tasktest::SetText(task->request.imageName, sizeof task->request.imageName, "UP");
+        task->nas = Server();
+        SetText(task->request.folderName, sizeof task->request.folderName, "IMAGES");
+        SetText(task->request.imageName, sizeof task->request.imageName, image);
         return task;
     }
     // A recording (its first poll waits 5 s, unless stopped), then two paused uploads, listed in
@@ -58,7 +111,7 @@ protected:
     RecordingAndUploads StartRecordingAndUploads() {
         TaskRecord* record = form_->CreateTask({}, RecordTaskFinished, RecordTaskExecute);
         record->kind = task_kind::Record;
-        record->nas = unit_.Server();
+        record->nas = Server();
         record->recordFlags = 1;
         form_->AddTask(record);
         RecordingAndUploads t{record, PausedUpload(), PausedUpload()};
@@ -67,17 +120,17 @@ protected:
         return t;
     }
     // An upload of a file of 1 MiB to the unit, paused before it sends anything.
-    TaskRecord* PausedUpload() {
+    TaskRecord* PausedUpload(const std::string& image = "UP") {
         if (file_.empty()) {
             file_ = dir_ / "image.iso";
             isotest::WriteFile(file_, isotest::Pattern(1 << 20, 9));
         }
         TaskRecord* task = form_->CreateTask({}, TaskFinished, UploadTaskExecute);
         task->kind = task_kind::Upload;
-        task->nas = unit_.Server();
+        task->nas = Server();
         task->imagePath = file_;
         task->imageSizeKb = 1024;
-        tasktest::SetText(task->request.imageName, sizeof task->request.imageName, "UP");
+        SetText(task->request.imageName, sizeof task->request.imageName, image);
         task->SetPaused(true);
         return task;
     }
@@ -96,9 +149,21 @@ protected:
         vcl::TListItem* item = form_->ListView_Task->Items()->Item(row);
         return column == 0 ? item->GetCaption() : item->SubItems()->Strings(column - 1);
     }
+    void Refresh() { form_->Timer_RefreshTaskStatus->OnTimer(form_->Timer_RefreshTaskStatus); }
+    // The texts of the reports open now, oldest first.
+    static std::vector<std::string> Reports() {
+        std::vector<std::string> texts;
+        for (TFmMsg* report : TFmMsg::OpenReports())
+            if (report->GetVisible()) texts.push_back(report->Label_Inform->GetCaption());
+        return texts;
+    }
+    static std::string LastReport() {
+        const auto texts = Reports();
+        return texts.empty() ? std::string() : texts.back();
+    }
 
     fixtures::TempDir dir_;
-    tasktest::Unit unit_;
+    nassim::Unit* unit_ = nullptr;
     TFmTaskMan* form_ = nullptr;
     std::string file_;
     int saved_ = 0;
@@ -194,7 +259,7 @@ TEST_F(TaskManager, DeleteAsksThenStopsAndTheRefreshRemovesTheTask) {
     TaskRecord* task = PausedUpload();
     form_->AddTask(task);
     ASSERT_TRUE(PumpUntil([&] {
-        const auto s = unit_.unit->sessions();
+        const auto s = unit_->sessions();
         return !s.empty();
     }));
     SelectRows({0});
@@ -208,13 +273,13 @@ TEST_F(TaskManager, DeleteAsksThenStopsAndTheRefreshRemovesTheTask) {
     ASSERT_TRUE(PumpUntil([&] { return form_->GetTaskCount() == 0; }));
     EXPECT_EQ(form_->ListView_Task->Items()->Count(), 0);
     EXPECT_EQ(form_->GetCaption(), "Task Manager -- 0 task(s)");
-    const nassim::Session s = unit_.OnlySession();
+    const nassim::Session s = OnlySession();
     EXPECT_STREQ(nassim::SessionEndName(s.end),
                  nassim::SessionEndName(nassim::SessionEnd::Aborted));
     EXPECT_EQ(s.abortReason, kAbortStopped);
     EXPECT_EQ(s.dataBytes, 0u); // paused from the start: nothing was sent
     // The report of the finish event.
-    EXPECT_NE(FmMsg->Label_Inform->GetCaption().find("User abort !!"), std::string::npos);
+    EXPECT_NE(LastReport().find("User abort !!"), std::string::npos) << LastReport();
     ASSERT_TRUE(PumpUntil([&] { return !form_->Timer_RefreshTaskStatus->GetEnabled(); }));
 }
 
@@ -271,7 +336,7 @@ TEST_F(TaskManager, ATaskThatFinishesWhileTheRecordingBoxIsUpIsPassedOverAndTheR
 TEST_F(TaskManager, ARecordTaskWaitingForItsScheduleIsStoppedWithoutABox) {
     TaskRecord* record = form_->CreateTask({}, RecordTaskFinished, RecordTaskExecute);
     record->kind = task_kind::Record;
-    record->nas = unit_.Server();
+    record->nas = Server();
     record->recordFlags = 1;
     record->scheduled = 1;
     record->startTime = platform::Now() + std::chrono::hours(2);
@@ -287,7 +352,6 @@ TEST_F(TaskManager, ARecordTaskWaitingForItsScheduleIsStoppedWithoutABox) {
 
 TEST_F(TaskManager, ABuildCountsAsAReaderOfItsContainerUntilItsFinishEvent) {
     form_->Timer_RefreshTaskStatus->SetInterval(10);
-    fixtures::ProgramHome home(dir_.path());
     isotest::WriteFile(dir_ / "a.txt", isotest::Pattern(5000, 1));
     MIRROR_CONTAINER container;
     container.NewContainer();
@@ -296,23 +360,22 @@ TEST_F(TaskManager, ABuildCountsAsAReaderOfItsContainerUntilItsFinishEvent) {
     task->kind = task_kind::Build;
     task->containerKind = container_kind::HostFiles;
     task->container = &container;
-    task->nas = unit_.Server();
+    task->nas = Server();
     task->volumeLabel = "BUILD";
-    tasktest::SetText(task->request.imageName, sizeof task->request.imageName, "BUILD");
+    SetText(task->request.imageName, sizeof task->request.imageName, "BUILD");
     task->SetPaused(true); // waits before its first message
     form_->AddTask(task);
     EXPECT_EQ(container.PendingCount(), 1u);
-    ASSERT_TRUE(PumpUntil([&] { return !unit_.unit->sessions().empty(); }));
-    EXPECT_EQ(unit_.unit->sessions()[0].dataBytes, 0u); // paused: nothing sent
+    ASSERT_TRUE(PumpUntil([&] { return !unit_->sessions().empty(); }));
+    EXPECT_EQ(unit_->sessions()[0].dataBytes, 0u); // paused: nothing sent
     EXPECT_EQ(container.PendingCount(), 1u);
     SelectRows({0});
     Click(form_->tbPlay); // Start resumes it
     ASSERT_TRUE(PumpUntil([&] { return form_->GetTaskCount() == 0; }));
     EXPECT_EQ(container.PendingCount(), 0u);
-    EXPECT_STREQ(nassim::SessionEndName(unit_.OnlySession().end),
+    EXPECT_STREQ(nassim::SessionEndName(OnlySession().end),
                  nassim::SessionEndName(nassim::SessionEnd::Completed));
-    EXPECT_NE(FmMsg->Label_Inform->GetCaption().find("Build container completed !!"),
-              std::string::npos);
+    EXPECT_NE(LastReport().find("Build container completed !!"), std::string::npos) << LastReport();
 }
 
 TEST_F(TaskManager, StopAllTasksReturnsOnceTheListIsEmpty) {
@@ -332,7 +395,7 @@ TEST_F(TaskManager, DoubleClickOpensTheUnitsPageWhileSendingOrRecording) {
     SelectRows({0});
     const vcl::TRect r = form_->ListView_Task->Items()->Item(0)->DisplayRect();
     const QPoint at((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
-    const std::string base = "http://" + nassim::AddressText(unit_.unit->address());
+    const std::string base = "http://" + nassim::AddressText(unit_->address());
     const std::pair<std::uint8_t, std::string> table[] = {
         {task_status::Sending,
          base + "/admin/index.php?fuseaction=cdserver&item=cdsvr_item_images&php_token=5178"},
@@ -346,6 +409,216 @@ TEST_F(TaskManager, DoubleClickOpensTheUnitsPageWhileSendingOrRecording) {
         EXPECT_EQ(shell.Opened,
                   url.empty() ? std::vector<std::string>{} : std::vector<std::string>{url});
     }
+}
+
+TEST_F(TaskManager, TwoTasksThatEndInTheSameSecondLeaveTwoReportsEachUntilItsOk) {
+    platform::ManualClock clock(5000000, 1700000000);
+    platform::ScopedClock scope(clock);
+    // A conversion shows its progress with Cancel on the shared message form meanwhile.
+    FmMsg = vcl::MakeForm<TFmMsg>(vcl::Application);
+    FmMsg->ShowMessagePage("disc.iso", "Transfer Start !", 140, 411, TFmMsg::IconWait, true, true,
+                           false, false);
+    TaskRecord* first = IdleTask(task_kind::Upload, "FIRST");
+    TaskRecord* second = IdleTask(task_kind::Upload, "SECOND");
+    for (TaskRecord* task : {first, second}) {
+        task->status = task_status::Done;
+        task->runState = run_state::Finished;
+        task->startTick = clock.TickCount() - 2000;
+        form_->AddTask(task);
+    }
+    ASSERT_TRUE(PumpUntil([&] { return first->finishEventRan && second->finishEventRan; }));
+    ASSERT_EQ(Reports().size(), 2u);
+    EXPECT_NE(Reports()[0].find("[FIRST]"), std::string::npos) << Reports()[0];
+    EXPECT_NE(Reports()[1].find("[SECOND]"), std::string::npos) << Reports()[1];
+    for (const std::string& text : Reports())
+        EXPECT_NE(text.find("ISO File was uploaded"), std::string::npos) << text;
+    // The progress keeps its text and its Cancel.
+    EXPECT_TRUE(FmMsg->GetVisible());
+    EXPECT_TRUE(FmMsg->Button_Cancel->GetVisible());
+    EXPECT_EQ(FmMsg->Label_Inform->GetCaption(), "Transfer Start !");
+    // The reports do not cover each other.
+    const std::vector<TFmMsg*> open = TFmMsg::OpenReports();
+    EXPECT_NE(open[0]->GetLeft(), open[1]->GetLeft());
+
+    // The refresh takes both tasks out of the list; the reports stay until acknowledged.
+    form_->Timer_RefreshTaskStatus->SetInterval(10);
+    ASSERT_TRUE(PumpUntil([&] { return form_->GetTaskCount() == 0; }));
+    PumpFor(std::chrono::milliseconds(50));
+    ASSERT_EQ(Reports().size(), 2u);
+    Click(open[0]->BitBtn1); // OK on the first
+    ASSERT_TRUE(PumpUntil([&] { return TFmMsg::OpenReports().size() == 1; }));
+    ASSERT_EQ(Reports().size(), 1u);
+    EXPECT_NE(Reports()[0].find("[SECOND]"), std::string::npos);
+    Click(TFmMsg::OpenReports()[0]->BitBtn1);
+    ASSERT_TRUE(PumpUntil([&] { return TFmMsg::OpenReports().empty(); }));
+    EXPECT_TRUE(FmMsg->Button_Cancel->GetVisible());
+}
+
+TEST_F(TaskManager, AReportIsShownWholeHoweverLongItIs) {
+    struct Case {
+        const char* what;
+        std::size_t notes;
+    } cases[] = {{"unreadable sectors with a long target", 6}, {"taller than the screen", 400}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TaskRecord task;
+        task.kind = task_kind::Mirror;
+        task.nas = Server();
+        task.status = task_status::Failed;
+        task.errorCode = task_error::ReadFailed41;
+        task.failedLba = 0x1234;
+        task.failedRun = 16;
+        task.failedPasses = 4;
+        SetText(task.request.folderName, sizeof task.request.folderName,
+                "a folder of disc images with a rather long name");
+        SetText(task.request.imageName, sizeof task.request.imageName,
+                "A_VOLUME_LABEL_OF_31_CHARACTERS");
+        for (std::size_t i = 0; i < c.notes; ++i)
+            task.notes.push_back("16 sector(s) at LBA " + std::to_string(1000 + 16 * i) +
+                                 " could not be read and were sent as zeros.");
+        const TaskReport composed = ComposeTaskReport(task, 0);
+        TFmMsg* report = TFmMsg::OpenReport(composed.caption, composed.text, composed.icon);
+        PumpFor(std::chrono::milliseconds(20));
+        ASSERT_TRUE(report->GetVisible());
+        const int pageBottom =
+            report->PageControl_Msg->GetTop() + report->PageControl_Msg->GetHeight();
+        if (report->Label_Inform->GetVisible()) {
+            vcl::TLabel* label = report->Label_Inform;
+            EXPECT_EQ(label->GetCaption(), composed.text);
+            const QFontMetrics fm(W(label)->font());
+            const QRect needed =
+                fm.boundingRect(QRect(0, 0, label->GetWidth(), 1 << 20), Qt::TextWordWrap,
+                                QString::fromStdString(composed.text));
+            EXPECT_LE(needed.width(), label->GetWidth());
+            EXPECT_LE(needed.height(), label->GetHeight());
+            EXPECT_LE(label->GetTop() + label->GetHeight(), pageBottom);
+            EXPECT_LT(c.notes, 100u);
+        } else {
+            // Too tall for the screen: the whole text scrolls in its box.
+            EXPECT_TRUE(report->Memo_Report->GetVisible());
+            EXPECT_EQ(report->Memo_Report->GetText(), composed.text);
+            EXPECT_LE(report->Memo_Report->GetTop() + report->Memo_Report->GetHeight(), pageBottom);
+            EXPECT_LE(report->GetHeight(), vcl::Screen->Height());
+        }
+        EXPECT_GE(report->BitBtn1->GetTop(), pageBottom);
+        EXPECT_LE(report->BitBtn1->GetTop() + report->BitBtn1->GetHeight(),
+                  report->GetClientHeight());
+        EXPECT_TRUE(report->BitBtn1->GetVisible());
+        Click(report->BitBtn1);
+        ASSERT_TRUE(PumpUntil([&] { return TFmMsg::OpenReports().empty(); }));
+    }
+}
+
+TEST_F(TaskManager, TheRowShowsTheImageNameTheUnitGaveOnceTheSessionStarted) {
+    form_->Timer_RefreshTaskStatus->SetInterval(3600 * 1000);
+    TaskRecord* task = PausedUpload(""); // the unit names an image that has no name
+    form_->AddTask(task);
+    EXPECT_EQ(Cell(0, 1), "[My ISO file] >>> UNIT1: 'UNIT1': : []");
+    ASSERT_TRUE(PumpUntil([&] { return !unit_->sessions().empty(); }));
+    const std::string given = unit_->sessions()[0].files.at(0).name;
+    ASSERT_FALSE(given.empty());
+    ASSERT_TRUE(PumpUntil([&] {
+        Refresh();
+        return Cell(0, 1) == "[My ISO file] >>> UNIT1: 'UNIT1': : [" + given + "]";
+    })) << Cell(0, 1);
+}
+
+TEST_F(TaskManager, ATransferThatStopsMovingShowsItsRemainingTimeAsUnknown) {
+    platform::ManualClock clock(5000000, 1700000000);
+    platform::ScopedClock scope(clock);
+    TaskRecord* task = IdleTask(task_kind::Upload);
+    form_->AddTask(task);
+    ASSERT_TRUE(PumpUntil([&] { return task->finishEventRan; }));
+    for (TFmMsg* report : TFmMsg::OpenReports())
+        vcl::Free(report);
+    task->status = task_status::Sending;
+    task->runState = run_state::Running;
+    task->progress = 40;
+    task->remainingMs = 99000;
+    Refresh();
+    EXPECT_EQ(Cell(0, 4), "Remaining 1m:39s");
+    clock.Advance(std::chrono::seconds(9));
+    Refresh();
+    EXPECT_EQ(Cell(0, 4), "Remaining 1m:39s");
+    clock.Advance(std::chrono::seconds(2)); // no message has moved for 11 s
+    Refresh();
+    EXPECT_EQ(Cell(0, 4), "Remaining ??m:??s");
+    task->remainingMs = 90000; // it moves again
+    Refresh();
+    EXPECT_EQ(Cell(0, 4), "Remaining 1m:30s");
+}
+
+TEST_F(TaskManager, TheWindowShowsItsColumnsWholeItsButtonsSayWhatTheyDoAndItsCaptionCountsRows) {
+    // Opened over a narrow main window.
+    form_->Hide();
+    W().SetBounds(0, 0, 640, 480);
+    ChooseMenu(W().ToolButton_ToolMenu, W().MenuItem_MenuTaskManager);
+    EXPECT_EQ(form_->GetCaption(), "Task Manager -- 0 task(s)");
+    TaskRecord* task = PausedUpload("A_LONGER_VOLUME_LABEL_OF_A_DISC");
+    form_->Timer_RefreshTaskStatus->SetInterval(3600 * 1000);
+    form_->AddTask(task);
+    EXPECT_EQ(form_->GetCaption(), "Task Manager -- 1 task(s)");
+    task->status = task_status::Sending;
+    task->remainingMs = 3725000;
+    Refresh();
+    PumpFor(std::chrono::milliseconds(20));
+    EXPECT_EQ(form_->ListView_Task->Items()->Count(), 1);
+    EXPECT_EQ(form_->GetCaption(), "Task Manager -- 1 task(s)");
+
+    // Every column is as wide as its title and its texts, and the window shows them all.
+    const QFontMetrics fm(W(form_->ListView_Task)->font());
+    int total = 0;
+    for (int i = 0; i < 5; ++i) {
+        vcl::TListColumn* column = form_->ListView_Task->Columns()->Items(i);
+        const std::string text = i == 0 ? Cell(0, 0) : Cell(0, i);
+        EXPECT_GE(column->GetWidth(), fm.horizontalAdvance(QString::fromStdString(text)))
+            << column->GetCaption() << ": " << text;
+        EXPECT_GE(column->GetWidth(),
+                  fm.horizontalAdvance(QString::fromStdString(column->GetCaption())));
+        total += column->GetWidth();
+    }
+    // (As far as the screen allows: the offscreen screen is 800 pixels wide.)
+    EXPECT_TRUE(form_->ListView_Task->GetClientWidth() >= total ||
+                form_->GetWidth() >= vcl::Screen->Width())
+        << form_->ListView_Task->GetClientWidth() << " for columns of " << total;
+    EXPECT_GT(form_->GetWidth(), 640 - 200);
+
+    // The tool buttons show their pictures and say what they do.
+    const struct {
+        vcl::TToolButton* button;
+        const char* tip;
+    } buttons[] = {{form_->tbPlay, "Start(Resume) Task"},
+                   {form_->ToolButton_Delete, "Delete Task"}};
+    for (const auto& b : buttons) {
+        EXPECT_TRUE(b.button->GetVisible());
+        EXPECT_EQ(W(b.button)->toolTip().toStdString(), b.tip);
+        auto* native = qobject_cast<QToolButton*>(W(b.button));
+        ASSERT_NE(native, nullptr);
+        EXPECT_FALSE(native->icon().isNull());
+    }
+    EXPECT_EQ(form_->ImageList_TaskToolButton->Count(), 4);
+}
+
+TEST_F(TaskManager, FileExitWithATaskRunningEndsTheTaskAndTheProgram) {
+    TaskRecord* task = PausedUpload();
+    form_->AddTask(task);
+    ASSERT_TRUE(PumpUntil([&] { return !unit_->sessions().empty(); }));
+    Responder().ExpectBox("There are still tasks in Task Manager.", vcl::IDYES);
+    // The program's own loop runs: File > Exit is chosen in it, and it has to end.
+    bool timedOut = false;
+    vcl::Application->Post([&] { ChooseMenu(W().ToolButton_FileMenu, W().MenuItem_MenuExit); });
+    QTimer::singleShot(60000, [&] {
+        timedOut = true;
+        vcl::Application->Terminate();
+    });
+    vcl::Application->Run();
+    EXPECT_FALSE(timedOut) << "the program did not end";
+    EXPECT_EQ(Responder().Pending(), 0);
+    EXPECT_TRUE(vcl::Application->Terminated());
+    EXPECT_EQ(FmTaskMan->GetTaskCount(), 0);
+    const nassim::Session s = OnlySession();
+    EXPECT_EQ(s.end, nassim::SessionEnd::Aborted);
+    EXPECT_EQ(s.abortReason, kAbortStopped);
 }
 
 } // namespace

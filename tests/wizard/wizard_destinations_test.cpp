@@ -163,7 +163,7 @@ TEST_F(WizardDestinationsTest, EveryDiscFileTheContainerRefusesIsNamedOnAddAndIn
     ASSERT_EQ(unit.sim->sessions().size(), 1u);
     EXPECT_EQ(unit.sim->sessions()[0].end, nassim::SessionEnd::Completed);
     // The report says what was left out, not plain success.
-    const std::string report = FmMsg->Label_Inform->GetCaption();
+    const std::string report = LastReport();
     EXPECT_NE(report.find("1 item(s) could not be added to the container:"), std::string::npos)
         << report;
     EXPECT_NE(report.find("OTHER?.DAT - "), std::string::npos) << report;

@@ -164,8 +164,7 @@ protected:
             if (image.name == name) return true;
         return false;
     }
-    // The last report the task manager showed.
-    static std::string Report() { return FmMsg->Label_Inform->GetCaption(); }
+    static std::string Report() { return LastReport(); }
     fixtures::TempDir discDir_;
     std::optional<platform::devices::ScopedMountTable> mounts_;
 

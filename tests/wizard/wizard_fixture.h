@@ -88,6 +88,8 @@ protected:
         }
         delete FmTaskMan;
         FmTaskMan = nullptr;
+        for (TFmMsg* report : TFmMsg::OpenReports())
+            delete report;
         delete FmMsg;
         FmMsg = nullptr;
         delete Form_Password;
@@ -99,6 +101,12 @@ protected:
         MainWindowTest::TearDown();
         machine_.reset();
         LanguageIndex = savedLanguage_;
+    }
+
+    // The text of the newest task report still open (each finished task opens its own).
+    static std::string LastReport() {
+        const std::vector<TFmMsg*> reports = TFmMsg::OpenReports();
+        return reports.empty() ? std::string() : reports.back()->Label_Inform->GetCaption();
     }
 
     // The main window, made (with the forms the program makes beside it) on first use; its

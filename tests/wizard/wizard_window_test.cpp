@@ -115,9 +115,7 @@ TEST_F(WizardWindowTest, AVideoCdMirrorStoresTheFilesOfTheMountedDisc) {
     const auto sessions = unit.sim->sessions();
     ASSERT_EQ(sessions.size(), 1u);
     EXPECT_EQ(sessions[0].end, nassim::SessionEnd::Completed);
-    EXPECT_NE(FmMsg->Label_Inform->GetCaption().find("Build container completed !!"),
-              std::string::npos)
-        << FmMsg->Label_Inform->GetCaption();
+    EXPECT_NE(LastReport().find("Build container completed !!"), std::string::npos) << LastReport();
 
     // The stored image read by a reader no one here wrote.
     const fs::path image = fs::path(home_) / "stored.iso";
