@@ -331,6 +331,9 @@ private:
     WizardJobEntry* SelectedEntry(vcl::TListView* list) const;
     std::string OptionText(const WizardJobEntry& entry);
     void ErrorBox(const std::string& text, const std::string& caption = "");
+    // The share password of the edits is the same in both and fits its field; else a box says
+    // why and false.
+    bool SharePasswordAccepted(const std::string& pass);
 
     // While a step runs that lets events through (the image list, the conversion) the wizard
     // is disabled and Back, Next, OK and Cancel do nothing, so that no step runs twice.

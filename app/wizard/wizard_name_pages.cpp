@@ -226,14 +226,7 @@ void TFmWizard::bbUpdateVolumeClick(vcl::TObject*) {
         entry->ShareName = share;
         entry->ShareMode = RadioButton_DefaultShareName->GetChecked() ? 1 : 2;
         const std::string pass = Edit_SharePass->GetText();
-        if (pass != Edit_SharePassConfirm->GetText()) {
-            ErrorBox(JoinStrings2(GetMessageText(446), GetMessageText(447)));
-            return;
-        }
-        if (Utf8Length(pass) > kMaxSharePasswordChars || pass.size() >= kSharePasswordField) {
-            ErrorBox(JoinStrings2(GetMessageText(448), GetMessageText(447)));
-            return;
-        }
+        if (!SharePasswordAccepted(pass)) return;
         entry->SharePassword = pass;
         row->SubItems()->SetStrings(3, pass.empty() ? "" : "****");
     } else {
@@ -317,6 +310,18 @@ void TFmWizard::bbUpdateShareClick(vcl::TObject*) {
                                                                                           : "");
 }
 
+bool TFmWizard::SharePasswordAccepted(const std::string& pass) {
+    if (pass != Edit_SharePassConfirm->GetText()) {
+        ErrorBox(JoinStrings2(GetMessageText(446), GetMessageText(447)));
+        return false;
+    }
+    if (Utf8Length(pass) > kMaxSharePasswordChars || pass.size() >= kSharePasswordField) {
+        ErrorBox(JoinStrings2(GetMessageText(448), GetMessageText(447)));
+        return false;
+    }
+    return true;
+}
+
 void TFmWizard::BitBtn_UpdateAllClick(vcl::TObject*) {
     vcl::TListItems* rows = ListView_VolumeName->Items();
     if (rows->Count() == 0) return;
@@ -338,14 +343,7 @@ void TFmWizard::BitBtn_UpdateAllClick(vcl::TObject*) {
         }
         share = std::string(CutUtf8(share, kShareNameField - 1));
         pass = Edit_SharePass->GetText();
-        if (pass != Edit_SharePassConfirm->GetText()) {
-            ErrorBox(JoinStrings2(GetMessageText(446), GetMessageText(447)));
-            return;
-        }
-        if (Utf8Length(pass) > kMaxSharePasswordChars || pass.size() >= kSharePasswordField) {
-            ErrorBox(JoinStrings2(GetMessageText(448), GetMessageText(447)));
-            return;
-        }
+        if (!SharePasswordAccepted(pass)) return;
     }
     for (int i = 0; i < rows->Count(); ++i) {
         vcl::TListItem* row = rows->Item(i);
