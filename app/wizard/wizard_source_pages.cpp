@@ -403,7 +403,12 @@ bool TFmWizard::SetIsoSourceFile(const std::string& path) {
 bool TFmWizard::ReadDiscIntoContainer(const std::string& path, std::string& leftOut) {
     leftOut.clear();
     std::error_code error;
-    if (path.empty() || !std::filesystem::is_directory(path, error)) {
+    if (path.empty()) {
+        // No folder holds the disc's files: the drive's disc is not mounted here.
+        ShowKindMessage(std::string("(") + WzdInfo.SourceLetter + ":)\n" + GetMessageText(957), 4);
+        return false;
+    }
+    if (!std::filesystem::is_directory(path, error)) {
         ShowKindMessage(path, 4);
         return false;
     }

@@ -141,7 +141,10 @@ TEST_F(WizardWindowTest, AVideoCdThatIsNotMountedAddsNoDestination) {
         ASSERT_EQ(Kind(), kPageDestination);
         Responder().ExpectModal("Form1", [](vcl::TForm& form) {
             auto& dialog = dynamic_cast<TForm1&>(form);
-            EXPECT_NE(dialog.Label1->GetCaption().find("Can't read data from"), std::string::npos)
+            // The drive and why: its disc is not mounted.
+            EXPECT_NE(dialog.Label1->GetCaption().find("Can't read data from (E:)\n" +
+                                                       std::string(GetMessageText(957))),
+                      std::string::npos)
                 << dialog.Label1->GetCaption();
             for (int n = 1; n <= 5; ++n)
                 if (dialog.ButtonNumber(n)->GetVisible()) {
