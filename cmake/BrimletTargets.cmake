@@ -19,7 +19,9 @@ function(brimlet_add_gtest name)
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 60
-        PROPERTIES LABELS ${T_LABEL})
+        # A test that does not name a program folder of its own gets one in the build tree, never
+        # the user's settings folder.
+        PROPERTIES LABELS ${T_LABEL} ENVIRONMENT "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config")
 endfunction()
 
 # brimlet_add_fuzzer(NAME LABEL label CORPUS dir SOURCES ... LIBS ...)
@@ -35,6 +37,7 @@ function(brimlet_add_fuzzer name)
     else()
         target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cpp)
         add_test(NAME ${name}.replay COMMAND ${name} ${F_CORPUS})
-        set_tests_properties(${name}.replay PROPERTIES LABELS ${F_LABEL})
+        set_tests_properties(${name}.replay PROPERTIES LABELS ${F_LABEL}
+                             ENVIRONMENT "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config")
     endif()
 endfunction()
