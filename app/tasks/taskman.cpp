@@ -201,20 +201,13 @@ void TFmTaskMan::FitColumns() {
     // Each column as wide as its widest text, never narrower than it is shown now (the design
     // width, or the user's).
     vcl::TListColumns* columns = ListView_Task->Columns();
-    std::vector<int> widths;
-    for (int i = 0; i < columns->Count(); ++i)
-        widths.push_back(columns->Items(i)->GetWidth());
-    std::vector<int> fitted = widths;
-    for (int i = 0; i < columns->Count(); ++i) {
-        columns->Items(i)->SetWidth(-1);
-        fitted[static_cast<std::size_t>(i)] =
-            std::max(widths[static_cast<std::size_t>(i)], columns->Items(i)->GetWidth());
-        columns->Items(i)->SetWidth(widths[static_cast<std::size_t>(i)]);
-    }
     int total = 0;
     for (int i = 0; i < columns->Count(); ++i) {
-        columns->Items(i)->SetWidth(fitted[static_cast<std::size_t>(i)]);
-        total += fitted[static_cast<std::size_t>(i)];
+        vcl::TListColumn* column = columns->Items(i);
+        const int shown = column->GetWidth();
+        column->SetWidth(-1); // as wide as its texts
+        column->SetWidth(std::max(shown, column->GetWidth()));
+        total += column->GetWidth();
     }
     // The window shows every column whole (with room for a scroll bar), as far as the screen
     // allows.

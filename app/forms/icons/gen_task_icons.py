@@ -2,92 +2,48 @@
 """Draws the task manager's tool-bar icons and writes them as a C++ source file.
 
 Four 32 x 32 RGBA PNGs, in the order of the tool bar: start, pause, stop, delete. Each is drawn
-from a few shapes with 4 x 4 supersampling.
+from a few shapes with the node icons' canvas (4 x 4 supersampling).
 
 Usage: gen_task_icons.py OUTPUT.cpp [PNG_DIR]   (PNG_DIR: also write each icon as taskNN.png)
 """
 import os
-import struct
 import sys
-import zlib
 
-SIZE = 32
-SUB = 4
-
-
-def rect(x0, y0, x1, y1):
-    return lambda x, y: x0 <= x <= x1 and y0 <= y <= y1
-
-
-def polygon(*p):
-    def inside(x, y):
-        c = False
-        for i in range(len(p)):
-            (x0, y0), (x1, y1) = p[i], p[(i + 1) % len(p)]
-            if (y0 > y) != (y1 > y) and x < (x1 - x0) * (y - y0) / (y1 - y0) + x0:
-                c = not c
-        return c
-    return inside
+# The shapes and the supersampling canvas are the node icons' own (imported without writing a
+# bytecode cache into the source tree).
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "mainwin",
+                                "icons"))
+from gen_node_icons import Canvas, Ellipse, Line, Polygon, Rect  # noqa: E402
 
 
-def disc(cx, cy, r):
-    return lambda x, y: (x - cx) ** 2 + (y - cy) ** 2 <= r * r
-
-
-def bar(ax, ay, bx, by, w):
-    def inside(x, y):
-        dx, dy = bx - ax, by - ay
-        t = min(max(((x - ax) * dx + (y - ay) * dy) / float(dx * dx + dy * dy), 0.0), 1.0)
-        return (x - ax - t * dx) ** 2 + (y - ay - t * dy) ** 2 <= (w / 2.0) ** 2
-    return inside
-
-
-def draw(layers):
-    px = [[(0.0, 0.0, 0.0, 0.0)] * SIZE for _ in range(SIZE)]
-    for inside, color in layers:
-        r, g, b = ((color >> 16) & 255) / 255.0, ((color >> 8) & 255) / 255.0, (color & 255) / 255.0
-        for y in range(SIZE):
-            for x in range(SIZE):
-                hits = sum(1 for sy in range(SUB) for sx in range(SUB)
-                           if inside(x + (sx + 0.5) / SUB, y + (sy + 0.5) / SUB))
-                if not hits:
-                    continue
-                a = hits / float(SUB * SUB)
-                dr, dg, db, da = px[y][x]
-                oa = a + da * (1 - a)
-                mix = lambda s, d: (s * a + d * da * (1 - a)) / oa
-                px[y][x] = (mix(r, dr), mix(g, dg), mix(b, db), oa)
-    raw = bytearray()
-    for row in px:
-        raw.append(0)
-        for r, g, b, a in row:
-            raw += bytes((round(r * 255), round(g * 255), round(b * 255), round(a * 255)))
-
-    def chunk(kind, data):
-        body = kind + data
-        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
-
-    return (b"\x89PNG\r\n\x1a\n" +
-            chunk(b"IHDR", struct.pack(">IIBBBBB", SIZE, SIZE, 8, 6, 0, 0, 0)) +
-            chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
+def ring(r):
+    return Ellipse(16, 16, r, r)
 
 
 ICONS = [
     # Start: a green triangle in a ring.
-    [(disc(16, 16, 14), 0x2F7D3A), (disc(16, 16, 12.5), 0x4CB35A),
-     (polygon((12, 8.5), (24, 16), (12, 23.5)), 0xFFFFFF)],
+    [(ring(14), 0x2F7D3A), (ring(12.5), 0x4CB35A),
+     (Polygon((12, 8.5), (24, 16), (12, 23.5)), 0xFFFFFF)],
     # Pause: two bars in a ring.
-    [(disc(16, 16, 14), 0x9A6B12), (disc(16, 16, 12.5), 0xE0A33A),
-     (rect(10.5, 9, 14, 23), 0xFFFFFF), (rect(18, 9, 21.5, 23), 0xFFFFFF)],
+    [(ring(14), 0x9A6B12), (ring(12.5), 0xE0A33A),
+     (Rect(10.5, 9, 14, 23), 0xFFFFFF), (Rect(18, 9, 21.5, 23), 0xFFFFFF)],
     # Stop: a square in a ring.
-    [(disc(16, 16, 14), 0x8C2A24), (disc(16, 16, 12.5), 0xD0463C),
-     (rect(10.5, 10.5, 21.5, 21.5), 0xFFFFFF)],
+    [(ring(14), 0x8C2A24), (ring(12.5), 0xD0463C),
+     (Rect(10.5, 10.5, 21.5, 21.5), 0xFFFFFF)],
     # Delete: a page struck through by a red cross.
-    [(rect(6, 3, 24, 29), 0x30343C), (rect(7.2, 4.2, 22.8, 27.8), 0xFFFFFF),
-     (rect(10, 9, 20, 10.2), 0x9AA3AE), (rect(10, 13, 20, 14.2), 0x9AA3AE),
-     (rect(10, 17, 17, 18.2), 0x9AA3AE),
-     (bar(15, 15, 28, 28, 4.2), 0xD9342B), (bar(28, 15, 15, 28, 4.2), 0xD9342B)],
+    [(Rect(6, 3, 24, 29), 0x30343C), (Rect(7.2, 4.2, 22.8, 27.8), 0xFFFFFF),
+     (Rect(10, 9, 20, 10.2), 0x9AA3AE), (Rect(10, 13, 20, 14.2), 0x9AA3AE),
+     (Rect(10, 17, 17, 18.2), 0x9AA3AE),
+     (Line(15, 15, 28, 28, 4.2), 0xD9342B), (Line(28, 15, 15, 28, 4.2), 0xD9342B)],
 ]
+
+
+def draw(layers):
+    canvas = Canvas()
+    for shape, color in layers:
+        canvas.fill(shape, color)
+    return canvas.png()
 
 
 def main():
