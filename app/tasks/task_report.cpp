@@ -79,7 +79,9 @@ TaskReport ComposeTaskReport(const TaskRecord& task, std::uint32_t nowTick) {
     std::string& t = report.text;
     switch (status) {
     case task_status::Done: {
-        const int headline = task.kind == task_kind::Mirror   ? 313
+        // A disc mirrored through a container is a mirror to the user, as its task's name and
+        // its failure headline say.
+        const int headline = FromDisc(task)                   ? 313
                              : task.kind == task_kind::Build  ? 314
                              : task.kind == task_kind::Upload ? 915
                                                               : 0;

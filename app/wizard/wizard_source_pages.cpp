@@ -5,18 +5,23 @@
 #include "cdrom.h"
 #include "container.h"
 #include "container_log.h"
+#include "container_names.h"
 #include "kinddialog.h"
 #include "msgbox.h"
 #include "nasserver.h"
 #include "nassvrnet.h"
+#include "scsicdd.h"
 #include "textcodec.h"
 #include "utils.h"
 
 #include "vcl/screen.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace {
 
@@ -27,6 +32,22 @@ constexpr char kIsoPlaceholder[] = "ISO File";
 
 char LetterOf(vcl::TListItem* row) {
     return static_cast<char>(reinterpret_cast<intptr_t>(row->GetData()));
+}
+
+// The folder of a disc's root whose name is the given one in any letter case (a-z); empty when
+// the disc has none. Of several (a disc that holds "MPEGAV" and "mpegav"), the first by name.
+std::string ChildFolderNamed(const std::string& root, std::string_view name) {
+    std::vector<std::string> matches;
+    std::error_code error;
+    std::filesystem::directory_iterator items(root, error);
+    for (; !error && items != std::filesystem::directory_iterator(); items.increment(error)) {
+        std::error_code kindError;
+        if (!items->is_directory(kindError)) continue;
+        if (SameNameIgnoringCase(items->path().filename().string(), name))
+            matches.push_back(items->path().string());
+    }
+    if (matches.empty()) return {};
+    return *std::min_element(matches.begin(), matches.end());
 }
 
 } // namespace
@@ -412,6 +433,17 @@ bool TFmWizard::ReadDiscIntoContainer(const std::string& path, std::string& left
         ShowKindMessage(path, 4);
         return false;
     }
+    // A Video CD is read from its MPEGAV folder, so that the image holds the video files at its
+    // root; Photo CD and CD-Bridge discs are read from their root.
+    std::string folder = path;
+    if (WzdInfo.SourceDrive && WzdInfo.SourceDrive->Disc().discKind == 6) {
+        folder = ChildFolderNamed(path, "MPEGAV");
+        if (folder.empty()) {
+            ShowKindMessage(std::string("(") + WzdInfo.SourceLetter + ":)\n" + GetMessageText(958),
+                            4);
+            return false;
+        }
+    }
     auto container = std::make_shared<MIRROR_CONTAINER>();
     MIRROR_CONTAINER::Record* root = container->NewContainer();
     if (root == nullptr) {
@@ -421,14 +453,14 @@ bool TFmWizard::ReadDiscIntoContainer(const std::string& path, std::string& left
     // Every entry of the disc the container cannot take is kept with its reason: the user is
     // told on Add and the task's report says it again.
     CisImportResult result;
-    std::filesystem::directory_iterator items(path, error);
+    std::filesystem::directory_iterator items(folder, error);
     for (; !error && items != std::filesystem::directory_iterator(); items.increment(error)) {
         CisImportResult one = container->ImportHostPath(root, nullptr, items->path().string());
         result.refused.insert(result.refused.end(), one.refused.begin(), one.refused.end());
     }
     if (error) {
         // The disc's folder could not be listed to its end: nothing is mirrored from a part.
-        ShowKindMessage(path + "\n" + error.message(), 4);
+        ShowKindMessage(folder + "\n" + error.message(), 4);
         return false;
     }
     if (container->GetTotalFolderCount(root) + container->GetTotalFileCount(root) == 0) {
@@ -438,7 +470,7 @@ bool TFmWizard::ReadDiscIntoContainer(const std::string& path, std::string& left
     }
     container->SetBindingMode(2);
     if (!result.refused.empty())
-        leftOut = ImportRefusalBoxText(result, WriteImportLog(*container, path, result));
+        leftOut = ImportRefusalBoxText(result, WriteImportLog(*container, folder, result));
     discContainer_ = std::move(container);
     container_ = discContainer_;
     return true;

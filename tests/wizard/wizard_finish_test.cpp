@@ -373,7 +373,7 @@ TEST_F(WizardFinishTest, AVideoCdBecomesBuildTasksEachWithTheContainerReadFromTh
     for (const auto& container : containers)
         EXPECT_EQ(container.use_count(), 1);
     ASSERT_TRUE(TasksDone());
-    EXPECT_NE(Report().find("Build container completed !!"), std::string::npos) << Report();
+    EXPECT_NE(Report().find("Mirror CD/DVD completed !!"), std::string::npos) << Report();
     EXPECT_NE(Report().find("Source: E: [VIDEOCD]"), std::string::npos) << Report();
     // The tasks freed them.
     for (const auto& container : containers)

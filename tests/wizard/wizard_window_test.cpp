@@ -1,7 +1,7 @@
 // The main window's side of the wizard, through the window's own commands and events: a Video CD
-// mirrored from its mounted disc, the drive list following discs that arrive and go, page 8's
-// server list following the window's refreshes, the container page's buttons while a build task
-// waits in the task manager, and the wizard shown at start when the settings ask for it.
+// mirrored from its mounted disc's video folder, the drive list following discs that arrive and go,
+// page 8's server list following the window's refreshes, the container page's buttons while a build
+// task waits in the task manager, and the wizard shown at start when the settings ask for it.
 #include "wizard_fixture.h"
 
 #include "devices/mounts.h"
@@ -84,15 +84,18 @@ protected:
 };
 
 // The Video CD in E: is mounted (the mount table names the drive as the source of a folder): the
-// Mirror command on its node becomes a build from the disc's files, and the image the unit stores
-// holds those files, byte for byte.
-TEST_F(WizardWindowTest, AVideoCdMirrorStoresTheFilesOfTheMountedDisc) {
+// Mirror command on its node becomes a build from the disc's video folder (found in any letter
+// case), and the image the unit stores holds the files of that folder at its
+// root, byte for byte; the disc's other folders stay out. The report is a mirror's.
+TEST_F(WizardWindowTest, AVideoCdMirrorStoresTheVideoFilesAtTheImagesRoot) {
     const fs::path disc = fs::path(home_) / "mounted-vcd";
-    fs::create_directories(disc / "MPEGAV");
-    fs::create_directories(disc / "VCD");
-    std::ofstream(disc / "MPEGAV" / "AVSEQ01.DAT", std::ios::binary) << Pattern(150000, 1);
+    for (const char* folder : {"mpegav", "VCD", "SEGMENT"})
+        fs::create_directories(disc / folder);
+    std::ofstream(disc / "mpegav" / "AVSEQ01.DAT", std::ios::binary) << Pattern(150000, 1);
+    std::ofstream(disc / "mpegav" / "AVSEQ02.DAT", std::ios::binary) << Pattern(70000, 4);
     std::ofstream(disc / "VCD" / "INFO.VCD", std::ios::binary) << Pattern(2048, 2);
     std::ofstream(disc / "VCD" / "ENTRIES.VCD", std::ios::binary) << Pattern(2048, 3);
+    std::ofstream(disc / "SEGMENT" / "ITEM0001.MPG", std::ios::binary) << Pattern(4096, 5);
     mounts_.emplace("40 30 11:1 / " + disc.string() + " ro,relatime - iso9660 sim:VIDEO ro\n");
     AddDrives();
     Unit& unit = AddUnit("PLAIN", 2, false);
@@ -115,7 +118,8 @@ TEST_F(WizardWindowTest, AVideoCdMirrorStoresTheFilesOfTheMountedDisc) {
     const auto sessions = unit.sim->sessions();
     ASSERT_EQ(sessions.size(), 1u);
     EXPECT_EQ(sessions[0].end, nassim::SessionEnd::Completed);
-    EXPECT_NE(LastReport().find("Build container completed !!"), std::string::npos) << LastReport();
+    EXPECT_EQ(LastReport().rfind("Mirror CD/DVD completed !!\n\nSource: E: [VIDEOCD]\n", 0), 0u)
+        << LastReport();
 
     // The stored image read by a reader no one here wrote.
     const fs::path image = fs::path(home_) / "stored.iso";
@@ -126,36 +130,53 @@ TEST_F(WizardWindowTest, AVideoCdMirrorStoresTheFilesOfTheMountedDisc) {
     const std::string command = "xorriso -osirrox on -indev '" + image.string() + "' -extract / '" +
                                 out.string() + "' >/dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    EXPECT_EQ(Files(out), Files(disc));
+    EXPECT_EQ(Files(out), Files(disc / "mpegav"));
 }
 
-// Without a mounted disc there is nothing to read the files from: the destination is refused
-// with a message, and nothing is added.
-TEST_F(WizardWindowTest, AVideoCdThatIsNotMountedAddsNoDestination) {
-    mounts_.emplace("");
+// A Video CD the wizard cannot read the video files of is refused with the drive and the reason,
+// and nothing is added: a disc that is not mounted, and a mounted disc without its video folder
+// (a file of that name does not count).
+TEST_F(WizardWindowTest, AVideoCdWithoutItsVideoFolderAddsNoDestination) {
+    const fs::path disc = fs::path(home_) / "mounted-vcd";
+    fs::create_directories(disc / "VCD");
+    std::ofstream(disc / "VCD" / "INFO.VCD", std::ios::binary) << Pattern(2048, 2);
+    std::ofstream(disc / "MPEGAV", std::ios::binary) << Pattern(100, 3);
     AddDrives();
     Unit& unit = AddUnit("PLAIN", 2, false);
-    ClickNode(DriveNode('E'));
-    ASSERT_TRUE(PumpUntil([&] { return W().TreeView->GetSelected() == DriveNode('E'); }));
-    OpenWizardBy(W().ToolButton_Mirror, [&](TFmWizard& w) {
-        ASSERT_EQ(Kind(), kPageDestination);
-        Responder().ExpectModal("Form1", [](vcl::TForm& form) {
-            auto& dialog = dynamic_cast<TForm1&>(form);
-            // The drive and why: its disc is not mounted.
-            EXPECT_NE(dialog.Label1->GetCaption().find("Can't read data from (E:)\n" +
-                                                       std::string(GetMessageText(957))),
-                      std::string::npos)
-                << dialog.Label1->GetCaption();
-            for (int n = 1; n <= 5; ++n)
-                if (dialog.ButtonNumber(n)->GetVisible()) {
-                    dialog.ButtonNumber(n)->Click();
-                    return;
-                }
+    const struct {
+        std::string mountTable;
+        int reason;
+    } cases[] = {
+        {"", 957},
+        {"40 30 11:1 / " + disc.string() + " ro,relatime - iso9660 sim:VIDEO ro\n", 958},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("message " + std::to_string(c.reason));
+        mounts_.reset();
+        mounts_.emplace(c.mountTable);
+        ClickNode(DriveNode('E'));
+        ASSERT_TRUE(PumpUntil([&] { return W().TreeView->GetSelected() == DriveNode('E'); }));
+        OpenWizardBy(W().ToolButton_Mirror, [&](TFmWizard& w) {
+            ASSERT_EQ(Kind(), kPageDestination);
+            Responder().ExpectModal("Form1", [&](vcl::TForm& form) {
+                auto& dialog = dynamic_cast<TForm1&>(form);
+                // The drive and why.
+                EXPECT_NE(dialog.Label1->GetCaption().find("Can't read data from (E:)\n" +
+                                                           std::string(GetMessageText(c.reason))),
+                          std::string::npos)
+                    << dialog.Label1->GetCaption();
+                for (int n = 1; n <= 5; ++n)
+                    if (dialog.ButtonNumber(n)->GetVisible()) {
+                        dialog.ButtonNumber(n)->Click();
+                        return;
+                    }
+            });
+            AddDestination(unit);
+            EXPECT_TRUE(WzdInfo.Jobs.empty());
+            w.bbCancel->Click();
         });
-        AddDestination(unit);
-        EXPECT_TRUE(WzdInfo.Jobs.empty());
-        w.bbCancel->Click();
-    });
+    }
+    EXPECT_TRUE(unit.sim->sessions().empty());
 }
 
 // A disc removed from and put into a drive while the wizard shows its drive list: the window's
