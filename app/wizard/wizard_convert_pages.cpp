@@ -629,66 +629,56 @@ int TFmWizard::FinishCdhConvert() {
     }
 
     auto request = std::make_unique<NasImgRequest>();
-    // The images go in transfers: one that fails is aborted and named in the report, and the
-    // images after it go on in a new transfer. Cancel on the progress page ends the batch.
+    // One transfer carries the images in list order. The first image that fails (a refusal, a
+    // file that cannot be read, Cancel) ends it: its session is aborted and the images after it
+    // are not sent. The report names each image with what became of it.
+    std::memset(request.get(), 0, sizeof *request);
+    PutField(request->transfer.userName, sizeof request->transfer.userName, user);
+    PutField(request->transfer.password, sizeof request->transfer.password, password);
+    PutField(request->transfer.folderName, sizeof request->transfer.folderName, folder);
+    PutField(request->transfer.imageFileName, sizeof request->transfer.imageFileName,
+             images[0].sentName);
+    request->transfer.imageNumber = 1;
+    request->transfer.imageSize = static_cast<std::uint32_t>(images[0].size);
+    request->transfer.imageCount = static_cast<std::uint32_t>(images.size());
+    if (target.ImageTransferStart(request.get()) != 0) {
+        vcl::MessageBox(target.GetLastResultText(), GetMessageText(9),
+                        vcl::MB_OK | vcl::MB_ICONSTOP);
+        // The next attempt asks again.
+        if (CNasServer* again = ResolveTarget(mac)) again->ClearCredentials();
+        return -1; // nothing was sent: the box said it all
+    }
     std::size_t sentCount = 0;
     bool failed = false;
-    bool stopped = false;
-    for (std::size_t first = 0; first < images.size() && !stopped;) {
-        std::memset(request.get(), 0, sizeof *request);
-        PutField(request->transfer.userName, sizeof request->transfer.userName, user);
-        PutField(request->transfer.password, sizeof request->transfer.password, password);
-        PutField(request->transfer.folderName, sizeof request->transfer.folderName, folder);
-        PutField(request->transfer.imageFileName, sizeof request->transfer.imageFileName,
-                 images[first].sentName);
-        request->transfer.imageNumber = 1;
-        request->transfer.imageSize = static_cast<std::uint32_t>(images[first].size);
-        request->transfer.imageCount = static_cast<std::uint32_t>(images.size() - first);
-        if (target.ImageTransferStart(request.get()) != 0) {
-            const std::string why = target.GetLastResultText();
-            vcl::MessageBox(why, GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
-            // The next attempt asks again.
-            if (CNasServer* again = ResolveTarget(mac)) again->ClearCredentials();
-            if (first == 0) return -1; // nothing was tried: the box said it all
-            for (std::size_t k = first; k < images.size(); ++k)
-                images[k].result = std::string(GetMessageText(947)) + ": " + why;
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        std::string why;
+        if (UploadImageFile(target, images[i].path, images[i].size, &why) != 0) {
+            images[i].result = why; // the box before said it too
             failed = true;
             break;
         }
-        std::size_t i = first;
-        for (; i < images.size(); ++i) {
-            std::string why;
-            const int upload = UploadImageFile(target, images[i].path, images[i].size, &why);
-            if (upload != 0) {
-                images[i].result = why; // the box before said it too
-                failed = true;
-                stopped = upload == kUploadCancelled;
-                break;
-            }
-            // The next image's name and size, or all zeros after the last one.
-            NasImgDone done{};
-            std::memset(&done, 0, sizeof done);
-            if (i + 1 < images.size()) {
-                PutField(done.nextFileName, sizeof done.nextFileName, images[i + 1].sentName);
-                done.moreImages = 1;
-                done.nextFileSize = static_cast<std::uint32_t>(images[i + 1].size);
-            }
-            const int result = target.ImageTransferComplete(&done);
-            if (result != 0) {
-                const std::string text = NasResultText(&target, result);
-                images[i].result = FormatMessageText(GetMessageText(949), {text});
-                vcl::MessageBox(text, GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
-                target.ImageTransferAbort(kAbortReason);
-                failed = true;
-                break;
-            }
-            images[i].result = GetMessageText(948);
-            ++sentCount;
+        // The next image's name and size, or all zeros after the last one.
+        NasImgDone done{};
+        std::memset(&done, 0, sizeof done);
+        if (i + 1 < images.size()) {
+            PutField(done.nextFileName, sizeof done.nextFileName, images[i + 1].sentName);
+            done.moreImages = 1;
+            done.nextFileSize = static_cast<std::uint32_t>(images[i + 1].size);
         }
-        target.CloseDataSocket();
-        first = i + 1;
+        const int result = target.ImageTransferComplete(&done);
+        if (result != 0) {
+            const std::string text = NasResultText(&target, result);
+            images[i].result = FormatMessageText(GetMessageText(949), {text});
+            vcl::MessageBox(text, GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
+            target.ImageTransferAbort(kAbortReason);
+            failed = true;
+            break;
+        }
+        images[i].result = GetMessageText(948);
+        ++sentCount;
     }
-    // Every image not tried after a Cancel keeps "not sent".
+    target.CloseDataSocket();
+    // The images after a failed one keep "not sent".
 
     // The images that arrived are converted; the report names every image with what became of
     // it, so that none is lost without a word.

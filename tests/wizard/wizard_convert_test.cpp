@@ -1,7 +1,7 @@
 // The conversion of CD-server images as a user meets it: a folder of image files (a mounted
 // image share), the images chosen, a simulated unit as the target. The unit's record of the
-// transfer session shows the pieces, the trailers and the end; Cancel aborts the session and ends
-// the batch, while an image the unit refuses is reported and the others go on.
+// transfer session shows the pieces, the trailers and the end; the first image that fails (Cancel,
+// a refusal) aborts the session and ends the batch, and the report names every image.
 #include "wizard_fixture.h"
 
 #include "fmmsg.h"
@@ -221,30 +221,43 @@ TEST_F(WizardConvertTest, CancelAbortsTheSessionAndNothingIsConverted) {
     EXPECT_TRUE(unit.sim->requestsFor(nassim::kCommandConvert).empty());
 }
 
-// A piece the unit refuses aborts that image's transfer; the next image goes on in a transfer
-// of its own and the images that arrived are converted.
-TEST_F(WizardConvertTest, ARefusedPieceAbortsThatImageAndTheOthersGoOn) {
+// Three images, and the unit refuses a piece of the second (it is full): the transfer stops there,
+// its session is aborted, the third is not sent, and the image that arrived is converted. The
+// report names each image with what became of it.
+TEST_F(WizardConvertTest, AFailedImageStopsTheBatchAndTheReportNamesEveryImage) {
+    const Bytes c = CdhImage(0, 8192, 7);
+    Write(images_ / "C.IMG", c);
     Unit& unit = ToTargetPage();
-    nassim::CommandFault refuse;
-    refuse.command = nassim::kCommandImageTransfer;
-    refuse.subCode = 26;
-    refuse.occurrence = 2;
-    refuse.status = -2;
-    unit.sim->addCommandFault(refuse);
+    ASSERT_EQ(Wizard().ListView_CDHImgSel->Items()->Count(), 3);
+    nassim::CommandFault full;
+    full.command = nassim::kCommandImageTransfer;
+    full.subCode = 26;
+    full.occurrence = 5; // A.IMG's two pieces and two trailers, then B.IMG's first piece
+    full.status = nassim::kStatusNoFreeSpace;
+    unit.sim->addCommandFault(full);
     ExpectAccount();
-    Responder().ExpectBox("", vcl::IDOK); // the unit's result text
-    Responder().ExpectBox("A.IMG: refused by the unit: ", vcl::IDOK);
+    Responder().ExpectBox("No free space on server.", vcl::IDOK);
+    Responder().ExpectBox("A.IMG: sent\nB.IMG: refused by the unit: No free space on server.\n"
+                          "C.IMG: not sent\n",
+                          vcl::IDOK);
     Wizard().bbOk->Click();
-    EXPECT_NE(Responder().Boxes().back().Request.Text.find("\nB.IMG: sent"), std::string::npos)
-        << Responder().Boxes().back().Request.Text;
-    ASSERT_TRUE(unit.sim->waitForSessionsEnded(2, std::chrono::seconds(30)));
+    // One box for the failed image and the report: no box for the image after it.
+    ASSERT_GE(Responder().Boxes().size(), 2u);
+    EXPECT_EQ(Responder().Boxes().back().Request.Text,
+              "A.IMG: sent\nB.IMG: refused by the unit: No free space on server.\n"
+              "C.IMG: not sent\n");
+    ASSERT_TRUE(unit.sim->waitForSessionsEnded(1, std::chrono::seconds(30)));
     const auto sessions = unit.sim->sessions();
-    ASSERT_EQ(sessions.size(), 2u);
+    // No second transfer for C.IMG.
+    ASSERT_EQ(sessions.size(), 1u);
     EXPECT_EQ(sessions[0].end, nassim::SessionEnd::Aborted);
-    EXPECT_EQ(sessions[0].blockSizes.size(), 1u); // the refused piece is not kept
-    EXPECT_EQ(sessions[1].end, nassim::SessionEnd::Completed);
-    ASSERT_EQ(sessions[1].files.size(), 1u);
-    EXPECT_EQ(sessions[1].files[0].name, "B.IMG");
+    EXPECT_EQ(sessions[0].abortReason, 4096);
+    ASSERT_EQ(sessions[0].files.size(), 2u);
+    EXPECT_EQ(sessions[0].files[0].name, "A.IMG");
+    EXPECT_TRUE(sessions[0].files[0].complete);
+    EXPECT_EQ(sessions[0].files[1].name, "B.IMG");
+    EXPECT_FALSE(sessions[0].files[1].complete);
+    EXPECT_EQ(unit.sim->requestsFor(nassim::kCommandImageTransfer).size(), 6u); // start + 5 data
     EXPECT_EQ(unit.sim->requestsFor(nassim::kCommandConvert).size(), 1u);
 }
 
@@ -270,9 +283,9 @@ TEST_F(WizardConvertTest, AnUnalignedImageIsPaddedAndTheUnitTakesIt) {
     EXPECT_EQ(unit.sim->requestsFor(nassim::kCommandConvert).size(), 1u);
 }
 
-// An image the unit refuses is named in the report with its reason; the others are sent and
-// converted.
-TEST_F(WizardConvertTest, ARefusedImageIsNamedInTheReportAndTheOthersAreConverted) {
+// The unit refuses the first image at its completion: the batch ends there, the second image is
+// not sent, and with nothing arrived nothing is converted.
+TEST_F(WizardConvertTest, ARefusedFirstImageEndsTheBatchWithNothingConverted) {
     Unit& unit = ToTargetPage();
     nassim::CommandFault refuse;
     refuse.command = nassim::kCommandImageComplete;
@@ -281,15 +294,14 @@ TEST_F(WizardConvertTest, ARefusedImageIsNamedInTheReportAndTheOthersAreConverte
     unit.sim->addCommandFault(refuse);
     ExpectAccount();
     Responder().ExpectBox("Invalid block!", vcl::IDOK);
-    Responder().ExpectBox("A.IMG: refused by the unit: Invalid block!\nB.IMG: sent", vcl::IDOK);
+    Responder().ExpectBox("A.IMG: refused by the unit: Invalid block!\nB.IMG: not sent\n",
+                          vcl::IDOK);
     Wizard().bbOk->Click();
-    ASSERT_TRUE(unit.sim->waitForSessionsEnded(2, std::chrono::seconds(30)));
+    ASSERT_TRUE(unit.sim->waitForSessionsEnded(1, std::chrono::seconds(30)));
     const auto sessions = unit.sim->sessions();
-    ASSERT_EQ(sessions.size(), 2u);
+    ASSERT_EQ(sessions.size(), 1u);
     EXPECT_EQ(sessions[0].end, nassim::SessionEnd::Aborted);
-    EXPECT_EQ(sessions[1].end, nassim::SessionEnd::Completed);
-    EXPECT_EQ(sessions[1].files.at(0).name, "B.IMG");
-    EXPECT_EQ(unit.sim->requestsFor(nassim::kCommandConvert).size(), 1u);
+    EXPECT_TRUE(unit.sim->requestsFor(nassim::kCommandConvert).empty());
 }
 
 // A unit of encoding kind 0 keeps its names in the code page: its folder goes back as it listed it,
