@@ -73,12 +73,24 @@ bool TForm_Central::IsDuplicateAnnouncement(std::span<const std::uint8_t> Datagr
     return repeat;
 }
 
-void TForm_Central::DropAnnouncedServer(CNasServer*, const std::string&) {
+void TForm_Central::DropAnnouncedServer(CNasServer* Server, const std::string& Text) {
     // The wizard keeps its destinations by the units' hardware addresses and finds them again in
     // the server lists: its combos of units are filled again, and the destinations whose unit
-    // has gone leave its lists, the user told which.
+    // has gone leave its lists, the user told which. Server is the unit that announced going
+    // off-line (retired, not yet freed); null after a refresh.
     if (!FmWizard) return;
     switch (WzdInfo.Job) {
+    case 3:
+    case 5:
+        // Quick setup: page 8 lists the units as they now are; past it, a setup of the unit that
+        // went off-line ends, the user told (once a box over the wizard has closed).
+        if (Server) {
+            RefreshWizardServerDetail();
+            FmWizard->SetupUnitWentOffline(TFmWizard::MacOf(*Server), Text);
+        } else {
+            FmWizard->EndSetupOfOfflineUnit();
+        }
+        return;
     case 1:
     case 2:
     case 6:
@@ -161,7 +173,7 @@ void TForm_Central::Timer_ABSENTTimer(vcl::TObject*) {
             TreeView->Items()->BeginUpdate();
             NasSvrNet.Remove(server, node ? &treeItem : nullptr, CNASSvrNet::kFoundList, nullptr);
             TreeView->Items()->EndUpdate();
-            if (FmWizard && FmWizard->GetVisible()) DropAnnouncedServer(nullptr, text);
+            if (FmWizard && FmWizard->GetVisible()) DropAnnouncedServer(server, text);
             SweepRetiredServers();
             return;
         }

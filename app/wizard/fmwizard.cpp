@@ -251,6 +251,7 @@ bool TFmWizard::AnyDestinationHasWriter() {
 
 void TFmWizard::bbNextClick(vcl::TObject*) {
     if (busy_) return;
+    if (EndSetupOfOfflineUnit()) return;
     if (WzdInfo.Job == 0) {
         vcl::TListItem* row = ListView_JobList->GetSelected();
         if (row == nullptr) return;
@@ -268,6 +269,7 @@ void TFmWizard::bbNextClick(vcl::TObject*) {
 
 void TFmWizard::bbBackClick(vcl::TObject*) {
     if (busy_) return;
+    if (EndSetupOfOfflineUnit()) return;
     if (WzdInfo.PageIndex == 0) return;
     if (CurrentPageKind() == kPageSchedule && IsDiscImageJob(WzdInfo.Job) &&
         !AnyDestinationHasWriter()) {
@@ -299,7 +301,7 @@ void TFmWizard::bbOkClick(vcl::TObject*) {
         break;
     case kJobSetupServer:
     case kJobSetupPreselected:
-        if (FinishServerSetup() != -1 && host_) {
+        if (FinishServerSetup() == 0 && host_) {
             host_->RefreshServerNodeTexts();
             host_->ReselectTreeNode();
         }
@@ -351,6 +353,7 @@ void TFmWizard::FormClose(vcl::TObject*, vcl::TCloseAction&) {
     ClearJobList();
     WzdInfo.ClearState();
     WizardRefreshInfo.Forget();
+    setupUnitOffline_.clear();
     ServerDetailLive = 0;
     discContainer_.reset();
     container_.reset();

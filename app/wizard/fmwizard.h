@@ -491,7 +491,8 @@ public:
     void RefreshServerDetail();
     // Page 8's leave: copies the one selected server into WizardRefreshInfo; false otherwise.
     bool TakeSelectedServer();
-    // The finisher of jobs 3 and 5: 0 when a request was sent, -1 when nothing was.
+    // The finisher of jobs 3 and 5: 0 when a request was sent (taken, or no answer came), 1 when
+    // the unit refused it (the wizard stays open with what was typed), -1 when nothing was sent.
     int FinishServerSetup();
     // Fills the set-server record from the pages; false when refused.
     bool BuildServerSettings(NasServerSetting& setting);
@@ -499,6 +500,13 @@ public:
     void StoreServerSettings(const NasServerSetting& setting);
     // What the user is told when the unit answered a set-server request with a refusal.
     static std::string SetupRefusalText(CNasServer& server, int result);
+    // The main window calls it when a unit announced going off-line (its hardware address and
+    // the status text): past page 8, a quick setup of that unit ends with the text and the wizard
+    // closes. While a box is open over the wizard the end waits until the box has closed.
+    void SetupUnitWentOffline(const std::string& mac, const std::string& text);
+    // Ends a quick setup whose unit went off-line, once no box is open over the wizard: shows the
+    // text and closes the wizard. True when it did.
+    bool EndSetupOfOfflineUnit();
 
     // Hard-disk page.
     void FillHdDetail(TCdhSvr* server);
@@ -556,6 +564,8 @@ private:
     // A server or workgroup text checked for its field: 0 accepted, else refused (shown).
     int CheckSetupText(const std::string& text, std::size_t maxBytes, int nameId);
     std::vector<std::string> skippedImages_;
+    // The text that ends the quick setup, while it waits for a box to close; empty otherwise.
+    std::string setupUnitOffline_;
     // ---- end of the setup, hard-disk and conversion members ----
 };
 

@@ -16,6 +16,9 @@
 
 namespace {
 
+// The unit's status for a request whose values it does not take ("Invalid option!").
+constexpr int kInvalidOptionResult = 4;
+
 // Server statuses under which a unit takes no settings: not ready, reset, shut-down, upgrade.
 bool StatusRefusesSetup(std::uint32_t status) {
     return status == 0 || status == 2 || status == 3 || status == 4;
@@ -52,6 +55,9 @@ std::string TFmWizard::SetupRefusalText(CNasServer& server, int result) {
     std::string head = GetMessageText(483);
     while (!head.empty() && head.back() == ' ')
         head.pop_back();
+    // The set-server reply carries nothing but its status: for a refused value the unit does
+    // not say which one.
+    if (result == kInvalidOptionResult) why += "\n\n" + std::string(GetMessageText(959));
     return head + ":\n" + why;
 }
 
@@ -170,12 +176,17 @@ int TFmWizard::FinishServerSetup() {
     // Refreshes ran while the pages were filled in: a unit still listed is reached as it is now
     // (a new address included). One no longer listed is still tried at what the copy holds.
     if (const CNasServer* now = ResolveTarget(MacOf(copy))) copy.Info = now->Info;
+    // A unit that announced going off-line meanwhile (also while the prompt or the question
+    // below was up) gets nothing: the setup ends, the user told.
+    if (EndSetupOfOfflineUnit()) return -1;
     if (!copy.Authenticate(kAuthAdministrator)) return -1;
+    if (EndSetupOfOfflineUnit()) return -1;
     if (StatusRefusesSetup(copy.Info.unitStatus)) {
         vcl::MessageBox(GetMessageText(922), GetMessageText(15), vcl::MB_OK | vcl::MB_ICONWARNING);
         return -1;
     }
     if (!BuildServerSettings(*setting)) return -1;
+    if (EndSetupOfOfflineUnit()) return -1;
 
     account->value0 = 9;
     account->value4 = 100;
@@ -226,9 +237,12 @@ int TFmWizard::FinishServerSetup() {
         if (firstTaken) StoreServerSettings(first);
         if (result > 0) {
             // The unit answered and refused the values: say so with its reason, not as a lost
-            // connection.
+            // connection, and keep the wizard on its page with what was typed, so that the user
+            // can correct it and press OK again.
             vcl::MessageBox(SetupRefusalText(copy, result), GetMessageText(9),
                             vcl::MB_OK | vcl::MB_ICONSTOP);
+            SetModalResult(vcl::mrNone);
+            return 1;
         } else {
             ShowKindMessage(GetMessageText(483), 25);
         }

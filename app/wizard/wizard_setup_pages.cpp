@@ -10,7 +10,9 @@
 #include "textcodec.h"
 
 #include "clock/clock.h"
+#include "vcl/application.h"
 #include "vcl/date_time_picker.h"
+#include "vcl/modal_host.h"
 #include "vcl/screen.h"
 #include "vcl/tree_view.h"
 
@@ -174,6 +176,30 @@ bool TFmWizard::TakeSelectedServer() {
     PreselectedServer = server;
     WzdInfo.TargetServerMac = MacOf(*server);
     WizardRefreshInfo.Take(*server);
+    return true;
+}
+
+void TFmWizard::SetupUnitWentOffline(const std::string& mac, const std::string& text) {
+    if (WzdInfo.Job != kJobSetupServer && WzdInfo.Job != kJobSetupPreselected) return;
+    // On page 8 the unit's row goes with the lists; past it, the unit chosen there (or by the
+    // main window for job 5) is the copy's.
+    if (CurrentPageKind() == kPageServerDetail || !WizardRefreshInfo.Valid ||
+        MacOf(WizardRefreshInfo.Server) != mac)
+        return;
+    setupUnitOffline_ = text;
+    EndSetupOfOfflineUnit();
+}
+
+bool TFmWizard::EndSetupOfOfflineUnit() {
+    if (setupUnitOffline_.empty()) return false;
+    // The code that waits on a box over the wizard (the password prompt, a question) ends the
+    // setup itself once the box has closed.
+    if (vcl::ModalDepth() > modalBase_) return false;
+    const std::string text = std::move(setupUnitOffline_);
+    setupUnitOffline_.clear();
+    vcl::Application->MessageBox(text, "", vcl::MB_OK);
+    bbCancelClick(nullptr);
+    SetModalResult(vcl::mrCancel);
     return true;
 }
 

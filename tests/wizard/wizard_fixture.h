@@ -201,7 +201,8 @@ protected:
         if (Form_Central) FindUnits();
     }
 
-    // The unit's announcement that it goes off-line reaches the window's listener.
+    // The unit's announcement that it goes off-line reaches the window's listener, which takes it
+    // at once.
     void AnnounceOffline(const Unit& unit) {
         std::vector<std::uint8_t> d(kNasAnnouncementSize, 0);
         d[24] = 9;
@@ -213,8 +214,16 @@ protected:
             d[200 + k] = static_cast<std::uint8_t>(address >> (24 - 8 * k));
         const std::string name = unit.sim->config().name;
         std::memcpy(&d[236], name.data(), std::min<std::size_t>(name.size(), 15));
+        // Sent from the unit's own address, as a unit sends it.
         const int sender = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         ASSERT_GE(sender, 0);
+        sockaddr_in from{};
+        from.sin_family = AF_INET;
+        from.sin_addr.s_addr = htonl(address);
+        if (::bind(sender, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0) {
+            ::close(sender);
+            FAIL() << "cannot send from the unit's address";
+        }
         sockaddr_in to{};
         to.sin_family = AF_INET;
         to.sin_port = htons(AnnouncementPort);

@@ -166,6 +166,34 @@ protected:
         ASSERT_EQ(Kind(), kPageIpAddress);
     }
 
+    // The quick setup as the window's tool button opens it with "NAS Servers" selected (job 3,
+    // page 8 first); drive runs while the window shows the wizard and must end it.
+    void OpenSetupFromTheWindow(std::function<void(TFmWizard&)> drive) {
+        W().TreeView->SetSelected(W().NasServersNode);
+        Responder().ExpectModal(
+            "FmWizard", [drive](vcl::TForm& form) { drive(dynamic_cast<TFmWizard&>(form)); });
+        QTest::mouseClick(W(W().ToolButton_ServerQuickSetup), Qt::LeftButton);
+    }
+    // On page 8: the unit's row chosen, then Next to page 10.
+    void ChooseOnServerPage(TFmWizard& w, Unit& unit) {
+        ASSERT_EQ(Kind(), kPageServerDetail);
+        vcl::TListItems* rows = w.ListView_ServerDetail->Items();
+        int at = -1;
+        for (int i = 0; i < rows->Count(); ++i)
+            if (rows->Item(i)->GetData() == unit.server.get()) at = i;
+        ASSERT_GE(at, 0) << "the unit is not listed";
+        rows->Item(at)->SetSelected(true);
+        QTest::mouseClick(W(w.bbNext), Qt::LeftButton);
+        ASSERT_EQ(Kind(), kPageIpAddress);
+    }
+    // The listener's quiet polls let its record of the last sender go, so that the same unit's
+    // next announcement is taken (a repeat within 10 seconds is not).
+    void ForgetLastSender() {
+        for (int i = 0; i < 10 && W().NasSvrNet.LastAnnouncement(); ++i)
+            W().Timer_ABSENT->OnTimer(W().Timer_ABSENT);
+        ASSERT_EQ(W().NasSvrNet.LastAnnouncement(), nullptr);
+    }
+
     std::vector<Bytes> SetServerRequests(Unit& unit) {
         std::vector<Bytes> out;
         for (const nassim::Request& r : unit.sim->requestsFor(nassim::kCommandSetServer))
@@ -550,25 +578,62 @@ TEST_F(WizardSetupTest, WhatTheUnitRefusesIsNotRecordedAsSet) {
     }
 }
 
-// A unit that answers with a refusal is not said to be unreachable: the user reads its reason.
-TEST_F(WizardSetupTest, AValueTheUnitRefusesIsReportedWithTheUnitsReason) {
+// A unit that answers with a refusal is not said to be unreachable: the user reads its reason,
+// and that the unit does not say which value it refused. The wizard stays on its page with what
+// was typed; corrected, the values are sent again and taken.
+TEST_F(WizardSetupTest, ARefusedValueKeepsTheWizardOpenWithWhatWasTyped) {
     Unit& unit = SetupUnit();
-    StartPreselected(unit);
-    TFmWizard& w = Wizard();
-    // A gateway outside LAN 1's network: the unit refuses the option.
-    Type(w.Edit_Gateway, "10.9.9.9");
-    w.bbNext->Click();
-    ASSERT_EQ(Kind(), kPageServerName);
-    w.bbNext->Click();
-    ASSERT_EQ(Kind(), kPagePassword);
-    ExpectPassword(kAdminPassword);
-    Responder().ExpectBox("Invalid option!", vcl::IDOK);
-    w.bbOk->Click();
-    EXPECT_EQ(SetServerRequests(unit).size(), 1u);
-    EXPECT_EQ(WizardRefreshInfo.Server.GetGatewayText(0), "127.0.0.254");
+    OpenSetupFromTheWindow([&](TFmWizard& w) {
+        ChooseOnServerPage(w, unit);
+        // A gateway outside LAN 1's network: the unit refuses the option.
+        Type(w.Edit_Gateway, "10.9.9.9");
+        Click(w.bbNext);
+        ASSERT_EQ(Kind(), kPageServerName);
+        Click(w.bbNext);
+        ASSERT_EQ(Kind(), kPagePassword);
+        ClickBox(w.CheckBox_ChangeAdminPass);
+        Type(w.Edit_AdminPass, "newpass");
+        Type(w.Edit_AdminConfirm, "newpass");
+        ExpectPassword(kAdminPassword);
+        Responder().ExpectBox(std::string("Server Quick Setup:\nInvalid option!\n\n") +
+                                  GetMessageText(959),
+                              vcl::IDOK);
+        Click(w.bbOk);
+        EXPECT_EQ(SetServerRequests(unit).size(), 1u);
+        // Still open on the password page, with what was typed on every page.
+        EXPECT_EQ(w.GetModalResult(), vcl::mrNone);
+        ASSERT_EQ(Kind(), kPagePassword);
+        EXPECT_TRUE(w.CheckBox_ChangeAdminPass->GetChecked());
+        EXPECT_EQ(w.Edit_AdminPass->GetText(), "newpass");
+        EXPECT_EQ(w.Edit_AdminConfirm->GetText(), "newpass");
+        EXPECT_EQ(w.Edit_Gateway->GetText(), "10.9.9.9");
+        // Nothing was recorded as set.
+        EXPECT_EQ(WizardRefreshInfo.Server.GetGatewayText(0), "127.0.0.254");
+
+        // The gateway corrected (Back keeps the pages as they are), the passwords typed again
+        // (entering the page empties them), and OK.
+        Click(w.bbBack);
+        Click(w.bbBack);
+        ASSERT_EQ(Kind(), kPageIpAddress);
+        EXPECT_EQ(w.Edit_Gateway->GetText(), "10.9.9.9");
+        Type(w.Edit_Gateway, "127.0.0.253");
+        Click(w.bbNext);
+        Click(w.bbNext);
+        ASSERT_EQ(Kind(), kPagePassword);
+        ClickBox(w.CheckBox_ChangeAdminPass);
+        Type(w.Edit_AdminPass, "newpass");
+        Type(w.Edit_AdminConfirm, "newpass");
+        ExpectPassword(kAdminPassword);
+        ExpectKind("successfully.");
+        Click(w.bbOk);
+        EXPECT_EQ(w.GetModalResult(), vcl::mrOk);
+    });
+    EXPECT_FALSE(Wizard().GetVisible());
+    ASSERT_EQ(SetServerRequests(unit).size(), 2u);
     const auto found = Discover(*unit.sim);
     ASSERT_TRUE(found);
-    EXPECT_EQ(found->GetGatewayText(0), "127.0.0.254");
+    EXPECT_EQ(found->GetGatewayText(0), "127.0.0.253");
+    EXPECT_EQ(unit.sim->state().adminPassword.value_or(""), "newpass");
 }
 
 TEST_F(WizardSetupTest, AUnitNotReadyGetsNothing) {
@@ -585,29 +650,58 @@ TEST_F(WizardSetupTest, AUnitNotReadyGetsNothing) {
     EXPECT_TRUE(SetServerRequests(unit).empty());
 }
 
-// The pages work on the wizard's copy: the main window may drop and free the server object
-// after it was chosen.
-TEST_F(WizardSetupTest, TheChosenServerMayLeaveTheMainWindowsList) {
+// The unit chosen for the quick setup announces going off-line (from its own address), the
+// wizard opened by the window's tool button: past the server page the user is told and the wizard
+// closes, also when the announcement came while the password prompt was up; nothing is sent to
+// the unit. On the server page the announcement only takes the unit's row away.
+TEST_F(WizardSetupTest, TheChosenUnitGoingOfflineEndsTheSetupPastTheServerPage) {
     Unit& unit = SetupUnit();
-    TFmWizard& w = Wizard();
-    w.StartJob(kJobSetupServer);
-    w.ListView_ServerDetail->Items()->Item(0)->SetSelected(true);
-    w.bbNext->Click();
-    ASSERT_EQ(Kind(), kPageIpAddress);
-    // The unit announces going off-line: the window lets its object go.
-    AnnounceOffline(unit);
-    EXPECT_EQ(unit.node, nullptr);
-    unit.server.reset();
-    w.RefreshServerDetail();
-    EXPECT_EQ(w.ListView_ServerDetail->Items()->Count(), 0);
-    w.bbNext->Click();
-    ASSERT_EQ(Kind(), kPageServerName);
-    EXPECT_EQ(w.Edit_SmbName->GetText(), "UNIT1");
-    w.bbNext->Click();
-    ExpectPassword(kAdminPassword);
-    ExpectKind("successfully.");
-    w.bbOk->Click();
-    EXPECT_EQ(SetServerRequests(unit).size(), 1u);
+    // On page 10.
+    OpenSetupFromTheWindow([&](TFmWizard& w) {
+        ChooseOnServerPage(w, unit);
+        Responder().ExpectBox("Server UNIT1 is off-line.", vcl::IDOK);
+        AnnounceOffline(unit);
+        EXPECT_EQ(unit.node, nullptr);
+        EXPECT_EQ(w.GetModalResult(), vcl::mrCancel);
+    });
+    EXPECT_FALSE(Wizard().GetVisible());
+
+    // While the password prompt of OK is up: the setup ends when the prompt has closed.
+    ForgetLastSender();
+    FindUnits();
+    ASSERT_NE(unit.node, nullptr);
+    OpenSetupFromTheWindow([&](TFmWizard& w) {
+        ChooseOnServerPage(w, unit);
+        Click(w.bbNext);
+        Click(w.bbNext);
+        ASSERT_EQ(Kind(), kPagePassword);
+        Responder().ExpectModal("Form_Password", [&](vcl::TForm& form) {
+            AnnounceOffline(unit);
+            auto& dialog = dynamic_cast<TForm_Password&>(form);
+            dialog.Edit_Password->SetText(kAdminPassword);
+            dialog.Button_Ok->Click();
+        });
+        Responder().ExpectBox("Server UNIT1 is off-line.", vcl::IDOK);
+        Click(w.bbOk);
+        EXPECT_EQ(w.GetModalResult(), vcl::mrCancel);
+    });
+    EXPECT_FALSE(Wizard().GetVisible());
+    EXPECT_TRUE(SetServerRequests(unit).empty());
+
+    // On page 8: the row goes, the wizard stays.
+    ForgetLastSender();
+    FindUnits();
+    ASSERT_NE(unit.node, nullptr);
+    OpenSetupFromTheWindow([&](TFmWizard& w) {
+        ASSERT_EQ(Kind(), kPageServerDetail);
+        ASSERT_EQ(w.ListView_ServerDetail->Items()->Count(), 1);
+        AnnounceOffline(unit);
+        EXPECT_EQ(w.ListView_ServerDetail->Items()->Count(), 0);
+        EXPECT_EQ(w.GetModalResult(), vcl::mrNone);
+        EXPECT_EQ(Kind(), kPageServerDetail);
+        Click(w.bbCancel);
+    });
+    EXPECT_TRUE(SetServerRequests(unit).empty());
 }
 
 // Each case types into the page's edits and presses Next; refused cases name the field.
