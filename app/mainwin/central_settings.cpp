@@ -138,7 +138,7 @@ void TForm_Central::LoadSettings() {
                               {ini.FileName(), std::to_string(vcl::TIniFile::MaxFileSize >> 20)}) +
             " " + GetMessageText(955));
     else if (ini.Loaded() == vcl::TIniFile::LoadResult::NotRegular)
-        AddStartupNote(FormatMessageText(GetMessageText(958), {ini.FileName()}) + " " +
+        AddStartupNote(FormatMessageText(GetMessageText(960), {ini.FileName()}) + " " +
                        GetMessageText(955));
     else if (ini.Loaded() == vcl::TIniFile::LoadResult::Unreadable)
         AddStartupNote(FormatMessageText(GetMessageText(954), {ini.FileName()}) + " " +
@@ -230,7 +230,7 @@ void TForm_Central::SaveSettings() {
         ini.CancelUpdate();
         // The file would be one the next start refuses: it stays as it was.
         ShowKindMessage(
-            FormatMessageText(GetMessageText(959),
+            FormatMessageText(GetMessageText(961),
                               {ini.FileName(), std::to_string(vcl::TIniFile::MaxFileSize >> 20)}),
             52);
     } catch (const vcl::EIniFileException&) {

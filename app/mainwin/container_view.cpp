@@ -176,7 +176,7 @@ void TForm_Central::LoadContainerTree(const std::string& FileName) {
         // Texts of a code-page file holding bytes of no character: loaded, shown marked, told.
         if (const std::size_t marked = MainContainer.LastLoadReport().undecodableTexts; marked > 0)
             TellLoadNote(FormReady,
-                         FormatMessageText(GetMessageText(960),
+                         FormatMessageText(GetMessageText(962),
                                            {FileName, std::to_string(marked), AnsiCodePageName()}));
     } else {
         MainContainer.Clear();
@@ -189,7 +189,7 @@ void TForm_Central::LoadContainerTree(const std::string& FileName) {
         if (result == kCisCaseTwins) {
             // Told whenever it happens, at start too: the file holds what an import refuses.
             const CisLoadReport& twins = MainContainer.LastLoadReport();
-            TellLoadNote(FormReady, FormatMessageText(GetMessageText(961),
+            TellLoadNote(FormReady, FormatMessageText(GetMessageText(963),
                                                       {FileName, twins.twinFolder, twins.twinFirst,
                                                        twins.twinSecond}));
         } else if (FormReady && !FileName.empty()) {
