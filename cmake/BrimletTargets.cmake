@@ -34,6 +34,8 @@ function(brimlet_add_fuzzer name)
     if(BRIMLET_FUZZ)
         target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
         target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+        # The target's own seed corpus, beside it, for fuzz/run-all.
+        file(GENERATE OUTPUT "$<TARGET_FILE:${name}>.corpus" CONTENT "${F_CORPUS}\n")
     else()
         target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cpp)
         add_test(NAME ${name}.replay COMMAND ${name} ${F_CORPUS})

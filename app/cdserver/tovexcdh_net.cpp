@@ -90,7 +90,10 @@ TCdhSvr* TCdhNet::LeastSeen() const {
     for (int i = 0; i < Records.Count(); ++i) {
         auto* record = static_cast<TCdhSvr*>(Records.Item(i));
         if ((record->Flags & kCdhFlagSeen) != 0) continue;
+        // A server that answered the discovery before may simply not have answered this one
+        // yet: a flood of new servers early in the window must not push it out.
         const std::uint32_t missed = byMac_.at(MacKey(record->HardwareAddress)).missed;
+        if (missed == 0) continue;
         if (chosen == nullptr || missed > chosenMissed) {
             chosen = record;
             chosenMissed = missed;
@@ -223,7 +226,8 @@ void TCdhNet::EndRound() {
     if (RefusedCount > 0)
         std::fprintf(stderr,
                      "CD-server discovery: %u replies refused (sender not the announced address, "
-                     "%u replies already taken, or %u servers listed that all answered)\n",
+                     "%u replies already taken, or %u servers listed that all answered the "
+                     "discovery before)\n",
                      RefusedCount, MaxReplies, MaxRecords);
 }
 

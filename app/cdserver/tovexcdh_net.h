@@ -8,8 +8,9 @@
 //   the discovery's own socket within its window; other datagrams cost nothing and count nothing;
 // - a server is taken (and acknowledged) once per query sent: its repeats cost nothing;
 // - a discovery takes at most MaxReplies replies, and the list holds at most MaxRecords servers;
-//   when it is full, a new server takes the place of one that has not answered this discovery,
-//   so records that stopped answering never keep a server out for good.
+//   when it is full, a new server takes the place of one that missed the discovery before and
+//   has not answered this one yet, so records that stopped answering never keep a server out for
+//   good, while a flood of new servers cannot push out one that answers every discovery.
 // A record that leaves the list is not freed at once: it stays valid (its seen flag clear) until
 // the next discovery begins, so that a caller still holding it after this discovery can ask
 // whether it was seen and drop it. Refused replies are counted and reported on stderr.
@@ -58,8 +59,9 @@ public:
     // repeats are dropped without a count.
     bool TakeReply(const std::uint8_t* datagram, std::size_t size, std::uint32_t sender);
     // Merges one valid discovery reply (kCdhAnnounceSize bytes) into the list: the record of its
-    // hardware address, made when new (in the place of a record not seen this discovery when the
-    // list is full). Null when a new record cannot be allocated or has no place.
+    // hardware address, made when new (in the place of a record that missed the discovery before
+    // and is not seen in this one, when the list is full). Null when a new record cannot be
+    // allocated or has no place.
     TCdhSvr* MergeReply(const std::uint8_t* reply);
     // Copies the list's pointers into the array in list order; raises vcl::Exception
     // ("TCdhNet: BuildArray allocate error.") when the memory cannot be had.
@@ -86,7 +88,8 @@ private:
     int DiscoveryExchange(TTcpSession* session);
     // Takes the record out of the list; it is freed when the next discovery begins.
     void Retire(TCdhSvr* record);
-    // A listed record that has not answered this discovery, the longest silent first; or null.
+    // A listed record that missed the discovery before and has not answered this one, the
+    // longest silent first; or null.
     TCdhSvr* LeastSeen() const;
 
     std::unordered_map<std::uint64_t, Tracked> byMac_; // the listed records by hardware address

@@ -109,6 +109,8 @@ public:
     int ReadR4Record(Record* parent, int depth);
     int ReadR1Record(Record* parent, int depth);
     bool AtEnd() const { return at_ == size_; }
+    // Texts read that held bytes of no character of the code page (shown as U+FFFD).
+    std::size_t UndecodableTexts() const { return undecodable_; }
     Record* Root() const { return root_; }
     // The tree read, handed over.
     Record* TakeRoot() { return std::exchange(root_, nullptr); }
@@ -137,6 +139,7 @@ private:
     std::size_t size_;
     std::size_t at_ = 0;
     bool textsAsStored_ = false; // the header carries the text mark
+    std::size_t undecodable_ = 0;
     Record* root_ = nullptr;
 };
 
@@ -172,13 +175,17 @@ int CisReader::ReadText(std::size_t stored, std::size_t limit, std::string& out)
     if (p == nullptr) return kCisReadError;
     if (p[stored - 1] != 0 || std::memchr(p, 0, stored - 1) != nullptr) return kCisBadFormat;
     out.assign(reinterpret_cast<const char*>(p), stored - 1);
-    // Bytes that start no character of the code page are dropped. ASCII reads the same in every
-    // code page the program uses, and is not converted.
+    // A byte that starts no character of the code page becomes U+FFFD, which no code page the
+    // program reads holds: the name shows where it was, and the text is counted so that the
+    // user hears of it. ASCII reads the same in every code page the program uses, and is not
+    // converted.
     const auto ascii = [](unsigned char c) { return c < 0x80; };
     if (!textsAsStored_ && !std::all_of(p, p + stored - 1, ascii)) {
-        std::optional<std::string> converted = AnsiToUtf8(out, "", CutTail::AsBadBytes);
+        static constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+        std::optional<std::string> converted = AnsiToUtf8(out, kReplacement, CutTail::AsBadBytes);
         if (!converted) return kCisBadFormat;
         out = std::move(*converted);
+        if (out.find(kReplacement) != std::string::npos) ++undecodable_;
     }
     if (out.size() >= limit) return kCisBadFormat;
     return kCisOk;
@@ -189,7 +196,7 @@ int CisReader::Place(std::unique_ptr<Record> record, Record* parent, int depth) 
     if (record->IsVirtual() && !record->IsFolder()) return kCisBadFormat;
     if (parent == nullptr) {
         if (!record->IsFolder()) return kCisBadFormat;
-    } else if (!IsValidCisFileName(record->name) || depth > kCisMaxDepth) {
+    } else if (!IsLoadableCisName(record->name) || depth > kCisMaxDepth) {
         return kCisBadFormat;
     }
     if (!record->IsFolder() && record->size > kCisMaxFileSize) return kCisBadFormat;
@@ -291,6 +298,47 @@ int CisReader::ReadR1Record(Record* parent, int depth) {
                         [this](Record* folder, int d) { return ReadR1Record(folder, d); });
 }
 
+namespace {
+
+// The path of an entry of a tree being read: a backslash for the root, \a\b below it.
+std::string ReaderPath(const Record* record) {
+    if (record->parent == nullptr) return "\\";
+    std::string path;
+    for (const Record* r = record; r->parent != nullptr; r = r->parent)
+        path.insert(0, "\\" + r->name);
+    return path;
+}
+
+// The first folder (depth first) holding two entries whose names are the same but for letter
+// case, as the folder's lookups compare them; report gets the folder and the two names.
+bool FindCaseTwins(const Record* folder, CisLoadReport& report) {
+    const Record* first = folder->firstChild;
+    if (first == nullptr) return false;
+    std::vector<std::pair<std::string, const Record*>> names;
+    const Record* c = first;
+    do {
+        names.emplace_back(UpperCaseName(c->name), c);
+        c = c->next;
+    } while (c != first);
+    std::stable_sort(names.begin(), names.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 1; i < names.size(); ++i) {
+        if (names[i].first != names[i - 1].first) continue;
+        report.twinFolder = ReaderPath(folder);
+        report.twinFirst = names[i - 1].second->name;
+        report.twinSecond = names[i].second->name;
+        return true;
+    }
+    c = first;
+    do {
+        if (c->IsFolder() && FindCaseTwins(c, report)) return true;
+        c = c->next;
+    } while (c != first);
+    return false;
+}
+
+} // namespace
+
 std::uint32_t MIRROR_CONTAINER::ByteSum(std::size_t count, const std::uint8_t* bytes) {
     std::uint32_t sum = 0;
     for (std::size_t i = 0; i < count; ++i)
@@ -300,6 +348,7 @@ std::uint32_t MIRROR_CONTAINER::ByteSum(std::size_t count, const std::uint8_t* b
 
 int MIRROR_CONTAINER::LoadFromBytes(const std::uint8_t* data, std::size_t size,
                                     const std::string& path) {
+    loadReport_ = {};
     if (size > kCisMaxFileBytes) return kCisBadFormat;
     try {
         CisReader reader(*this, data, size);
@@ -312,6 +361,12 @@ int MIRROR_CONTAINER::LoadFromBytes(const std::uint8_t* data, std::size_t size,
         if (!reader.AtEnd()) return kCisBadFormat;
         Record* root = reader.Root();
         if (!Recount(root)) return kCisBadFormat;
+        // Entries an import would refuse as the same name: refused here too, by name.
+        if (CisLoadReport twins; FindCaseTwins(root, twins)) {
+            loadReport_ = std::move(twins);
+            return kCisCaseTwins;
+        }
+        loadReport_.undecodableTexts = reader.UndecodableTexts();
         root->name = kRootName;
         root->source = path;
         Clear();
@@ -333,6 +388,7 @@ int MIRROR_CONTAINER::LoadFromBytes(const std::uint8_t* data, std::size_t size,
 }
 
 int MIRROR_CONTAINER::LoadFile(const std::string& path) {
+    loadReport_ = {};
     // Non-blocking, so that a FIFO given as the file does not wait for a writer.
     FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (file.get() < 0) return kCisOpenError;

@@ -38,6 +38,19 @@ inline constexpr int kCisReadError = 3;
 inline constexpr int kCisWriteError = 4;
 inline constexpr int kCisOpenError = 5;
 inline constexpr int kCisCloseError = 6;
+// LoadFile: a folder of the file holds two entries whose names are the same but for letter case
+// (a-z against A-Z), which the folder's lookups and case-folding readers of an image cannot tell
+// apart; the file is refused as an import of the pair would be (LastLoadReport names them).
+inline constexpr int kCisCaseTwins = 7;
+
+// What the last LoadFile or LoadFromBytes found besides its result.
+struct CisLoadReport {
+    // Texts (names and sources) of a file in a code page that held bytes that are no character of
+    // it: each such byte reads as U+FFFD, so that it shows, and the caller tells the user.
+    std::size_t undecodableTexts = 0;
+    // kCisCaseTwins: the folder's path in the container ("\" for the root) and the two names.
+    std::string twinFolder, twinFirst, twinSecond;
+};
 
 // The folders of a container in path-table order, one pointer each.
 using CisFolderList = std::vector<_CDH_CIS_RECORD_*>;
@@ -156,9 +169,10 @@ public:
 
     // ---- ".CIS" files (cis_file.cpp) ----
     // 0, 1 no memory, 2 bad format (also a file of more than kCisMaxFileBytes, refused by its
-    // size before it is read), 3 read error, 5 cannot open, 6 cannot close. The tree is replaced
-    // only on success; counters are recomputed from the entries read.
+    // size before it is read), 3 read error, 5 cannot open, 6 cannot close, 7 case twins. The
+    // tree is replaced only on success; counters are recomputed from the entries read.
     int LoadFile(const std::string& path);
+    const CisLoadReport& LastLoadReport() const { return loadReport_; }
     // The same from the bytes of a file; path becomes the root's source.
     int LoadFromBytes(const std::uint8_t* data, std::size_t size, const std::string& path);
     // 0, 4 write error (also a container whose file would pass kCisMaxFileBytes), 5 cannot open,
@@ -209,6 +223,7 @@ private:
                     std::size_t parentPathLength, CisNameIndex* siblings, CisImportResult& result);
 
     Record* root_ = nullptr;
+    CisLoadReport loadReport_;
     std::atomic<std::uint32_t> importStop_{0};
     vcl::TTreeNode** nodeSlot_ = nullptr;
     vcl::TTreeNode* ownSlot_ = nullptr;

@@ -2,26 +2,42 @@
 
 #include "container_record.h"
 
-int CisValidateEntryName(std::string_view name) {
+namespace {
+
+bool HasBadCharacter(std::string_view name, bool controlsAllowed) {
+    if (!IsValidUtf8(name)) return true;
+    for (char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (!controlsAllowed && (u < 0x20 || u == 0x7F)) return true;
+        if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos) return true;
+    }
+    return false;
+}
+
+int ValidateName(std::string_view name, bool controlsAllowed) {
     if (name.empty()) return kCisNameEmpty;
     // More bytes than 255 characters can take is too long without decoding.
     if (name.size() > 4 * kCisMaxNameCharacters) return kCisNameTooLong;
     if (!IsValidUtf8(name)) return kCisNameBadCharacter;
     if (Utf8Length(name) > kCisMaxNameCharacters) return kCisNameTooLong;
-    if (CisNameHasBadCharacter(name)) return kCisNameBadCharacter;
+    if (HasBadCharacter(name, controlsAllowed)) return kCisNameBadCharacter;
     const auto edge = [](char c) { return c == ' ' || c == '.'; };
     if (edge(name.front()) || edge(name.back())) return kCisNameBadCharacter;
     return kCisNameOk;
 }
 
+} // namespace
+
+int CisValidateEntryName(std::string_view name) {
+    return ValidateName(name, false);
+}
+
 bool CisNameHasBadCharacter(std::string_view name) {
-    if (!IsValidUtf8(name)) return true;
-    for (char c : name) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F) return true;
-        if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos) return true;
-    }
-    return false;
+    return HasBadCharacter(name, false);
+}
+
+bool IsLoadableCisName(std::string_view name) {
+    return ValidateName(name, true) == kCisNameOk;
 }
 
 bool IsValidCisFileName(std::string_view name) {

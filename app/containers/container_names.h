@@ -22,6 +22,10 @@ int CisValidateEntryName(std::string_view name);
 bool CisNameHasBadCharacter(std::string_view name);
 // True when CisValidateEntryName gives 0.
 bool IsValidCisFileName(std::string_view name);
+// The check a name read from a ".CIS" file passes: that of CisValidateEntryName, except that
+// control characters are allowed (the file format allows them, and a file holding one is loaded;
+// names typed or taken from the host are still held to the whole check).
+bool IsLoadableCisName(std::string_view name);
 
 // What keeps a valid name out of an ISO 9660 image. A directory record's length byte holds at
 // most 255 with the 33 bytes before the identifier and the pad to an even length, so an identifier

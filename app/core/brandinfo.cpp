@@ -3,8 +3,11 @@
 #include "msgbox.h"
 #include "textcodec.h"
 
+#include "paths/whole_file.h"
+
 #include <algorithm>
-#include <fstream>
+#include <ext/stdio_filebuf.h>
+#include <istream>
 #include <vector>
 
 TBrandInfo BrandInfo;
@@ -165,8 +168,19 @@ std::string ReadBrandRecords(std::istream& in) {
 }
 
 std::string ReadAboutFile(const std::string& fileName) {
-    std::ifstream file(fileName, std::ios::binary);
-    if (!file) return {};
+    // Opened without waiting: a pipe or a device in its place is refused at once, and told.
+    int fd = -1;
+    switch (platform::OpenRegularFile(fileName, fd)) {
+    case platform::WholeFileRead::Read:
+        break;
+    case platform::WholeFileRead::NotRegular:
+        return "The branding file " + fileName +
+               " is not a regular file (a pipe, a device or a folder) and was not read.";
+    default:
+        return {};
+    }
+    __gnu_cxx::stdio_filebuf<char> buffer(fd, std::ios::in | std::ios::binary); // closes fd
+    std::istream file(&buffer);
     const std::string refused = ReadBrandRecords(file);
     if (refused.empty()) return {};
     return "The branding file " + fileName + " was not read in full: " + refused + ".";

@@ -2,6 +2,7 @@
 // back at close.
 #include "central.h"
 
+#include "kinddialog.h"
 #include "message_format.h"
 #include "msgbox.h"
 #include "startup_notes.h"
@@ -136,6 +137,9 @@ void TForm_Central::LoadSettings() {
             FormatMessageText(GetMessageText(953),
                               {ini.FileName(), std::to_string(vcl::TIniFile::MaxFileSize >> 20)}) +
             " " + GetMessageText(955));
+    else if (ini.Loaded() == vcl::TIniFile::LoadResult::NotRegular)
+        AddStartupNote(FormatMessageText(GetMessageText(960), {ini.FileName()}) + " " +
+                       GetMessageText(955));
     else if (ini.Loaded() == vcl::TIniFile::LoadResult::Unreadable)
         AddStartupNote(FormatMessageText(GetMessageText(954), {ini.FileName()}) + " " +
                        GetMessageText(955));
@@ -217,16 +221,24 @@ void TForm_Central::LoadSettings() {
 void TForm_Central::SaveSettings() {
     vcl::TIniFile ini(IniFilePath());
     if (!ini.Writable()) return; // not read at start (the user was told): what it holds stays
-    // Found unwritable at start (the user was told then): tried again, silently, in case the
-    // folder was mended meanwhile.
-    if (settingsUnwritable_) {
-        try {
-            WriteSettings(ini);
-        } catch (const vcl::EIniFileException&) {
-        }
-        return;
+    // Every value in one write of the file.
+    ini.BeginUpdate();
+    try {
+        WriteSettings(ini);
+        ini.EndUpdate();
+    } catch (const vcl::EIniFileTooLarge&) {
+        ini.CancelUpdate();
+        // The file would be one the next start refuses: it stays as it was.
+        ShowKindMessage(
+            FormatMessageText(GetMessageText(961),
+                              {ini.FileName(), std::to_string(vcl::TIniFile::MaxFileSize >> 20)}),
+            52);
+    } catch (const vcl::EIniFileException&) {
+        ini.CancelUpdate();
+        // Found unwritable at start (the user was told then): tried again, silently, in case the
+        // folder was mended meanwhile.
+        if (!settingsUnwritable_) throw;
     }
-    WriteSettings(ini);
 }
 
 void TForm_Central::WriteSettings(vcl::TIniFile& ini) {

@@ -11,7 +11,9 @@
 #include "droptarget_kinds.h"
 #include "fmmsg.h"
 #include "kinddialog.h"
+#include "message_format.h"
 #include "msgbox.h"
+#include "startup_notes.h"
 #include "utils.h"
 
 #include "vcl/application.h"
@@ -130,6 +132,19 @@ void TForm_Central::MarkContainerModified() {
 
 // ---- Loading and building the folder nodes
 
+namespace {
+
+// What a container file's load found, told in a box; while the program starts, once its window
+// is up.
+void TellLoadNote(bool formReady, const std::string& text) {
+    if (formReady)
+        ShowKindMessage(text, 52);
+    else
+        AddStartupNote(text);
+}
+
+} // namespace
+
 void TForm_Central::LoadContainerTree(const std::string& FileName) {
     TreeUpdate update(TreeView);
     if (MyContainerNode) {
@@ -158,6 +173,11 @@ void TForm_Central::LoadContainerTree(const std::string& FileName) {
         MyContainerNode->SetImageIndex(nkContainerSaved);
         MyContainerNode->SetSelectedIndex(nkContainerSaved);
         RebuildContainerTree();
+        // Texts of a code-page file holding bytes of no character: loaded, shown marked, told.
+        if (const std::size_t marked = MainContainer.LastLoadReport().undecodableTexts; marked > 0)
+            TellLoadNote(FormReady,
+                         FormatMessageText(GetMessageText(962),
+                                           {FileName, std::to_string(marked), AnsiCodePageName()}));
     } else {
         MainContainer.Clear();
         MyContainerNode->SetData(MainContainer.NewContainer());
@@ -166,7 +186,13 @@ void TForm_Central::LoadContainerTree(const std::string& FileName) {
             return;
         }
         ContainerUntitled = true;
-        if (FormReady && !FileName.empty()) {
+        if (result == kCisCaseTwins) {
+            // Told whenever it happens, at start too: the file holds what an import refuses.
+            const CisLoadReport& twins = MainContainer.LastLoadReport();
+            TellLoadNote(FormReady, FormatMessageText(GetMessageText(963),
+                                                      {FileName, twins.twinFolder, twins.twinFirst,
+                                                       twins.twinSecond}));
+        } else if (FormReady && !FileName.empty()) {
             int kind = 0;
             switch (result) {
             case kCisNoMemory:

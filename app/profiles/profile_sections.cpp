@@ -266,6 +266,9 @@ bool ParseProfileFile(const std::string& path, ProfileSummary& summary, std::str
         error = "The profile " + path + " is larger than a profile can be (" +
                 std::to_string(limit) + " bytes).";
         return false;
+    case platform::WholeFileRead::NotRegular:
+        error = "The profile " + path + " is not a regular file.";
+        return false;
     case platform::WholeFileRead::Failed:
         error = "The profile " + path + " cannot be read.";
         return false;

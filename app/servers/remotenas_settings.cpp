@@ -37,11 +37,19 @@ void LoadRemoteNasSettings(const vcl::TIniFile& ini, TForm_RemoteNAS& list) {
 }
 
 void SaveRemoteNasSettings(vcl::TIniFile& ini, const TForm_RemoteNAS& list) {
-    int number = 0;
-    for (const RMT_NAS_DATA* entry = list.GetRemoteList(); entry; entry = entry->Next) {
-        ++number;
-        ini.WriteString(kRemoteNasSection, Key("NAS", number), OneLine(entry->Name));
-        ini.WriteString(kRemoteNasSection, Key("IP", number), utils::IpToText(entry->Address));
+    // The whole list in one write of the file.
+    ini.BeginUpdate();
+    try {
+        int number = 0;
+        for (const RMT_NAS_DATA* entry = list.GetRemoteList(); entry; entry = entry->Next) {
+            ++number;
+            ini.WriteString(kRemoteNasSection, Key("NAS", number), OneLine(entry->Name));
+            ini.WriteString(kRemoteNasSection, Key("IP", number), utils::IpToText(entry->Address));
+        }
+        ini.WriteInteger(kRemoteNasSection, "NASNumber", number);
+    } catch (...) {
+        ini.CancelUpdate();
+        throw;
     }
-    ini.WriteInteger(kRemoteNasSection, "NASNumber", number);
+    ini.EndUpdate();
 }

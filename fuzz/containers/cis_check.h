@@ -1,5 +1,6 @@
 // What every container read from outside must satisfy: a consistent tree (every counter as its
-// entries make it, no entry deeper than the limit, only valid names). Aborts otherwise.
+// entries make it, no entry deeper than the limit, only names a file may hold, no two names of a
+// folder the same but for letter case). Aborts otherwise.
 #pragma once
 
 #include "container.h"
@@ -7,6 +8,8 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <set>
+#include <string>
 
 namespace cisfuzz {
 
@@ -25,11 +28,13 @@ inline Sums Check(const Record* folder, int depth) {
     Require(depth <= kCisMaxDepth);
     Sums s;
     std::uint32_t subFolders = 0, files = 0;
+    std::set<std::string> names;
     if (const Record* first = folder->firstChild) {
         const Record* c = first;
         do {
             Require(c->parent == folder && c->next->prev == c);
-            Require(IsValidCisFileName(c->name));
+            Require(IsLoadableCisName(c->name));
+            Require(names.insert(UpperCaseName(c->name)).second);
             if (c->IsFolder()) {
                 const Sums sub = Check(c, depth + 1);
                 ++subFolders;

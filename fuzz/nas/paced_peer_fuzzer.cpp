@@ -17,8 +17,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -51,11 +53,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     nas::Socket ours(pair[0]);
     int peerFd = pair[1];
 
-    std::thread peer([=] {
+    // The peer's pauses end as soon as the read has ended: what it would still send has no
+    // reader, and a run of pauses must not outlast the call under test.
+    std::mutex mutex;
+    std::condition_variable readEnded;
+    bool done = false;
+    std::thread peer([&, data, size, peerFd, loop] {
         for (std::size_t at = 3; at + 1 < size;) {
             const auto pause = std::chrono::microseconds(100 * data[at]);
             const std::size_t length = std::min<std::size_t>(data[at + 1], size - at - 2);
-            std::this_thread::sleep_for(pause);
+            {
+                std::unique_lock lock(mutex);
+                if (readEnded.wait_for(lock, pause, [&] { return done; })) return;
+            }
             if (length > 0 && ::send(peerFd, data + at + 2, length, MSG_NOSIGNAL) < 0) break;
             at += 2 + length;
         }
@@ -94,6 +104,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (buffer[wanted] != 0xA5) __builtin_trap(); // nothing written past the buffer's length
     // The loop ended with its call: a generous bound over the deadline, for loaded machines.
     if (took > std::chrono::seconds(5)) __builtin_trap();
+    {
+        std::lock_guard lock(mutex);
+        done = true;
+    }
+    readEnded.notify_all();
     ::shutdown(ours.get(), SHUT_RDWR);
     peer.join();
     ::close(peerFd);

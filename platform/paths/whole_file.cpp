@@ -19,14 +19,39 @@ mode_t CurrentUmask() {
 
 } // namespace
 
+WholeFileRead OpenRegularFile(const std::string& path, int& fd) {
+    // O_NONBLOCK: opening a pipe for reading would otherwise wait for a writer.
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        if (errno == ENOENT) return WholeFileRead::Missing;
+        return errno == ENXIO || errno == EISDIR ? WholeFileRead::NotRegular
+                                                 : WholeFileRead::Failed;
+    }
+    struct stat st {};
+    WholeFileRead result = WholeFileRead::Read;
+    if (::fstat(fd, &st) != 0)
+        result = WholeFileRead::Failed;
+    else if (!S_ISREG(st.st_mode))
+        result = WholeFileRead::NotRegular;
+    else if (const int flags = ::fcntl(fd, F_GETFL);
+             flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        result = WholeFileRead::Failed;
+    if (result != WholeFileRead::Read) {
+        ::close(fd);
+        fd = -1;
+    }
+    return result;
+}
+
 WholeFileRead ReadWholeFile(const std::string& path, std::size_t maxSize, std::string& out) {
     out.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? WholeFileRead::Missing : WholeFileRead::Failed;
+    int fd = -1;
+    if (const WholeFileRead opened = OpenRegularFile(path, fd); opened != WholeFileRead::Read)
+        return opened;
     bool ok = true;
     bool tooLarge = false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0) {
         ok = false;
     } else if (static_cast<unsigned long long>(st.st_size) > maxSize) {
         ok = false;

@@ -8,11 +8,17 @@
 namespace platform {
 
 enum class WholeFileRead {
-    Read,     // out holds the file
-    Missing,  // there is no such file
-    TooLarge, // a regular file larger than the limit (found before it is read)
-    Failed,   // not a regular file, or unreadable
+    Read,       // out holds the file
+    Missing,    // there is no such file
+    TooLarge,   // a regular file larger than the limit (found before it is read)
+    NotRegular, // a pipe, device, socket or folder: refused before a byte is read
+    Failed,     // unreadable
 };
+
+// Opens the file at path for reading without waiting: a pipe without a writer or a device is
+// refused at once (NotRegular), never waited on. Read with fd set to the open descriptor (the
+// caller closes it), else fd is -1.
+WholeFileRead OpenRegularFile(const std::string& path, int& fd);
 
 // Reads the regular file at path, at most maxSize bytes, into out (left empty unless Read).
 WholeFileRead ReadWholeFile(const std::string& path, std::size_t maxSize, std::string& out);

@@ -235,6 +235,7 @@ bool Load(const std::string& path, Contents& out) {
     case WholeFileRead::Missing:
         return true;
     case WholeFileRead::TooLarge:
+    case WholeFileRead::NotRegular:
     case WholeFileRead::Failed:
         break;
     }
@@ -265,6 +266,10 @@ std::optional<std::string> KeyStore::Problem() const {
         return "The key store " + path_ + " is larger than " + std::to_string(kMaxFileSize >> 20) +
                " MiB. It was not read, and it is kept as it is: nothing is stored in it until it "
                "is made smaller or removed.";
+    case WholeFileRead::NotRegular:
+        return "The key store " + path_ +
+               " is not a regular file (a pipe, a device or a folder). It was not read, and it is "
+               "kept as it is: nothing is stored in it until it is replaced by a file.";
     case WholeFileRead::Failed:
         break;
     }

@@ -234,6 +234,10 @@ TIniFile::TIniFile(std::string fileName)
         content_->loaded = LoadResult::TooLarge;
         content_->writable = false; // kept as it is: what it stores is not lost
         return;
+    case platform::WholeFileRead::NotRegular:
+        content_->loaded = LoadResult::NotRegular;
+        content_->writable = false;
+        return;
     case platform::WholeFileRead::Failed:
         content_->loaded = LoadResult::Unreadable;
         content_->writable = false;
@@ -316,7 +320,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view ident,
         throw EIniFileException("Unable to write to " + fileName_);
     if (!content_->writable) throw EIniFileException("Unable to write to " + fileName_);
     auto& lines = content_->lines;
-    auto before = std::make_unique<Content>(*content_);
+    auto before = Snapshot();
     Content::Line line = Content::Parse(std::string(k) + "=" + std::string(value));
     auto header = content_->FindSection(s);
     if (!header) {
@@ -370,7 +374,7 @@ void TIniFile::ReadSections(TStringList& sections) const {
 void TIniFile::EraseSection(std::string_view section) {
     if (!content_->writable) throw EIniFileException("Unable to write to " + fileName_);
     if (!content_->FindSection(section)) return;
-    auto before = std::make_unique<Content>(*content_);
+    auto before = Snapshot();
     // One pass: every line from a header of that name up to the next header goes.
     std::vector<Content::Line> kept;
     kept.reserve(content_->lines.size());
@@ -399,7 +403,7 @@ void TIniFile::DeleteKey(std::string_view section, std::string_view ident) {
             kept.push_back(line);
     }
     if (!changed) return;
-    auto before = std::make_unique<Content>(*content_);
+    auto before = Snapshot();
     content_->lines = std::move(kept);
     content_->Reindex();
     Commit(std::move(before));
@@ -428,10 +432,31 @@ bool TIniFile::ValueExists(std::string_view section, std::string_view ident) con
 }
 
 void TIniFile::UpdateFile() {
-    if (content_->writable) Save();
+    if (content_->writable && updateCount_ == 0) Save();
+}
+
+std::unique_ptr<TIniFile::Content> TIniFile::Snapshot() const {
+    // Inside a bracket the content at its beginning is what a failure goes back to.
+    return updateCount_ > 0 ? nullptr : std::make_unique<Content>(*content_);
+}
+
+void TIniFile::BeginUpdate() {
+    if (updateCount_++ == 0) beforeUpdate_ = std::make_unique<Content>(*content_);
+}
+
+void TIniFile::EndUpdate() {
+    if (updateCount_ == 0 || --updateCount_ > 0) return;
+    Commit(std::move(beforeUpdate_));
+}
+
+void TIniFile::CancelUpdate() {
+    if (updateCount_ == 0) return;
+    updateCount_ = 0;
+    content_ = std::move(beforeUpdate_);
 }
 
 void TIniFile::Commit(std::unique_ptr<Content> before) {
+    if (updateCount_ > 0) return; // written at the bracket's end
     try {
         Save();
     } catch (...) {
@@ -442,6 +467,14 @@ void TIniFile::Commit(std::unique_ptr<Content> before) {
 
 void TIniFile::Save() {
     std::string data;
+    std::size_t size = 0;
+    for (const Content::Line& line : content_->lines)
+        size += line.raw.size() + content_->eol.size();
+    // The reader refuses a file above the cap: a larger one is never written.
+    if (size > kMaxFileSize)
+        throw EIniFileTooLarge("Unable to write to " + fileName_ + ": it would be larger than " +
+                               std::to_string(kMaxFileSize >> 20) + " MiB");
+    data.reserve(size);
     for (const Content::Line& line : content_->lines) {
         data += line.raw;
         data += content_->eol;

@@ -4,13 +4,18 @@
 // and a value in matching quotes loses them. A missing or unreadable file reads as empty.
 //
 // Every Write, EraseSection and DeleteKey writes the file back at once (through a new file that
-// replaces the old one), keeping every other line as it was. The file is untrusted: lines of any
-// length, NUL bytes and junk are tolerated; a value reads at most 2047 bytes; a file above 16 MiB
+// replaces the old one), keeping every other line as it was; between BeginUpdate and EndUpdate
+// the changes are kept and written once, at EndUpdate. The file is untrusted: lines of any
+// length, NUL bytes and junk are tolerated; a value reads at most 2047 bytes; a file above 16 MiB,
+// or one that is no regular file (a pipe, a device, a folder: refused without waiting on it),
 // reads as empty and is never written over (Loaded and Writable tell the caller, who tells the
-// user). Lookups and listings cost a logarithm of the names per name, never a pass per name.
+// user). Nothing is written that would make the file larger than 16 MiB, which its next reading
+// would refuse: such a write raises EIniFileTooLarge and the file stays as it was. Lookups and
+// listings cost a logarithm of the names per name, never a pass per name.
 #pragma once
 
 #include "vcl/component.h"
+#include "vcl/exception.h"
 #include "vcl/string_list.h"
 
 #include <cstddef>
@@ -30,7 +35,7 @@ public:
 
     // What reading the file at construction found. A file that was too large or unreadable
     // reads as empty and is never written: every write raises EIniFileException.
-    enum class LoadResult { Read, Missing, TooLarge, Unreadable };
+    enum class LoadResult { Read, Missing, TooLarge, NotRegular, Unreadable };
     LoadResult Loaded() const;
     bool Writable() const;
     static constexpr std::size_t MaxFileSize = 16u << 20;
@@ -63,14 +68,34 @@ public:
     // Writes the file (all changes are written already; kept for callers that flush).
     void UpdateFile();
 
+    // Changes made between BeginUpdate and the EndUpdate that closes it (brackets nest) are
+    // written once, by that EndUpdate; when the write fails, it raises and the content goes back
+    // to what it was at BeginUpdate, as the file still is. CancelUpdate closes the bracket without
+    // writing and puts that content back.
+    void BeginUpdate();
+    void EndUpdate();
+    void CancelUpdate();
+
 private:
     struct Content;
-    // Writes the file; on failure puts the content back to before and raises.
+    // A copy of the content for Commit to go back to; none inside a bracket.
+    std::unique_ptr<Content> Snapshot() const;
+    // Writes the file (at the end of the bracket when inside one); on failure puts the content
+    // back to before and raises.
     void Commit(std::unique_ptr<Content> before);
     void Save();
 
     std::string fileName_;
     std::unique_ptr<Content> content_;
+    int updateCount_ = 0;
+    std::unique_ptr<Content> beforeUpdate_; // the content at the outermost BeginUpdate
+};
+
+// A write that would make the settings file larger than TIniFile::MaxFileSize: refused, the file
+// kept as it was.
+class EIniFileTooLarge : public EIniFileException {
+public:
+    using EIniFileException::EIniFileException;
 };
 
 } // namespace vcl

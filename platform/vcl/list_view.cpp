@@ -361,7 +361,8 @@ void TListColumn::SetCaption(const std::string& caption) {
 int TListColumn::GetWidth() const {
     // The width shown, which the user may have dragged; the set value while none is shown.
     QHeaderView* header = view_->impl_->report->header();
-    if (!view_->resetOpen_ && index_ < header->count()) return header->sectionSize(index_);
+    if (!view_->resetOpen_ && !view_->columnsPending_ && index_ < header->count())
+        return header->sectionSize(index_);
     return width_;
 }
 
@@ -667,7 +668,10 @@ void TListView::ItemsReset() {
 }
 
 void TListView::ColumnsChanged() {
-    if (columns_.updateCount_ > 0 || resetOpen_) return; // applied by Flush
+    if (columns_.updateCount_ > 0 || resetOpen_) {
+        columnsPending_ = true; // applied by Flush
+        return;
+    }
     ApplyColumns();
 }
 
@@ -692,7 +696,11 @@ void TListView::Flush() {
         sortPending_ = false;
         AlphaSort();
     }
-    if (!resetOpen_) return;
+    if (!resetOpen_) {
+        // Column settings changed inside a bracket that added or removed nothing.
+        if (columnsPending_) ApplyColumns();
+        return;
+    }
     syncing_ = true;
     impl_->model->endResetModel();
     resetOpen_ = false;
@@ -702,6 +710,7 @@ void TListView::Flush() {
 }
 
 void TListView::ApplyColumns() {
+    columnsPending_ = false;
     QHeaderView* header = impl_->report->header();
     syncing_ = true;
     emit impl_->model->headerDataChanged(Qt::Horizontal, 0, std::max(0, columns_.Count() - 1));

@@ -327,8 +327,9 @@ private:
     void EditOpened(TListItem* item);
     void EditCommitted(TListItem* item, const std::string& text);
     bool sortPending_ = false;
-    bool resetOpen_ = false; // the model is inside a reset begun for an update bracket
-    bool syncing_ = false;   // the toolkit selection is being set from the items
+    bool resetOpen_ = false;      // the model is inside a reset begun for an update bracket
+    bool columnsPending_ = false; // a column's caption, width or alignment awaits Flush
+    bool syncing_ = false;        // the toolkit selection is being set from the items
     bool sorting_ = false;
     struct Impl;
     std::unique_ptr<Impl> impl_;

@@ -194,11 +194,12 @@ std::int16_t Unit::Impl::FinishFile(Conversation& c, SessionFile& file) {
     file.storedAs = c.file->path();
     const std::string error = c.file->error();
     const std::int16_t status = FileStatus(c);
-    c.file.reset();
     if (!error.empty()) {
-        file.storedAs.clear();
-        if (config.logProblems) std::fprintf(stderr, "nas-sim: %s\n", error.c_str());
+        // A copy that could not be written whole is no image: the completion is refused.
+        RefuseFile(c, file, error);
+        return status;
     }
+    c.file.reset();
     if (config.logImages) {
         std::printf("%s: received %s/%s, %llu bytes, sha256 %s%s%s\n",
                     AddressText(config.address).c_str(), c.folder.c_str(), file.name.c_str(),
@@ -208,6 +209,23 @@ std::int16_t Unit::Impl::FinishFile(Conversation& c, SessionFile& file) {
         std::fflush(stdout);
     }
     return status;
+}
+
+void Unit::Impl::RefuseFile(Conversation& c, SessionFile& file, const std::string& reason) {
+    if (c.file) c.file->discard();
+    c.file.reset();
+    file.sha256.clear();
+    file.storedAs.clear();
+    if (config.logProblems)
+        std::fprintf(stderr, "nas-sim: %s: refused %s/%s: %s\n",
+                     AddressText(config.address).c_str(), c.folder.c_str(), file.name.c_str(),
+                     reason.c_str());
+    if (config.logImages) {
+        std::printf("%s: refused %s/%s, %llu bytes: %s\n", AddressText(config.address).c_str(),
+                    c.folder.c_str(), file.name.c_str(), static_cast<unsigned long long>(file.size),
+                    reason.c_str());
+        std::fflush(stdout);
+    }
 }
 
 void Unit::Impl::AddImage(const std::string& name, const std::string& folder, std::uint64_t size,

@@ -52,6 +52,14 @@ ReceivedFile::ReceivedFile(bool hash, const std::string& storeFolder, const std:
 }
 
 ReceivedFile::~ReceivedFile() {
+    Stop();
+    if (fd_ >= 0) {
+        ::close(fd_);
+        if (!finished_) ::unlink(path_.c_str());
+    }
+}
+
+void ReceivedFile::Stop() {
     {
         std::lock_guard lock(mutex_);
         closing_ = true;
@@ -59,10 +67,14 @@ ReceivedFile::~ReceivedFile() {
     }
     changed_.notify_all();
     if (worker_.joinable()) worker_.join();
-    if (fd_ >= 0) {
-        ::close(fd_);
-        if (!finished_) ::unlink(path_.c_str());
-    }
+}
+
+void ReceivedFile::discard() {
+    Stop();
+    if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+    if (!path_.empty()) ::unlink(path_.c_str());
+    path_.clear();
+    finished_ = true;
 }
 
 void ReceivedFile::add(const std::uint8_t* data, std::size_t size) {

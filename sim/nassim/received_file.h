@@ -30,6 +30,9 @@ public:
     void add(const std::uint8_t* data, std::size_t size);
     // Waits until every byte is hashed and written; the hex digest (empty when not hashed).
     std::string finish();
+    // The unit refused the file: what is pending is dropped and the copy, finished or not, is
+    // removed.
+    void discard();
     const std::string& path() const { return path_; } // of the copy; empty when none
     // Why the copy could not be made or written; empty when it was, or none was wanted.
     std::string error() const;
@@ -38,6 +41,8 @@ public:
 
 private:
     void Run();
+    // Drops what is pending and ends the worker.
+    void Stop();
 
     bool hash_;
     crypto::Sha256 digest_;

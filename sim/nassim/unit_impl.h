@@ -142,6 +142,9 @@ struct Unit::Impl {
     // The conversation's file is whole: its digest and copy go into file (under recordMutex); 0,
     // or the store's status when the copy could not be written whole.
     std::int16_t FinishFile(Conversation& c, SessionFile& file);
+    // The unit refused the completion of the conversation's file (why: reason): its copy is
+    // removed, it keeps no digest, and the refusal is logged where a received image would be.
+    void RefuseFile(Conversation& c, SessionFile& file, const std::string& reason);
     void AddImage(const std::string& name, const std::string& folder, std::uint64_t size,
                   std::uint32_t id);
 

@@ -69,11 +69,23 @@ TEST_F(DiscoveryFloodTest, ForgedServersHoldTheListOnlyWhileTheyKeepAnswering) {
     TCdhSvr* held = list.FindByMac(Mac(0).data()); // as a window would hold it
     ASSERT_NE(held, nullptr);
 
-    // A second wave of other servers: the first one keeps answering, the others of the first wave
-    // did not answer this round and give their places to new servers.
+    // A second wave of other servers in the next round: every listed server answered the round
+    // before, so none gives its place to them, whether it answers this round (the first) or not.
     list.BeginRound();
     EXPECT_TRUE(take(0));
     for (std::uint32_t mac = 5000; mac < 10000; ++mac)
+        take(mac);
+    list.EndRound();
+    EXPECT_EQ(list.Count, TCdhNet::MaxRecords);
+    EXPECT_EQ(list.SeenCount, 1u);
+    EXPECT_EQ(list.RefusedCount, 5000u);
+    EXPECT_NE(list.FindByMac(Mac(1).data()), nullptr);
+    EXPECT_EQ(list.FindByMac(Mac(5000).data()), nullptr);
+
+    // A third wave: the servers of the first wave that missed the second round give their places.
+    list.BeginRound();
+    EXPECT_TRUE(take(0));
+    for (std::uint32_t mac = 10000; mac < 15000; ++mac)
         take(mac);
     list.EndRound();
     EXPECT_EQ(list.Count, TCdhNet::MaxRecords);
@@ -81,8 +93,8 @@ TEST_F(DiscoveryFloodTest, ForgedServersHoldTheListOnlyWhileTheyKeepAnswering) {
     EXPECT_EQ(list.RefusedCount, 5000 - (TCdhNet::MaxRecords - 1));
     EXPECT_EQ(list.FindByMac(Mac(0).data()), held);
     EXPECT_EQ(list.FindByMac(Mac(1).data()), nullptr);
-    EXPECT_NE(list.FindByMac(Mac(5000 + TCdhNet::MaxRecords - 2).data()), nullptr);
-    EXPECT_EQ(list.FindByMac(Mac(5000 + TCdhNet::MaxRecords - 1).data()), nullptr);
+    EXPECT_NE(list.FindByMac(Mac(10000 + TCdhNet::MaxRecords - 2).data()), nullptr);
+    EXPECT_EQ(list.FindByMac(Mac(10000 + TCdhNet::MaxRecords - 1).data()), nullptr);
 
     // Nobody answers: every server stays once, unseen; a second silent round takes them out.
     list.BeginRound();
@@ -98,6 +110,36 @@ TEST_F(DiscoveryFloodTest, ForgedServersHoldTheListOnlyWhileTheyKeepAnswering) {
     // Until the next discovery begins the record that left is still there to be asked.
     EXPECT_EQ(CdhNetClass().CheckServerSeen(held), 2);
     EXPECT_EQ(CdhNetClass().GetServerName(held), "FORGED");
+}
+
+// A continuous flood of new forged servers, each round's wave arriving before the genuine
+// server's answer: the genuine server keeps its record in every round, and the list its bound.
+TEST_F(DiscoveryFloodTest, AContinuousFloodNeverPushesOutAServerThatAnswersEveryRound) {
+    TCdhNet& list = EmptyList();
+    const std::uint32_t forger = cdsim::Ipv4(127, 0, 0, 9);
+    const std::uint32_t genuine = cdsim::Ipv4(127, 0, 0, 20);
+    constexpr std::uint32_t kGenuineMac = 0xFFFFFF00;
+    auto take = [&](std::uint32_t mac, std::uint32_t from) {
+        return list.TakeReply(ForgedReply(mac, from).data(), kCdhAnnounceSize, NetOrder(from));
+    };
+    list.BeginRound();
+    ASSERT_TRUE(take(kGenuineMac, genuine));
+    list.EndRound();
+    TCdhSvr* held = list.FindByMac(Mac(kGenuineMac).data());
+    ASSERT_NE(held, nullptr);
+    std::uint32_t next = 0;
+    for (int round = 0; round < 8; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        list.BeginRound();
+        for (int i = 0; i < 1000; ++i, ++next)
+            take(next, forger);
+        EXPECT_TRUE(take(kGenuineMac, genuine));
+        list.EndRound();
+        EXPECT_EQ(list.FindByMac(Mac(kGenuineMac).data()), held);
+        EXPECT_TRUE(CdhNetClass().IsServerSeen(held));
+        EXPECT_EQ(list.Count, TCdhNet::MaxRecords);
+        EXPECT_EQ(list.Array.size(), TCdhNet::MaxRecords);
+    }
 }
 
 TEST_F(DiscoveryFloodTest, AServerIsTakenOncePerQueryAndARoundStopsAtItsBound) {

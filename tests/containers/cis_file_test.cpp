@@ -3,12 +3,14 @@
 // and saves that never lose the old file.
 #include "container.h"
 #include "container_fixtures.h"
+#include "msgbox.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <csignal>
 #include <ctime>
 #include <functional>
@@ -265,6 +267,113 @@ TEST(CisFile, TextsAreReadAsTheHeaderSays) {
     const Record* e = back.GetFirstChild(back.GetRoot());
     EXPECT_EQ(e->name, chinese + ".txt");
     EXPECT_EQ(e->source, info.fullPath);
+}
+
+// Files of the earlier program (no text mark) in each message language: their texts are read in
+// that language's code page; a name that the file format allows loads, control characters
+// included; a byte that is no character of the code page shows as U+FFFD and is counted for the
+// user, never dropped; two names of a folder the same but for letter case are refused, named, as
+// an import refuses them.
+TEST(CisFile, CodePageFilesInEachLanguage) {
+    const std::string R = "\xEF\xBF\xBD"; // U+FFFD
+    struct Case {
+        const char* what;
+        std::vector<std::string> storedNames; // files below the root
+        std::string storedSource;             // of the first file
+        int code;
+        // By language (English, Traditional Chinese, Simplified Chinese): the first file's name
+        // and source as read, and the texts counted as holding bytes of no character.
+        std::array<std::string, 3> name;
+        std::array<std::size_t, 3> marked{};
+        std::array<std::string, 3> sourceRead{};
+    };
+    const std::vector<Case> cases = {
+        {"cp1252 name",
+         {"Caf\xE9.txt"},
+         "/h/n",
+         0,
+         {"Caf\xC3\xA9.txt", "Caf" + R + ".txt", "Caf" + R + ".txt"},
+         {0, 1, 1}},
+        {"cp950 name",
+         {"\xA4\xA4\xA4\xE5.txt"},
+         "/h/n",
+         0,
+         {"\xC2\xA4\xC2\xA4\xC2\xA4\xC3\xA5.txt", "\xE4\xB8\xAD\xE6\x96\x87.txt",
+          "\xE3\x81\x84\xE3\x82\x85.txt"}},
+        {"cp936 name",
+         {"\xD6\xD0\xCE\xC4.txt"},
+         "/h/n",
+         0,
+         {"\xC3\x96\xC3\x90\xC3\x8E\xC3\x84.txt", "\xE7\xAC\xA2\xE6\x81\x85.txt",
+          "\xE4\xB8\xAD\xE6\x96\x87.txt"}},
+        {"a tab in a name", {"a\tb.txt"}, "/h/n", 0, {"a\tb.txt", "a\tb.txt", "a\tb.txt"}},
+        // 0x81 is no character in code page 1252 and starts none in 950 before 'y'; in 936 the
+        // two bytes are one character.
+        {"a 0x81 byte",
+         {"x\x81y"},
+         "/h/n",
+         0,
+         {"x" + R + "y", "x" + R + "y", "x\xE4\xBA\x82"},
+         {1, 1, 0}},
+        {"a 0x81 byte in a source",
+         {"n.txt"},
+         "/h/x\x81y",
+         0,
+         {"n.txt", "n.txt", "n.txt"},
+         {1, 1, 0},
+         {"/h/x" + R + "y", "/h/x" + R + "y", "/h/x\xE4\xBA\x82"}},
+        {"case twins", {"Readme.txt", "README.TXT"}, "/h/n", kCisCaseTwins, {}},
+    };
+    TempDir dir;
+    const int savedLanguage = LanguageIndex;
+    for (const Case& c : cases) {
+        Bytes b = Header4(false);
+        Append(b, EncodeR4({.attributes = 0x10010,
+                            .files = static_cast<std::uint32_t>(c.storedNames.size()),
+                            .source = "/c.CIS",
+                            .name = "r"}));
+        for (std::size_t i = 0; i < c.storedNames.size(); ++i)
+            Append(b, EncodeR4({.attributes = 0x20,
+                                .size = 1,
+                                .source = i == 0 ? c.storedSource : "/h/other",
+                                .name = c.storedNames[i]}));
+        WriteFile(dir / "t.CIS", b);
+        for (int language = 0; language < 3; ++language) {
+            SCOPED_TRACE(std::string(c.what) + ", language " + std::to_string(language));
+            LanguageIndex = language;
+            MIRROR_CONTAINER m;
+            ASSERT_EQ(m.LoadFile(dir / "t.CIS"), c.code);
+            const CisLoadReport& report = m.LastLoadReport();
+            if (c.code == kCisCaseTwins) {
+                EXPECT_EQ(m.GetRoot(), nullptr);
+                EXPECT_EQ(report.twinFolder, "\\");
+                EXPECT_EQ(report.twinFirst + "|" + report.twinSecond, "Readme.txt|README.TXT");
+                continue;
+            }
+            const Record* e = m.GetFirstChild(m.GetRoot());
+            ASSERT_NE(e, nullptr);
+            EXPECT_EQ(e->name, c.name[language]);
+            EXPECT_EQ(e->source,
+                      c.sourceRead[language].empty() ? c.storedSource : c.sourceRead[language]);
+            EXPECT_EQ(report.undecodableTexts, c.marked[language]);
+        }
+    }
+    LanguageIndex = savedLanguage;
+    // Twins deeper down are named by their folder's path; a file with the mark is held to the
+    // same rule.
+    Bytes b = Header4(true);
+    Append(b, EncodeR4({.attributes = 0x10010, .subFolders = 1, .source = "/c.CIS", .name = "r"}));
+    Append(b, EncodeR4({.attributes = 0x10, .files = 2, .source = "/h/d", .name = "d"}));
+    Append(b, EncodeR4({.attributes = 0x20, .size = 1, .source = "/h/d/a", .name = "a.iso"}));
+    Append(b, EncodeR4({.attributes = 0x20, .size = 1, .source = "/h/d/A", .name = "A.ISO"}));
+    WriteFile(dir / "deep.CIS", b);
+    MIRROR_CONTAINER m;
+    m.NewContainer();
+    const Record* before = m.GetRoot();
+    EXPECT_EQ(m.LoadFile(dir / "deep.CIS"), kCisCaseTwins);
+    EXPECT_EQ(m.GetRoot(), before); // the container keeps its tree
+    EXPECT_EQ(m.LastLoadReport().twinFolder, "\\d");
+    EXPECT_EQ(m.LastLoadReport().twinFirst + "|" + m.LastLoadReport().twinSecond, "a.iso|A.ISO");
 }
 
 // A file larger than any container is refused by its size: the sparse gigabyte here is never

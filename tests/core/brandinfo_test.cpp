@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -216,6 +218,12 @@ TEST_F(BrandTest, FilesAreReadAndPicturesNeverWritten) {
     const std::string told = ReadAboutFile(dir + "/big.abt");
     EXPECT_EQ(told.rfind("The branding file " + dir + "/big.abt", 0), 0u) << told;
     std::filesystem::remove(dir + "/big.abt");
+    // A pipe in its place is refused at once (never waited on for a writer), and told.
+    ASSERT_EQ(::mkfifo((dir + "/pipe.abt").c_str(), 0600), 0);
+    const std::string pipe = ReadAboutFile(dir + "/pipe.abt");
+    EXPECT_EQ(pipe.rfind("The branding file " + dir + "/pipe.abt is not a regular file", 0), 0u)
+        << pipe;
+    std::filesystem::remove(dir + "/pipe.abt");
     int entries = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir))
         ++entries;

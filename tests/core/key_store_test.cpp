@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -121,6 +123,20 @@ TEST_F(KeyStoreTest, AFileTooLargeToReadIsNeverOverwritten) {
     EXPECT_EQ(store.Problem(), std::nullopt);
     Put("[" + std::string(kKey) + "]\n");
     EXPECT_EQ(store.Problem(), std::nullopt);
+}
+
+// A pipe or a folder in place of the store is refused at once, never waited on, and never
+// replaced; the start-up warning names it.
+TEST_F(KeyStoreTest, AStoreThatIsNoFileIsRefusedAtOnceAndKept) {
+    ASSERT_EQ(::mkfifo(File().c_str(), 0600), 0);
+    KeyStore store(File());
+    EXPECT_FALSE(store.KeyExists(kKey));
+    EXPECT_EQ(store.Read(kKey, "N"), std::nullopt);
+    EXPECT_FALSE(store.Write(kKey, "N", Value::Integer(1)));
+    const auto problem = store.Problem();
+    ASSERT_TRUE(problem.has_value());
+    EXPECT_NE(problem->find(File() + " is not a regular file"), std::string::npos) << *problem;
+    EXPECT_TRUE(fs::is_fifo(File()));
 }
 
 // Many keys and values, half of them repeats in another letter case: the first of each counts.

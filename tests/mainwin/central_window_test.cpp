@@ -24,7 +24,9 @@
 #include "vcl/tool_bar.h"
 
 #include <netinet/in.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QAbstractButton>
@@ -72,6 +74,15 @@ protected:
              e = e->Next)
             out.push_back(utils::IpToText(e->Address));
         return out;
+    }
+    // The next modal dialog is the kind dialog holding text; its OK answers it.
+    void ExpectKindMessage(const std::string& text) {
+        Responder().ExpectModal("Form1", [text](vcl::TForm& form) {
+            auto& dialog = dynamic_cast<TForm1&>(form);
+            EXPECT_NE(dialog.Label1->GetCaption().find(text), std::string::npos)
+                << dialog.Label1->GetCaption();
+            dialog.ButtonNumber(1)->Click();
+        });
     }
     // My Container as a modified new container.
     void ModifyContainer(TForm_Central& w) {
@@ -302,6 +313,71 @@ TEST_F(CentralTest, ASettingsFileTooLargeToReadIsToldAtStartAndKeptAtClose) {
     std::string head(26, '\0');
     in.read(head.data(), 26);
     EXPECT_EQ(head, "[MainForm]\nMainHeight=500\n");
+}
+
+// Closing writes the settings file once, whatever the number of values and remote entries: each
+// write replaces the whole file, which is renamed into place once per write.
+TEST_F(CentralTest, ClosingWritesTheSettingsFileOnce) {
+    WriteIni("[Remote NAS List]\nNASNumber=3\nIP1=127.0.0.1\nIP2=127.0.0.2\nIP3=127.0.0.3\n");
+    auto w = Window();
+    ASSERT_EQ(RemoteAddresses().size(), 3u);
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, home_.c_str(), IN_MOVED_TO), 0);
+    w->SaveSettings();
+    int replaced = 0;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;)
+        for (char* at = buffer; at < buffer + n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(at);
+            if (e->len > 0 && std::string(e->name) == "brimlet.ini") ++replaced;
+            at += sizeof(inotify_event) + e->len;
+        }
+    ::close(watch);
+    EXPECT_EQ(replaced, 1);
+    vcl::TIniFile ini(IniPath());
+    EXPECT_EQ(ini.ReadInteger("Remote NAS List", "NASNumber", 0), 3);
+    EXPECT_TRUE(ini.ValueExists("Option", "AutoValidate"));
+}
+
+// A close whose settings would take the file past what the next start reads: refused with a box
+// that says so, and the file stays as it was.
+TEST_F(CentralTest, ACloseThatWouldMakeTheSettingsFileTooLargeKeepsIt) {
+    const std::string head = "[MainForm]\nMainHeight=500\n[Pad]\np=";
+    {
+        std::ofstream out(IniPath(), std::ios::binary);
+        out << head << std::string(vcl::TIniFile::MaxFileSize - 64 - head.size() - 1, 'p') << '\n';
+    }
+    const auto size = std::filesystem::file_size(IniPath());
+    TakeStartupNotes();
+    {
+        auto w = Window();
+        EXPECT_EQ(w->IniData.MainHeight, 500); // read
+        EXPECT_TRUE(TakeStartupNotes().empty());
+        ExpectKindMessage("would grow past 16 MiB");
+        w->SaveSettings();
+    }
+    EXPECT_EQ(std::filesystem::file_size(IniPath()), size);
+    vcl::TIniFile ini(IniPath());
+    EXPECT_EQ(ini.Loaded(), vcl::TIniFile::LoadResult::Read);
+    EXPECT_FALSE(ini.SectionExists("Option"));
+}
+
+// A pipe in place of the settings file is refused at once and named when the window is up; it is
+// never waited on, and never replaced at close.
+TEST_F(CentralTest, APipeInPlaceOfTheSettingsFileIsToldAndKept) {
+    ASSERT_EQ(::mkfifo(IniPath().c_str(), 0600), 0);
+    TakeStartupNotes();
+    {
+        auto w = Window();
+        EXPECT_EQ(w->IniData.MainHeight, 450); // the defaults
+        const Strings notes = TakeStartupNotes();
+        ASSERT_EQ(notes.size(), 1u);
+        EXPECT_NE(notes[0].find(IniPath() + " is not a regular file"), std::string::npos)
+            << notes[0];
+        w->SaveSettings();
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(IniPath()));
 }
 
 TEST_F(CentralTest, EachSkeletonNodeByClickGivesItsCaptionAndStatus) {

@@ -5,6 +5,8 @@
 // deletion of CD images in rounds of 50.
 #include "mainwin_fixture.h"
 
+#include "../containers/container_fixtures.h"
+
 #include "about.h"
 #include "container.h"
 #include "fmmsg.h"
@@ -215,6 +217,53 @@ TEST_F(ContainerTest, PasteFillsTreeAndListAndSaveLoadRoundTrips) {
     EXPECT_TRUE(w.ContainerUntitled);
     EXPECT_FALSE(w.MyContainerNode->HasChildren());
     EXPECT_EQ(w.IniData.DefaultContainer, file + ".CIS");
+}
+
+// Container files of the earlier program (texts in the code page), opened from the menu: one whose
+// folder holds two names the same but for letter case is refused, naming both; one whose name
+// holds a byte of no character of the code page loads with the byte shown, and says so, naming
+// the file.
+TEST_F(ContainerTest, OpeningCodePageFilesTellsWhatTheyHold) {
+    TForm_Central& w = Window();
+    const auto write = [&](const std::string& path, const std::vector<std::string>& names) {
+        fixtures::Bytes b = fixtures::Header4(false);
+        fixtures::Append(b, fixtures::EncodeR4({.attributes = 0x10010,
+                                                .files = static_cast<std::uint32_t>(names.size()),
+                                                .source = path,
+                                                .name = "r"}));
+        for (const std::string& name : names)
+            fixtures::Append(b, fixtures::EncodeR4({.attributes = 0x20,
+                                                    .size = 1,
+                                                    .source = "/h/" + std::to_string(b.size()),
+                                                    .name = name}));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+    };
+    const std::string twins = home_ + "/twins.CIS", marked = home_ + "/marked.CIS";
+    write(twins, {"Readme.txt", "README.TXT"});
+    write(marked, {"x\x81y.txt", "a\tb.txt"});
+
+    std::string shown;
+    const auto answer = [&](vcl::TForm& form) {
+        shown = dynamic_cast<TForm1&>(form).Label1->GetCaption();
+        Press("OK")(form);
+    };
+    Responder().ExpectFileDialog({twins});
+    Responder().ExpectModal("Form1", answer);
+    QTest::keyClick(FocusTarget(w.TreeView), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_NE(shown.find(twins + " was not loaded"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("Readme.txt and README.TXT"), std::string::npos) << shown;
+    EXPECT_TRUE(w.ContainerUntitled);
+    EXPECT_FALSE(w.MyContainerNode->HasChildren());
+
+    Responder().ExpectFileDialog({marked});
+    Responder().ExpectModal("Form1", answer);
+    QTest::keyClick(FocusTarget(w.TreeView), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_FALSE(w.ContainerUntitled);
+    EXPECT_NE(shown.find(marked + ": 1 names or paths"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("CP1252"), std::string::npos) << shown;
+    ClickNode(w.MyContainerNode);
+    EXPECT_EQ(Captions(), (Strings{"a\tb.txt", "x\xEF\xBF\xBDy.txt"}));
 }
 
 // Names of 221 characters are taken, of 222 refused; a name that makes the path inside the

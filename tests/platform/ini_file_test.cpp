@@ -233,11 +233,96 @@ TEST_F(IniFileTest, TheLoadResultTellsWhatWasFound) {
         EXPECT_EQ(ini.Loaded(), vcl::TIniFile::LoadResult::Read);
         EXPECT_EQ(ini.ReadString("a", "k", ""), "v");
     }
+    // No regular file: a folder, or a pipe that no one writes to, which is refused at once and
+    // never waited on.
     fs::remove(path_);
-    fs::create_directory(path_); // not a file
+    fs::create_directory(path_);
+    {
+        vcl::TIniFile ini(path_);
+        EXPECT_EQ(ini.Loaded(), vcl::TIniFile::LoadResult::NotRegular);
+        EXPECT_FALSE(ini.Writable());
+    }
+    fs::remove(path_);
+    ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+    {
+        vcl::TIniFile ini(path_);
+        EXPECT_EQ(ini.Loaded(), vcl::TIniFile::LoadResult::NotRegular);
+        EXPECT_FALSE(ini.Writable());
+        EXPECT_THROW(ini.WriteString("a", "k", "w"), vcl::EIniFileException);
+    }
+    EXPECT_TRUE(fs::is_fifo(path_));
+    // A file that cannot be read is told apart from one that is no file.
+    fs::remove(path_);
+    Write("[a]\nk=v\n");
+    ::chmod(path_.c_str(), 0);
+    if (::access(path_.c_str(), R_OK) != 0) { // not when the tests run as root
+        vcl::TIniFile ini(path_);
+        EXPECT_EQ(ini.Loaded(), vcl::TIniFile::LoadResult::Unreadable);
+        EXPECT_FALSE(ini.Writable());
+    }
+}
+
+// Between BeginUpdate and the EndUpdate that closes it, changes stay in memory and the file is
+// written once, at the end; CancelUpdate drops them.
+TEST_F(IniFileTest, ABracketWritesTheFileOnceAtItsEnd) {
+    const std::string before = "; kept\n[a]\nk=v\n[old]\nx=1\n";
+    Write(before);
     vcl::TIniFile ini(path_);
-    EXPECT_EQ(ini.Loaded(), vcl::TIniFile::LoadResult::Unreadable);
-    EXPECT_FALSE(ini.Writable());
+    ini.BeginUpdate();
+    ini.WriteString("a", "k", "w");
+    ini.BeginUpdate(); // nested: its end writes nothing yet
+    ini.WriteInteger("b", "n", 7);
+    ini.EraseSection("old");
+    ini.EndUpdate();
+    ini.DeleteKey("a", "missing");
+    EXPECT_EQ(Read(), before);
+    EXPECT_EQ(ini.ReadString("a", "k", ""), "w"); // reads see the changes at once
+    ini.EndUpdate();
+    EXPECT_EQ(Read(), "; kept\n[a]\nk=w\n[b]\nn=7\n");
+
+    ini.BeginUpdate();
+    ini.WriteString("a", "k", "dropped");
+    ini.CancelUpdate();
+    EXPECT_EQ(ini.ReadString("a", "k", ""), "w");
+    ini.EndUpdate(); // no bracket open: nothing happens
+    EXPECT_EQ(Read(), "; kept\n[a]\nk=w\n[b]\nn=7\n");
+
+    // A bracket whose write fails raises at its end and goes back to where it began.
+    ini.BeginUpdate();
+    ini.WriteString("a", "k", "lost");
+    fs::remove_all(dir_);
+    EXPECT_THROW(ini.EndUpdate(), vcl::EIniFileException);
+    EXPECT_EQ(ini.ReadString("a", "k", ""), "w");
+}
+
+// A file the reader would refuse is never written: a write that would take the file past the cap
+// raises EIniFileTooLarge and leaves file and values as they were; one that fits is written and
+// read back.
+TEST_F(IniFileTest, NoWriteMakesAFileItsReaderRefuses) {
+    const std::string head = "[a]\nk=v\n[pad]\np=";
+    const std::size_t room = 10; // bytes left under the cap
+    Write(head + std::string(vcl::TIniFile::MaxFileSize - room - head.size() - 1, 'p') + "\n");
+    ASSERT_EQ(fs::file_size(path_), vcl::TIniFile::MaxFileSize - room);
+    {
+        vcl::TIniFile ini(path_);
+        ASSERT_EQ(ini.Loaded(), vcl::TIniFile::LoadResult::Read);
+        // "v" becomes room + 2 bytes: one byte past the cap.
+        EXPECT_THROW(ini.WriteString("a", "k", std::string(room + 2, 'w')), vcl::EIniFileTooLarge);
+        EXPECT_EQ(ini.ReadString("a", "k", ""), "v");
+        EXPECT_EQ(fs::file_size(path_), vcl::TIniFile::MaxFileSize - room);
+        // Each write of a bracket fits, the whole does not.
+        ini.BeginUpdate();
+        ini.WriteString("a", "k", "12345");
+        ini.WriteString("a", "l", "12345");
+        EXPECT_THROW(ini.EndUpdate(), vcl::EIniFileTooLarge);
+        EXPECT_FALSE(ini.ValueExists("a", "l"));
+        EXPECT_EQ(fs::file_size(path_), vcl::TIniFile::MaxFileSize - room);
+        ini.WriteString("a", "k", std::string(room + 1, 'w')); // exactly at the cap
+    }
+    EXPECT_EQ(fs::file_size(path_), vcl::TIniFile::MaxFileSize);
+    vcl::TIniFile again(path_);
+    EXPECT_EQ(again.Loaded(), vcl::TIniFile::LoadResult::Read);
+    EXPECT_EQ(again.ReadString("a", "k", ""), std::string(room + 1, 'w'));
 }
 
 // Many names, most of them repeats in other letter cases: the listings keep each name once, at

@@ -232,4 +232,39 @@ TEST_F(ListViewTest, ColumnsKeepWidthsAcrossFillsAndReportClicks) {
     EXPECT_GT(list->Columns()->Items(0)->GetWidth(), 120);
 }
 
+// Widths set inside a columns bracket apply when it closes, whether or not a column was added or
+// removed in it, and inside an items bracket too.
+TEST_F(ListViewTest, ColumnWidthsSetInsideAnUpdateBracketApplyWhenItCloses) {
+    form->Show();
+    AddRow("a caption much longer than one hundred and twenty pixels can show", "1");
+    auto* view = static_cast<QTreeView*>(FocusTarget(list));
+    QHeaderView* header = view->header();
+    struct Bracket {
+        const char* name;
+        bool items;   // inside an items bracket as well
+        bool addDrop; // a column added and removed in the bracket
+    };
+    int width = 90;
+    for (const Bracket& b :
+         {Bracket{"columns only", false, false}, Bracket{"in an items bracket", true, false},
+          Bracket{"with a column added and removed", false, true}}) {
+        SCOPED_TRACE(b.name);
+        ++width;
+        list->Columns()->Items(0)->SetWidth(120);
+        ASSERT_EQ(header->sectionSize(0), 120);
+        if (b.items) list->Items()->BeginUpdate();
+        list->Columns()->BeginUpdate();
+        list->Columns()->Items(1)->SetWidth(width);
+        list->Columns()->Items(0)->SetWidth(-1); // fitted to its contents
+        if (b.addDrop) list->Columns()->Delete(list->Columns()->Add()->Index());
+        EXPECT_EQ(list->Columns()->Items(1)->GetWidth(), width); // the set value while it waits
+        list->Columns()->EndUpdate();
+        if (b.items) list->Items()->EndUpdate();
+        EXPECT_EQ(header->count(), 2);
+        EXPECT_EQ(header->sectionSize(1), width);
+        EXPECT_EQ(list->Columns()->Items(1)->GetWidth(), width);
+        EXPECT_GT(header->sectionSize(0), 120);
+    }
+}
+
 } // namespace

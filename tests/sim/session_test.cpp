@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -400,6 +403,61 @@ TEST(StoringUnit, WritesEachImageAsAFileAndKeepsOnlyItsDigest) {
     EXPECT_EQ(images[0].size, (disc.size() + 2047) / 2048);
     EXPECT_EQ(images[1].size, 1u);
     EXPECT_TRUE(unit.problems().empty());
+    std::filesystem::remove_all(store);
+}
+
+// An image whose copy cannot be written whole: the completion is refused as a full disk refuses
+// it, the cut copy goes, and the log says refused, never received.
+TEST(StoringUnit, ARefusedCompletionKeepsNoCopyAndLogsTheRefusal) {
+    char pattern[] = "/tmp/nassim-store-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string store = pattern;
+    nassim::UnitConfig c;
+    c.address = Ipv4(127, 0, 0, 74);
+    c.state.users = {{"user", "pw"}};
+    c.state.imageFolders = {"F"};
+    c.keepSessionData = false;
+    c.hashSessionData = true;
+    c.storeFolder = store;
+    c.logImages = true;
+    nassim::Unit unit(c);
+    auto status = [&](TcpClient& client, const Bytes& request, std::size_t size = 32) {
+        const Bytes reply = client.Exchange(request, size, kWait);
+        return reply.size() == size ? static_cast<std::int16_t>(Get16(reply, 30)) : -100;
+    };
+    TcpClient mirror;
+    ASSERT_EQ(mirror.Connect(unit.address(), unit.tcpPort()), 0);
+    ASSERT_EQ(status(mirror, WithData(15, 13, MirrorStartData("F", "Disc", kTableChecksum)), 460),
+              0);
+    ASSERT_EQ(status(mirror, WithData(16, 14, Table())), 0);
+
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved;
+    limit.rlim_cur = 4096; // the first 4 KiB fit: a write past them fails (EFBIG)
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    testing::internal::CaptureStdout();
+    // The block may be taken or already refused, depending on when its copy failed; the
+    // completion is refused either way.
+    const int block = status(mirror, WithData(17, 15, Block(16384, 9)));
+    const int completion = status(mirror, WithData(18, 15, {}));
+    const std::string log = testing::internal::GetCapturedStdout();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_TRUE(block == 0 || block == nassim::kStatusNoFreeSpace) << block;
+    EXPECT_EQ(completion, nassim::kStatusNoFreeSpace);
+    EXPECT_FALSE(std::filesystem::exists(store + "/F/Disc")) << "the cut copy was kept";
+    EXPECT_NE(log.find("refused F/Disc"), std::string::npos) << log;
+    EXPECT_EQ(log.find("received"), std::string::npos) << log;
+    const auto sessions = unit.sessions();
+    ASSERT_EQ(sessions.size(), 1u);
+    ASSERT_EQ(sessions[0].files.size(), 1u);
+    EXPECT_FALSE(sessions[0].files[0].complete);
+    EXPECT_TRUE(sessions[0].files[0].sha256.empty());
+    EXPECT_TRUE(sessions[0].files[0].storedAs.empty());
+    EXPECT_TRUE(unit.state().images.empty());
     std::filesystem::remove_all(store);
 }
 
