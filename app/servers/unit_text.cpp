@@ -7,8 +7,8 @@
 namespace {
 
 // Message texts: the characters a unit lacks, and a text too long for the unit's field.
-constexpr int kMsgUnitLacks = 958;
-constexpr int kMsgTooLongForUnit = 959;
+constexpr int kMsgUnitLacks = 964;
+constexpr int kMsgTooLongForUnit = 965;
 
 // Calls take(characterBytes, unitForm) for each character of a UTF-8 text in order; unitForm is
 // none for a character the unit lacks or a byte that starts no character. Stops when take
