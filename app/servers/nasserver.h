@@ -177,7 +177,7 @@ public:
     char ReservedText[kReservedSize];
     std::uint8_t RemoteFlag;          // 1 for a unit added by address
     char UserName[kUserNameSize];     // an account after an account login, empty after an admin one
-    char Password[kPasswordSize];     // the account's or the administrator's password
+    char Password[kPasswordSize];     // the account's or administrator's, in the unit's encoding
     NasServerInfo Info;               // the unit's record
     std::uint32_t DomainAccountGiven; // 1 when a domain-registration name or password was typed
     char DomainUserName[kDomainUserNameSize];

@@ -6,11 +6,14 @@
 #include "msgbox.h"
 #include "nasservertext.h"
 #include "password.h"
+#include "unit_text.h"
 
 #include "vcl/application.h"
 #include "vcl/dialog_host.h"
 
+#include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -40,11 +43,18 @@ AuthClass ClassOf(int kind) {
 // The kind dialog that asks whether to try again: the question as the whole text, caption
 // "Error", buttons Yes and No.
 constexpr int kRetryKind = 46;
-// The longest password the dialog hands on, in bytes (the stored field keeps a terminator).
+// The longest password the unit's field takes, in bytes of the unit's encoding (the stored field
+// keeps a terminator).
 constexpr std::size_t kTypedPasswordMax = CNasServer::kPasswordSize - 1;
 
 std::string FieldString(const char* field, std::size_t width) {
     return std::string(field, strnlen(field, width));
+}
+
+// Bytes already in the unit's encoding (and checked to fit) into a zeroed field.
+void PutField(char* field, std::size_t width, const std::string& bytes) {
+    std::memset(field, 0, width);
+    std::memcpy(field, bytes.data(), std::min(bytes.size(), width - 1));
 }
 
 } // namespace
@@ -93,25 +103,42 @@ bool CNasServer::Authenticate(int kind) {
 
     for (;;) {
         if (Form_Password->ShowModal() != vcl::mrOk) return false;
-        const std::string typedPassword(
-            CutUtf8(Form_Password->Edit_Password->GetText(), kTypedPasswordMax));
         const std::string typedUser = Form_Password->Edit_UserName->GetText();
-
         if (authClass == AuthClass::Domain) {
+            const std::string typed(
+                CutUtf8(Form_Password->Edit_Password->GetText(), sizeof DomainPassword - 1));
             PutUtf8Field(DomainUserName, sizeof DomainUserName, typedUser);
-            PutUtf8Field(DomainPassword, sizeof DomainPassword, typedPassword);
-            DomainAccountGiven = typedUser.empty() && typedPassword.empty() ? 0 : 1;
+            PutUtf8Field(DomainPassword, sizeof DomainPassword, typed);
+            DomainAccountGiven = typedUser.empty() && typed.empty() ? 0 : 1;
             return true;
         }
+        // The password is checked, kept and later sent in the unit's own encoding; one the unit
+        // cannot hold, or longer than its field, is refused here rather than cut or changed.
+        std::string why;
+        const std::optional<std::string> unitPassword = TypedTextForUnit(
+            Form_Password->Edit_Password->GetText(), GetTextEncoding(), kTypedPasswordMax, &why);
+        if (!unitPassword) {
+            vcl::Application->MessageBox(GetMessageText(129) + std::string(": ") + why,
+                                         GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
+            continue;
+        }
+        const std::string& typedPassword = *unitPassword;
 
         bool accepted = false;
         if (authClass == AuthClass::Account) {
-            // The name is checked as it will be stored.
-            const std::string user(CutUtf8(typedUser, sizeof UserName - 1));
-            LastResult = NasApiCheckUserPassword(Addresses(), user.c_str(), typedPassword.c_str());
+            // The name goes in the unit's encoding too, checked as it will be stored.
+            const std::optional<std::string> user =
+                TypedTextForUnit(typedUser, GetTextEncoding(), sizeof UserName - 1, &why);
+            if (!user) {
+                vcl::Application->MessageBox(Form_Password->Label_UserName->GetCaption() +
+                                                 std::string(" ") + why,
+                                             GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
+                continue;
+            }
+            LastResult = NasApiCheckUserPassword(Addresses(), user->c_str(), typedPassword.c_str());
             if (LastResult == 0) {
-                PutUtf8Field(Password, sizeof Password, typedPassword);
-                PutUtf8Field(UserName, sizeof UserName, user);
+                PutField(Password, sizeof Password, typedPassword);
+                PutField(UserName, sizeof UserName, *user);
                 return true;
             }
         } else {
@@ -123,7 +150,7 @@ bool CNasServer::Authenticate(int kind) {
                 accepted = true;
             }
             if (accepted) {
-                PutUtf8Field(Password, sizeof Password, typedPassword);
+                PutField(Password, sizeof Password, typedPassword);
                 std::memset(UserName, 0, sizeof UserName);
                 return true;
             }

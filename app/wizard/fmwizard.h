@@ -334,6 +334,14 @@ private:
     // The share password of the edits is the same in both and fits its field; else a box says
     // why and false.
     bool SharePasswordAccepted(const std::string& pass);
+    // True when the entry's unit can hold the label and the share name in its encoding; else a
+    // box names the characters it lacks and false.
+    bool UnitTakesNames(const WizardJobEntry& entry, const std::string& label,
+                        const std::string& share);
+    // The text cut to what a field of fieldBytes bytes (terminator included) of the entry's unit
+    // holds, at a character of the unit's encoding.
+    std::string NameForRow(const WizardJobEntry& entry, const std::string& text,
+                           std::size_t fieldBytes) const;
 
     // While a step runs that lets events through (the image list, the conversion) the wizard
     // is disabled and Back, Next, OK and Cancel do nothing, so that no step runs twice.

@@ -4,13 +4,17 @@
 
 #include "kinddialog.h"
 #include "msgbox.h"
+#include "nasserver.h"
 #include "textcodec.h"
+#include "unit_text.h"
 
 #include <string_view>
 
 namespace {
 
 constexpr std::string_view kForbidden = "*\"\\/[]:=,$#<>?|";
+// The request field a label travels in (the share name's own field is shorter).
+constexpr std::size_t kMirrorTextField = sizeof(NasMirrorInfo::imageName);
 
 std::string Trim(std::string_view text) {
     const auto first = text.find_first_not_of(' ');
@@ -34,6 +38,29 @@ bool TFmWizard::CleanName(std::string& text, bool checkLead) {
     return true;
 }
 
+bool TFmWizard::UnitTakesNames(const WizardJobEntry& entry, const std::string& label,
+                               const std::string& share) {
+    // A unit no longer listed is left to the finisher, which stops with its own message.
+    const CNasServer* unit = Target(entry);
+    if (unit == nullptr) return true;
+    const int kind = unit->GetTextEncoding();
+    for (const std::string* text : {&label, &share}) {
+        if (CharactersUnitLacks(*text, kind).empty()) continue;
+        ErrorBox(*text + " (" + unit->GetName() + "): " + UnitLacksText(*text, kind));
+        return false;
+    }
+    return true;
+}
+
+std::string TFmWizard::NameForRow(const WizardJobEntry& entry, const std::string& text,
+                                  std::size_t fieldBytes) const {
+    // Cut in the unit's own encoding, where the field's bytes are counted; a unit no longer
+    // listed keeps the text as UTF-8 would.
+    const CNasServer* unit = Target(entry);
+    const int kind = unit ? unit->GetTextEncoding() : 1;
+    return std::string(CutForUnit(text, kind, fieldBytes - 1));
+}
+
 WizardJobEntry* TFmWizard::SelectedEntry(vcl::TListView* list) const {
     if (list->SelCount() != 1) return nullptr;
     vcl::TListItem* row = list->GetSelected();
@@ -53,7 +80,7 @@ int TFmWizard::VolumeNamePage(int mode) {
             if (entry->VolumeLabel.empty() && IsMirrorJob(job)) {
                 entry->DefaultLabel = discLabel;
                 entry->VolumeLabel = discLabel;
-                entry->ShareName = std::string(CutUtf8(discLabel, kShareNameField - 1));
+                entry->ShareName = NameForRow(*entry, discLabel, kShareNameField);
                 entry->SharePassword.clear();
                 entry->VolumeLabelMode = 0;
                 entry->ShareMode = 1;
@@ -134,6 +161,7 @@ int TFmWizard::VolumeNamePage(int mode) {
             ErrorBox(JoinStrings2(GetMessageText(476), GetMessageText(477)));
             return 1;
         }
+        if (!UnitTakesNames(*entry, entry->VolumeLabel, entry->ShareName)) return 1;
     }
     return 0;
 }
@@ -208,20 +236,25 @@ void TFmWizard::bbUpdateVolumeClick(vcl::TObject*) {
         ErrorBox(GetMessageText(444));
         return;
     }
-    // The label field holds 33 bytes: a long label in a wide script is cut at a character.
-    label = std::string(CutUtf8(label, kVolumeLabelField - 1));
+    std::string share;
+    if (CheckBox_ShareEnable->GetChecked()) {
+        share = Edit_ShareName->GetText();
+        if (!CleanName(share, true)) {
+            ErrorBox(GetMessageText(445));
+            return;
+        }
+    }
+    // A name the row's unit cannot hold is refused here, naming the characters; a long one is
+    // cut where the unit's field ends, at a character of the unit's encoding.
+    if (!UnitTakesNames(*entry, label, share)) return;
+    label = NameForRow(*entry, label, kMirrorTextField);
+    share = NameForRow(*entry, share, kShareNameField);
     row->SubItems()->SetStrings(1, label);
     entry->VolumeLabel = label;
     entry->VolumeLabelMode = byDefault ? 0 : 1;
     Edit_UserDefineVolume->SetText(label);
 
     if (CheckBox_ShareEnable->GetChecked()) {
-        std::string share = Edit_ShareName->GetText();
-        if (!CleanName(share, true)) {
-            ErrorBox(GetMessageText(445));
-            return;
-        }
-        share = std::string(CutUtf8(share, kShareNameField - 1));
         row->SubItems()->SetStrings(2, share);
         entry->ShareName = share;
         entry->ShareMode = RadioButton_DefaultShareName->GetChecked() ? 1 : 2;
@@ -299,10 +332,12 @@ void TFmWizard::bbUpdateShareClick(vcl::TObject*) {
                         vcl::MB_OK | vcl::MB_ICONSTOP);
         return;
     }
+    if (WzdInfo.ShareNameMode != 0 && !UnitTakesNames(*entry, "", Edit_ShareName->GetText()))
+        return;
     entry->ShareMode = WzdInfo.ShareNameMode;
     entry->ShareName = entry->ShareMode == 0
                            ? std::string(GetMessageText(432))
-                           : std::string(CutUtf8(Edit_ShareName->GetText(), kShareNameField - 1));
+                           : NameForRow(*entry, Edit_ShareName->GetText(), kShareNameField);
     if (entry->ShareMode != 0)
         entry->SharePassword = std::string(CutUtf8(pass, kSharePasswordField - 1));
     row->SubItems()->SetStrings(1, entry->ShareName);
@@ -332,7 +367,6 @@ void TFmWizard::BitBtn_UpdateAllClick(vcl::TObject*) {
         ErrorBox(GetMessageText(444));
         return;
     }
-    label = std::string(CutUtf8(label, kVolumeLabelField - 1));
     const bool sharing = CheckBox_ShareEnable->GetChecked();
     std::string share, pass;
     if (sharing) {
@@ -341,22 +375,26 @@ void TFmWizard::BitBtn_UpdateAllClick(vcl::TObject*) {
             ErrorBox(GetMessageText(445));
             return;
         }
-        share = std::string(CutUtf8(share, kShareNameField - 1));
         pass = Edit_SharePass->GetText();
         if (!SharePasswordAccepted(pass)) return;
     }
+    for (int i = 0; i < rows->Count(); ++i)
+        if (auto* entry = static_cast<WizardJobEntry*>(rows->Item(i)->GetData()))
+            if (!UnitTakesNames(*entry, label, share)) return;
     for (int i = 0; i < rows->Count(); ++i) {
         vcl::TListItem* row = rows->Item(i);
         auto* entry = static_cast<WizardJobEntry*>(row->GetData());
         if (entry == nullptr) continue;
-        entry->VolumeLabel = label;
+        // Each row's unit gets the texts cut for its own encoding.
+        entry->VolumeLabel = NameForRow(*entry, label, kMirrorTextField);
         entry->VolumeLabelMode = byDefault ? 0 : 1;
-        entry->ShareName = share;
+        entry->ShareName = NameForRow(*entry, share, kShareNameField);
         entry->ShareMode = !sharing ? 0 : RadioButton_DefaultShareName->GetChecked() ? 1 : 2;
         entry->SharePassword = pass;
-        row->SubItems()->SetStrings(1, label);
-        row->SubItems()->SetStrings(2, share);
+        row->SubItems()->SetStrings(1, entry->VolumeLabel);
+        row->SubItems()->SetStrings(2, entry->ShareName);
         row->SubItems()->SetStrings(3, pass.empty() ? "" : "****");
     }
-    Edit_UserDefineVolume->SetText(label);
+    if (WizardJobEntry* shown = SelectedEntry(ListView_VolumeName))
+        Edit_UserDefineVolume->SetText(shown->VolumeLabel);
 }

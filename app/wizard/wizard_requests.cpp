@@ -1,18 +1,23 @@
 #include "wizard_requests.h"
 
 #include "nasserver.h"
-#include "textcodec.h"
+#include "unit_text.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
 namespace {
 
-// Copies text into a zero-filled field, cut at a character boundary so that the terminator fits.
-template <std::size_t N> void PutField(char (&field)[N], std::string_view text) {
+// Copies bytes (already in the unit's encoding and cut to fit) into a zero-filled field.
+template <std::size_t N> void PutField(char (&field)[N], std::string_view bytes) {
     std::memset(field, 0, N);
-    const std::string_view cut = CutUtf8(text, N - 1);
-    std::memcpy(field, cut.data(), cut.size());
+    std::memcpy(field, bytes.data(), std::min(bytes.size(), N - 1));
+}
+
+// The stored text of a field of the server object (the unit's own bytes).
+template <std::size_t N> std::string_view Stored(const char (&field)[N]) {
+    return std::string_view(field, strnlen(field, N));
 }
 
 } // namespace
@@ -25,10 +30,9 @@ std::string DriveDescription(int job, const std::string& discLabel) {
 NasMirrorInfo MakeMirrorRequest(const WizardJobEntry& entry, const CNasServer& target,
                                 bool autoShare, const std::string& driveDescription) {
     NasMirrorInfo request{};
-    PutField(request.userName,
-             std::string_view(target.UserName, strnlen(target.UserName, sizeof target.UserName)));
-    PutField(request.password,
-             std::string_view(target.Password, strnlen(target.Password, sizeof target.Password)));
+    // The account and password as the prompt stored them, in the unit's encoding.
+    PutField(request.userName, Stored(target.UserName));
+    PutField(request.password, Stored(target.Password));
     if (entry.ImageFolder < target.ImgFolderCount &&
         entry.ImageFolder < CNasServer::kImgFolderMax) {
         const char* name = target.ImgFolders[entry.ImageFolder] + 8;
@@ -36,9 +40,14 @@ NasMirrorInfo MakeMirrorRequest(const WizardJobEntry& entry, const CNasServer& t
                  std::string_view(name, strnlen(name, CNasServer::kImgFolderSize - 8)));
     }
     request.methodBits = (entry.Method == 2 ? 1u : entry.Method) | (autoShare ? 0x10u : 0u);
-    PutField(request.sourceLabel, driveDescription);
-    PutField(request.imageName, entry.VolumeLabel);
-    PutField(request.shareName, entry.ShareName);
+    // The program's texts in the unit's encoding, cut there (after the conversion, at a
+    // character) to what the field holds with its terminator.
+    const int kind = target.GetTextEncoding();
+    PutField(request.sourceLabel,
+             UnitFieldText(driveDescription, kind, sizeof request.sourceLabel - 1));
+    PutField(request.imageName,
+             UnitFieldText(entry.VolumeLabel, kind, sizeof request.imageName - 1));
+    PutField(request.shareName, UnitFieldText(entry.ShareName, kind, sizeof request.shareName - 1));
     return request;
 }
 

@@ -17,8 +17,8 @@ std::string DriveDescription(int job, const std::string& discLabel);
 
 // The mirror request of one destination: method (manual stored as force, 0x10 with auto share),
 // the unit's image folder at the entry's index as the unit stores it, the entry's label and share
-// name, the unit's stored credentials and the drive description. Texts are cut to their fields at
-// a character boundary.
+// name, the unit's stored credentials and the drive description. The texts are put in the unit's
+// encoding and then cut to their fields at a character boundary of that encoding.
 NasMirrorInfo MakeMirrorRequest(const WizardJobEntry& entry, const CNasServer& target,
                                 bool autoShare, const std::string& driveDescription);
 

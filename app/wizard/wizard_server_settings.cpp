@@ -8,11 +8,13 @@
 #include "nasserver.h"
 #include "nasservertext.h"
 #include "textcodec.h"
+#include "unit_text.h"
 
 #include "vcl/screen.h"
 
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -31,6 +33,15 @@ bool PutAnsiField(char* field, std::size_t width, const std::string& utf8) {
     const auto ansi = Utf8ToAnsi(utf8);
     if (!ansi || ansi->size() >= width) return false;
     std::memcpy(field, ansi->data(), ansi->size());
+    return true;
+}
+
+// A password already in the unit's encoding, into a zeroed field; false when it does not fit
+// with its terminator.
+bool PutPasswordField(char* field, std::size_t width, const std::string& bytes) {
+    std::memset(field, 0, width);
+    if (bytes.size() >= width) return false;
+    std::memcpy(field, bytes.data(), bytes.size());
     return true;
 }
 
@@ -127,11 +138,19 @@ bool TFmWizard::BuildServerSettings(NasServerSetting& setting) {
         ShowKindMessage(GetMessageText(457), 31);
         return false;
     }
+    // Both passwords go as the account prompt sends them: the stored one is already in the
+    // unit's encoding (the prompt put it there), a new one is put there by the same rule.
     const std::string current(copy.Password, strnlen(copy.Password, sizeof copy.Password));
-    const std::string wanted =
-        CheckBox_ChangeAdminPass->GetChecked() ? Edit_AdminPass->GetText() : current;
-    if (!PutAnsiField(setting.currentPassword, sizeof setting.currentPassword, current) ||
-        !PutAnsiField(setting.newPassword, sizeof setting.newPassword, wanted)) {
+    std::optional<std::string> wanted = current;
+    std::string why;
+    if (CheckBox_ChangeAdminPass->GetChecked())
+        wanted = TypedTextForUnit(Edit_AdminPass->GetText(), kind, kSetupPasswordBytes, &why);
+    if (!wanted) {
+        ErrorBox(GetMessageText(456) + std::string(": ") + why);
+        return false;
+    }
+    if (!PutPasswordField(setting.currentPassword, sizeof setting.currentPassword, current) ||
+        !PutPasswordField(setting.newPassword, sizeof setting.newPassword, *wanted)) {
         ShowKindMessage(GetMessageText(456), 31);
         return false;
     }

@@ -8,6 +8,7 @@
 #include "nasserver.h"
 #include "rmtnasip_mask.h"
 #include "textcodec.h"
+#include "unit_text.h"
 
 #include "clock/clock.h"
 #include "vcl/application.h"
@@ -426,9 +427,16 @@ int TFmWizard::PasswordPage(int mode) {
         ShowKindMessage(GetMessageText(255), 32);
         return 1;
     }
-    // The password field holds 15 bytes with its terminator, in the code page it is sent in.
-    const auto ansi = Utf8ToAnsi(Edit_AdminPass->GetText());
-    if (!ansi || ansi->size() > kSetupPasswordBytes) {
+    // The password field holds 15 bytes with its terminator, in the encoding the unit keeps and
+    // the account prompt sends it in.
+    const std::string newPassword = Edit_AdminPass->GetText();
+    const int kind = WizardRefreshInfo.Server.GetTextEncoding();
+    const std::optional<std::string> unitForm = ToUnitText(newPassword, kind);
+    if (!unitForm) {
+        ErrorBox(GetMessageText(456) + std::string(": ") + UnitLacksText(newPassword, kind));
+        return 1;
+    }
+    if (unitForm->size() > kSetupPasswordBytes) {
         ShowKindMessage(GetMessageText(456), 31);
         return 1;
     }
@@ -453,7 +461,9 @@ int TFmWizard::CheckSetupText(const std::string& text, std::size_t maxBytes, int
     // UTF-8 converted from it (kinds 1 and 2): both must fit the field.
     const auto ansi = Utf8ToAnsi(text);
     if (!ansi) {
-        ShowKindMessage(std::string(" ( ") + text + GetMessageText(466) + GetMessageText(nameId),
+        // Named by the characters the code page lacks, not by the whole text.
+        ShowKindMessage(std::string(" ( ") + CharactersUnitLacks(text, 0) + GetMessageText(466) +
+                            GetMessageText(nameId),
                         33);
         return 1;
     }

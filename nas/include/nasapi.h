@@ -384,9 +384,9 @@ typedef struct NasCDTable {
 
 /* The caller's mirror request: 284 bytes, every field at its natural alignment. Texts are
  * zero-terminated within their fields. The caller's own texts (source label, image name, share
- * name) are UTF-8: the library sends them as UTF-8 to units of text-encoding kind 1 and 2 and in
- * the configured ANSI code page to units of kind 0, cut at a character boundary. The account and
- * the folder name are the unit's own names and are sent byte for byte. */
+ * name) are in the unit's encoding: UTF-8 for units of text-encoding kind 1 and 2 (sent as valid
+ * UTF-8, cut at a character boundary), the unit's code page for units of kind 0 (sent unchanged).
+ * The account and the folder name are the unit's own names and are sent byte for byte. */
 typedef struct NasMirrorInfo {
     char userName[32];    /*   0: account of the unit */
     char password[20];    /*  32: sent as digest; at most 19 characters */

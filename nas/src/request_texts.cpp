@@ -57,20 +57,14 @@ void PutUtf8Text(uint8_t* out, size_t width, const char* field, size_t fieldWidt
 void PutUnitText(uint8_t* out, size_t width, const char* field, size_t fieldWidth,
                  int textEncodingKind) {
     std::string_view text = RecordText(field, fieldWidth);
-    text = WithoutCutOffCharacter(text);
     if (textEncodingKind == 1 || textEncodingKind == 2) {
+        text = WithoutCutOffCharacter(text);
         PutFieldText(out, width, ConvertText(text, kUtf8, kUtf8, true).value_or(std::string()),
                      kUtf8);
         return;
     }
-    const std::string codePage = CurrentNetConfig()->ansiCodePage;
-    if (std::optional<std::string> converted = ConvertText(text, kUtf8, codePage.c_str(), true)) {
-        PutFieldText(out, width, *converted, codePage.c_str());
-        return;
-    }
-    // Only an unknown code page fails a lossy conversion: the text then goes as ASCII with '?'.
-    PutFieldText(out, width, ConvertText(text, kUtf8, "ASCII", true).value_or(std::string()),
-                 "ASCII");
+    // A code-page unit: the caller gave the text in the unit's code page, and it goes as it is.
+    PutText(out, width, field, fieldWidth);
 }
 
 int PutPasswordDigest(uint8_t* out16, const char* field, size_t fieldWidth) {

@@ -20,11 +20,11 @@ void PutText(uint8_t* out, size_t width, const char* field, size_t fieldWidth);
 // The same, the text converted from the configured ANSI code page to UTF-8 (characters that don't
 // convert become '?') and cut at a UTF-8 character boundary.
 void PutUtf8Text(uint8_t* out, size_t width, const char* field, size_t fieldWidth);
-// A caller's UTF-8 text in the encoding of a unit of the given text-encoding kind: UTF-8 for kinds
-// 1 and 2 (a byte that starts no character becomes '?'), the configured ANSI code page for any
-// other kind (a character the code page lacks becomes '?'); cut at a character boundary of that
-// encoding to at most width bytes, the rest of the request field zero. Every text that a caller
-// makes and a unit stores passes here, and only here, on its way to the unit.
+// A caller's text for a unit of the given text-encoding kind, which the caller has put in the
+// unit's encoding: for kinds 1 and 2 its UTF-8 (a byte that starts no character becomes '?', a
+// character cut off by the field's end is left out) cut at a UTF-8 character boundary to at most
+// width bytes; for any other kind its bytes unchanged (the code page of the unit), at most width.
+// The rest of the request field is zero.
 void PutUnitText(uint8_t* out, size_t width, const char* field, size_t fieldWidth,
                  int textEncodingKind);
 // The UTF-8 form of a caller's text, as PutUtf8Text converts it, uncut.

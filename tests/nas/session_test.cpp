@@ -266,15 +266,19 @@ TEST(MirrorSession, RefusedCompleteLeavesTheSessionOpen) {
 }
 
 TEST(MirrorSession, TextsGoInTheUnitsEncodingAndTheFolderByteForByte) {
-    // The caller's texts are UTF-8. A kind-0 unit takes the locale's code page, kinds 1 and 2
-    // take UTF-8; the folder is the unit's own name and goes unchanged in every case (here a
-    // CP1252 name, which is not UTF-8 at all).
+    // The caller's texts are in the unit's encoding already. Kinds 1 and 2 get them as valid
+    // UTF-8; a kind-0 unit gets the caller's bytes unchanged, whatever the configured code page
+    // (the program converted them); the folder is the unit's own name and goes unchanged in every
+    // case (here a CP1252 name, which is not UTF-8 at all).
     const std::string cafe = "Caf\xC3\xA9";                        // UTF-8
     const std::string test = "\xE6\xB8\xAC\xE8\xA9\xA6";           // two traditional characters
     const std::string testSimplified = "\xE6\xB5\x8B\xE8\xAF\x95"; // two simplified characters
     std::string eleven; // eleven three-byte characters: 33 bytes of UTF-8
     for (int i = 0; i < 11; ++i)
         eleven += test.substr(3 * (i % 2), 3);
+    std::string fifteenBig5; // fifteen Big5 characters: 30 bytes
+    for (int i = 0; i < 15; ++i)
+        fifteenBig5 += i % 2 ? "\xB8\xD5" : "\xB4\xFA";
     struct Case {
         const char* codePage;
         int kind;
@@ -284,20 +288,22 @@ TEST(MirrorSession, TextsGoInTheUnitsEncodingAndTheFolderByteForByte) {
         uint8_t modeSent;
     };
     const Case cases[] = {
-        {"CP1252", 0, 1, 3, cafe, "Caf\xE9", 3},
+        {"CP1252", 0, 1, 3, "Caf\xE9", "Caf\xE9", 3},
         {"CP1252", 1, 0, 3, cafe, cafe, 3},
         {"CP1252", 2, 1, 1, cafe, cafe, 1},
         {"CP1252", 2, 0, 0, cafe, cafe, 1},
-        {"CP950", 0, 1, 3, test, "\xB4\xFA\xB8\xD5", 3},
-        {"CP936", 0, 1, 3, testSimplified, "\xB2\xE2\xCA\xD4", 3},
+        {"CP950", 0, 1, 3, "\xB4\xFA\xB8\xD5", "\xB4\xFA\xB8\xD5", 3},
+        {"CP936", 0, 1, 3, "\xB2\xE2\xCA\xD4", "\xB2\xE2\xCA\xD4", 3},
         {"CP936", 1, 1, 3, testSimplified, testSimplified, 3},
-        // A character the code page lacks becomes '?'.
-        {"CP1252", 0, 0, 1, test, "??", 1},
-        // A code page the system can't convert to: the text goes as ASCII with '?'.
-        {"NO-SUCH-CODE-PAGE", 0, 0, 1, cafe, "Caf?", 1},
-        // A character cut off by the end of the caller's 32-byte field is left out.
+        // Kind 0 is never converted again: UTF-8 given for it goes as those bytes.
+        {"CP1252", 0, 0, 1, cafe, cafe, 1},
+        {"NO-SUCH-CODE-PAGE", 0, 0, 1, "Caf\xE9", "Caf\xE9", 1},
+        // A UTF-8 character cut off by the end of the caller's 32-byte field is left out.
         {"CP950", 1, 0, 1, eleven, eleven.substr(0, 30), 1},
-        {"CP950", 0, 0, 1, eleven, *nas::ConvertText(eleven.substr(0, 30), nas::kUtf8, "CP950"), 1},
+        // Fifteen Big5 characters fit a kind-0 unit's field whole.
+        {"CP950", 0, 0, 1, fifteenBig5, fifteenBig5, 1},
+        // A byte that starts no UTF-8 character goes to a UTF-8 unit as '?'.
+        {"CP1252", 1, 0, 1, "Caf\xE9!", "Caf?!", 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.codePage) + " kind " + std::to_string(c.kind) + " flag " +

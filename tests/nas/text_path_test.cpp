@@ -1,7 +1,9 @@
-// Texts typed in the program (UTF-8) through the real task workers and the library into simulated
-// units of text-encoding kind 1 (UTF-8) and kind 0 (the locale's code page), under English and
-// Chinese locales: the unit stores the same characters, the names it sent (its image folders, the
-// image a mirror made) go back byte for byte, and a mirror that goes on to record finds its image.
+// Texts typed in the program (UTF-8), put in the unit's encoding as the wizard puts them into a
+// task's request, through the real task workers and the library into simulated units of
+// text-encoding kind 1 (UTF-8) and kind 0 (the locale's code page), under English and Chinese
+// locales: the unit stores the same characters, converted once, the names it sent (its image
+// folders, the image a mirror made) go back byte for byte, and a mirror that goes on to record
+// finds its image.
 #include "../containers/container_fixtures.h"
 #include "../drives/sim_machine.h"
 #include "../tasks/task_fixtures.h"
@@ -10,6 +12,7 @@
 #include "container.h"
 #include "mirror_worker.h"
 #include "msgbox.h"
+#include "unit_text.h"
 #include "upload_worker.h"
 
 #include <gtest/gtest.h>
@@ -87,6 +90,11 @@ std::string AsTheUnitKeepsIt(const std::string& utf8, int kind, const char* code
     return out;
 }
 
+// A program text into a request field as the wizard puts it there: in the unit's encoding.
+void SetUnitText(char* field, std::size_t width, const std::string& utf8, int kind) {
+    tasktest::SetText(field, width, UnitFieldText(utf8, kind, width - 1));
+}
+
 std::string Field(const char* field, std::size_t width) {
     return std::string(field, strnlen(field, width));
 }
@@ -128,7 +136,7 @@ TEST(TextsThroughTheTasks, UploadAndBuildStoreTheSameCharactersInTheUnitsFolder)
                 upload.kind = task_kind::Upload;
                 upload.nas = server;
                 TakeUnitsFolder(*server, upload);
-                tasktest::SetText(upload.request.imageName, sizeof upload.request.imageName, name);
+                SetUnitText(upload.request.imageName, sizeof upload.request.imageName, name, kind);
                 upload.imagePath = dir / "image.iso";
                 std::ofstream(upload.imagePath) << std::string(5000, 'x');
                 upload.imageSizeKb = 5;
@@ -151,8 +159,8 @@ TEST(TextsThroughTheTasks, UploadAndBuildStoreTheSameCharactersInTheUnitsFolder)
                 build.nas = server;
                 build.volumeLabel = "BUILT";
                 TakeUnitsFolder(*server, build);
-                tasktest::SetText(build.request.imageName, sizeof build.request.imageName,
-                                  name + "2");
+                SetUnitText(build.request.imageName, sizeof build.request.imageName, name + "2",
+                            kind);
                 BuildTaskExecute(build);
                 EXPECT_EQ(build.errorCode.load(), 0);
                 EXPECT_EQ(build.status.load(), task_status::Done);
@@ -177,6 +185,7 @@ TEST(TextsThroughTheTasks, UploadAndBuildStoreTheSameCharactersInTheUnitsFolder)
 
 TEST(TextsThroughTheTasks, AMirrorThatGoesOnToRecordFindsItsImage) {
     const LocaleCase& l = RunLocale();
+    SelectLanguage();
     {
         for (int kind : {0, 1}) {
             SCOPED_TRACE(std::string(l.locale) + " kind " + std::to_string(kind));
@@ -198,7 +207,7 @@ TEST(TextsThroughTheTasks, AMirrorThatGoesOnToRecordFindsItsImage) {
             task.nas->Info.textEncodingKind = static_cast<std::uint32_t>(kind);
             task.recordFlags = 1;
             tasktest::SetText(task.request.folderName, sizeof task.request.folderName, "IMAGES");
-            tasktest::SetText(task.request.imageName, sizeof task.request.imageName, l.chinese);
+            SetUnitText(task.request.imageName, sizeof task.request.imageName, l.chinese, kind);
             MirrorTaskExecute(task);
             EXPECT_EQ(task.errorCode.load(), 0) << (task.notes.empty() ? "" : task.notes[0]);
             const auto images = unit.unit->state().images;

@@ -54,7 +54,7 @@ protected:
 
 // One dialog that Authenticate shows, and the answer given.
 struct Step {
-    enum Kind { Type, Cancel, RetryYes, RetryNo } kind;
+    enum Kind { Type, Cancel, RetryYes, RetryNo, Refused } kind;
     int mode = 0; // Type and Cancel: the password dialog's mode (1 password, 2 name and password)
     std::string user;
     std::string password;
@@ -67,6 +67,10 @@ Step Type(int mode, const std::string& user, const std::string& password,
 }
 Step Answer(Step::Kind kind, int mode = 0) {
     return {kind, mode, "", "", ""};
+}
+// The box that refuses what was typed, holding part.
+Step Refused(const std::string& part) {
+    return {Step::Refused, 0, "", part, ""};
 }
 
 struct AuthCase {
@@ -163,12 +167,13 @@ const std::vector<AuthCase>& AuthCases() {
          "",
          1,
          0},
-        {"a typed password is cut to 19 characters, checked and stored so",
+        {"a password longer than the unit's 19 bytes is refused where it is typed, not cut",
          17,
          "",
          "",
          0,
-         {Type(2, "long", "abcdefghijklmnopqrsTUVW")},
+         {Type(2, "long", "abcdefghijklmnopqrsTUVW"), Refused("Too long for the unit"),
+          Type(2, "long", "abcdefghijklmnopqrs", "long")},
          true,
          "long",
          "abcdefghijklmnopqrs",
@@ -252,6 +257,9 @@ void Script(vcl::testing::ScriptedResponder& responder, const Step& step,
             dialog.Edit_Password->SetText(step.password);
             dialog.Button_Ok->Click();
         });
+        break;
+    case Step::Refused:
+        responder.ExpectBox(step.password, vcl::IDOK);
         break;
     case Step::RetryYes:
     case Step::RetryNo:

@@ -161,21 +161,28 @@ TEST_F(WizardPagesTest, ScheduleRefusesPastAndImpossibleDates) {
     EXPECT_EQ(WzdInfo.Scheduled, 0);
 }
 
-TEST_F(WizardPagesTest, LabelsAndShareNamesAreCutToTheirFieldsAtACharacter) {
+TEST_F(WizardPagesTest, LabelsAndShareNamesAreCutInTheUnitsEncodingAtACharacter) {
     StartMirror(3000);
     TFmWizard& w = Wizard();
     w.bbNext->Click();
     ASSERT_EQ(Kind(), kPageVolumeName);
-    // Twelve characters of three bytes: 36 bytes, more than the 33 the label field holds.
-    const std::string wide = "\xe5\x85\x89\xe7\x9b\x98\xe5\x85\x89\xe7\x9b\x98\xe5\x85\x89\xe7\x9b"
-                             "\x98\xe5\x85\x89\xe7\x9b\x98\xe5\x85\x89\xe7\x9b\x98\xe5\x85\x89\xe7"
-                             "\x9b\x98";
+    // The destination keeps its texts in CP1252, which has no form for these characters: the
+    // label is refused, naming them, and the row keeps its label.
+    const std::string wide = "\xe5\x85\x89\xe7\x9b\x98\xe5\x85\x89";
     w.RadioButton_UserDefineVolume->SetChecked(true);
     w.Edit_UserDefineVolume->SetText(wide);
+    Responder().ExpectBox("no form for: \xe5\x85\x89 \xe7\x9b\x98", vcl::IDOK);
     w.bbUpdateVolume->Click();
-    EXPECT_EQ(WzdInfo.Jobs[0]->VolumeLabel, wide.substr(0, 33));
-    // The share name field holds 17 bytes: five whole characters.
-    EXPECT_EQ(WzdInfo.Jobs[0]->ShareName, wide.substr(0, 15));
+    EXPECT_EQ(WzdInfo.Jobs[0]->VolumeLabel, "MY_DISC");
+    // Thirty-one accented letters: 62 bytes of UTF-8 but 31 in the unit's code page, so the label
+    // is kept whole; the share name's 17 bytes take seventeen of them.
+    std::string accented;
+    for (int i = 0; i < 31; ++i)
+        accented += "\xc3\xa9";
+    w.Edit_UserDefineVolume->SetText(accented);
+    w.bbUpdateVolume->Click();
+    EXPECT_EQ(WzdInfo.Jobs[0]->VolumeLabel, accented);
+    EXPECT_EQ(WzdInfo.Jobs[0]->ShareName, accented.substr(0, 34));
     // 31 characters are accepted, 32 refused.
     w.Edit_UserDefineVolume->SetText(std::string(31, 'A'));
     w.bbUpdateVolume->Click();

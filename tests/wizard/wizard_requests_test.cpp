@@ -71,6 +71,7 @@ TEST(MirrorRequest, FieldsComeFromTheEntryAndTheUnit) {
 
 TEST(MirrorRequest, LongLabelsAreCutAtACharacter) {
     CNasServer unit;
+    unit.Info.textEncodingKind = 1; // a UTF-8 unit: the cut is in UTF-8
     WizardJobEntry entry;
     // Eleven characters of three bytes: 33 bytes, two more than the 31 the field keeps.
     std::string wide;
