@@ -9,7 +9,7 @@
 #include "message_format.h"
 #include "msgbox.h"
 #include "nasserver.h"
-#include "textcodec.h"
+#include "unit_text.h"
 
 #include "vcl/application.h"
 #include "vcl/dialogs.h"
@@ -530,12 +530,6 @@ struct ChosenImage {
 // The transfer's records carry no encoding kind, so the file names are put in the unit's
 // encoding here: UTF-8 for kinds 1 and 2, the code page of the message language (the library's
 // too) for kind 0. None when the code page lacks a character of the name.
-std::optional<std::string> NameForUnit(const CNasServer& unit, const std::string& name) {
-    const int kind = unit.GetTextEncoding();
-    if (kind == 1 || kind == 2) return name;
-    return Utf8ToAnsi(name);
-}
-
 // One line per chosen image with its result, for the box that ends a conversion that did not
 // send every image.
 std::string BatchReport(const std::vector<ChosenImage>& images) {
@@ -599,7 +593,7 @@ int TFmWizard::FinishCdhConvert() {
             ErrorBox(FormatMessageText(GetMessageText(945), {image.path}));
             return -1;
         }
-        std::optional<std::string> sentName = NameForUnit(*server, image.name);
+        std::optional<std::string> sentName = ToUnitText(image.name, server->GetTextEncoding());
         if (!sentName) {
             ErrorBox(FormatMessageText(GetMessageText(946), {image.name}));
             return -1;
