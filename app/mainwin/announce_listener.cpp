@@ -151,12 +151,12 @@ void TForm_Central::Timer_ABSENTTimer(vcl::TObject*) {
             CloseProfileWindowOf(*server, text);
             // The unit is retired, not freed: whatever still holds it finds it gone and says so.
             // Its node and rows go now; the selection moves to "NAS Servers" when it was there.
-            vcl::TTreeNode* node = FindChildNodeByData(NasServersNode, server);
+            vcl::TTreeNode* node = FindChildNodeByData(NasServersNode, server->UnitHandle.Data());
             vcl::TTreeNode* selected = TreeView->GetSelected();
             const bool selectionGoes =
                 node && selected && (selected == node || selected->HasAsParent(node));
             if (selectionGoes) TreeView->SetSelected(NasServersNode);
-            ForgetServer(server);
+            ForgetServer(server->UnitHandle);
             NodeItem treeItem(node);
             TreeView->Items()->BeginUpdate();
             NasSvrNet.Remove(server, node ? &treeItem : nullptr, CNASSvrNet::kFoundList, nullptr);

@@ -169,7 +169,7 @@ int TFmWizard::FinishServerSetup() {
     CNasServer& copy = WizardRefreshInfo.Server;
     // Refreshes ran while the pages were filled in: a unit still listed is reached as it is now
     // (a new address included). One no longer listed is still tried at what the copy holds.
-    if (const CNasServer* now = ResolveTarget(MacOf(copy))) copy.Info = now->Info;
+    if (const auto now = ResolveTarget(MacOf(copy))) copy.Info = now->Info;
     if (!copy.Authenticate(kAuthAdministrator)) return -1;
     if (StatusRefusesSetup(copy.Info.unitStatus)) {
         vcl::MessageBox(GetMessageText(922), GetMessageText(15), vcl::MB_OK | vcl::MB_ICONWARNING);

@@ -217,7 +217,7 @@ TEST(NasAnnouncement, ReadyAddsOnceThenUpdatesAndOfflineRemoves) {
     FakeView node, row;
     list.Remove(list.FindByMac(offline), &node, CNASSvrNet::kFoundList, &row);
     EXPECT_EQ(list.FoundCount(), 0);
-    EXPECT_FALSE(list.IsLive(added));
+    EXPECT_FALSE(list.IsLive(added->UnitHandle));
     EXPECT_EQ(node.deleted, 1);
     EXPECT_EQ(row.deleted, 1);
     EXPECT_EQ(list.FindByMac(offline), nullptr);
@@ -226,7 +226,7 @@ TEST(NasAnnouncement, ReadyAddsOnceThenUpdatesAndOfflineRemoves) {
     a.type = kNasAnnouncementReady;
     a.name = "NAS-A3";
     EXPECT_EQ(list.AddFromAnnouncement(Datagram(a)), added);
-    EXPECT_TRUE(list.IsLive(added));
+    EXPECT_TRUE(list.IsLive(added->UnitHandle));
     EXPECT_EQ(added->GetName(), "NAS-A3");
     EXPECT_EQ(list.RetiredCount(), 0);
 }
@@ -296,12 +296,12 @@ TEST(NasServerList, LookUps) {
     // Only the list's own objects are live or shared.
     CNasServer stranger;
     stranger.Info = beta->Info;
-    EXPECT_TRUE(list.IsLive(beta));
-    EXPECT_TRUE(list.IsLive(remote));
-    EXPECT_FALSE(list.IsLive(&stranger));
-    EXPECT_FALSE(list.IsLive(nullptr));
-    EXPECT_EQ(list.Share(beta).get(), beta);
-    EXPECT_EQ(list.Share(&stranger), nullptr);
+    EXPECT_TRUE(list.IsLive(beta->UnitHandle));
+    EXPECT_TRUE(list.IsLive(remote->UnitHandle));
+    EXPECT_FALSE(list.IsLive(stranger.UnitHandle));
+    EXPECT_FALSE(list.IsLive(NasUnitHandle()));
+    EXPECT_EQ(list.Share(beta->UnitHandle).get(), beta);
+    EXPECT_EQ(list.Share(stranger.UnitHandle), nullptr);
 }
 
 TEST(NasServerList, AddRemoteKeepsOneEntryPerHardwareAddress) {
@@ -367,7 +367,7 @@ TEST(NasServerList, RemoveRetiresAndDeletesTheViews) {
         const bool removed = c.left.size() == 2;
         EXPECT_EQ(list.RetiredCount(), removed ? 1 : 0);
         if (removed) {
-            EXPECT_FALSE(list.IsLive(target));
+            EXPECT_FALSE(list.IsLive(target->UnitHandle));
         }
         // The next entry lands at the end.
         if (found) {
@@ -387,7 +387,7 @@ TEST(NasServerList, RemoveRetiresAndDeletesTheViews) {
 TEST(NasServerList, RemovingEveryEntryLeavesAnEmptyListAndTheSweepFreesWhatNobodyHolds) {
     CNASSvrNet list;
     CNasServer* only = list.AddRemote(Record(1, "only"));
-    CNASSvrNet::ServerPtr held = list.Share(only);
+    CNASSvrNet::ServerPtr held = list.Share(only->UnitHandle);
     list.Remove(only, nullptr, CNASSvrNet::kRemoteList, nullptr);
     EXPECT_EQ(list.RemoteCount(), 0);
     // Held by someone: the sweep leaves it; the entry added again for its address is the same
