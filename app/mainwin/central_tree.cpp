@@ -255,9 +255,9 @@ void TForm_Central::TreeViewMouseUp(vcl::TObject*, vcl::TMouseButton Button, vcl
 void TForm_Central::TreeViewMouseMove(vcl::TObject*, vcl::TShiftState, int X, int Y) {
     TTreeNode* node = TreeView->GetNodeAt(X, Y);
     int kind = KindOf(node);
-    const CNASSvrNet::ServerPtr server =
-        node && (kind == nkNasServer || kind == nkNasServerFactory) ? UnitOf(node->GetData())
-                                                                    : nullptr;
+    const CNASSvrNet::ServerPtr server = node && (kind == nkNasServer || kind == nkNasServerFactory)
+                                             ? UnitOf(node->GetData())
+                                             : nullptr;
     if (server) {
         if (node == HintedNode) return;
         ServerHintWindow->ReleaseHandle();

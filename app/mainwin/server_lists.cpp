@@ -112,9 +112,9 @@ bool ImageInFolder(const std::string& path, const std::string& folderText, bool 
 bool AddServerListRow(const CNASSvrNet& units, vcl::TListView* list, vcl::TTreeNode* node) {
     if (!list || !node) return true;
     const CNASSvrNet::ServerPtr server = units.Share(NasUnitHandle::FromData(node->GetData()));
-    vcl::TListItem* row = server ? AddRow(list, server->GetName(), ServerNodeKind(*server),
-                                          server->UnitHandle.Data())
-                                 : AddRow(list, node->GetText(), node->GetImageIndex(), nullptr);
+    vcl::TListItem* row =
+        server ? AddRow(list, server->GetName(), ServerNodeKind(*server), server->UnitHandle.Data())
+               : AddRow(list, node->GetText(), node->GetImageIndex(), nullptr);
     if (!row) {
         list->Items()->Clear();
         ShowKindMessage(GetMessageText(66), 30);

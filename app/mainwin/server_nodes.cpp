@@ -179,9 +179,8 @@ void SyncFolderNodes(TForm_Central& form, vcl::TTreeNode* node, CNasServer& serv
     for (int i = 0; i + 1 < node->Count(); ++i) {
         vcl::TTreeNode* folder = node->Item(i);
         const auto at = std::find(names.begin(), names.end(), folder->GetText());
-        folder->SetData(at == names.end()
-                            ? nullptr
-                            : FolderData(static_cast<std::size_t>(at - names.begin())));
+        folder->SetData(
+            at == names.end() ? nullptr : FolderData(static_cast<std::size_t>(at - names.begin())));
     }
 }
 
@@ -200,9 +199,8 @@ void SyncServerNodes(TForm_Central& form, vcl::TTreeNode* root,
             vcl::TTreeNode* child = root->Item(i);
             const NasUnitHandle unit = NasUnitHandle::FromData(child->GetData());
             const bool listed =
-                unit && std::any_of(servers.begin(), servers.end(), [unit](const CNasServer* s) {
-                    return s->UnitHandle == unit;
-                });
+                unit && std::any_of(servers.begin(), servers.end(),
+                                    [unit](const CNasServer* s) { return s->UnitHandle == unit; });
             const bool twice = std::find(shown.begin(), shown.end(), unit) != shown.end();
             if (listed && !twice) {
                 shown.push_back(unit);

@@ -21,8 +21,8 @@ std::optional<std::vector<NasImgInfo>> CNASSvrNet::GetImageListCached(CNasServer
     auto copy = [this] {
         return std::vector<NasImgInfo>(cachedImages_.begin(), cachedImages_.begin() + cachedCount_);
     };
-    if (!force && server && server->UnitHandle && server->UnitHandle == cachedServer_ && cachedCount_ != 0 && age >= 0 &&
-        age <= kImageCacheSeconds) {
+    if (!force && server && server->UnitHandle && server->UnitHandle == cachedServer_ &&
+        cachedCount_ != 0 && age >= 0 && age <= kImageCacheSeconds) {
         count = cachedCount_;
         return copy();
     }

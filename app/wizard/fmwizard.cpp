@@ -404,8 +404,7 @@ void TFmWizard::FillServerCombo(vcl::TComboBox* combo) {
                     node->Count() == 0)
                     continue;
                 const std::string mac = MacOf(*server);
-                if (!state.Chosen.empty() && mac == state.Chosen)
-                    again = combo->Items()->Count();
+                if (!state.Chosen.empty() && mac == state.Chosen) again = combo->Items()->Count();
                 combo->Items()->AddObject(node->GetText(), server->UnitHandle.Data());
                 state.Macs.push_back(mac);
             }

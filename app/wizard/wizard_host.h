@@ -71,8 +71,8 @@ public:
         (void)layout;
     }
     // One row per child of node, the row's data being its unit's handle (none for a remote entry
-    // that did not answer). Options: 2 leaves out remote entries that did not answer, 4 servers with
-    // pending server tasks.
+    // that did not answer). Options: 2 leaves out remote entries that did not answer, 4 servers
+    // with pending server tasks.
     virtual void ListServersOfNode(vcl::TListView* list, vcl::TTreeNode* node, int options);
     // After a quick setup: the server nodes' texts are read again and the selection re-run.
     virtual void RefreshServerNodeTexts() {}

@@ -14,10 +14,10 @@
 #include "form1.h"
 #include "importform.h"
 #include "importform_services.h"
-#include "profile_host.h"
 #include "kinddialog.h"
 #include "nasannouncement.h"
 #include "password.h"
+#include "profile_host.h"
 #include "requests.h"
 #include "server_nodes.h"
 #include "taskman.h"
@@ -847,7 +847,9 @@ TEST_F(LifetimeTest, AHolderOpenedAgainAfterATickSweptItsUnitHoldsNoChoiceUntilT
          },
          "No available server.", false},
         {"settings-profile targets", profileOpen,
-         [&] { ASSERT_EQ(targetRows(), (Strings{"alpha", "beta"})); },
+         [&] {
+             ASSERT_EQ(targetRows(), (Strings{"alpha", "beta"}));
+         },
          [&] {
              // The target offered first, as its row shows it (empty: alpha is not offered).
              const Strings rows = targetRows();

@@ -407,6 +407,60 @@ TEST(NasServerList, RemovingEveryEntryLeavesAnEmptyListAndTheSweepFreesWhatNobod
     EXPECT_NE(list.AddRemote(Record(1, "after")), nullptr);
 }
 
+TEST(NasServerList, AHandleNamesOneObjectForTheRunAndResolvesOnlyWhileItIsListed) {
+    CNASSvrNet list;
+    CNasServer* first = list.AddRemote(Record(1, "first"));
+    ASSERT_NE(first, nullptr);
+    const NasUnitHandle handle = first->UnitHandle;
+    ASSERT_TRUE(handle);
+    EXPECT_NE(handle.Value() & NasUnitHandle::kTag, 0u); // never a small number nor an address
+    EXPECT_EQ(NasUnitHandle::FromData(handle.Data()), handle);
+    EXPECT_EQ(list.Share(handle).get(), first);
+
+    // Retired, it resolves to nothing; revived, the same object answers to the same handle.
+    list.Remove(first, nullptr, CNASSvrNet::kRemoteList, nullptr);
+    EXPECT_EQ(list.Share(handle), nullptr);
+    EXPECT_FALSE(list.IsLive(handle));
+    EXPECT_EQ(list.AddRemote(Record(1, "again")), first);
+    EXPECT_EQ(list.Share(handle).get(), first);
+
+    // Freed, the unit comes back as a new object with a handle of its own: the old handle never
+    // names it (nor any other object).
+    list.Remove(first, nullptr, CNASSvrNet::kRemoteList, nullptr);
+    EXPECT_EQ(list.Sweep(), 1);
+    CNasServer* back = list.AddRemote(Record(1, "back"));
+    ASSERT_NE(back, nullptr);
+    EXPECT_NE(back->UnitHandle, handle);
+    EXPECT_EQ(list.Share(handle), nullptr);
+    EXPECT_EQ(list.Share(back->UnitHandle).get(), back);
+}
+
+TEST(NasServerList, TheRetiredSetStaysWithinItsBoundAndASharedObjectOutlivesIt) {
+    CNASSvrNet list;
+    CNasServer* held = list.AddRemote(Record(1, "held"));
+    ASSERT_NE(held, nullptr);
+    CNASSvrNet::ServerPtr share = list.Share(held->UnitHandle);
+    list.FreeList(CNASSvrNet::kRemoteList);
+    // Units come and go with nothing sweeping in between (a box held open, say).
+    for (int i = 0; i < CNASSvrNet::kRetiredMax + 20; ++i) {
+        NasServerInfo record = Record(2, "x");
+        record.hardwareAddress[0] = static_cast<std::uint8_t>(0x80 | (i >> 8));
+        record.hardwareAddress[1] = static_cast<std::uint8_t>(i);
+        ASSERT_NE(list.AddRemote(record), nullptr);
+        list.FreeList(CNASSvrNet::kRemoteList);
+        ASSERT_LE(list.RetiredCount(), CNASSvrNet::kRetiredMax);
+    }
+    EXPECT_EQ(list.RetiredCount(), CNASSvrNet::kRetiredMax);
+    // The oldest left the set; the share keeps its object whole (the sanitizers would see a
+    // freed one), though it is no longer revived.
+    EXPECT_EQ(share->GetName(), "held");
+    CNasServer* again = list.AddRemote(Record(1, "held again"));
+    ASSERT_NE(again, nullptr);
+    EXPECT_NE(again, share.get());
+    EXPECT_EQ(share->GetName(), "held");
+    EXPECT_EQ(list.Sweep(), CNASSvrNet::kRetiredMax);
+}
+
 TEST(NasServerList, TheLastAnnouncementRecord) {
     CNASSvrNet list;
     EXPECT_EQ(list.LastAnnouncement(), nullptr);

@@ -146,9 +146,9 @@ protected:
     std::vector<std::string> TreeTexts() const {
         std::vector<std::string> out;
         for (vcl::TTreeNode* c = host_.node->GetFirstChild(); c; c = c->GetNextSibling())
-            out.push_back(c->GetData()
-                              ? host_.servers.Share(NasUnitHandle::FromData(c->GetData()))->GetName()
-                              : c->GetText());
+            out.push_back(
+                c->GetData() ? host_.servers.Share(NasUnitHandle::FromData(c->GetData()))->GetName()
+                             : c->GetText());
         return out;
     }
     vcl::TTreeNode* AddNode(const std::string& text, CNasServer* server) {
