@@ -146,8 +146,10 @@ void TForm_Central::Timer_ABSENTTimer(vcl::TObject*) {
         if (type == kNasAnnouncementOffline) {
             const std::string text = Formatted(849, name);
             StatusBar->Panels(1)->SetText(text);
-            CNasServer* server = NasSvrNet.FindByMac(datagram);
-            if (!server) return;
+            CNasServer* found = NasSvrNet.FindByMac(datagram);
+            if (!found) return;
+            // Held across the box that closing the settings-profile window shows.
+            const CNASSvrNet::ServerPtr server = NasSvrNet.Share(found->UnitHandle);
             CloseProfileWindowOf(*server, text);
             // The unit is retired, not freed: whatever still holds it finds it gone and says so.
             // Its node and rows go now; the selection moves to "NAS Servers" when it was there.
@@ -159,7 +161,8 @@ void TForm_Central::Timer_ABSENTTimer(vcl::TObject*) {
             ForgetServer(server->UnitHandle);
             NodeItem treeItem(node);
             TreeView->Items()->BeginUpdate();
-            NasSvrNet.Remove(server, node ? &treeItem : nullptr, CNASSvrNet::kFoundList, nullptr);
+            NasSvrNet.Remove(server.get(), node ? &treeItem : nullptr, CNASSvrNet::kFoundList,
+                             nullptr);
             TreeView->Items()->EndUpdate();
             if (FmWizard && FmWizard->GetVisible()) DropAnnouncedServer(nullptr, text);
             SweepRetiredServers();
