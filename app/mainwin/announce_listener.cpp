@@ -149,9 +149,9 @@ void TForm_Central::Timer_ABSENTTimer(vcl::TObject*) {
             CNasServer* found = NasSvrNet.FindByMac(datagram);
             if (!found) return;
             // Held across the box that closing the settings-profile window shows.
-            const CNASSvrNet::ServerPtr server = NasSvrNet.Share(found->UnitHandle);
+            CNASSvrNet::ServerPtr server = NasSvrNet.Share(found->UnitHandle);
             CloseProfileWindowOf(*server, text);
-            // The unit is retired, not freed: whatever still holds it finds it gone and says so.
+            // The unit is retired: whatever holds its handle finds it gone and says so.
             // Its node and rows go now; the selection moves to "NAS Servers" when it was there.
             vcl::TTreeNode* node = FindChildNodeByData(NasServersNode, server->UnitHandle.Data());
             vcl::TTreeNode* selected = TreeView->GetSelected();
@@ -165,6 +165,7 @@ void TForm_Central::Timer_ABSENTTimer(vcl::TObject*) {
                              nullptr);
             TreeView->Items()->EndUpdate();
             if (FmWizard && FmWizard->GetVisible()) DropAnnouncedServer(nullptr, text);
+            server.reset(); // the retired unit goes now unless something else shares it
             SweepRetiredServers();
             return;
         }

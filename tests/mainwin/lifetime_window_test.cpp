@@ -517,6 +517,8 @@ TEST_F(LifetimeTest, AnUploadDestinationIsTheChosenUnitAsItIsOrIsRefusedWhenItHa
         Window();
         UploadWizard(iso, [&](TFmWizard& wizard) {
             Fire(e.event, alpha_, true);
+            // What the event retired and nothing shares is freed while the wizard is open.
+            EXPECT_EQ(W().NasSvrNet.RetiredCount(), 0);
             if (!e.unitStays) Responder().ExpectBox("No available server.", vcl::IDOK);
             wizard.bbAdd->Click();
             ASSERT_EQ(WzdInfo.Jobs.size(), e.unitStays ? 1u : 0u);
