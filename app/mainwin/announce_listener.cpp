@@ -158,22 +158,26 @@ void TForm_Central::Timer_ABSENTTimer(vcl::TObject*) {
         if (type == kNasAnnouncementOffline) {
             const std::string text = Formatted(849, name);
             StatusBar->Panels(1)->SetText(text);
-            CNasServer* server = NasSvrNet.FindByMac(datagram);
-            if (!server) return;
+            CNasServer* found = NasSvrNet.FindByMac(datagram);
+            if (!found) return;
+            // Held across the box that closing the settings-profile window shows.
+            CNASSvrNet::ServerPtr server = NasSvrNet.Share(found->UnitHandle);
             CloseProfileWindowOf(*server, text);
-            // The unit is retired, not freed: whatever still holds it finds it gone and says so.
+            // The unit is retired: whatever holds its handle finds it gone and says so.
             // Its node and rows go now; the selection moves to "NAS Servers" when it was there.
-            vcl::TTreeNode* node = FindChildNodeByData(NasServersNode, server);
+            vcl::TTreeNode* node = FindChildNodeByData(NasServersNode, server->UnitHandle.Data());
             vcl::TTreeNode* selected = TreeView->GetSelected();
             const bool selectionGoes =
                 node && selected && (selected == node || selected->HasAsParent(node));
             if (selectionGoes) TreeView->SetSelected(NasServersNode);
-            ForgetServer(server);
+            ForgetServer(server->UnitHandle);
             NodeItem treeItem(node);
             TreeView->Items()->BeginUpdate();
-            NasSvrNet.Remove(server, node ? &treeItem : nullptr, CNASSvrNet::kFoundList, nullptr);
+            NasSvrNet.Remove(server.get(), node ? &treeItem : nullptr, CNASSvrNet::kFoundList,
+                             nullptr);
             TreeView->Items()->EndUpdate();
-            if (FmWizard && FmWizard->GetVisible()) DropAnnouncedServer(server, text);
+            if (FmWizard && FmWizard->GetVisible()) DropAnnouncedServer(server.get(), text);
+            server.reset(); // the retired unit goes now unless something else shares it
             SweepRetiredServers();
             return;
         }

@@ -45,7 +45,7 @@ public:
     explicit RemoteHost(TForm_Central& window) : window_(window) {}
     CNASSvrNet& ServerList() override { return window_.NasSvrNet; }
     vcl::TTreeNode* RemoteServersNode() override { return window_.RemoteServersNode; }
-    void RemoteServerGoing(CNasServer* server) override { window_.ForgetServer(server); }
+    void RemoteServerGoing(NasUnitHandle unit) override { window_.ForgetServer(unit); }
 
 private:
     TForm_Central& window_;

@@ -281,20 +281,25 @@ public:
     // Look-ups (they never process pending events).
     vcl::TTreeNode* FindChildNodeByData(vcl::TTreeNode* Parent, const void* Data) const;
     vcl::TTreeNode* FindChildNodeByText(vcl::TTreeNode* Parent, const std::string& Text) const;
-    vcl::TTreeNode* FindServerNode(vcl::TTreeNode* Parent, CNasServer* Server) const;
+    // The child of Parent that shows Server's unit (its handle), else one of the same name and
+    // LAN 1 address; null when none does.
+    vcl::TTreeNode* FindServerNode(vcl::TTreeNode* Parent, const CNasServer& Server) const;
+    // The listed unit that a tree node's or list row's data names (a share); empty when the data
+    // names no listed unit.
+    CNASSvrNet::ServerPtr UnitOf(const void* Data) const;
     void UpdateWindowCaption();
     // The server tool-tip text; Width its longest line in characters, Height in pixels.
-    std::string ServerInfoToHint(CNasServer* Server, int& Width, int& Height);
+    std::string ServerInfoToHint(const CNasServer& Server, int& Width, int& Height);
     // Status bar text for the selected node.
     void UpdateTreeStatusBar();
     // The first panel takes the status bar's width but 350.
     void StatusBarResize(vcl::TObject* Sender);
-    // A server is about to go: every pointer of the window to it or its nodes is cleared, and
-    // its rows leave the list.
-    void ForgetServer(CNasServer* Server);
+    // A server is about to go: every pointer of the window to its nodes is cleared, and its rows
+    // leave the list.
+    void ForgetServer(NasUnitHandle Unit);
     // True, after telling the user, when a unit that a command held across a box or a prompt
     // has left the server lists meanwhile.
-    bool UnitGone(const CNasServer* Server, const std::string& Name);
+    bool UnitGone(NasUnitHandle Unit, const std::string& Name);
     // A tree node is about to go: pointers of the window to it are cleared (the tree's
     // OnDeletion, TreeViewDeletion, calls it for every node deleted).
     void ForgetNode(vcl::TTreeNode* Node);
@@ -450,8 +455,8 @@ public:
     // The answer of a remote address (server_nodes.cpp): its node under "Remote Servers" shows
     // the unit, or the address as unanswered; a unit that discovery finds leaves the list.
     void RemoteServerAnswered(const TRemoteProber::Answer& Answer);
-    // Frees the retired units that nothing holds, unless a box, the wizard or the settings-profile
-    // window is open (they may hold a unit by a plain pointer).
+    // Frees the retired units that nothing shares. Controls hold units by handle, so this runs
+    // at every tick, also while a box, the wizard or the settings-profile window is open.
     void SweepRetiredServers();
     bool TreeDragging = false;     // a drag started in the tree is in progress
     int RefreshTicks = 0;          // refresh timer ticks since the last refresh
@@ -540,7 +545,7 @@ public:
     void DeleteSelectedImages(const std::string& Question);
     // Deletes the images of those identifiers from the unit, 50 to a request, asking its
     // password as needed; stops with a message when the unit goes meanwhile.
-    void DeleteCdImages(CNasServer* Server, const std::vector<std::uint32_t>& Ids);
+    void DeleteCdImages(CNASSvrNet::ServerPtr Server, const std::vector<std::uint32_t>& Ids);
     int DragDropMode = 0;
     // Tree and list events of editing, selection, keys and dragging.
     void TreeViewEditing(vcl::TObject* Sender, vcl::TTreeNode* Node, bool& AllowEdit);

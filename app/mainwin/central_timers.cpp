@@ -12,6 +12,7 @@
 #include "vcl/modal_host.h"
 #include "vcl/mouse.h"
 
+#include <cstring>
 #include <exception>
 #include <mutex>
 
@@ -49,16 +50,18 @@ private:
 
 // The settings-profile window shows a server that went off-line: it closes, and says why.
 void CloseProfileWindowOf(const CNasServer& server, const std::string& text) {
-    if (!Form_ProfileSetting || !Form_ProfileSetting->GetVisible() ||
-        !Form_ProfileSetting->Server() ||
-        Form_ProfileSetting->Server()->GetName() != server.GetName())
+    // The window keeps a copy of its unit: the two are the same unit by hardware address.
+    const CNasServer* shown = Form_ProfileSetting ? Form_ProfileSetting->Server() : nullptr;
+    if (!shown || !Form_ProfileSetting->GetVisible() ||
+        std::memcmp(shown->Info.hardwareAddress, server.Info.hardwareAddress,
+                    sizeof server.Info.hardwareAddress) != 0)
         return;
     Form_ProfileSetting->Close();
     vcl::Application->MessageBox(text, "", vcl::MB_OK);
 }
 
 void TForm_Central::Timer_RefreshTimer(vcl::TObject*) {
-    // Units retired while a box or the wizard held them go once nothing holds them.
+    // Retired units go once nothing shares them.
     SweepRetiredServers();
     if (WizardRefreshing == 1) return;
     if (IniData.RefreshEnable == 0) {
@@ -108,10 +111,7 @@ void TForm_Central::Timer_AutoScrollTimer(vcl::TObject*) {
 }
 
 void TForm_Central::SweepRetiredServers() {
-    // A box, a wizard page or the settings-profile window may still hold a unit by a plain
-    // pointer: retired units stay until none of them is open.
-    if (vcl::ModalDepth() > 0) return;
-    if (FmWizard && FmWizard->GetVisible()) return;
-    if (Form_ProfileSetting && Form_ProfileSetting->GetVisible()) return;
+    // Controls hold units by handle and waiting code holds a share: what nothing shares can go
+    // now, also while a box, the wizard or the settings-profile window is open.
     NasSvrNet.Sweep();
 }

@@ -255,12 +255,14 @@ void TForm_Central::TreeViewMouseUp(vcl::TObject*, vcl::TMouseButton Button, vcl
 void TForm_Central::TreeViewMouseMove(vcl::TObject*, vcl::TShiftState, int X, int Y) {
     TTreeNode* node = TreeView->GetNodeAt(X, Y);
     int kind = KindOf(node);
-    if (node && node->GetData() && (kind == nkNasServer || kind == nkNasServerFactory)) {
+    const CNASSvrNet::ServerPtr server = node && (kind == nkNasServer || kind == nkNasServerFactory)
+                                             ? UnitOf(node->GetData())
+                                             : nullptr;
+    if (server) {
         if (node == HintedNode) return;
         ServerHintWindow->ReleaseHandle();
         int width = 0, height = 0;
-        std::string text =
-            ServerInfoToHint(static_cast<CNasServer*>(node->GetData()), width, height);
+        std::string text = ServerInfoToHint(*server, width, height);
         vcl::TPoint p = TreeView->ClientToScreen({X, Y});
         ServerHintWindow->ActivateHint(
             {p.X + 10, p.Y + 10, p.X + 10 + 6 * width, p.Y + 10 + height}, text);
@@ -272,15 +274,15 @@ void TForm_Central::TreeViewMouseMove(vcl::TObject*, vcl::TShiftState, int X, in
     TreeView->SetHint("");
 }
 
-std::string TForm_Central::ServerInfoToHint(CNasServer* Server, int& Width, int& Height) {
+std::string TForm_Central::ServerInfoToHint(const CNasServer& Server, int& Width, int& Height) {
     _INFO_STRING info;
-    Server->GetHintLines(info);
+    Server.GetHintLines(info);
     // Unit texts are shown bounded and as valid UTF-8.
     const auto t = [](const std::string& s) { return DisplayText(s, 128); };
     const std::string lines[] = {
         std::string(GetMessageText(126)) + ":" + t(info.Name),
         std::string(GetMessageText(833)) + " :" +
-            t(Server->GetTextEncoding() == 2 ? info.ExtendedName : info.Workgroup),
+            t(Server.GetTextEncoding() == 2 ? info.ExtendedName : info.Workgroup),
         std::string(GetMessageText(128)) + "[LAN 1] :" + t(info.Lan0Ip),
         std::string(GetMessageText(128)) + "[LAN 2] :" + t(info.Lan1Ip),
         std::string(GetMessageText(128)) + "[LAN 3] :" + t(info.Lan2Ip),
@@ -404,18 +406,23 @@ void TForm_Central::ForgetNode(TTreeNode* Node) {
         if (*slot == Node) *slot = nullptr;
 }
 
-void TForm_Central::ForgetServer(CNasServer* Server) {
-    if (!Server) return;
+void TForm_Central::ForgetServer(NasUnitHandle Unit) {
+    if (!Unit) return;
+    const void* data = Unit.Data();
     for (TTreeNode** slot : {&RightClickNode, &DraggedNode, &HintedNode})
-        if (*slot && (*slot)->GetData() == Server) *slot = nullptr;
-    if (RightClickItem && RightClickItem->GetData() == Server) RightClickItem = nullptr;
+        if (*slot && (*slot)->GetData() == data) *slot = nullptr;
+    if (RightClickItem && RightClickItem->GetData() == data) RightClickItem = nullptr;
     vcl::TListItems* rows = ListView->Items();
     for (int i = rows->Count() - 1; i >= 0; --i)
-        if (rows->Item(i)->GetData() == Server) rows->Item(i)->Delete();
+        if (rows->Item(i)->GetData() == data) rows->Item(i)->Delete();
 }
 
-bool TForm_Central::UnitGone(const CNasServer* Server, const std::string& Name) {
-    if (NasSvrNet.IsLive(Server)) return false;
+CNASSvrNet::ServerPtr TForm_Central::UnitOf(const void* Data) const {
+    return NasSvrNet.Share(NasUnitHandle::FromData(Data));
+}
+
+bool TForm_Central::UnitGone(NasUnitHandle Unit, const std::string& Name) {
+    if (NasSvrNet.IsLive(Unit)) return false;
     vcl::Application->MessageBox(UnitGoneText(Name), GetMessageText(15),
                                  vcl::MB_OK | vcl::MB_ICONEXCLAMATION);
     return true;
@@ -487,18 +494,19 @@ TTreeNode* TForm_Central::FindChildNodeByText(TTreeNode* Parent, const std::stri
     return nullptr;
 }
 
-TTreeNode* TForm_Central::FindServerNode(TTreeNode* Parent, CNasServer* Server) const {
-    if (!Parent || !Server) return nullptr;
-    // Children without a server (remote entries that did not answer) are passed over.
+TTreeNode* TForm_Central::FindServerNode(TTreeNode* Parent, const CNasServer& Server) const {
+    if (!Parent) return nullptr;
+    // Children without a listed server (remote entries that did not answer) are passed over.
     for (TTreeNode* n = Parent->GetFirstChild(); n; n = n->GetNextSibling()) {
-        auto* s = static_cast<CNasServer*>(n->GetData());
-        if (s && std::memcmp(s->Info.hardwareAddress, Server->Info.hardwareAddress, 6) == 0)
+        const CNASSvrNet::ServerPtr s = UnitOf(n->GetData());
+        if (s && std::memcmp(s->Info.hardwareAddress, Server.Info.hardwareAddress,
+                             sizeof Server.Info.hardwareAddress) == 0)
             return n;
     }
-    const std::string name = Server->GetName();
-    const std::string lan = Server->GetLanIpText(0);
+    const std::string name = Server.GetName();
+    const std::string lan = Server.GetLanIpText(0);
     for (TTreeNode* n = Parent->GetFirstChild(); n; n = n->GetNextSibling()) {
-        auto* s = static_cast<CNasServer*>(n->GetData());
+        const CNASSvrNet::ServerPtr s = UnitOf(n->GetData());
         if (s && n->GetText() == name && s->GetLanIpText(0) == lan) return n;
     }
     return nullptr;

@@ -66,7 +66,7 @@ bool TForm_Central::KindAllowsRecordCd(int kind) const {
     if (kind != nkCdImage) return false;
     vcl::TTreeNode* selected = TreeView->GetSelected();
     vcl::TTreeNode* parent = selected ? selected->Parent() : nullptr;
-    auto* server = parent ? static_cast<CNasServer*>(parent->GetData()) : nullptr;
+    const CNASSvrNet::ServerPtr server = parent ? UnitOf(parent->GetData()) : nullptr;
     // The drive list the image folder's fill loaded; a menu never waits for a unit to answer.
     const int parentKind = KindOfNode(parent);
     return server && (parentKind == nkNasServer || parentKind == nkNasServerFactory) &&

@@ -45,29 +45,30 @@ bool ServerFreeForSettings(CNasServer& server) {
 }
 
 // The unit a server command acts on: the node or row the command is given for (a node only
-// when it has a parent), when it is a NAS unit.
-CNasServer* CommandServer(const TForm_Central& window, const vcl::TObject* sender) {
+// when it has a parent), when it is a listed NAS unit. A share: commands hold it across their
+// boxes, in which refreshes run.
+CNASSvrNet::ServerPtr CommandServer(const TForm_Central& window, const vcl::TObject* sender) {
     const CommandTarget target = ServerCommandSelectionOf(window, sender);
     if (target.Kind != nkNasServer) return nullptr;
     if (target.Node && !target.Node->Parent()) return nullptr;
-    return static_cast<CNasServer*>(target.Data);
+    return window.UnitOf(target.Data);
 }
 
-void ExportSettings(TForm_Central& window, CNasServer* listed) {
+void ExportSettings(TForm_Central& window, const CNASSvrNet::ServerPtr& server) {
     // Held across the password prompt and the file dialog, during which refreshes run; the unit
     // is looked up again after each.
-    const CNASSvrNet::ServerPtr server = window.NasSvrNet.Share(listed);
     if (!server) return;
     const std::string name = server->GetName();
-    if (!ServerFreeForSettings(*server) || window.UnitGone(server.get(), name)) return;
+    const NasUnitHandle unit = server->UnitHandle;
+    if (!ServerFreeForSettings(*server) || window.UnitGone(unit, name)) return;
     const bool accepted = server->Authenticate(kAuthAdministrator);
-    if (window.UnitGone(server.get(), name) || !accepted) return;
+    if (window.UnitGone(unit, name) || !accepted) return;
     vcl::TSaveDialog* dialog = window.SaveDialog;
     dialog->FileName = ProposedProfileFileName(server->GetName(), server->GetLanIpText(0));
     dialog->Filter = GetMessageText(942);
     dialog->InitialDir.clear();
     if (!dialog->Execute() || dialog->FileName.empty()) return;
-    if (window.UnitGone(server.get(), name)) return;
+    if (window.UnitGone(unit, name)) return;
     std::string path = dialog->FileName;
     const auto slash = path.find_last_of('/');
     const auto dot = path.find_last_of('.');
@@ -92,7 +93,8 @@ void ExportSettings(TForm_Central& window, CNasServer* listed) {
                                      vcl::MB_OK | vcl::MB_ICONSTOP);
 }
 
-void ImportSettings(TForm_Central& window, CNasServer* server, TProfileSettingHost* host) {
+void ImportSettings(TForm_Central& window, const CNASSvrNet::ServerPtr& server,
+                    TProfileSettingHost* host) {
     if (!Form_ProfileSetting) {
         try {
             Form_ProfileSetting = vcl::MakeForm<TForm_ProfileSetting>(vcl::Application);
@@ -103,11 +105,12 @@ void ImportSettings(TForm_Central& window, CNasServer* server, TProfileSettingHo
     }
     if (!server) return;
     if (!ServerFreeForSettings(*server)) return;
+    // The box of ServerFreeForSettings let refreshes run: the unit is looked up again.
+    if (window.UnitGone(server->UnitHandle, server->GetName())) return;
     CurrentNasServer.Assign(*server);
     Form_ProfileSetting->SetHost(host);
-    Form_ProfileSetting->SetServer(&CurrentNasServer);
+    Form_ProfileSetting->SetServer(&CurrentNasServer, server->UnitHandle);
     Form_ProfileSetting->ShowModal();
-    (void)window;
 }
 
 } // namespace
@@ -118,7 +121,7 @@ void TForm_Central::CannotOpen(const std::string& Address) {
 }
 
 void TForm_Central::MenuItem_MenuImportExportSetClick(vcl::TObject* Sender) {
-    CNasServer* server = CommandServer(*this, Sender);
+    const CNASSvrNet::ServerPtr server = CommandServer(*this, Sender);
     if (Sender == MenuItem_MenuExport) {
         ExportSettings(*this, server);
         return;
@@ -128,7 +131,7 @@ void TForm_Central::MenuItem_MenuImportExportSetClick(vcl::TObject* Sender) {
 }
 
 void TForm_Central::MenuItem_RightImportExportClick(vcl::TObject* Sender) {
-    CNasServer* server = CommandServer(*this, Sender);
+    const CNASSvrNet::ServerPtr server = CommandServer(*this, Sender);
     if (Sender == MenuItem_RightExport) {
         ExportSettings(*this, server);
         return;
@@ -140,7 +143,7 @@ void TForm_Central::MenuItem_RightImportExportClick(vcl::TObject* Sender) {
     const CommandTarget target = ServerCommandSelectionOf(*this, Sender);
     if (target.Item) {
         vcl::TTreeNode* selected = TreeView->GetSelected();
-        if (vcl::TTreeNode* unit = selected ? FindServerNode(selected, server) : nullptr) {
+        if (vcl::TTreeNode* unit = selected ? FindServerNode(selected, *server) : nullptr) {
             selected->Expand(false);
             TreeView->SetSelected(unit);
         }
@@ -152,7 +155,7 @@ void TForm_Central::MenuItem_RightImportExportClick(vcl::TObject* Sender) {
 
 void TForm_Central::MenuItem_MenuBrowseClick(vcl::TObject* Sender) {
     if (RenameInProgress) return;
-    CNasServer* server = CommandServer(*this, Sender);
+    const CNASSvrNet::ServerPtr server = CommandServer(*this, Sender);
     bool opened = true;
     if (server) {
         vcl::THourGlass hourglass(vcl::crDefault);
@@ -165,7 +168,7 @@ void TForm_Central::MenuItem_MenuBrowseClick(vcl::TObject* Sender) {
 
 void TForm_Central::MenuItem_MenuExploreClick(vcl::TObject* Sender) {
     if (RenameInProgress) return;
-    CNasServer* server = CommandServer(*this, Sender);
+    const CNASSvrNet::ServerPtr server = CommandServer(*this, Sender);
     bool opened = true;
     if (server) {
         vcl::THourGlass hourglass(vcl::crDefault);

@@ -67,13 +67,15 @@ public:
     }
     // The rows of the columns above: the main window's server rows.
     void ListServersOfNode(vcl::TListView* list, vcl::TTreeNode* node, int options) override {
-        ::ListServersOfNode(list, node, options);
+        ::ListServersOfNode(window_.NasSvrNet, list, node, options);
     }
     void SetFormReady(bool ready) override { window_.FormReady = ready; }
-    bool SelectedImage(CNasServer*& server, std::string& name, std::uint32_t& blocks) override {
+    std::shared_ptr<CNasServer> UnitOf(const void* data) override { return window_.UnitOf(data); }
+    bool SelectedImage(std::shared_ptr<CNasServer>& server, std::string& name,
+                       std::uint32_t& blocks) override {
         vcl::TTreeNode* folder = window_.TreeView->GetSelected();
         if (!folder || folder->GetImageIndex() != nkImageFolder || !folder->Parent()) return false;
-        auto* owner = static_cast<CNasServer*>(folder->Parent()->GetData());
+        const auto owner = window_.UnitOf(folder->Parent()->GetData());
         vcl::TListItem* row = window_.ListView->GetSelected();
         if (!owner || !row || row->GetImageIndex() != nkCdImage || !row->GetData()) return false;
         const auto* image = static_cast<const NasImgInfo*>(row->GetData());
@@ -132,14 +134,14 @@ void TForm_Central::RefreshWizardServerDetail() {
     // The chosen unit stays chosen by its hardware address.
     vcl::TListView* list = FmWizard->ListView_ServerDetail;
     std::string chosen;
-    if (vcl::TListItem* row = list->GetSelected(); row && row->GetData())
-        chosen = TFmWizard::MacOf(*static_cast<const CNasServer*>(row->GetData()));
+    if (vcl::TListItem* row = list->GetSelected())
+        if (const auto unit = UnitOf(row->GetData())) chosen = TFmWizard::MacOf(*unit);
     FmWizard->RefreshServerDetail();
     if (chosen.empty()) return;
     for (int i = 0; i < list->Items()->Count(); ++i) {
         vcl::TListItem* row = list->Items()->Item(i);
-        if (row->GetData() &&
-            TFmWizard::MacOf(*static_cast<const CNasServer*>(row->GetData())) == chosen) {
+        const auto unit = UnitOf(row->GetData());
+        if (unit && TFmWizard::MacOf(*unit) == chosen) {
             row->SetSelected(true);
             row->SetFocused(true);
             return;
@@ -213,19 +215,20 @@ void TForm_Central::MenuItem_MenuServerQuickSetupClick(vcl::TObject* Sender) {
     if (RenameInProgress) return;
     TFmWizard* wizard = Wizard();
     if (!wizard) return;
-    wizard->PreselectedServer = nullptr;
+    wizard->PreselectedServer = {};
     const CommandTarget target = CommandSelectionOf(*this, Sender);
-    CNasServer* server = nullptr;
+    // Held across the boxes below, in which refreshes run.
+    CNASSvrNet::ServerPtr server;
     if (Sender == MenuItem_RightServerQuickSetup) {
         if (target.Kind == nkNasServer || target.Kind == nkNasServerFactory)
-            server = static_cast<CNasServer*>(target.Data);
+            server = UnitOf(target.Data);
         if (server && ServerNotReady(*server)) {
             vcl::Application->MessageBox(GetMessageText(922), GetMessageText(15),
                                          vcl::MB_OK | vcl::MB_ICONWARNING);
             return;
         }
     } else if (target.Kind == nkRemoteUnanswered || target.Kind == nkNasServerFactory) {
-        server = static_cast<CNasServer*>(target.Data);
+        server = UnitOf(target.Data);
     }
     if (server) {
         // The wizard's pages and finisher work on their own copy, which a refresh cannot free.
@@ -233,8 +236,10 @@ void TForm_Central::MenuItem_MenuServerQuickSetupClick(vcl::TObject* Sender) {
         // A unit that reports tasks still pending is not set up; one that cannot tell is.
         if (server->GetPendingTasks(true) > 0) return;
     }
-    wizard->PreselectedServer = server;
-    RunWizardJob(*this, *wizard, server ? 5 : 3, true);
+    wizard->PreselectedServer = server ? server->UnitHandle : NasUnitHandle();
+    const int job = server ? 5 : 3;
+    server.reset(); // the wizard finds the unit again by its handle
+    RunWizardJob(*this, *wizard, job, true);
     RightClickItem = nullptr;
 }
 
@@ -243,7 +248,7 @@ void TForm_Central::MenuItem_MenuHdInitializeClick(vcl::TObject*) {
     TFmWizard* wizard = Wizard();
     if (!wizard) return;
     // Disks to initialise are those of CD servers, whose branch this window does not build.
-    wizard->PreselectedServer = nullptr;
+    wizard->PreselectedServer = {};
     wizard->PreselectedDevice = -1;
     if (!CdhRootNode) return;
     RunWizardJob(*this, *wizard, 4, false);

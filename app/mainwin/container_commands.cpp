@@ -272,8 +272,7 @@ void TForm_Central::DeleteSelectedImages(const std::string& Question) {
     // it is asked rebuild the list and may retire the unit.
     vcl::TTreeNode* folder = TreeView->GetSelected();
     if (!folder || !folder->Parent()) return;
-    const CNASSvrNet::ServerPtr server =
-        NasSvrNet.Share(static_cast<CNasServer*>(folder->Parent()->GetData()));
+    const CNASSvrNet::ServerPtr server = UnitOf(folder->Parent()->GetData());
     std::vector<std::uint32_t> ids;
     for (vcl::TListItem* r = ListView->GetNextItem(nullptr, vcl::sdAll, {vcl::isSelected}); r;
          r = ListView->GetNextItem(r, vcl::sdAll, {vcl::isSelected}))
@@ -289,20 +288,20 @@ void TForm_Central::DeleteSelectedImages(const std::string& Question) {
     if (ShowKindMessage(Question, 51) != vcl::mrYes) return;
     {
         BusyRun busy(*this);
-        DeleteCdImages(server.get(), ids);
+        DeleteCdImages(server, ids);
     }
     // The list shows the folder selected now (a refresh keeps it on the same one).
     vcl::TTreeNode* now = TreeView->GetSelected();
     if (now && now->GetImageIndex() == nkImageFolder) ListCdImages(*this, now, true);
 }
 
-void TForm_Central::DeleteCdImages(CNasServer* Server, const std::vector<std::uint32_t>& Ids) {
+void TForm_Central::DeleteCdImages(CNASSvrNet::ServerPtr server,
+                                   const std::vector<std::uint32_t>& Ids) {
     // Held for the run: the password prompt and the progress let refreshes run, which may
     // retire the unit; it is looked up again after each.
-    const CNASSvrNet::ServerPtr server = NasSvrNet.Share(Server);
     if (!server || Ids.empty()) return;
     const std::string name = server->GetName();
-    const auto gone = [&] { return UnitGone(server.get(), name); };
+    const auto gone = [&] { return UnitGone(server->UnitHandle, name); };
     constexpr std::size_t kRound = 50;
     for (std::size_t at = 0; at < Ids.size(); at += kRound) {
         vcl::Application->ProcessMessages();

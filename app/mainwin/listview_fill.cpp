@@ -30,7 +30,7 @@ void EmptyList(vcl::TListView* list) {
 
 void ListServers(TForm_Central& form, vcl::TTreeNode* branch) {
     EmptyList(form.ListView);
-    ListServersOfNode(form.ListView, branch, 1);
+    ListServersOfNode(form.NasSvrNet, form.ListView, branch, 1);
 }
 
 // The Desktop row's description of a child of Desktop; false when the child gets no row.

@@ -6,7 +6,8 @@
 #include "listview_layouts.h"
 
 // The main window's server-list filler (server_lists.cpp); its option bits are the dialog's.
-void ListServersOfNode(vcl::TListView* list, vcl::TTreeNode* node, int options);
+void ListServersOfNode(const CNASSvrNet& units, vcl::TListView* list, vcl::TTreeNode* node,
+                       int options);
 
 namespace {
 
@@ -15,12 +16,13 @@ public:
     explicit MainProfileHost(TForm_Central& window) : window_(window) {}
     vcl::TTreeNode* NasServersNode() override { return window_.NasServersNode; }
     vcl::TTreeNode* RemoteServersNode() override { return window_.RemoteServersNode; }
+    std::shared_ptr<CNasServer> UnitOf(const void* data) override { return window_.UnitOf(data); }
     void SetBusy(bool busy) override { window_.FormReady = !busy; }
     void SetListViewColumns(vcl::TListView* list, int layout) override {
         ::SetListViewColumns(window_, list, layout);
     }
     void ListServersOfNode(vcl::TListView* list, vcl::TTreeNode* node, int options) override {
-        ::ListServersOfNode(list, node, options);
+        ::ListServersOfNode(window_.NasSvrNet, list, node, options);
     }
 
 private:

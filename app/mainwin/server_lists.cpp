@@ -109,11 +109,12 @@ bool ImageInFolder(const std::string& path, const std::string& folderText, bool 
     return slash != std::string::npos && path.compare(0, slash, folderText) == 0;
 }
 
-bool AddServerListRow(vcl::TListView* list, vcl::TTreeNode* node) {
+bool AddServerListRow(const CNASSvrNet& units, vcl::TListView* list, vcl::TTreeNode* node) {
     if (!list || !node) return true;
-    auto* server = static_cast<CNasServer*>(node->GetData());
-    vcl::TListItem* row = server ? AddRow(list, server->GetName(), ServerNodeKind(*server), server)
-                                 : AddRow(list, node->GetText(), node->GetImageIndex(), nullptr);
+    const CNASSvrNet::ServerPtr server = units.Share(NasUnitHandle::FromData(node->GetData()));
+    vcl::TListItem* row =
+        server ? AddRow(list, server->GetName(), ServerNodeKind(*server), server->UnitHandle.Data())
+               : AddRow(list, node->GetText(), node->GetImageIndex(), nullptr);
     if (!row) {
         list->Items()->Clear();
         ShowKindMessage(GetMessageText(66), 30);
@@ -137,17 +138,18 @@ bool AddServerListRow(vcl::TListView* list, vcl::TTreeNode* node) {
     return true;
 }
 
-void ListServersOfNode(vcl::TListView* list, vcl::TTreeNode* node, int options) {
+void ListServersOfNode(const CNASSvrNet& units, vcl::TListView* list, vcl::TTreeNode* node,
+                       int options) {
     if (!list || !node) return;
     ListUpdate update(list);
     for (int i = 0; i < node->Count(); ++i) {
         vcl::TTreeNode* child = node->Item(i);
         if ((options & kListSkipUnanswered) && child->GetImageIndex() == nkRemoteUnanswered)
             continue;
-        auto* server = static_cast<CNasServer*>(child->GetData());
+        const CNASSvrNet::ServerPtr server = units.Share(NasUnitHandle::FromData(child->GetData()));
         if (server && (options & kListSkipPendingTasks) && server->GetPendingTasks(false) != 0)
             continue;
-        if (!AddServerListRow(list, child)) return;
+        if (!AddServerListRow(units, list, child)) return;
     }
     SortListRows(list);
 }
@@ -155,7 +157,7 @@ void ListServersOfNode(vcl::TListView* list, vcl::TTreeNode* node, int options) 
 void AppendServerListRow(TForm_Central& form, vcl::TTreeNode* node) {
     if (!form.ListView) return;
     ListUpdate update(form.ListView);
-    if (AddServerListRow(form.ListView, node)) SortListRows(form.ListView);
+    if (AddServerListRow(form.NasSvrNet, form.ListView, node)) SortListRows(form.ListView);
 }
 
 void ListChildNodes(TForm_Central& form, vcl::TTreeNode* node) {
@@ -172,13 +174,13 @@ void ListCdImages(TForm_Central& form, vcl::TTreeNode* folderNode, bool bypassCa
     vcl::TTreeNode* serverNode = folderNode->Parent();
     if (!serverNode) return;
     vcl::TTreeNode* branch = serverNode->Parent();
-    auto* server = static_cast<CNasServer*>(serverNode->GetData());
+    const CNASSvrNet::ServerPtr server = form.UnitOf(serverNode->GetData());
     if (!server || !branch || (branch != form.NasServersNode && branch != form.RemoteServersNode))
         return;
 
     vcl::THourGlass wait(vcl::crDefault);
     int count = 0;
-    auto images = form.NasSvrNet.GetImageListCached(server, count, bypassCache);
+    auto images = form.NasSvrNet.GetImageListCached(server.get(), count, bypassCache);
     if (!images) {
         {
             ListUpdate update(list);

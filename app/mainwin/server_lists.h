@@ -9,6 +9,7 @@
 #include <vector>
 
 class CNasServer;
+class CNASSvrNet;
 class TForm_Central;
 namespace vcl {
 class TListView;
@@ -21,11 +22,13 @@ enum ServerListOptions : int {
     kListSkipPendingTasks = 4 // leave out units with pending server tasks
 };
 
-// One server row per child of node (the caller empties the list first), then sorted.
-void ListServersOfNode(vcl::TListView* list, vcl::TTreeNode* node, int options);
-// One server row for a node: the unit's texts, or "----------" in every column for a node without
-// a server. False (list emptied, message shown) when no row could be made.
-bool AddServerListRow(vcl::TListView* list, vcl::TTreeNode* node);
+// One server row per child of node (the caller empties the list first), then sorted; the units
+// of the nodes are those of units.
+void ListServersOfNode(const CNASSvrNet& units, vcl::TListView* list, vcl::TTreeNode* node,
+                       int options);
+// One server row for a node: the unit's texts and handle, or "----------" in every column for a
+// node without a listed server. False (list emptied, message shown) when no row could be made.
+bool AddServerListRow(const CNASSvrNet& units, vcl::TListView* list, vcl::TTreeNode* node);
 // One server row appended to the main list, then sorted.
 void AppendServerListRow(TForm_Central& form, vcl::TTreeNode* node);
 // One row per child of node: its data, text and image.

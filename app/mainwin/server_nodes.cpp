@@ -50,6 +50,12 @@ void SetKind(vcl::TTreeNode* node, int kind) {
     node->SetSelectedIndex(kind);
 }
 
+// An image-folder node's data: the folder's place in its unit's list, plus one (the node holds
+// no pointer into the unit's object).
+void* FolderData(std::size_t index) {
+    return reinterpret_cast<void*>(static_cast<std::uintptr_t>(index + 1));
+}
+
 } // namespace
 
 std::string ServerNodeText(const CNasServer& server) {
@@ -78,14 +84,14 @@ vcl::TTreeNode* AddServerNode(TForm_Central& form, CNasServer* server, vcl::TTre
         return nullptr;
     }
     SetKind(node, ServerNodeKind(*server));
-    node->SetData(server);
+    node->SetData(server->UnitHandle.Data());
     node->SetText(ServerNodeText(*server));
     return node;
 }
 
 void BuildImageFolderNodes(TForm_Central& form, vcl::TTreeNode* node) {
     if (!node || !form.TreeView) return;
-    auto* server = static_cast<CNasServer*>(node->GetData());
+    const CNASSvrNet::ServerPtr server = form.UnitOf(node->GetData());
     if (!server || !server->HasCdMirror()) return;
     const int count = std::min(server->ImgFolderCount, CNasServer::kImgFolderMax);
     if (count <= 0) return;
@@ -94,7 +100,7 @@ void BuildImageFolderNodes(TForm_Central& form, vcl::TTreeNode* node) {
         vcl::TTreeNode* folder = nodes->AddChild(node, "");
         SetKind(folder, nkImageFolder);
         folder->SetText(server->GetImgFolderName(i));
-        folder->SetData(server->ImgFolders[i]);
+        folder->SetData(FolderData(static_cast<std::size_t>(i)));
     }
     SortChildrenByText(node);
     vcl::TTreeNode* other = nodes->AddChild(node, "");
@@ -107,7 +113,7 @@ namespace {
 // What the selection shows of the server branch, kept across a rebuild: the unit and, for an
 // image-folder node, the folder's text.
 struct BranchSelection {
-    CNasServer* Server = nullptr;
+    NasUnitHandle Unit;
     std::string Folder; // empty: the unit's own node
     bool InBranch = false;
 };
@@ -120,7 +126,7 @@ BranchSelection RememberSelection(TForm_Central& form, vcl::TTreeNode* root) {
     vcl::TTreeNode* unit = selected;
     while (unit->Parent() && unit->Parent() != root)
         unit = unit->Parent();
-    kept.Server = static_cast<CNasServer*>(unit->GetData());
+    kept.Unit = NasUnitHandle::FromData(unit->GetData());
     if (unit != selected) kept.Folder = selected->GetText();
     return kept;
 }
@@ -129,7 +135,7 @@ BranchSelection RememberSelection(TForm_Central& form, vcl::TTreeNode* root) {
 // unit's node, or the branch's root when the unit has gone.
 vcl::TTreeNode* NodeOfSelection(TForm_Central& form, vcl::TTreeNode* root,
                                 const BranchSelection& kept) {
-    vcl::TTreeNode* unit = kept.Server ? form.FindChildNodeByData(root, kept.Server) : nullptr;
+    vcl::TTreeNode* unit = kept.Unit ? form.FindChildNodeByData(root, kept.Unit.Data()) : nullptr;
     if (!unit) return root;
     if (kept.Folder.empty()) return unit;
     vcl::TTreeNode* folder = form.FindChildNodeByText(unit, kept.Folder);
@@ -154,7 +160,7 @@ std::vector<std::string> FolderNames(const CNasServer& server) {
 }
 
 // Brings a unit's folder nodes in step with its folders: when the names are the same the nodes
-// stay (the selection with them) and point at the unit's records again; else they are rebuilt.
+// stay (the selection with them) and name the unit's folders again; else they are rebuilt.
 void SyncFolderNodes(TForm_Central& form, vcl::TTreeNode* node, CNasServer& server) {
     const std::vector<std::string> names = FolderNames(server);
     std::vector<std::string> shown;
@@ -173,7 +179,8 @@ void SyncFolderNodes(TForm_Central& form, vcl::TTreeNode* node, CNasServer& serv
     for (int i = 0; i + 1 < node->Count(); ++i) {
         vcl::TTreeNode* folder = node->Item(i);
         const auto at = std::find(names.begin(), names.end(), folder->GetText());
-        folder->SetData(at == names.end() ? nullptr : server.ImgFolders[at - names.begin()]);
+        folder->SetData(
+            at == names.end() ? nullptr : FolderData(static_cast<std::size_t>(at - names.begin())));
     }
 }
 
@@ -187,22 +194,23 @@ void SyncServerNodes(TForm_Central& form, vcl::TTreeNode* root,
         PipelineHold hold(form.ListRefreshing);
         TreeUpdate update(form.TreeView);
         // Nodes of units that are no longer listed, and second nodes of one unit, go.
-        std::vector<CNasServer*> shown;
+        std::vector<NasUnitHandle> shown;
         for (int i = root->Count() - 1; i >= 0; --i) {
             vcl::TTreeNode* child = root->Item(i);
-            auto* server = static_cast<CNasServer*>(child->GetData());
+            const NasUnitHandle unit = NasUnitHandle::FromData(child->GetData());
             const bool listed =
-                server && std::find(servers.begin(), servers.end(), server) != servers.end();
-            const bool twice = std::find(shown.begin(), shown.end(), server) != shown.end();
+                unit && std::any_of(servers.begin(), servers.end(),
+                                    [unit](const CNasServer* s) { return s->UnitHandle == unit; });
+            const bool twice = std::find(shown.begin(), shown.end(), unit) != shown.end();
             if (listed && !twice) {
-                shown.push_back(server);
+                shown.push_back(unit);
                 continue;
             }
-            if (server && !listed) form.ForgetServer(server);
+            if (unit && !listed) form.ForgetServer(unit);
             child->Delete();
         }
         for (CNasServer* server : servers) {
-            vcl::TTreeNode* node = form.FindChildNodeByData(root, server);
+            vcl::TTreeNode* node = form.FindChildNodeByData(root, server->UnitHandle.Data());
             if (!node) node = AddServerNode(form, server, root);
             if (!node) continue;
             SetKind(node, ServerNodeKind(*server));
@@ -238,25 +246,24 @@ vcl::TTreeNode* UnansweredNode(vcl::TTreeNode* root, const std::string& text) {
     return nullptr;
 }
 
-bool ListUses(const RMT_NAS_DATA* head, const CNasServer* server) {
+bool ListUses(const RMT_NAS_DATA* head, NasUnitHandle unit) {
     for (const RMT_NAS_DATA* entry = head; entry; entry = entry->Next)
-        if (entry->Server == server) return true;
+        if (entry->Unit == unit) return true;
     return false;
 }
 
 // Whether a child of "Remote Servers" shows an entry of the list: the node of an entry's unit,
 // or the unanswered node of the address of an entry without one.
 bool ShowsAnEntry(const vcl::TTreeNode* child, const RMT_NAS_DATA* head) {
-    if (const void* data = child->GetData())
-        return ListUses(head, static_cast<const CNasServer*>(data));
+    if (const void* data = child->GetData()) return ListUses(head, NasUnitHandle::FromData(data));
     for (const RMT_NAS_DATA* entry = head; entry; entry = entry->Next)
-        if (!entry->Server && utils::IpToText(entry->Address) == child->GetText()) return true;
+        if (!entry->Unit && utils::IpToText(entry->Address) == child->GetText()) return true;
     return false;
 }
 
 // The node of a remote unit, made when missing, with its kind, text and folder nodes.
 void ShowRemoteUnit(TForm_Central& form, vcl::TTreeNode* root, CNasServer& server) {
-    vcl::TTreeNode* node = form.FindChildNodeByData(root, &server);
+    vcl::TTreeNode* node = form.FindChildNodeByData(root, server.UnitHandle.Data());
     if (!node) node = AddServerNode(form, &server, root);
     if (!node) return;
     SetKind(node, ServerNodeKind(server));
@@ -266,10 +273,11 @@ void ShowRemoteUnit(TForm_Central& form, vcl::TTreeNode* root, CNasServer& serve
 
 // A remote unit that no entry shows any more leaves the remote list (retired, not freed) with
 // its node and rows.
-void RetireRemote(TForm_Central& form, vcl::TTreeNode* root, CNasServer* server) {
-    vcl::TTreeNode* node = form.FindChildNodeByData(root, server);
-    form.ForgetServer(server);
-    form.NasSvrNet.Remove(server, nullptr, CNASSvrNet::kRemoteList, nullptr);
+void RetireRemote(TForm_Central& form, vcl::TTreeNode* root, NasUnitHandle unit) {
+    vcl::TTreeNode* node = form.FindChildNodeByData(root, unit.Data());
+    form.ForgetServer(unit);
+    if (const CNASSvrNet::ServerPtr server = form.NasSvrNet.Share(unit))
+        form.NasSvrNet.Remove(server.get(), nullptr, CNASSvrNet::kRemoteList, nullptr);
     if (node) node->Delete();
 }
 
@@ -296,17 +304,18 @@ void RefreshRemoteServers(TForm_Central& form) {
         PipelineHold hold(form.ListRefreshing);
         TreeUpdate update(form.TreeView);
         for (RMT_NAS_DATA* entry = head; entry; entry = entry->Next)
-            if (entry->Server && !list.IsLive(entry->Server)) entry->Server = nullptr;
+            if (entry->Unit && !list.IsLive(entry->Unit)) entry->Unit = {};
         // Nodes of entries that left the list go; a unit that answered before keeps its node
         // (or gets it back) until its new answer comes.
         for (int i = root->Count() - 1; i >= 0; --i) {
             vcl::TTreeNode* child = root->Item(i);
             if (ShowsAnEntry(child, head)) continue;
-            form.ForgetServer(static_cast<CNasServer*>(child->GetData()));
+            form.ForgetServer(NasUnitHandle::FromData(child->GetData()));
             child->Delete();
         }
         for (RMT_NAS_DATA* entry = head; entry; entry = entry->Next)
-            if (entry->Server) ShowRemoteUnit(form, root, *entry->Server);
+            if (const CNASSvrNet::ServerPtr server = list.Share(entry->Unit))
+                ShowRemoteUnit(form, root, *server);
         SortChildrenByText(root);
     }
     RestoreSelection(form, root, kept);
@@ -364,10 +373,10 @@ void TForm_Central::RemoteServerAnswered(const TRemoteProber::Answer& Answer) {
                 }
             }
             for (RMT_NAS_DATA* entry : entries) {
-                CNasServer* old = entry->Server;
-                entry->Server = server;
+                const NasUnitHandle old = entry->Unit;
+                entry->Unit = server ? server->UnitHandle : NasUnitHandle();
                 if (server) entry->Name = server->GetName();
-                if (old && old != server && !ListUses(Form_RemoteNAS->GetRemoteList(), old))
+                if (old && old != entry->Unit && !ListUses(Form_RemoteNAS->GetRemoteList(), old))
                     RetireRemote(*this, root, old);
             }
             vcl::TTreeNode* unanswered = UnansweredNode(root, text);

@@ -20,8 +20,8 @@ int ServerNodeKind(const CNasServer& server);
 // Runs discovery and rebuilds the "NAS Servers" branch from the found list as it now stands
 // (SyncServerNodes); a failed discovery leaves the branch empty.
 void RefreshServerTree(TForm_Central& form);
-// Brings the children of root in step with servers: one node per unit, bound to its object, with
-// its text, kind and folder nodes as the object now has them; nodes of other units go. A
+// Brings the children of root in step with servers: one node per unit, holding its unit's handle,
+// with its text, kind and folder nodes as the object now has them; nodes of other units go. A
 // selection in the branch stays on the same unit and image folder, or moves to root when its
 // unit has gone.
 void SyncServerNodes(TForm_Central& form, vcl::TTreeNode* root,
@@ -32,10 +32,10 @@ void SyncServerNodes(TForm_Central& form, vcl::TTreeNode* root,
 // entry that does not answer becomes a kind-55 node with its address; one that discovery also
 // found leaves the remote list.
 void RefreshRemoteServers(TForm_Central& form);
-// A new child of parent for server (none without a server).
+// A new child of parent for server, holding its handle (none without a server).
 vcl::TTreeNode* AddServerNode(TForm_Central& form, CNasServer* server, vcl::TTreeNode* parent);
-// The image-folder children of a server node (sorted) and "[ Other ]" after them; nothing for a
-// unit without image folders.
+// The image-folder children of a server node (sorted; each holds its folder's place in the unit's
+// list, plus one) and "[ Other ]" after them; nothing for a unit without image folders.
 void BuildImageFolderNodes(TForm_Central& form, vcl::TTreeNode* node);
 // Sorts the children of a node by text, byte by byte.
 void SortChildrenByText(vcl::TTreeNode* node);

@@ -138,6 +138,7 @@ void TForm_ProfileSetting::FormShow(vcl::TObject*) {
 void TForm_ProfileSetting::FormClose(vcl::TObject*, vcl::TCloseAction&) {
     DeleteWorkFiles();
     server_ = nullptr;
+    unit_ = {};
     sectionFlags_ = 0;
     TargetListsShowing = 0;
 }
@@ -151,7 +152,7 @@ void TForm_ProfileSetting::FillProfileServerChoices() {
             if (node == nullptr) continue;
             for (int i = 0; i < node->Count(); ++i) {
                 vcl::TTreeNode* child = node->Item(i);
-                const auto* server = static_cast<const CNasServer*>(child->GetData());
+                const auto server = host_->UnitOf(child->GetData());
                 if (server == nullptr || !server->IsFlag31Clear()) continue;
                 auto copy = std::make_unique<CNasServer>();
                 copy->Assign(*server);
@@ -354,12 +355,10 @@ void TForm_ProfileSetting::RefreshTargetLists() {
     ListView_SelTarget->Items()->Clear();
     host_->ListServersOfNode(ListView_SelTarget, host_->NasServersNode(), kListSkipUnanswered);
     ListView_SelTarget->Items()->EndUpdate();
-    // A chosen target whose server left the list is dropped with it: its row must not keep a
-    // pointer to a server that may be gone.
+    // A chosen target whose server left the list is dropped with it.
     for (int i = ListView_SelectedServer->Items()->Count() - 1; i >= 0; --i) {
-        const auto* server =
-            static_cast<const CNasServer*>(ListView_SelectedServer->Items()->Item(i)->GetData());
-        if (!ListHasServer(ListView_SelTarget, server)) ListView_SelectedServer->Items()->Delete(i);
+        const void* unit = ListView_SelectedServer->Items()->Item(i)->GetData();
+        if (!ListHasServer(ListView_SelTarget, unit)) ListView_SelectedServer->Items()->Delete(i);
     }
     ListView_SelectedServer->Invalidate();
 }
@@ -382,8 +381,9 @@ void TForm_ProfileSetting::Btn_NextClick(vcl::TObject*) {
         if (ParseProfile() == 0) return;
         targets_.clear();
         for (int i = 0; i < ListView_SelectedServer->Items()->Count(); ++i) {
-            const auto* server = static_cast<const CNasServer*>(
-                ListView_SelectedServer->Items()->Item(i)->GetData());
+            const auto server =
+                host_ ? host_->UnitOf(ListView_SelectedServer->Items()->Item(i)->GetData())
+                      : nullptr;
             if (server == nullptr) continue;
             auto copy = std::make_unique<CNasServer>();
             copy->Assign(*server);
@@ -469,9 +469,9 @@ void TForm_ProfileSetting::Btn_CancelClick(vcl::TObject*) {
     TargetListsShowing = 0;
 }
 
-bool TForm_ProfileSetting::ListHasServer(vcl::TListView* list, const CNasServer* server) {
+bool TForm_ProfileSetting::ListHasServer(vcl::TListView* list, const void* unit) {
     for (int i = 0; i < list->Items()->Count(); ++i)
-        if (list->Items()->Item(i)->GetData() == server) return true;
+        if (list->Items()->Item(i)->GetData() == unit) return true;
     return false;
 }
 
@@ -480,16 +480,17 @@ void TForm_ProfileSetting::Btn_AddClick(vcl::TObject*) {
     vcl::TListItem* added = nullptr;
     for (int i = 0; i < ListView_SelTarget->Items()->Count(); ++i) {
         vcl::TListItem* row = ListView_SelTarget->Items()->Item(i);
-        auto* server = static_cast<CNasServer*>(row->GetData());
-        if (!row->GetSelected() || server == nullptr) continue;
-        if (ListHasServer(ListView_SelectedServer, server)) continue;
+        // Held across the boxes below, in which refreshes run.
+        const auto server = row->GetSelected() && host_ ? host_->UnitOf(row->GetData()) : nullptr;
+        if (server == nullptr) continue;
+        if (ListHasServer(ListView_SelectedServer, row->GetData())) continue;
         if (server->GetPendingTasks(true) != 0) continue;
         if (!server->Authenticate(kAuthApplyProfile)) continue;
         added = ListView_SelectedServer->Items()->Add();
         added->SetCaption(row->GetCaption());
         for (int k = 0; k < row->SubItems()->Count(); ++k)
             added->SubItems()->Add(row->SubItems()->Strings(k));
-        added->SetData(server);
+        added->SetData(server->UnitHandle.Data());
     }
     if (added) {
         added->SetFocused(true);
@@ -502,8 +503,7 @@ void TForm_ProfileSetting::Btn_RemoveClick(vcl::TObject*) {
     for (int i = ListView_SelectedServer->Items()->Count() - 1; i >= 0; --i) {
         vcl::TListItem* row = ListView_SelectedServer->Items()->Item(i);
         if (!row->GetSelected()) continue;
-        const auto* server = static_cast<const CNasServer*>(row->GetData());
-        if (!ListHasServer(ListView_SelTarget, server)) {
+        if (!ListHasServer(ListView_SelTarget, row->GetData())) {
             vcl::TListItem* back = ListView_SelTarget->Items()->Add();
             back->SetCaption(row->GetCaption());
             for (int k = 0; k < row->SubItems()->Count(); ++k)

@@ -82,10 +82,14 @@ public:
 
     // The main window; without one there are no server choices and no targets.
     void SetHost(TProfileSettingHost* host) { host_ = host; }
-    // The dialog's server (the unit selected in the main window), set before each showing and
-    // cleared on close; not owned.
-    void SetServer(CNasServer* server) { server_ = server; }
+    // The dialog's server (a copy of the unit selected in the main window) and that unit's
+    // handle, set before each showing and cleared on close; not owned.
+    void SetServer(CNasServer* server, NasUnitHandle unit = {}) {
+        server_ = server;
+        unit_ = unit;
+    }
     CNasServer* Server() const { return server_; }
+    NasUnitHandle Unit() const { return unit_; }
 
     void FormCreate(vcl::TObject* Sender);
     void FormShow(vcl::TObject* Sender);
@@ -140,7 +144,7 @@ private:
     // The page control's and the dialog's heights, with the buttons under the page control.
     void SetHeights(int page, int dialog);
     // Whether the list already shows the server.
-    static bool ListHasServer(vcl::TListView* list, const CNasServer* server);
+    static bool ListHasServer(vcl::TListView* list, const void* unit);
     static void SelectAll(vcl::TListView* list);
     static void FillBox(vcl::TMemo* box, const std::vector<std::string>& lines);
     // Sends the received profile to one unit; true when the unit accepted it.
@@ -150,6 +154,7 @@ private:
 
     TProfileSettingHost* host_ = nullptr;
     CNasServer* server_ = nullptr;
+    NasUnitHandle unit_;
     int pageIndex_ = 0;
     int sourceKind_ = 1;
     std::uint8_t sectionFlags_ = 0;

@@ -40,7 +40,7 @@ void TProfileSettingHost::ListServersOfNode(vcl::TListView* list, vcl::TTreeNode
                                             int options) {
     if (list == nullptr || node == nullptr) return;
     for (int i = 0; i < node->Count(); ++i) {
-        auto* server = static_cast<CNasServer*>(node->Item(i)->GetData());
+        const std::shared_ptr<CNasServer> server = UnitOf(node->Item(i)->GetData());
         if (server == nullptr) {
             if ((options & kListSkipUnanswered) != 0) continue;
             vcl::TListItem* row = list->Items()->Add();
@@ -54,7 +54,7 @@ void TProfileSettingHost::ListServersOfNode(vcl::TListView* list, vcl::TTreeNode
         server->GetHintLines(info);
         vcl::TListItem* row = list->Items()->Add();
         row->SetCaption(info.Name);
-        row->SetData(server);
+        row->SetData(server->UnitHandle.Data());
         for (const std::string* text : {&info.Workgroup, &info.Lan0Ip, &info.Lan1Ip, &info.Lan2Ip,
                                         &info.FirmwareVersion, &info.Status, &info.Comment})
             row->SubItems()->Add(*text);

@@ -4,6 +4,8 @@
 // that the main window implements.
 #pragma once
 
+#include <memory>
+
 class CNasServer;
 namespace vcl {
 class TListView;
@@ -26,13 +28,19 @@ class TProfileSettingHost {
 public:
     virtual ~TProfileSettingHost() = default;
     // The NAS Servers and Remote Servers tree nodes (null while there is none). A child's data is
-    // its CNasServer, or null for a remote entry that did not answer.
+    // its unit's handle (UnitOf resolves it), or null for a remote entry that did not answer.
     virtual vcl::TTreeNode* NasServersNode() = 0;
     virtual vcl::TTreeNode* RemoteServersNode() = 0;
+    // The listed unit that a server node's or row's data names (a share, to hold across boxes);
+    // empty when it names none.
+    virtual std::shared_ptr<CNasServer> UnitOf(const void* data) {
+        (void)data;
+        return {};
+    }
     // The program's busy flag, which holds the main window's timers back.
     virtual void SetBusy(bool busy) = 0;
     // Gives the list the columns of a list layout; here the server columns for layout 8.
     virtual void SetListViewColumns(vcl::TListView* list, int layout);
-    // Fills the list with one row per server child of node, the row's data being the server.
+    // Fills the list with one row per server child of node, the row's data being its handle.
     virtual void ListServersOfNode(vcl::TListView* list, vcl::TTreeNode* node, int options);
 };

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "nasapi.h"
+#include "nasunit_handle.h"
 
 #include <cstdint>
 #include <string>
@@ -186,6 +187,9 @@ public:
     char ImgFolders[kImgFolderMax][kImgFolderSize];
     std::string ResultText;
     int LastResult;
+    // The server list's handle of this object (empty for an object the list did not make, such as
+    // a task's copy); Init and Assign leave it.
+    NasUnitHandle UnitHandle;
 
 private:
     // The record's three addresses, as every request passes them.

@@ -56,12 +56,6 @@ CNasServer* FindIn(const CNASSvrNet::ServerList& list, const std::uint8_t* addre
     return nullptr;
 }
 
-CNASSvrNet::ServerPtr NewServer(const NasServerInfo& record) {
-    CNASSvrNet::ServerPtr server(new (std::nothrow) CNasServer);
-    if (server) server->Info = record;
-    return server;
-}
-
 } // namespace
 
 std::string UnitGoneText(const std::string& name) {
@@ -77,11 +71,26 @@ CNASSvrNet::~CNASSvrNet() {
     if (AnnouncementSocket >= 0) ::close(AnnouncementSocket);
 }
 
+CNASSvrNet::ServerPtr CNASSvrNet::NewServer(const NasServerInfo& record) {
+    ServerPtr server(new (std::nothrow) CNasServer);
+    if (!server) return server;
+    server->Info = record;
+    server->UnitHandle = NasUnitHandle(NasUnitHandle::kTag | ++lastHandle_);
+    return server;
+}
+
 template <class Keep> void CNASSvrNet::RetireIf(ServerList& list, Keep keep) {
     auto kept = std::stable_partition(list.begin(), list.end(), keep);
+    const auto before = static_cast<std::ptrdiff_t>(retired_.size());
     for (auto it = kept; it != list.end(); ++it)
         retired_.push_back(std::move(*it));
     list.erase(kept, list.end());
+    // Past the bound the oldest retired objects leave the set: freed at once unless shared (no
+    // control holds a pointer), else living on with their sharers. Those retired just now stay
+    // for the caller until the next sweep.
+    const auto excess = std::min<std::ptrdiff_t>(RetiredCount() - kRetiredMax, before);
+    if (excess <= 0) return;
+    retired_.erase(retired_.begin(), retired_.begin() + excess);
 }
 
 CNASSvrNet::ServerPtr CNASSvrNet::Revive(const std::uint8_t* hardwareAddress, bool remote) {
@@ -174,18 +183,15 @@ CNasServer* CNASSvrNet::FindByName(const std::string& name) {
     return nullptr;
 }
 
-bool CNASSvrNet::IsLive(const CNasServer* server) const {
-    if (!server) return false;
-    const auto same = [server](const ServerPtr& s) { return s.get() == server; };
-    return std::any_of(found_.begin(), found_.end(), same) ||
-           std::any_of(remote_.begin(), remote_.end(), same);
+bool CNASSvrNet::IsLive(NasUnitHandle unit) const {
+    return Share(unit) != nullptr;
 }
 
-CNASSvrNet::ServerPtr CNASSvrNet::Share(const CNasServer* server) const {
-    if (!server) return {};
-    for (const ServerList* list : {&found_, &remote_, &retired_})
+CNASSvrNet::ServerPtr CNASSvrNet::Share(NasUnitHandle unit) const {
+    if (!unit) return {};
+    for (const ServerList* list : {&found_, &remote_})
         for (const auto& s : *list)
-            if (s.get() == server) return s;
+            if (s->UnitHandle == unit) return s;
     return {};
 }
 
@@ -247,9 +253,6 @@ int CNASSvrNet::Sweep() {
             ++it;
             continue;
         }
-        // The cache knows its server by address only: a later object at the same address must
-        // not find this one's images.
-        if (it->get() == cachedServer_) ClearImageCache();
         it = retired_.erase(it);
         ++freed;
     }

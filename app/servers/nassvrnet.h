@@ -4,13 +4,18 @@
 //
 // Ownership: a unit is one object for as long as its hardware address answers. Discovery and
 // announcements update the object of a unit they know in place (its record and image folders;
-// credentials and drive lists stay) and add objects only for new addresses. A unit that vanishes
-// (discovery no longer finds it, it announced going off-line, its remote entry was removed) is
-// retired: it leaves its list but its object lives on, and a unit that comes back revives that
-// same object. Objects are shared (std::shared_ptr): whoever keeps a unit across a modal box, a
-// wizard page or a worker holds a share (Share). Sweep frees the retired objects that nothing
-// shares any more; the window calls it only when no box, wizard or other window can still reach
-// a unit by a plain pointer.
+// credentials and drive lists stay) and add objects only for new addresses. Each object the list
+// makes gets a handle of its own (NasUnitHandle), which controls keep in place of a pointer and
+// resolve through Share when they act. A unit that vanishes (discovery no longer finds it, it
+// announced going off-line, its remote entry was removed) is retired: it leaves its list, its
+// handle resolves to nothing, and a unit that comes back while its object is still retired
+// revives that same object (handle, credentials and drive lists included). Objects are shared
+// (std::shared_ptr): whoever keeps a unit across a modal box, a wizard page or a worker holds a
+// share. Since no control holds a pointer, Sweep may run at any moment the GUI thread is between
+// events (the window sweeps at every tick, also while boxes and the wizard are open); it frees the
+// retired objects that nothing shares. The retired set is bounded (kRetiredMax): past it the
+// oldest retired objects leave the set (freed at once unless shared; a shared one lives on with
+// its holders and can no longer be revived).
 //
 // Also: the merge of unit announcements (capped like discovery), look-ups, a one-unit cache of an
 // image list and the record of the last announcement taken (for the window's repeat filter).
@@ -18,6 +23,7 @@
 
 #include "nasannouncement.h"
 #include "nasserver.h"
+#include "nasunit_handle.h"
 #include "vcl/rw_synchronizer.h"
 
 #include <netinet/in.h>
@@ -59,6 +65,8 @@ public:
     // The found list holds at most this many units, whether discovery or announcements add them.
     static constexpr int kDiscoveryMax = NAS_FIND_SERVER_MAX; // 255
     static constexpr int kImageCacheMax = NAS_IMG_INFO_MAX;   // 4096
+    // At most this many retired objects are kept for revival and for their sharers.
+    static constexpr int kRetiredMax = 2 * kDiscoveryMax;
     // The cached image list answers for at most this many seconds.
     static constexpr std::int64_t kImageCacheSeconds = 10;
 
@@ -87,7 +95,8 @@ public:
     // Retires every entry of the found (1) or remote (2) list.
     void FreeList(int which);
 
-    // Look-ups; null when nothing matches.
+    // Look-ups; null when nothing matches. A pointer they give is for use before the event loop
+    // runs again (a sweep may free a retired object then): code that waits holds a Share.
     // The found entry with the announcement's hardware address (null for a datagram that is not
     // 284 bytes).
     CNasServer* FindByMac(std::span<const std::uint8_t> announcement);
@@ -97,10 +106,12 @@ public:
     CNasServer* FindInList(const NasServerInfo& record, int which);
     // The found entry whose name equals name ignoring letter case; null for an empty name.
     CNasServer* FindByName(const std::string& name);
-    // Whether server is an entry of the found or the remote list now (not retired, not unknown).
-    bool IsLive(const CNasServer* server) const;
-    // A share of a live or retired object of this list; empty for any other pointer.
-    ServerPtr Share(const CNasServer* server) const;
+    // Whether the unit of that handle is an entry of the found or the remote list now (not
+    // retired, not freed, not unknown).
+    bool IsLive(NasUnitHandle unit) const;
+    // A share of the listed unit of that handle; empty when it is not listed (retired, freed, or
+    // an empty handle).
+    ServerPtr Share(NasUnitHandle unit) const;
 
     // Announcements (the datagram must be exactly 284 bytes).
     // Copies the announced fields into the server's record; 0, or -1 (nothing changed).
@@ -116,7 +127,8 @@ public:
     // its tree node and list row (each may be null). A server not in the list is left alone; its
     // views are still deleted.
     void Remove(CNasServer* server, TServerViewItem* treeNode, int which, TServerViewItem* listRow);
-    // Frees the retired objects that nothing else shares; returns how many were freed.
+    // Frees the retired objects that nothing else shares; returns how many were freed. Safe at
+    // any moment the GUI thread is between events: controls hold handles, waiting code shares.
     int Sweep();
 
     // The image list of server: from the cache when the same server was asked at most 10 s ago
@@ -137,8 +149,11 @@ public:
     sockaddr_in SenderAddress{};
 
 private:
-    // Moves the entries of list that keep returns false for to the retired objects.
+    // Moves the entries of list that keep returns false for to the retired objects, and keeps
+    // those within kRetiredMax.
     template <class Keep> void RetireIf(ServerList& list, Keep keep);
+    // A new object for the record, with a handle of its own; empty when it can't be made.
+    ServerPtr NewServer(const NasServerInfo& record);
     // The retired object of that hardware address and remote flag taken out of the retired
     // objects; empty when there is none.
     ServerPtr Revive(const std::uint8_t* hardwareAddress, bool remote);
@@ -149,8 +164,10 @@ private:
     ServerList retired_;
     std::unique_ptr<vcl::TMultiReadExclusiveWriteSynchronizer> locks_[2];
 
-    // The image-list cache: identity of the server (compared, never dereferenced), its records.
-    const CNasServer* cachedServer_ = nullptr;
+    std::uint64_t lastHandle_ = 0;
+
+    // The image-list cache: the handle of the server it holds, its records.
+    NasUnitHandle cachedServer_;
     int cachedCount_ = 0;
     std::vector<NasImgInfo> cachedImages_;
     std::int64_t cacheTime_ = 0; // calendar seconds when it was filled

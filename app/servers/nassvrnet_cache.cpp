@@ -7,7 +7,7 @@
 #include <cstring>
 
 void CNASSvrNet::ClearImageCache() {
-    cachedServer_ = nullptr;
+    cachedServer_ = {};
     cachedCount_ = 0;
     std::memset(cachedImages_.data(), 0, cachedImages_.size() * sizeof(NasImgInfo));
     cacheTime_ = 0;
@@ -21,8 +21,8 @@ std::optional<std::vector<NasImgInfo>> CNASSvrNet::GetImageListCached(CNasServer
     auto copy = [this] {
         return std::vector<NasImgInfo>(cachedImages_.begin(), cachedImages_.begin() + cachedCount_);
     };
-    if (!force && server && server == cachedServer_ && cachedCount_ != 0 && age >= 0 &&
-        age <= kImageCacheSeconds) {
+    if (!force && server && server->UnitHandle && server->UnitHandle == cachedServer_ &&
+        cachedCount_ != 0 && age >= 0 && age <= kImageCacheSeconds) {
         count = cachedCount_;
         return copy();
     }
@@ -38,7 +38,7 @@ std::optional<std::vector<NasImgInfo>> CNASSvrNet::GetImageListCached(CNasServer
             return std::nullopt;
         }
         if (received > 0 || attempt == 2) {
-            cachedServer_ = server;
+            cachedServer_ = server->UnitHandle;
             cachedCount_ = std::clamp(received, 0, kImageCacheMax);
             count = cachedCount_;
             return copy();

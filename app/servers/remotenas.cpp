@@ -95,7 +95,7 @@ void TForm_RemoteNAS::btNASAddClick(vcl::TObject*) {
 
     RMT_NAS_DATA* entry = AddEntry(address);
     entry->Name = server->GetName();
-    entry->Server = server;
+    entry->Unit = server->UnitHandle;
     NASListView->Items()->BeginUpdate();
     AddRow(entry);
     NASListView->Items()->EndUpdate();
@@ -126,11 +126,11 @@ RMT_NAS_DATA* TForm_RemoteNAS::AddEntry(std::uint32_t address) {
 }
 
 RMT_NAS_DATA* TForm_RemoteNAS::AppendEntry(std::uint32_t address, std::string name,
-                                           CNasServer* server) {
+                                           NasUnitHandle unit) {
     auto* entry = new RMT_NAS_DATA;
     entry->Address = address;
     entry->Name = std::move(name);
-    entry->Server = server;
+    entry->Unit = unit;
     if (tail_)
         tail_->Next = entry;
     else
@@ -160,13 +160,15 @@ int TForm_RemoteNAS::RemoveEntry(RMT_NAS_DATA* entry) {
 
     // Two addresses may lead to one unit; its server stays while another entry uses it.
     bool shared = false;
-    for (const RMT_NAS_DATA* other = head_; other && entry->Server; other = other->Next)
-        shared = shared || other->Server == entry->Server;
+    for (const RMT_NAS_DATA* other = head_; other && entry->Unit; other = other->Next)
+        shared = shared || other->Unit == entry->Unit;
     if (!shared) {
         DeleteTreeNodeOf(entry);
-        if (entry->Server && host_) {
-            host_->RemoteServerGoing(entry->Server);
-            host_->ServerList().Remove(entry->Server, nullptr, CNASSvrNet::kRemoteList, nullptr);
+        if (entry->Unit && host_) {
+            host_->RemoteServerGoing(entry->Unit);
+            CNASSvrNet& servers = host_->ServerList();
+            if (const CNASSvrNet::ServerPtr server = servers.Share(entry->Unit))
+                servers.Remove(server.get(), nullptr, CNASSvrNet::kRemoteList, nullptr);
         }
     }
     delete entry;
@@ -185,11 +187,14 @@ void TForm_RemoteNAS::SyncFromTree() {
     vcl::TTreeNode* node = host_->RemoteServersNode();
     if (!node) return;
     for (vcl::TTreeNode* child = node->GetFirstChild(); child; child = child->GetNextSibling()) {
-        if (auto* server = static_cast<CNasServer*>(child->GetData())) {
-            AppendEntry(EntryAddressOf(*server), server->GetName(), server);
+        const NasUnitHandle unit = NasUnitHandle::FromData(child->GetData());
+        if (const CNASSvrNet::ServerPtr server = host_->ServerList().Share(unit)) {
+            AppendEntry(EntryAddressOf(*server), server->GetName(), unit);
+        } else if (unit) {
+            continue; // a node whose unit is no longer listed names no entry
         } else if (const std::optional<std::uint32_t> address =
                        ipbox::ParseAddressText(child->GetText())) {
-            AppendEntry(*address, child->GetText(), nullptr);
+            AppendEntry(*address, child->GetText(), {});
         }
     }
 }
@@ -217,8 +222,8 @@ void TForm_RemoteNAS::DeleteTreeNodeOf(const RMT_NAS_DATA* entry) {
     if (!node) return;
     const std::string text = utils::IpToText(entry->Address);
     for (vcl::TTreeNode* child = node->GetFirstChild(); child; child = child->GetNextSibling()) {
-        const bool shows = entry->Server ? child->GetData() == entry->Server
-                                         : !child->GetData() && child->GetText() == text;
+        const bool shows = entry->Unit ? child->GetData() == entry->Unit.Data()
+                                       : !child->GetData() && child->GetText() == text;
         if (shows) {
             child->Delete();
             return;

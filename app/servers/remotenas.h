@@ -5,6 +5,8 @@
 // the entries into remote entries of its server list.
 #pragma once
 
+#include "nasunit_handle.h"
+
 #include "vcl/form.h"
 #include "vcl/list_view.h"
 #include "vcl/std_controls.h"
@@ -25,8 +27,8 @@ struct RMT_NAS_DATA {
     // an unreachable tree node).
     std::string Name = "----";
     RMT_NAS_DATA* Next = nullptr; // the entry added before this one; null at the end
-    CNasServer* Server = nullptr; // the unit's entry in the remote list of the server list; null
-                                  // while the unit is unreachable; not owned
+    NasUnitHandle Unit; // the unit's entry in the remote list of the server list; empty while
+                        // the unit is unreachable
 };
 
 // What the remote NAS list needs of the main window.
@@ -36,11 +38,11 @@ public:
     // The main window's server list.
     virtual CNASSvrNet& ServerList() = 0;
     // The Remote Servers tree node, or null while there is none. Its children carry a remote
-    // CNasServer as data (reachable units) or no data and the dotted address as text.
+    // unit's handle as data (reachable units) or no data and the dotted address as text.
     virtual vcl::TTreeNode* RemoteServersNode() = 0;
-    // A remote server is about to be destroyed: the window deletes every list row of its own that
+    // A remote server is about to be retired: the window deletes every list row of its own that
     // shows it. (Its Remote Servers node is deleted by the remote NAS list.)
-    virtual void RemoteServerGoing(CNasServer* server) = 0;
+    virtual void RemoteServerGoing(NasUnitHandle unit) = 0;
 };
 
 class TForm_RemoteNAS : public vcl::TForm {
@@ -72,7 +74,7 @@ public:
     // A new entry (address, "----", no server) at the head; returns it.
     RMT_NAS_DATA* AddEntry(std::uint32_t address);
     // Unlinks and frees the entry, with its list row and its Remote Servers tree node, and
-    // destroys its server in the server list's remote list unless another entry still uses it.
+    // retires its server from the server list's remote list unless another entry still uses it.
     // 0, or -1 when the entry is not in the list.
     int RemoveEntry(RMT_NAS_DATA* entry);
     // The head: the most recently added entry; null for an empty list.
@@ -96,7 +98,7 @@ private:
     // Deletes the Remote Servers child that shows the entry, when there is one.
     void DeleteTreeNodeOf(const RMT_NAS_DATA* entry);
     // Appends an entry after the tail (SyncFromTree keeps the tree's order with it).
-    RMT_NAS_DATA* AppendEntry(std::uint32_t address, std::string name, CNasServer* server);
+    RMT_NAS_DATA* AppendEntry(std::uint32_t address, std::string name, NasUnitHandle unit);
     void FreeEntries();
 
     RMT_NAS_DATA* head_ = nullptr; // most recently added

@@ -86,15 +86,17 @@ void TFmWizard::StartJob(int job) {
     case 7:
         return;
     case 6:
-    case 8:
+    case 8: {
         WzdInfo.SourceDrive =
             host_ && host_->Drives() ? host_->Drives()->GetDevice(SourceDriveLetter) : nullptr;
         WzdInfo.SourceLetter = SourceDriveLetter;
-        WzdInfo.TargetServerMac = PreselectedServer ? MacOf(*PreselectedServer) : std::string();
+        const auto preselected = host_ ? host_->UnitOf(PreselectedServer.Data()) : nullptr;
+        WzdInfo.TargetServerMac = preselected ? MacOf(*preselected) : std::string();
         break;
+    }
     case kJobRecordCd: {
         ClearJobList();
-        CNasServer* server = nullptr;
+        std::shared_ptr<CNasServer> server;
         std::string name;
         std::uint32_t blocks = 0;
         // Only an image of a server selected in the main window can be recorded.
@@ -243,7 +245,7 @@ void TFmWizard::ShowJobPicture() {
 
 bool TFmWizard::AnyDestinationHasWriter() {
     for (const auto& entry : WzdInfo.Jobs) {
-        CNasServer* target = Target(*entry);
+        const auto target = Target(*entry);
         if (target && target->GetDriveCount() > 0) return true;
     }
     return false;
@@ -361,7 +363,7 @@ void TFmWizard::FormClose(vcl::TObject*, vcl::TCloseAction&) {
     ServerDetailLive = 0;
     discContainer_.reset();
     container_.reset();
-    PreselectedServer = nullptr;
+    PreselectedServer = {};
     PreselectedDevice = -1;
     SourceDriveLetter = 0;
     SetJob(0);
@@ -374,12 +376,12 @@ std::string TFmWizard::MacOf(const CNasServer& server) {
     return std::string(bytes, strnlen(bytes, sizeof field));
 }
 
-CNasServer* TFmWizard::ResolveTarget(const std::string& mac) const {
+std::shared_ptr<CNasServer> TFmWizard::ResolveTarget(const std::string& mac) const {
     if (!host_ || mac.empty()) return nullptr;
     for (vcl::TTreeNode* root : {host_->NasServersNode(), host_->RemoteServersNode()}) {
         if (!root) continue;
         for (int i = 0; i < root->Count(); ++i) {
-            auto* server = static_cast<CNasServer*>(root->Item(i)->GetData());
+            auto server = host_->UnitOf(root->Item(i)->GetData());
             if (server && MacOf(*server) == mac) return server;
         }
     }
@@ -387,34 +389,39 @@ CNasServer* TFmWizard::ResolveTarget(const std::string& mac) const {
 }
 
 void TFmWizard::FillServerCombo(vcl::TComboBox* combo) {
-    // The unit chosen before is found again by its hardware address (its name may have changed).
+    // The unit chosen before is known by its hardware address (its name may have changed, its
+    // object may have gone); with no item chosen the unit chosen last is still the one wanted.
+    UnitComboState& state = unitCombos_[combo];
     const int chosen = combo->GetItemIndex();
-    const auto* chosenUnit =
-        chosen >= 0 ? static_cast<const CNasServer*>(combo->Items()->Objects(chosen)) : nullptr;
-    const std::string remembered = chosenUnit ? MacOf(*chosenUnit) : std::string();
+    if (chosen >= 0)
+        state.Chosen = static_cast<std::size_t>(chosen) < state.Macs.size()
+                           ? state.Macs[static_cast<std::size_t>(chosen)]
+                           : std::string();
     combo->Items()->BeginUpdate();
     combo->Items()->Clear();
+    state.Macs.clear();
     int again = -1;
     if (host_) {
         for (vcl::TTreeNode* root : {host_->NasServersNode(), host_->RemoteServersNode()}) {
             if (!root) continue;
             for (int i = 0; i < root->Count(); ++i) {
                 vcl::TTreeNode* node = root->Item(i);
-                auto* server = static_cast<CNasServer*>(node->GetData());
+                const auto server = host_->UnitOf(node->GetData());
                 if (!server || !server->IsFlag31Clear() || !server->HasCdMirror() ||
                     node->Count() == 0)
                     continue;
-                if (!remembered.empty() && MacOf(*server) == remembered)
-                    again = combo->Items()->Count();
-                combo->Items()->AddObject(node->GetText(), server);
+                const std::string mac = MacOf(*server);
+                if (!state.Chosen.empty() && mac == state.Chosen) again = combo->Items()->Count();
+                combo->Items()->AddObject(node->GetText(), server->UnitHandle.Data());
+                state.Macs.push_back(mac);
             }
         }
     }
     if (combo->Items()->Count() == 0) combo->Items()->Add(GetMessageText(491));
     combo->Items()->EndUpdate();
     // The unit chosen before stays chosen; when it has gone nothing is, rather than another unit
-    // the user did not pick.
-    combo->SetItemIndex(remembered.empty() ? 0 : again);
+    // the user did not pick, until it comes back.
+    combo->SetItemIndex(state.Chosen.empty() ? 0 : again);
 }
 
 int TFmWizard::FindComboItem(vcl::TComboBox* combo, const std::string& text) {
@@ -447,11 +454,10 @@ void TFmWizard::DropVanishedDestinations() {
     if (!gone.empty()) ErrorBox(std::string(GetMessageText(437)) + gone);
 }
 
-CNasServer* TFmWizard::ComboServer(vcl::TComboBox* combo) const {
+std::shared_ptr<CNasServer> TFmWizard::ComboServer(vcl::TComboBox* combo) const {
     const int chosen = combo->GetItemIndex();
-    const auto* listed =
-        chosen >= 0 ? static_cast<const CNasServer*>(combo->Items()->Objects(chosen)) : nullptr;
-    return listed ? ResolveTarget(MacOf(*listed)) : nullptr;
+    if (chosen < 0 || !host_) return nullptr;
+    return host_->UnitOf(combo->Items()->Objects(chosen));
 }
 
 void TFmWizard::RefreshServerList() {

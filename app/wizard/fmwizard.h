@@ -25,6 +25,7 @@
 #include "vcl/spin_edit.h"
 #include "vcl/std_controls.h"
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -184,7 +185,7 @@ public:
     vcl::TGroupBox* GroupBox1 = nullptr;
 
     // Set by the main window before StartJob.
-    CNasServer* PreselectedServer = nullptr; // read only in StartJob (its address is kept)
+    NasUnitHandle PreselectedServer; // read only in StartJob (its address is kept)
     int PreselectedDevice = -1;
     char SourceDriveLetter = 0;
     std::uint8_t EraseRewritable = 0;
@@ -199,22 +200,28 @@ public:
     // The page machine; target is a page index of the current job.
     void PageUpdate(int target);
     void ClearJobList();
-    // Fills a combo with the NAS servers of the main window's tree (object: the server).
+    // Fills a combo with the NAS servers of the main window's tree (object: the unit's handle).
+    // The unit chosen in it is kept by hardware address across refills and wizard runs: while it
+    // is listed it stays chosen, when it has gone nothing is, and when it comes back under the
+    // same hardware address it is chosen again.
     void FillServerCombo(vcl::TComboBox* combo);
     static int FindComboItem(vcl::TComboBox* combo, const std::string& text);
     // The page kind of the current page.
     int CurrentPageKind() const;
 
-    // The server of a destination, found again by its hardware address; null when it is gone.
-    CNasServer* ResolveTarget(const std::string& mac) const;
-    CNasServer* Target(const WizardJobEntry& entry) const { return ResolveTarget(entry.TargetMac); }
+    // The server of a destination, found again by its hardware address (a share, held across
+    // boxes); empty when it is gone.
+    std::shared_ptr<CNasServer> ResolveTarget(const std::string& mac) const;
+    std::shared_ptr<CNasServer> Target(const WizardJobEntry& entry) const {
+        return ResolveTarget(entry.TargetMac);
+    }
     static std::string MacOf(const CNasServer& server);
     // Drops the destinations whose unit has left the server lists, telling the user which; not
     // while a box is open (the code waiting on it holds a destination).
     void DropVanishedDestinations();
-    // The unit chosen in a combo of servers, found again in the server lists; null when none is
-    // chosen or it has gone.
-    CNasServer* ComboServer(vcl::TComboBox* combo) const;
+    // The unit chosen in a combo of servers, found again in the server lists (a share); empty
+    // when none is chosen or it has gone.
+    std::shared_ptr<CNasServer> ComboServer(vcl::TComboBox* combo) const;
     // The main window's refresh timer calls it while DestinationListLive is 1.
     void RefreshServerList();
     // The main window calls it after a disc arrived or was removed.
@@ -377,6 +384,13 @@ private:
     int mirrorJobBeforeContainer_ = 0;
     vcl::TListItem* lastCdrRow_ = nullptr;
     int modalBase_ = 0; // modal loops running when the wizard was shown
+    // Per unit combo: the hardware addresses of its items as last filled, and that of the unit
+    // the user chose (empty: none chosen yet).
+    struct UnitComboState {
+        std::vector<std::string> Macs;
+        std::string Chosen;
+    };
+    std::map<const vcl::TComboBox*, UnitComboState> unitCombos_;
 
     // ---- Server quick setup, hard-disk initialisation and CD-server image conversion ----
 public:
@@ -566,7 +580,7 @@ private:
     int ServerDetailPage(int mode);
     // The server whose row is the one selected on page 8, when it is still in the main window's
     // lists; null otherwise.
-    CNasServer* SelectedDetailServer() const;
+    std::shared_ptr<CNasServer> SelectedDetailServer() const;
     // Enables a LAN's edits (window colour) or disables them (3-D light).
     void EnableLan(int lan, bool enabled);
     // A server or workgroup text checked for its field: 0 accepted, else refused (shown).

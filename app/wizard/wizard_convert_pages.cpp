@@ -182,7 +182,7 @@ int TFmWizard::CdhFolderPage(int mode) {
     if (!shareServer.empty() && host_) {
         for (vcl::TTreeNode* root : {host_->NasServersNode(), host_->RemoteServersNode()}) {
             for (int i = 0; root && i < root->Count(); ++i) {
-                const auto* unit = static_cast<const CNasServer*>(root->Item(i)->GetData());
+                const auto unit = host_->UnitOf(root->Item(i)->GetData());
                 if (unit && (SameIgnoringCase(unit->GetName(), shareServer) ||
                              unit->GetIpText() == shareServer)) {
                     vcl::MessageBox(GetMessageText(912), GetMessageText(15),
@@ -408,13 +408,13 @@ int TFmWizard::ConvertTargetPage(int mode) {
 
 void TFmWizard::ComboBox_CDHImgToNasServerChange(vcl::TObject*) {
     const int chosen = ComboBox_ToNasServer->GetItemIndex();
-    CNasServer* server = ComboServer(ComboBox_ToNasServer);
+    const auto server = ComboServer(ComboBox_ToNasServer);
     if (server == nullptr) {
         if (chosen >= 0) ComboBox_ToNasServer->SetHint(ComboBox_ToNasServer->GetText());
         FillImageFolderCombo(ComboBox_ImageFolder, nullptr, false, false);
         return;
     }
-    FillImageFolderCombo(ComboBox_ImageFolder, server, false, true);
+    FillImageFolderCombo(ComboBox_ImageFolder, server.get(), false, true);
 }
 
 // ---- The conversion
@@ -547,7 +547,7 @@ int TFmWizard::FinishCdhConvert() {
     const BusyScope busy(*this);
     // The unit is worked on through a copy: the main window's object may be retired by a
     // refresh while the password is asked or the images are sent.
-    CNasServer* server = ComboServer(ComboBox_ToNasServer);
+    const auto server = ComboServer(ComboBox_ToNasServer);
     const std::string mac = server ? MacOf(*server) : std::string();
     if (server == nullptr) {
         ErrorBox(GetMessageText(437));
@@ -639,7 +639,7 @@ int TFmWizard::FinishCdhConvert() {
         vcl::MessageBox(target.GetLastResultText(), GetMessageText(9),
                         vcl::MB_OK | vcl::MB_ICONSTOP);
         // The next attempt asks again.
-        if (CNasServer* again = ResolveTarget(mac)) again->ClearCredentials();
+        if (const auto again = ResolveTarget(mac)) again->ClearCredentials();
         return -1; // nothing was sent: the box said it all
     }
     std::size_t sentCount = 0;

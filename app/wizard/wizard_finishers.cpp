@@ -92,18 +92,18 @@ void TFmWizard::FinishTasks(std::uint8_t kind) {
     for (const auto& owned : WzdInfo.Jobs) {
         WizardJobEntry& entry = *owned;
         // The destination's unit as the server lists hold it now.
-        CNasServer* target = Target(entry);
+        const auto target = Target(entry);
         if (target == nullptr) {
             ErrorBox(std::string(GetMessageText(437)) + "\n" + entry.TargetName);
             continue;
         }
         // The password prompt lets refreshes run: they update the unit's object in place (a new
-        // address is the one the account is checked at) or retire it, never free it while the
-        // wizard is open. The unit is looked up again once the prompt is answered, and the task
-        // gets its own copy of it as it is then.
+        // address is the one the account is checked at) or retire it; the share held here keeps
+        // the object while the prompt is up. The unit is looked up again once the prompt is
+        // answered, and the task gets its own copy of it as it is then.
         const std::string unitName = target->GetName();
         const bool accepted = target->Authenticate(kAuthTaskAccount);
-        CNasServer* now = Target(entry);
+        const auto now = Target(entry);
         if (now == nullptr) ErrorBox(UnitGoneText(unitName));
         if (now == nullptr || !accepted) {
             if (kind == task_kind::Build && entry.Container)
@@ -172,7 +172,7 @@ void TFmWizard::FinishTasks(std::uint8_t kind) {
 
     // The accounts stay with the tasks' copies only (also when a task could not be made).
     for (const auto& entry : WzdInfo.Jobs)
-        if (CNasServer* target = Target(*entry)) target->ClearCredentials();
+        if (const auto target = Target(*entry)) target->ClearCredentials();
     if (kind == task_kind::Build || kind == task_kind::Upload) {
         // The tasks hold the container now.
         discContainer_.reset();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class CDH_LOGICAL_CDROM_CLASS;
@@ -20,9 +21,15 @@ class TWizardHost {
 public:
     virtual ~TWizardHost() = default;
     // The NAS Servers and Remote Servers tree nodes (null while there is none). A child's data is
-    // its CNasServer, or null for a remote entry that did not answer.
+    // its unit's handle (UnitOf resolves it), or null for a remote entry that did not answer.
     virtual vcl::TTreeNode* NasServersNode() = 0;
     virtual vcl::TTreeNode* RemoteServersNode() = 0;
+    // The listed unit that a server node's, row's or combo item's data names (a share, to hold
+    // across whatever runs the event loop); empty when it names none.
+    virtual std::shared_ptr<CNasServer> UnitOf(const void* data) {
+        (void)data;
+        return {};
+    }
     // The local optical-drive table.
     virtual CDH_LOGICAL_CDROM_CLASS* Drives() = 0;
     // The main window's "My Container".
@@ -44,7 +51,8 @@ public:
     virtual vcl::TForm* MainForm() { return nullptr; }
     // The image selected in the main window's list when the selected node is an image folder of
     // a server: its server, name and size in 2048-byte blocks; false otherwise.
-    virtual bool SelectedImage(CNasServer*& server, std::string& name, std::uint32_t& blocks) {
+    virtual bool SelectedImage(std::shared_ptr<CNasServer>& server, std::string& name,
+                               std::uint32_t& blocks) {
         (void)server;
         (void)name;
         (void)blocks;
@@ -62,9 +70,9 @@ public:
         (void)list;
         (void)layout;
     }
-    // One row per child of node, the row's data being its server (none for a remote entry that
-    // did not answer). Options: 2 leaves out remote entries that did not answer, 4 servers with
-    // pending server tasks.
+    // One row per child of node, the row's data being its unit's handle (none for a remote entry
+    // that did not answer). Options: 2 leaves out remote entries that did not answer, 4 servers
+    // with pending server tasks.
     virtual void ListServersOfNode(vcl::TListView* list, vcl::TTreeNode* node, int options);
     // After a quick setup: the server nodes' texts are read again and the selection re-run.
     virtual void RefreshServerNodeTexts() {}

@@ -188,7 +188,7 @@ void TFmWizard::CheckBox_AutoShareClick(vcl::TObject*) {
 // ---- Page 15: CD recording options
 
 std::string TFmWizard::OptionText(const WizardJobEntry& entry) {
-    CNasServer* target = Target(entry);
+    const auto target = Target(entry);
     std::string text = target ? target->GetDriveName(entry.CdrDevice) : std::string();
     // The destination's own choices, as its task will take them.
     if (entry.EraseFirst) text += GetMessageText(480);
@@ -202,7 +202,7 @@ int TFmWizard::CdRecordingPage(int mode) {
         ListView_CdrOption->Items()->Clear();
         lastCdrRow_ = nullptr;
         for (const auto& entry : WzdInfo.Jobs) {
-            CNasServer* target = Target(*entry);
+            const auto target = Target(*entry);
             if (target == nullptr || target->GetDriveCount() <= 0) continue;
             vcl::TListItem* row = ListView_CdrOption->Items()->Add();
             row->SetCaption(target->GetName());
@@ -275,7 +275,7 @@ void TFmWizard::ListView_CdrOptionClick(vcl::TObject*) {
     vcl::TListItem* row = ListView_CdrOption->GetSelected();
     if (row == lastCdrRow_) return;
     lastCdrRow_ = row;
-    FillCdrControls(Target(*entry));
+    FillCdrControls(Target(*entry).get());
     if (!entry->CdrFlag) return;
     if (entry->EraseFirst) CheckBox_EraseCDRW->SetChecked(true);
     if (entry->DeleteAfter) CheckBox_DelImage->SetChecked(true);
@@ -334,7 +334,7 @@ void TFmWizard::Button_AddCdrOptionClick(vcl::TObject*) {
         vcl::MessageBox(GetMessageText(499), GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
         return;
     }
-    CNasServer* target = Target(*entry);
+    const auto target = Target(*entry);
     if (target == nullptr) return;
     if (target->IsDriveRecordable(writer)) {
         if (blocks >= kDvdRefused) {

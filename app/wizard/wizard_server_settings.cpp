@@ -194,7 +194,7 @@ int TFmWizard::FinishServerSetup() {
     CNasServer& copy = WizardRefreshInfo.Server;
     // Refreshes ran while the pages were filled in: a unit still listed is reached as it is now
     // (a new address included). One no longer listed is still tried at what the copy holds.
-    if (const CNasServer* now = ResolveTarget(MacOf(copy))) copy.Info = now->Info;
+    if (const auto now = ResolveTarget(MacOf(copy))) copy.Info = now->Info;
     // A unit that announced going off-line meanwhile (also while the prompt or the question
     // below was up) gets nothing: the setup ends, the user told.
     if (EndSetupOfOfflineUnit()) return -1;

@@ -50,7 +50,7 @@ void TWizardHost::ListServersOfNode(vcl::TListView* list, vcl::TTreeNode* node, 
     if (list == nullptr || node == nullptr) return;
     list->Items()->BeginUpdate();
     for (int i = 0; i < node->Count(); ++i) {
-        auto* server = static_cast<CNasServer*>(node->Item(i)->GetData());
+        const std::shared_ptr<CNasServer> server = UnitOf(node->Item(i)->GetData());
         if (server == nullptr) {
             if ((options & kListSkipUnanswered) != 0) continue;
             vcl::TListItem* row = list->Items()->Add();
@@ -60,7 +60,7 @@ void TWizardHost::ListServersOfNode(vcl::TListView* list, vcl::TTreeNode* node, 
         if ((options & kListSkipPendingTasks) != 0 && server->GetPendingTasks(false) != 0) continue;
         vcl::TListItem* row = list->Items()->Add();
         row->SetCaption(server->GetName());
-        row->SetData(server);
+        row->SetData(server->UnitHandle.Data());
         row->SubItems()->Add(server->GetWorkgroup());
         row->SubItems()->Add(server->GetLanIpText(0));
         row->SubItems()->Add(server->GetMaskText(0));
@@ -118,7 +118,7 @@ int TFmWizard::ServerDetailPage(int mode) {
     ServerDetailLive = 0;
     if (TakeSelectedServer()) return 0;
     ServerDetailLive = 1;
-    PreselectedServer = nullptr;
+    PreselectedServer = {};
     vcl::MessageBox(GetMessageText(430), GetWizardJobText(WzdInfo.Job, 0),
                     vcl::MB_OK | vcl::MB_ICONSTOP);
     return 1;
@@ -157,24 +157,17 @@ void TFmWizard::BitBtn_RefreshServerDetailClick(vcl::TObject*) {
     WizardRefreshing = 0;
 }
 
-CNasServer* TFmWizard::SelectedDetailServer() const {
+std::shared_ptr<CNasServer> TFmWizard::SelectedDetailServer() const {
     if (ListView_ServerDetail->SelCount() != 1) return nullptr;
     vcl::TListItem* row = ListView_ServerDetail->GetSelected();
-    auto* server = row ? static_cast<CNasServer*>(row->GetData()) : nullptr;
-    if (server == nullptr || !host_) return nullptr;
-    // The row's object is used only while the main window still lists it.
-    for (vcl::TTreeNode* root : {host_->NasServersNode(), host_->RemoteServersNode()}) {
-        if (!root) continue;
-        for (int i = 0; i < root->Count(); ++i)
-            if (root->Item(i)->GetData() == server) return server;
-    }
-    return nullptr;
+    // The row's unit is used only while the main window still lists it.
+    return row && host_ ? host_->UnitOf(row->GetData()) : nullptr;
 }
 
 bool TFmWizard::TakeSelectedServer() {
-    CNasServer* server = SelectedDetailServer();
+    const auto server = SelectedDetailServer();
     if (server == nullptr) return false;
-    PreselectedServer = server;
+    PreselectedServer = server->UnitHandle;
     WzdInfo.TargetServerMac = MacOf(*server);
     WizardRefreshInfo.Take(*server);
     return true;
@@ -205,11 +198,13 @@ bool TFmWizard::EndSetupOfOfflineUnit() {
 }
 
 void TFmWizard::ListView_ServerDetailChange(vcl::TObject*, vcl::TListItem*, vcl::TItemChange) {
-    PreselectedServer = SelectedDetailServer();
+    const auto server = SelectedDetailServer();
+    PreselectedServer = server ? server->UnitHandle : NasUnitHandle();
 }
 
 void TFmWizard::ListView_ServerDetailDblClick(vcl::TObject* Sender) {
-    PreselectedServer = SelectedDetailServer();
+    const auto server = SelectedDetailServer();
+    PreselectedServer = server ? server->UnitHandle : NasUnitHandle();
     if (PreselectedServer) bbNextClick(Sender);
 }
 

@@ -199,8 +199,9 @@ int TFmWizard::DestinationPage(int mode) {
         ClearJobList();
         ListView_MethodResult->Items()->Clear();
         FillServerCombo(ComboBox_ServerList);
-        if (CNasServer* preselected = ResolveTarget(WzdInfo.TargetServerMac)) {
-            const int at = ComboBox_ServerList->Items()->IndexOfObject(preselected);
+        if (const auto preselected = ResolveTarget(WzdInfo.TargetServerMac)) {
+            const int at =
+                ComboBox_ServerList->Items()->IndexOfObject(preselected->UnitHandle.Data());
             if (at >= 0) ComboBox_ServerList->SetItemIndex(at);
         }
         ComboBox_ServerListChange(nullptr);
@@ -263,13 +264,13 @@ int TFmWizard::FillImageFolderCombo(vcl::TComboBox* combo, CNasServer* server, b
 }
 
 void TFmWizard::ComboBox_ServerListChange(vcl::TObject*) {
-    CNasServer* server = ComboServer(ComboBox_ServerList);
+    const auto server = ComboServer(ComboBox_ServerList);
     if (server == nullptr) {
         ComboBox_ServerList->SetHint(ComboBox_ServerList->GetText());
         FillImageFolderCombo(ComboBox_ServerHdList, nullptr, true, false);
         return;
     }
-    FillImageFolderCombo(ComboBox_ServerHdList, server, true, true);
+    FillImageFolderCombo(ComboBox_ServerHdList, server.get(), true, true);
 }
 
 void TFmWizard::bbRefreshServer2Click(vcl::TObject*) {
@@ -322,7 +323,7 @@ void TFmWizard::bbAddClick(vcl::TObject*) {
     }
     // The unit as the server lists hold it now: one that went off-line since the combo was
     // filled is no destination.
-    CNasServer* server = ComboServer(ComboBox_ServerList);
+    const auto server = ComboServer(ComboBox_ServerList);
     if (server == nullptr) {
         ErrorBox(GetMessageText(437));
         return;

@@ -56,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         } else if (found != nullptr) {
             if (list.UpdateFromAnnouncement(found, datagram) != 0) __builtin_trap();
-            if (list.FindByMac(datagram) != found || !list.IsLive(found)) __builtin_trap();
+            if (list.FindByMac(datagram) != found || !list.IsLive(found->UnitHandle))
+                __builtin_trap();
         } else if (type == kNasAnnouncementReady) {
             CNasServer* added = list.AddFromAnnouncement(datagram);
             const bool full = list.FoundCount() >= CNASSvrNet::kDiscoveryMax;

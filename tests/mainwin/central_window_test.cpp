@@ -528,16 +528,16 @@ TEST_F(CentralTest, RemovingASelectedServerSelectsItsParentAndForgetsIt) {
     TForm_Central& w = MakeWindow();
     vcl::TTreeNode* alpha = Child(w.NasServersNode, "alpha");
     ASSERT_NE(alpha, nullptr);
-    auto* server = static_cast<CNasServer*>(alpha->GetData());
+    auto* server = Form_Central->UnitOf(alpha->GetData()).get();
     w.TreeView->SetSelected(alpha);
     w.HintedNode = alpha;
     w.RightClickNode = alpha;
-    w.ListView->Items()->Add()->SetData(server);
-    w.ForgetServer(server);
+    w.ListView->Items()->Add()->SetData(server->UnitHandle.Data());
+    w.ForgetServer(server->UnitHandle);
     EXPECT_EQ(w.HintedNode, nullptr);
     EXPECT_EQ(w.RightClickNode, nullptr);
     for (int i = 0; i < w.ListView->Items()->Count(); ++i)
-        EXPECT_NE(w.ListView->Items()->Item(i)->GetData(), server);
+        EXPECT_NE(w.ListView->Items()->Item(i)->GetData(), server->UnitHandle.Data());
     w.DraggedNode = alpha;
     w.DeleteTreeNode(alpha);
     EXPECT_EQ(w.TreeView->GetSelected(), w.NasServersNode);
@@ -605,12 +605,12 @@ TEST_F(CentralTest, LookupsFindByDataTextAndServerIdentity) {
     ASSERT_NE(beta, nullptr);
     // A child without a server before it does not hide it.
     w.TreeView->Items()->AddChildFirst(w.NasServersNode, "127.0.0.77");
-    auto* server = static_cast<CNasServer*>(beta->GetData());
+    auto* server = Form_Central->UnitOf(beta->GetData()).get();
     // Look-ups let no pending event run (one could delete the nodes they walk).
     bool ran = false;
     vcl::Application->Post([&] { ran = true; });
-    EXPECT_EQ(w.FindServerNode(w.NasServersNode, server), beta);
-    EXPECT_EQ(w.FindChildNodeByData(w.NasServersNode, server), beta);
+    EXPECT_EQ(w.FindServerNode(w.NasServersNode, *server), beta);
+    EXPECT_EQ(w.FindChildNodeByData(w.NasServersNode, server->UnitHandle.Data()), beta);
     EXPECT_EQ(w.FindChildNodeByText(w.NasServersNode, "beta"), beta);
     EXPECT_EQ(w.FindChildNodeByText(w.NasServersNode, "gamma"), nullptr);
     EXPECT_EQ(w.FindChildNodeByData(nullptr, nullptr), w.DesktopNode);

@@ -430,7 +430,7 @@ TEST_F(CommandsTest, NoEnabledEntryIsWithoutACommand) {
 
 struct WizardCall {
     int job = -1;
-    CNasServer* server = nullptr;
+    std::uint64_t server = 0; // the preselected unit's handle
     char letter = 0;
     int highlighted = -1; // the selected row of the job list
     bool operator==(const WizardCall&) const = default;
@@ -450,7 +450,7 @@ TEST_F(CommandsTest, EachCommandStartsTheWizardOnItsJobWithItsPreselection) {
     ASSERT_EQ(silent->GetData(), nullptr);
     vcl::TTreeNode* alpha = Child(w.NasServersNode, "alpha");
     ASSERT_NE(alpha, nullptr);
-    auto* server = static_cast<CNasServer*>(alpha->GetData());
+    const std::uint64_t server = Form_Central->UnitOf(alpha->GetData())->UnitHandle.Value();
 
     // The spy: the wizard as it is shown, after the command set it up and started its job.
     std::vector<WizardCall> calls;
@@ -458,7 +458,7 @@ TEST_F(CommandsTest, EachCommandStartsTheWizardOnItsJobWithItsPreselection) {
         auto& wizard = static_cast<TFmWizard&>(form);
         WizardCall call;
         call.job = WzdInfo.Job;
-        call.server = wizard.PreselectedServer;
+        call.server = wizard.PreselectedServer.Value();
         call.letter = wizard.SourceDriveLetter;
         // The highlighted job row matters while the wizard opens on its job list.
         vcl::TListItem* row = wizard.ListView_JobList->GetSelected();
@@ -479,20 +479,20 @@ TEST_F(CommandsTest, EachCommandStartsTheWizardOnItsJobWithItsPreselection) {
              FocusNode(w.NasServersNode);
              click(w.ToolButton_Mirror);
          },
-         {1, nullptr, 0, -1}},
+         {1, 0, 0, -1}},
         {"Build, menu",
          [&] { Choose(w.ToolButton_MirrorMenu, w.MenuItem_MenuBuild); },
-         {2, nullptr, 0, -1},
+         {2, 0, 0, -1},
          true},
         {"Upload ISO, menu",
          [&] { Choose(w.ToolButton_MirrorMenu, w.MenuItem_MenuBuildISO); },
-         {11, nullptr, 0, -1}},
+         {11, 0, 0, -1}},
         {"Quick setup, tool button, configured unit",
          [&] {
              FocusNode(alpha);
              click(w.ToolButton_ServerQuickSetup);
          },
-         {3, nullptr, 0, -1}},
+         {3, 0, 0, -1}},
         {"Quick setup, right click on the unit",
          [&] {
              FocusNode(w.DesktopNode);
@@ -504,32 +504,32 @@ TEST_F(CommandsTest, EachCommandStartsTheWizardOnItsJobWithItsPreselection) {
              FocusNode(silent);
              click(w.ToolButton_ServerQuickSetup);
          },
-         {3, nullptr, 0, -1}},
+         {3, 0, 0, -1}},
         {"Wizard on a unit",
          [&] {
              FocusNode(alpha);
              click(w.ToolButton_Wizard);
          },
-         {0, nullptr, 0, 2}},
+         {0, 0, 0, 2}},
         {"Wizard on My Computer",
          [&] {
              FocusNode(w.MyComputerNode);
              Choose(w.ToolButton_ToolMenu, w.MenuItem_MenuWizard);
          },
-         {0, nullptr, 0, 0}},
+         {0, 0, 0, 0}},
         {"Wizard on My Container",
          [&] {
              FocusNode(w.MyContainerNode);
              click(w.ToolButton_Wizard);
          },
-         {0, nullptr, 0, 1}},
+         {0, 0, 0, 1}},
         // Without a focused view the wizard shows as it was left.
         {"Wizard with nothing focused",
          [&] {
              FocusNeither();
              click(w.ToolButton_Wizard);
          },
-         {0, nullptr, 0, 1}},
+         {0, 0, 0, 1}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -710,7 +710,7 @@ TEST_F(ContainerTest, DeleteRowsAndCdImagesInRoundsOfFifty) {
 
     vcl::TTreeNode* alpha = Child(w.NasServersNode, "alpha");
     ASSERT_NE(alpha, nullptr);
-    auto* server = static_cast<CNasServer*>(alpha->GetData());
+    auto* server = Form_Central->UnitOf(alpha->GetData()).get();
     std::strcpy(server->UserName, "user");
     std::strcpy(server->Password, "pw");
     alpha->Expand(false);

@@ -12,9 +12,12 @@
 #include "clock/clock.h"
 #include "fmwizard.h"
 #include "form1.h"
+#include "importform.h"
+#include "importform_services.h"
 #include "kinddialog.h"
 #include "nasannouncement.h"
 #include "password.h"
+#include "profile_host.h"
 #include "requests.h"
 #include "server_nodes.h"
 #include "taskman.h"
@@ -282,7 +285,7 @@ protected:
     vcl::TTreeNode* NodeOf(std::uint8_t id) {
         for (int i = 0; i < W().NasServersNode->Count(); ++i) {
             vcl::TTreeNode* node = W().NasServersNode->Item(i);
-            auto* server = static_cast<CNasServer*>(node->GetData());
+            auto* server = Form_Central->UnitOf(node->GetData()).get();
             if (server && server->Info.hardwareAddress[0] == id) return node;
         }
         return nullptr;
@@ -311,8 +314,8 @@ protected:
             SCOPED_TRACE("unit " + std::to_string(id));
             vcl::TTreeNode* node = NodeOf(id);
             ASSERT_NE(node, nullptr);
-            auto* server = static_cast<CNasServer*>(node->GetData());
-            EXPECT_TRUE(list.IsLive(server));
+            auto* server = Form_Central->UnitOf(node->GetData()).get();
+            ASSERT_NE(server, nullptr) << "the node names no listed unit";
             EXPECT_EQ(std::count(seen.begin(), seen.end(), server), 0);
             seen.push_back(server);
             const nassim::UnitConfig config = unit->config();
@@ -328,8 +331,8 @@ protected:
             ASSERT_EQ(W().ListView->Items()->Count(), listed);
             for (int i = 0; i < W().ListView->Items()->Count(); ++i) {
                 vcl::TListItem* row = W().ListView->Items()->Item(i);
-                auto* server = static_cast<CNasServer*>(row->GetData());
-                ASSERT_TRUE(list.IsLive(server));
+                auto* server = Form_Central->UnitOf(row->GetData()).get();
+                ASSERT_NE(server, nullptr) << "the row names no listed unit";
                 EXPECT_EQ(row->GetCaption(), server->GetName());
             }
         }
@@ -421,7 +424,7 @@ TEST_F(LifetimeTest, DeletingImagesActsOnTheUnitAsItIsAfterTheQuestionOrSaysItIs
         TForm_Central& w = Window();
         vcl::TTreeNode* alpha = NodeOf(1);
         ASSERT_NE(alpha, nullptr);
-        auto* server = static_cast<CNasServer*>(alpha->GetData());
+        auto* server = Form_Central->UnitOf(alpha->GetData()).get();
         std::strcpy(server->UserName, "user");
         std::strcpy(server->Password, "pw");
         alpha->Expand(false);
@@ -514,12 +517,14 @@ TEST_F(LifetimeTest, AnUploadDestinationIsTheChosenUnitAsItIsOrIsRefusedWhenItHa
         Window();
         UploadWizard(iso, [&](TFmWizard& wizard) {
             Fire(e.event, alpha_, true);
+            // What the event retired and nothing shares is freed while the wizard is open.
+            EXPECT_EQ(W().NasSvrNet.RetiredCount(), 0);
             if (!e.unitStays) Responder().ExpectBox("No available server.", vcl::IDOK);
             wizard.bbAdd->Click();
             ASSERT_EQ(WzdInfo.Jobs.size(), e.unitStays ? 1u : 0u);
             if (e.unitStays) {
                 // The destination is the unit the user chose, under its name of now.
-                auto* alpha = static_cast<CNasServer*>(NodeOf(1)->GetData());
+                auto* alpha = Form_Central->UnitOf(NodeOf(1)->GetData()).get();
                 EXPECT_EQ(WzdInfo.Jobs[0]->TargetMac, TFmWizard::MacOf(*alpha));
                 EXPECT_EQ(wizard.ComboBox_ServerList->GetText(), alpha->GetName());
             }
@@ -639,7 +644,7 @@ TEST_F(LifetimeTest, AQuickSetupReachesTheUnitAsItIsAndItsNewNameShowsAtOnce) {
             vcl::TTreeNode* node = NodeOf(1);
             ASSERT_NE(node, nullptr);
             EXPECT_EQ(node->GetText(), "FRONTDESK");
-            EXPECT_TRUE(w.NasSvrNet.IsLive(static_cast<CNasServer*>(node->GetData())));
+            EXPECT_NE(w.UnitOf(node->GetData()), nullptr);
             EXPECT_EQ(w.NasServersNode->Count(), 1);
         }
         CloseWindow();
@@ -739,6 +744,177 @@ TEST_F(LifetimeTest, ARecordingOptionIsSetOnTheUnitAsItIsAfterTheWarningOrRefuse
         });
         ChooseMenu(w.ToolButton_MirrorMenu, w.MenuItem_MenuRecordCD);
         EXPECT_EQ(Responder().Pending(), 0);
+        CloseWindow();
+    }
+}
+
+// ---- Holders that close, a tick that sweeps, and the holder opened again
+
+// Each row is a holder of units that outlives its window: the wizard's combo of an upload's
+// destination (job 11), the conversion's target combo (job 10) and the settings-profile window's
+// lists of targets. It is opened with alpha chosen and closed; alpha stops and a tick retires and
+// frees its object; the holder opens again, holds no choice of alpha across refills, refuses to
+// act on it, and chooses alpha again once it answers under the same hardware address.
+TEST_F(LifetimeTest, AHolderOpenedAgainAfterATickSweptItsUnitHoldsNoChoiceUntilTheUnitReturns) {
+    const std::string iso = home_ + "/disc.iso";
+    std::ofstream(iso) << std::string(100000, 'i');
+    // A mounted image share with one convertible image (flag word at byte 4 of its header).
+    const std::string share = home_ + "/MIRROR/_IMAGE_";
+    std::filesystem::create_directories(share);
+    {
+        std::vector<char> image(4096 + 8192, 'c');
+        const std::uint32_t flags = 0x100;
+        std::memcpy(image.data() + 4, &flags, sizeof flags);
+        std::ofstream(share + "/A.IMG", std::ios::binary)
+            .write(image.data(), static_cast<std::streamsize>(image.size()));
+    }
+    // A holder: open runs inside while it is shown and closes it afterwards; choose picks alpha,
+    // chosen says which unit it shows chosen (empty: none), act tries to use the choice and
+    // says whether it was taken; refusal is the box that says there is no unit to use (none:
+    // nothing is offered), and act is tried again once alpha is back when actWhenBack.
+    struct Holder {
+        const char* name;
+        std::function<void(const std::function<void()>& inside)> open;
+        std::function<void()> choose;
+        std::function<std::string()> chosen;
+        std::function<bool()> act;
+        const char* refusal;
+        bool actWhenBack;
+    };
+    const auto uploadOpen = [&](const std::function<void()>& inside) {
+        ClickNode(W().NasServersNode);
+        Responder().ExpectModal("FmWizard", [&](vcl::TForm& form) {
+            auto& wizard = dynamic_cast<TFmWizard&>(form);
+            ASSERT_EQ(wizard.CurrentPageKind(), kPageDestination);
+            wizard.Edit_ISOSourceName->SetText(iso);
+            inside();
+            wizard.bbCancel->Click();
+        });
+        ChooseMenu(W().ToolButton_MirrorMenu, W().MenuItem_MenuBuildISO);
+    };
+    const auto convertOpen = [&](const std::function<void()>& inside) {
+        ClickNode(W().NasServersNode);
+        Responder().ExpectModal("FmWizard", [&](vcl::TForm& form) {
+            auto& wizard = dynamic_cast<TFmWizard&>(form);
+            ASSERT_EQ(wizard.CurrentPageKind(), kPageCdhFolder);
+            wizard.Edit_CDHImgFolder->SetText(share + "/");
+            wizard.bbNext->Click();
+            ASSERT_EQ(wizard.CurrentPageKind(), kPageSelectCdhImages);
+            wizard.ListView_CDHImgNotSel->Items()->Item(0)->SetSelected(true);
+            wizard.BBtn_AddCDHImg->Click();
+            wizard.bbNext->Click();
+            ASSERT_EQ(wizard.CurrentPageKind(), kPageConvertTarget);
+            inside();
+            wizard.bbCancel->Click();
+        });
+        ChooseMenu(W().ToolButton_MirrorMenu, W().MenuItem_MenuCDHImgConverter);
+    };
+    const auto comboChoice = [](vcl::TComboBox* combo) {
+        return combo->GetItemIndex() < 0 ? std::string() : combo->GetText();
+    };
+    const auto chooseIn = [](vcl::TComboBox* combo) {
+        const int at = combo->Items()->IndexOf("alpha");
+        ASSERT_GE(at, 0);
+        combo->SetItemIndex(at);
+        if (combo->OnChange) combo->OnChange(combo);
+    };
+    // The settings-profile window, opened on beta: its list of targets offers the units.
+    const auto profileOpen = [&](const std::function<void()>& inside) {
+        ClickNode(NodeOf(2));
+        Responder().ExpectModal("Form_ProfileSetting", [&](vcl::TForm& form) {
+            // The targets page as it is shown: the refresh timer keeps its lists from then on.
+            Form_ProfileSetting->TabSheet_SettingToShow(nullptr);
+            inside();
+            TargetListsShowing = 0;
+            form.SetModalResult(vcl::mrCancel);
+        });
+        ChooseMenu(W().ToolButton_ServerMenu, W().MenuItem_MenuImport);
+    };
+    const auto targetRows = [] {
+        Strings rows;
+        for (int i = 0; i < Form_ProfileSetting->ListView_SelTarget->Items()->Count(); ++i)
+            rows.push_back(Form_ProfileSetting->ListView_SelTarget->Items()->Item(i)->GetCaption());
+        return rows;
+    };
+    const Holder holders[] = {
+        {"upload destination (job 11)", uploadOpen,
+         [&] { chooseIn(FmWizard->ComboBox_ServerList); },
+         [&] { return comboChoice(FmWizard->ComboBox_ServerList); },
+         [&] {
+             const std::size_t before = WzdInfo.Jobs.size();
+             FmWizard->bbAdd->Click();
+             return WzdInfo.Jobs.size() > before;
+         },
+         "No available server.", true},
+        {"conversion target (job 10)", convertOpen,
+         [&] { chooseIn(FmWizard->ComboBox_ToNasServer); },
+         [&] { return comboChoice(FmWizard->ComboBox_ToNasServer); },
+         [&] {
+             // The page refuses to finish (the box says so) and stays, its combo resolving to
+             // no unit.
+             FmWizard->bbOk->Click();
+             FmWizard->SetModalResult(vcl::mrNone);
+             return FmWizard->ComboServer(FmWizard->ComboBox_ToNasServer) != nullptr;
+         },
+         "No available server.", false},
+        {"settings-profile targets", profileOpen,
+         [&] {
+             ASSERT_EQ(targetRows(), (Strings{"alpha", "beta"}));
+         },
+         [&] {
+             // The target offered first, as its row shows it (empty: alpha is not offered).
+             const Strings rows = targetRows();
+             return std::count(rows.begin(), rows.end(), "alpha") ? std::string("alpha")
+                                                                  : std::string();
+         },
+         [&] {
+             // The row the window showed for alpha when it was last open is chosen and added.
+             vcl::TListView* offered = Form_ProfileSetting->ListView_SelTarget;
+             for (int i = 0; i < offered->Items()->Count(); ++i)
+                 offered->Items()->Item(i)->SetSelected(offered->Items()->Item(i)->GetCaption() ==
+                                                        "alpha");
+             Form_ProfileSetting->Btn_Add->Click();
+             return Form_ProfileSetting->ListView_SelectedServer->Items()->Count() > 0;
+         },
+         nullptr, false},
+    };
+    for (const Holder& holder : holders) {
+        SCOPED_TRACE(holder.name);
+        StartOnly({&alpha_, &beta_});
+        TForm_Central& w = Window();
+        WzdInfo.Jobs.clear();
+        holder.open([&] {
+            holder.choose();
+            EXPECT_EQ(holder.chosen(), "alpha");
+        });
+        EXPECT_EQ(Responder().Pending(), 0);
+
+        // Closed: alpha stops, and the tick retires its object and frees it.
+        Stop(1);
+        AutoTick();
+        ASSERT_EQ(NodeOf(1), nullptr);
+        EXPECT_EQ(w.NasSvrNet.RetiredCount(), 0);
+
+        holder.open([&] {
+            // No choice, also after more refills, and nothing is done with the unit that left.
+            EXPECT_EQ(holder.chosen(), "");
+            AutoTick();
+            AutoTick();
+            EXPECT_EQ(holder.chosen(), "");
+            if (holder.refusal) Responder().ExpectBox(holder.refusal, vcl::IDOK);
+            EXPECT_FALSE(holder.act());
+            // alpha answers again under the same hardware address (another address): chosen.
+            Start(alpha_, 21);
+            AutoTick();
+            EXPECT_EQ(holder.chosen(), "alpha");
+            if (holder.actWhenBack) {
+                EXPECT_TRUE(holder.act());
+            }
+        });
+        EXPECT_EQ(Responder().Pending(), 0);
+        WzdInfo.Jobs.clear();
+        delete Form_ProfileSetting;
+        Form_ProfileSetting = nullptr;
         CloseWindow();
     }
 }

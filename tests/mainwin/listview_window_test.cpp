@@ -321,19 +321,19 @@ TEST_F(MainWindowTest, ServerNodesFollowEachDiscovery) {
 
     // beta is gone, gamma is new: alpha keeps its node and its object, with its folders; no
     // row shows beta any more.
-    CNasServer* beta = w.NasSvrNet.FindByName("beta");
-    ASSERT_NE(beta, nullptr);
+    ASSERT_NE(w.NasSvrNet.FindByName("beta"), nullptr);
+    const NasUnitHandle beta = w.NasSvrNet.FindByName("beta")->UnitHandle;
     units_.pop_back();
     AddUnit(3, "gamma");
     RefreshServerTree(w);
     EXPECT_EQ(ChildTexts(w.NasServersNode), (Strings{"alpha", "gamma"}));
     EXPECT_EQ(Child(w.NasServersNode, "alpha"), alpha);
     EXPECT_EQ(alpha->GetData(), oldServer);
-    EXPECT_EQ(alpha->GetData(), w.NasSvrNet.FindByName("alpha"));
+    EXPECT_EQ(alpha->GetData(), w.NasSvrNet.FindByName("alpha")->UnitHandle.Data());
     EXPECT_EQ(ChildTexts(alpha), (Strings{"A", "[ Other ]"}));
     EXPECT_FALSE(w.NasSvrNet.IsLive(beta));
     for (int i = 0; i < w.ListView->Items()->Count(); ++i)
-        EXPECT_NE(w.ListView->Items()->Item(i)->GetData(), beta);
+        EXPECT_NE(w.ListView->Items()->Item(i)->GetData(), beta.Data());
 
     // Nobody answers: the branch is emptied and every unit retired.
     units_.clear();

@@ -109,13 +109,13 @@ TEST_F(DiscoverTest, AUnitIsOneObjectForAsLongAsItAnswersAndAgainWhenItComesBack
     EXPECT_EQ(list.FindByName("plain"), without);
 
     // A unit that no longer answers is retired, not freed, while something shares it.
-    CNASSvrNet::ServerPtr held = list.Share(without);
+    CNASSvrNet::ServerPtr held = list.Share(without->UnitHandle);
     ASSERT_EQ(held.get(), without);
     units_.erase(units_.begin()); // PLAIN
     ASSERT_EQ(list.Discover(), 0);
     EXPECT_EQ(Names(list.Found()), (std::vector<std::string>{"RENAMED"}));
-    EXPECT_FALSE(list.IsLive(without));
-    EXPECT_TRUE(list.IsLive(withFolders));
+    EXPECT_FALSE(list.IsLive(without->UnitHandle));
+    EXPECT_TRUE(list.IsLive(withFolders->UnitHandle));
     EXPECT_EQ(list.RetiredCount(), 1);
     EXPECT_EQ(list.Sweep(), 0);
     EXPECT_EQ(held->GetName(), "PLAIN");
@@ -124,7 +124,7 @@ TEST_F(DiscoverTest, AUnitIsOneObjectForAsLongAsItAnswersAndAgainWhenItComesBack
     AddUnit(3, "PLAIN2", 0);
     ASSERT_EQ(list.Discover(), 0);
     EXPECT_EQ(list.FindByName("plain2"), without);
-    EXPECT_TRUE(list.IsLive(without));
+    EXPECT_TRUE(list.IsLive(without->UnitHandle));
     EXPECT_EQ(list.RetiredCount(), 0);
 
     // Nobody answers: every unit is retired, and those nobody holds are freed by the sweep.

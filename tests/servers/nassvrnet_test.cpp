@@ -217,7 +217,7 @@ TEST(NasAnnouncement, ReadyAddsOnceThenUpdatesAndOfflineRemoves) {
     FakeView node, row;
     list.Remove(list.FindByMac(offline), &node, CNASSvrNet::kFoundList, &row);
     EXPECT_EQ(list.FoundCount(), 0);
-    EXPECT_FALSE(list.IsLive(added));
+    EXPECT_FALSE(list.IsLive(added->UnitHandle));
     EXPECT_EQ(node.deleted, 1);
     EXPECT_EQ(row.deleted, 1);
     EXPECT_EQ(list.FindByMac(offline), nullptr);
@@ -226,7 +226,7 @@ TEST(NasAnnouncement, ReadyAddsOnceThenUpdatesAndOfflineRemoves) {
     a.type = kNasAnnouncementReady;
     a.name = "NAS-A3";
     EXPECT_EQ(list.AddFromAnnouncement(Datagram(a)), added);
-    EXPECT_TRUE(list.IsLive(added));
+    EXPECT_TRUE(list.IsLive(added->UnitHandle));
     EXPECT_EQ(added->GetName(), "NAS-A3");
     EXPECT_EQ(list.RetiredCount(), 0);
 }
@@ -296,12 +296,12 @@ TEST(NasServerList, LookUps) {
     // Only the list's own objects are live or shared.
     CNasServer stranger;
     stranger.Info = beta->Info;
-    EXPECT_TRUE(list.IsLive(beta));
-    EXPECT_TRUE(list.IsLive(remote));
-    EXPECT_FALSE(list.IsLive(&stranger));
-    EXPECT_FALSE(list.IsLive(nullptr));
-    EXPECT_EQ(list.Share(beta).get(), beta);
-    EXPECT_EQ(list.Share(&stranger), nullptr);
+    EXPECT_TRUE(list.IsLive(beta->UnitHandle));
+    EXPECT_TRUE(list.IsLive(remote->UnitHandle));
+    EXPECT_FALSE(list.IsLive(stranger.UnitHandle));
+    EXPECT_FALSE(list.IsLive(NasUnitHandle()));
+    EXPECT_EQ(list.Share(beta->UnitHandle).get(), beta);
+    EXPECT_EQ(list.Share(stranger.UnitHandle), nullptr);
 }
 
 TEST(NasServerList, AddRemoteKeepsOneEntryPerHardwareAddress) {
@@ -367,7 +367,7 @@ TEST(NasServerList, RemoveRetiresAndDeletesTheViews) {
         const bool removed = c.left.size() == 2;
         EXPECT_EQ(list.RetiredCount(), removed ? 1 : 0);
         if (removed) {
-            EXPECT_FALSE(list.IsLive(target));
+            EXPECT_FALSE(list.IsLive(target->UnitHandle));
         }
         // The next entry lands at the end.
         if (found) {
@@ -387,7 +387,7 @@ TEST(NasServerList, RemoveRetiresAndDeletesTheViews) {
 TEST(NasServerList, RemovingEveryEntryLeavesAnEmptyListAndTheSweepFreesWhatNobodyHolds) {
     CNASSvrNet list;
     CNasServer* only = list.AddRemote(Record(1, "only"));
-    CNASSvrNet::ServerPtr held = list.Share(only);
+    CNASSvrNet::ServerPtr held = list.Share(only->UnitHandle);
     list.Remove(only, nullptr, CNASSvrNet::kRemoteList, nullptr);
     EXPECT_EQ(list.RemoteCount(), 0);
     // Held by someone: the sweep leaves it; the entry added again for its address is the same
@@ -405,6 +405,60 @@ TEST(NasServerList, RemovingEveryEntryLeavesAnEmptyListAndTheSweepFreesWhatNobod
     EXPECT_EQ(list.Sweep(), 4);
     EXPECT_EQ(list.RetiredCount(), 0);
     EXPECT_NE(list.AddRemote(Record(1, "after")), nullptr);
+}
+
+TEST(NasServerList, AHandleNamesOneObjectForTheRunAndResolvesOnlyWhileItIsListed) {
+    CNASSvrNet list;
+    CNasServer* first = list.AddRemote(Record(1, "first"));
+    ASSERT_NE(first, nullptr);
+    const NasUnitHandle handle = first->UnitHandle;
+    ASSERT_TRUE(handle);
+    EXPECT_NE(handle.Value() & NasUnitHandle::kTag, 0u); // never a small number nor an address
+    EXPECT_EQ(NasUnitHandle::FromData(handle.Data()), handle);
+    EXPECT_EQ(list.Share(handle).get(), first);
+
+    // Retired, it resolves to nothing; revived, the same object answers to the same handle.
+    list.Remove(first, nullptr, CNASSvrNet::kRemoteList, nullptr);
+    EXPECT_EQ(list.Share(handle), nullptr);
+    EXPECT_FALSE(list.IsLive(handle));
+    EXPECT_EQ(list.AddRemote(Record(1, "again")), first);
+    EXPECT_EQ(list.Share(handle).get(), first);
+
+    // Freed, the unit comes back as a new object with a handle of its own: the old handle never
+    // names it (nor any other object).
+    list.Remove(first, nullptr, CNASSvrNet::kRemoteList, nullptr);
+    EXPECT_EQ(list.Sweep(), 1);
+    CNasServer* back = list.AddRemote(Record(1, "back"));
+    ASSERT_NE(back, nullptr);
+    EXPECT_NE(back->UnitHandle, handle);
+    EXPECT_EQ(list.Share(handle), nullptr);
+    EXPECT_EQ(list.Share(back->UnitHandle).get(), back);
+}
+
+TEST(NasServerList, TheRetiredSetStaysWithinItsBoundAndASharedObjectOutlivesIt) {
+    CNASSvrNet list;
+    CNasServer* held = list.AddRemote(Record(1, "held"));
+    ASSERT_NE(held, nullptr);
+    CNASSvrNet::ServerPtr share = list.Share(held->UnitHandle);
+    list.FreeList(CNASSvrNet::kRemoteList);
+    // Units come and go with nothing sweeping in between (a box held open, say).
+    for (int i = 0; i < CNASSvrNet::kRetiredMax + 20; ++i) {
+        NasServerInfo record = Record(2, "x");
+        record.hardwareAddress[0] = static_cast<std::uint8_t>(0x80 | (i >> 8));
+        record.hardwareAddress[1] = static_cast<std::uint8_t>(i);
+        ASSERT_NE(list.AddRemote(record), nullptr);
+        list.FreeList(CNASSvrNet::kRemoteList);
+        ASSERT_LE(list.RetiredCount(), CNASSvrNet::kRetiredMax);
+    }
+    EXPECT_EQ(list.RetiredCount(), CNASSvrNet::kRetiredMax);
+    // The oldest left the set; the share keeps its object whole (the sanitizers would see a
+    // freed one), though it is no longer revived.
+    EXPECT_EQ(share->GetName(), "held");
+    CNasServer* again = list.AddRemote(Record(1, "held again"));
+    ASSERT_NE(again, nullptr);
+    EXPECT_NE(again, share.get());
+    EXPECT_EQ(share->GetName(), "held");
+    EXPECT_EQ(list.Sweep(), CNASSvrNet::kRetiredMax);
 }
 
 TEST(NasServerList, TheLastAnnouncementRecord) {

@@ -33,8 +33,16 @@ public:
     bool busy = false;
     int busyCalls = 0;
 
+    // The units the tree's nodes name by handle, as the main window's server list keeps them.
+    std::vector<std::shared_ptr<CNasServer>> units;
+
     vcl::TTreeNode* NasServersNode() override { return nasNode; }
     vcl::TTreeNode* RemoteServersNode() override { return remoteNode; }
+    std::shared_ptr<CNasServer> UnitOf(const void* data) override {
+        for (const auto& unit : units)
+            if (unit->UnitHandle.Data() == data) return unit;
+        return {};
+    }
     void SetBusy(bool b) override {
         busy = b;
         ++busyCalls;
@@ -100,14 +108,15 @@ protected:
     // node is null.
     CNasServer* Server(const nassim::Unit* unit, const std::string& name, int encoding,
                        vcl::TTreeNode* node, std::uint32_t capabilities = 0) {
-        auto server = std::make_unique<CNasServer>();
+        auto server = std::make_shared<CNasServer>();
         if (unit) servertest::PointAt(*server, *unit, capabilities);
         server->Info.capabilityFlags = capabilities;
         server->Info.textEncodingKind = static_cast<std::uint32_t>(encoding);
         servertest::PutText(server->Info.name, sizeof server->Info.name, name);
-        if (node) tree_->Items()->AddChild(node, name)->SetData(server.get());
-        servers_.push_back(std::move(server));
-        return servers_.back().get();
+        server->UnitHandle = NasUnitHandle(NasUnitHandle::kTag | (host_.units.size() + 1));
+        if (node) tree_->Items()->AddChild(node, name)->SetData(server->UnitHandle.Data());
+        host_.units.push_back(server);
+        return server.get();
     }
     void ExpectPassword(const std::string& password) {
         Responder().ExpectModal("Form_Password", [password](vcl::TForm& form) {
@@ -144,7 +153,6 @@ protected:
     TestHost host_;
     vcl::TForm* window_ = nullptr;
     vcl::TTreeView* tree_ = nullptr;
-    std::vector<std::unique_ptr<CNasServer>> servers_;
     std::string dir_;
     int savedLanguage_ = 0;
 };

@@ -24,7 +24,13 @@ namespace {
 class Host : public TProfileSettingHost {
 public:
     vcl::TTreeNode* nas = nullptr;
+    std::vector<std::shared_ptr<CNasServer>> units; // the units the nodes name by handle
     vcl::TTreeNode* NasServersNode() override { return nas; }
+    std::shared_ptr<CNasServer> UnitOf(const void* data) override {
+        for (const auto& unit : units)
+            if (unit->UnitHandle.Data() == data) return unit;
+        return {};
+    }
     vcl::TTreeNode* RemoteServersNode() override { return nullptr; }
     void SetBusy(bool) override {}
 };
@@ -99,15 +105,15 @@ int main(int argc, char** argv) {
     auto* tree = vcl::Make<vcl::TTreeView>(window.get(), window.get(), "TreeView");
     Host host;
     host.nas = tree->Items()->Add(nullptr, "NAS Servers");
-    std::vector<std::unique_ptr<CNasServer>> servers;
     const char* names[] = {"STORE-A", "STORE-B", "ARCHIVE", "BACKUP-1", "BACKUP-2", "LAB"};
     for (int i = 0; i < 6; ++i) {
-        auto server = std::make_unique<CNasServer>();
+        auto server = std::make_shared<CNasServer>();
+        server->UnitHandle = NasUnitHandle(NasUnitHandle::kTag | static_cast<std::uint64_t>(i + 1));
         // The first three are offered as sources; the others answer no password check.
         server->Info = Record(names[i], "WORKGROUP", static_cast<std::uint8_t>(10 + i),
                               i < 3 ? 0 : 0x80000000u);
-        tree->Items()->AddChild(host.nas, names[i])->SetData(server.get());
-        servers.push_back(std::move(server));
+        tree->Items()->AddChild(host.nas, names[i])->SetData(server->UnitHandle.Data());
+        host.units.push_back(std::move(server));
     }
 
     application.CreateForm(Form_ProfileSetting);

@@ -79,9 +79,9 @@ std::vector<std::uint8_t> Announcement(std::uint8_t seed, const std::string& nam
     return datagram;
 }
 
-bool InRemoteList(CNASSvrNet& servers, const CNasServer* server) {
+bool InRemoteList(CNASSvrNet& servers, NasUnitHandle unit) {
     for (const auto& s : servers.Remote())
-        if (s.get() == server) return true;
+        if (s->UnitHandle == unit) return true;
     return false;
 }
 
@@ -90,14 +90,14 @@ class TestHost : public TRemoteNasHost {
 public:
     CNASSvrNet servers;
     vcl::TTreeNode* node = nullptr;
-    std::vector<CNasServer*> going;
+    std::vector<NasUnitHandle> going;
     std::vector<bool> goingWhileListed; // the server was still in the remote list when told
 
     CNASSvrNet& ServerList() override { return servers; }
     vcl::TTreeNode* RemoteServersNode() override { return node; }
-    void RemoteServerGoing(CNasServer* server) override {
-        going.push_back(server);
-        goingWhileListed.push_back(InRemoteList(servers, server));
+    void RemoteServerGoing(NasUnitHandle unit) override {
+        going.push_back(unit);
+        goingWhileListed.push_back(InRemoteList(servers, unit));
     }
 };
 
@@ -146,13 +146,14 @@ protected:
     std::vector<std::string> TreeTexts() const {
         std::vector<std::string> out;
         for (vcl::TTreeNode* c = host_.node->GetFirstChild(); c; c = c->GetNextSibling())
-            out.push_back(c->GetData() ? static_cast<CNasServer*>(c->GetData())->GetName()
-                                       : c->GetText());
+            out.push_back(
+                c->GetData() ? host_.servers.Share(NasUnitHandle::FromData(c->GetData()))->GetName()
+                             : c->GetText());
         return out;
     }
     vcl::TTreeNode* AddNode(const std::string& text, CNasServer* server) {
         vcl::TTreeNode* child = tree_->Items()->AddChild(host_.node, text);
-        child->SetData(server);
+        child->SetData(server ? server->UnitHandle.Data() : nullptr);
         return child;
     }
 
@@ -201,12 +202,13 @@ TEST_F(RemoteNasTest, AddedUnitsGoFirstWithTheirNamesAndRemoteServers) {
     // Each entry holds its unit's remote server, made from the record the unit sent.
     EXPECT_EQ(host_.servers.RemoteCount(), 2);
     for (const RMT_NAS_DATA* e = head; e; e = e->Next) {
-        ASSERT_NE(e->Server, nullptr);
-        EXPECT_TRUE(InRemoteList(host_.servers, e->Server));
-        EXPECT_EQ(e->Server->RemoteFlag, 1);
-        EXPECT_EQ(e->Server->Info.ipAddress[0], e->Address);
+        const CNASSvrNet::ServerPtr server = host_.servers.Share(e->Unit);
+        ASSERT_NE(server, nullptr);
+        EXPECT_TRUE(InRemoteList(host_.servers, e->Unit));
+        EXPECT_EQ(server->RemoteFlag, 1);
+        EXPECT_EQ(server->Info.ipAddress[0], e->Address);
     }
-    EXPECT_EQ(head->Server->Info.hardwareAddress[0], HardwareAddress(2)[0]);
+    EXPECT_EQ(host_.servers.Share(head->Unit)->Info.hardwareAddress[0], HardwareAddress(2)[0]);
     for (nassim::Unit* unit : {&alpha, &bravo}) {
         const auto asked = unit->requestsFor(nassim::kCommandServerInfo);
         ASSERT_EQ(asked.size(), 1u);
@@ -289,7 +291,7 @@ TEST_F(RemoteNasTest, DeleteRemovesExactlyThatEntryWithItsRowAndNode) {
     ASSERT_NE(romeo, nullptr);
     RMT_NAS_DATA* reachable = list.AddEntry(Ipv4(127, 0, 66, 7));
     reachable->Name = "ROMEO";
-    reachable->Server = romeo;
+    reachable->Unit = romeo->UnitHandle;
     list.AddEntry(Ipv4(127, 0, 66, 8));
     RMT_NAS_DATA* newest = list.AddEntry(Ipv4(127, 0, 66, 9));
     // The tree as the main window builds it from the list, head first.
@@ -322,7 +324,7 @@ TEST_F(RemoteNasTest, DeleteRemovesExactlyThatEntryWithItsRowAndNode) {
     EXPECT_EQ(RowCaptions(list), (std::vector<std::string>{"127.0.66.9"}));
     EXPECT_EQ(TreeTexts(), (std::vector<std::string>{"127.0.66.9"}));
     EXPECT_EQ(host_.servers.RemoteCount(), 0);
-    EXPECT_EQ(host_.going, (std::vector<CNasServer*>{romeo}));
+    EXPECT_EQ(host_.going, (std::vector<NasUnitHandle>{romeo->UnitHandle}));
     EXPECT_EQ(host_.goingWhileListed, (std::vector<bool>{true}));
     EXPECT_EQ(list.GetRemoteList(), newest);
     EXPECT_EQ(list.GetLastEntry(), newest);
@@ -346,19 +348,19 @@ TEST_F(RemoteNasTest, AServerSharedByTwoEntriesStaysUntilTheLastOneGoes) {
     ASSERT_NE(sierra, nullptr);
     RMT_NAS_DATA* first = list.AddEntry(Ipv4(127, 0, 66, 10));
     RMT_NAS_DATA* second = list.AddEntry(Ipv4(127, 0, 66, 11));
-    first->Server = second->Server = sierra;
+    first->Unit = second->Unit = sierra->UnitHandle;
     AddNode("SIERRA", sierra);
 
     EXPECT_EQ(list.RemoveEntry(first), 0);
-    EXPECT_TRUE(InRemoteList(host_.servers, sierra));
+    EXPECT_TRUE(InRemoteList(host_.servers, sierra->UnitHandle));
     EXPECT_EQ(TreeTexts(), (std::vector<std::string>{"SIERRA"}));
     EXPECT_TRUE(host_.going.empty());
-    EXPECT_EQ(second->Server->GetName(), "SIERRA"); // still a live server
+    EXPECT_EQ(host_.servers.Share(second->Unit)->GetName(), "SIERRA"); // still a live server
 
     EXPECT_EQ(list.RemoveEntry(second), 0);
     EXPECT_EQ(host_.servers.RemoteCount(), 0);
     EXPECT_TRUE(TreeTexts().empty());
-    EXPECT_EQ(host_.going, (std::vector<CNasServer*>{sierra}));
+    EXPECT_EQ(host_.going, (std::vector<NasUnitHandle>{sierra->UnitHandle}));
 }
 
 TEST_F(RemoteNasTest, SyncFromTreeRebuildsAnEmptyListInTheTreesOrder) {
@@ -387,11 +389,11 @@ TEST_F(RemoteNasTest, SyncFromTreeRebuildsAnEmptyListInTheTreesOrder) {
               (std::vector<std::string>{"127.0.66.12", "127.0.66.14", "127.0.66.13"}));
     const RMT_NAS_DATA* e = list.GetRemoteList();
     EXPECT_EQ(e->Name, "FOXTROT");
-    EXPECT_EQ(e->Server, reachable);
+    EXPECT_EQ(e->Unit, reachable->UnitHandle);
     EXPECT_EQ(e->Next->Name, "127.0.66.14");
-    EXPECT_EQ(e->Next->Server, nullptr);
+    EXPECT_FALSE(e->Next->Unit);
     EXPECT_EQ(e->Next->Next->Name, "GOLF");
-    EXPECT_EQ(e->Next->Next->Server, away);
+    EXPECT_EQ(e->Next->Next->Unit, away->UnitHandle);
     EXPECT_EQ(list.GetLastEntry(), e->Next->Next);
 
     // A list that has entries is left alone.

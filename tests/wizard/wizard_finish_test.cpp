@@ -184,7 +184,7 @@ TEST_F(WizardFinishTest, MirrorJobMakesOneTaskPerUnitAndBothUnitsStoreTheImage) 
     writer.sim->setWriterScript({{1, 0, 0}, {5, 50, 0}, {0, 100, 0}});
     TFmWizard& w = Wizard();
     w.SourceDriveLetter = 'D';
-    w.PreselectedServer = writer.server.get();
+    w.PreselectedServer = writer.server->UnitHandle;
     w.StartJob(kJobMirrorPreselected);
 
     // Two minutes from now (the manual clock), in local time.

@@ -192,7 +192,8 @@ protected:
                                 kNasHardwareAddressSize) == 0)
                     unit->server = server;
             if (unit->server)
-                unit->node = W().FindChildNodeByData(W().NasServersNode, unit->server.get());
+                unit->node =
+                    W().FindChildNodeByData(W().NasServersNode, unit->server->UnitHandle.Data());
         }
     }
     // Stops every unit; the window lets them go at its next discovery.
@@ -310,7 +311,8 @@ protected:
     void AddDestination(Unit& unit) {
         TFmWizard& w = Wizard();
         ASSERT_TRUE(unit.server) << "the window did not find the unit";
-        const int at = w.ComboBox_ServerList->Items()->IndexOfObject(unit.server.get());
+        const int at =
+            w.ComboBox_ServerList->Items()->IndexOfObject(unit.server->UnitHandle.Data());
         ASSERT_GE(at, 0);
         w.ComboBox_ServerList->SetItemIndex(at);
         w.ComboBox_ServerListChange(w.ComboBox_ServerList);

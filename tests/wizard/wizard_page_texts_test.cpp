@@ -227,7 +227,7 @@ TEST_F(WizardPageTextsTest, PleaseWaitShowsWhileAContainerJobReadsItsDisc) {
         shown.push_back({FmMsg->Label_Inform->GetCaption(), w.GetEnabled()});
     });
     w.SourceDriveLetter = 'E';
-    w.PreselectedServer = unit.server.get();
+    w.PreselectedServer = unit.server->UnitHandle;
     w.StartJob(kJobMirrorPreselected);
     w.Show();
     ASSERT_EQ(Kind(), kPageDestination);

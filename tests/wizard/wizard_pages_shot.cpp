@@ -34,7 +34,13 @@ public:
     vcl::TTreeNode* nas = nullptr;
     CDH_LOGICAL_CDROM_CLASS* drives = nullptr;
     MIRROR_CONTAINER container;
+    std::vector<std::shared_ptr<CNasServer>> units; // the units the nodes name by handle
     vcl::TTreeNode* NasServersNode() override { return nas; }
+    std::shared_ptr<CNasServer> UnitOf(const void* data) override {
+        for (const auto& unit : units)
+            if (unit->UnitHandle.Data() == data) return unit;
+        return {};
+    }
     vcl::TTreeNode* RemoteServersNode() override { return nullptr; }
     CDH_LOGICAL_CDROM_CLASS* Drives() override { return drives; }
     MIRROR_CONTAINER* MyContainer() override { return &container; }
@@ -68,7 +74,6 @@ int main(int argc, char** argv) {
     host.drives = &drives;
     host.nas = tree->Items()->AddChild(nullptr, "NAS Servers");
     std::vector<std::unique_ptr<nassim::Unit>> units;
-    std::vector<std::unique_ptr<CNasServer>> servers;
     const char* names[] = {"STORE-A", "ARCHIVE"};
     for (int i = 0; i < 2; ++i) {
         nassim::UnitConfig config;
@@ -84,7 +89,8 @@ int main(int argc, char** argv) {
             writer.tail[0] = 3;
             unit->setCdDrives({writer});
         }
-        auto server = std::make_unique<CNasServer>();
+        auto server = std::make_shared<CNasServer>();
+        server->UnitHandle = NasUnitHandle(NasUnitHandle::kTag | static_cast<std::uint64_t>(i + 1));
         servertest::PointAt(*server, *unit, 1);
         servertest::PutText(server->Info.name, sizeof server->Info.name, names[i]);
         servertest::PutText(server->Info.workgroup, sizeof server->Info.workgroup, "OFFICE");
@@ -93,10 +99,10 @@ int main(int argc, char** argv) {
         const std::string mac = "00:11:22:33:44:5" + std::to_string(i);
         std::copy(mac.begin(), mac.end(), server->Info.hardwareAddress);
         vcl::TTreeNode* node = tree->Items()->AddChild(host.nas, names[i]);
-        node->SetData(server.get());
+        node->SetData(server->UnitHandle.Data());
         tree->Items()->AddChild(node, "ISO");
         units.push_back(std::move(unit));
-        servers.push_back(std::move(server));
+        host.units.push_back(std::move(server));
     }
 
     auto* wizard = new TFmWizard(nullptr);
@@ -121,9 +127,9 @@ int main(int argc, char** argv) {
     wizard->StartJob(kJobMirror);
     shot("01_drive");
     wizard->bbNext->Click();
-    for (CNasServer* server : {servers[0].get(), servers[1].get()}) {
+    for (const auto& server : host.units) {
         wizard->ComboBox_ServerList->SetItemIndex(
-            wizard->ComboBox_ServerList->Items()->IndexOfObject(server));
+            wizard->ComboBox_ServerList->Items()->IndexOfObject(server->UnitHandle.Data()));
         wizard->ComboBox_ServerListChange(nullptr);
         wizard->bbAdd->Click();
     }

@@ -19,7 +19,7 @@ protected:
         AddUnit("PLAIN", 2, false);
         TFmWizard& w = Wizard();
         w.SourceDriveLetter = 'D';
-        w.PreselectedServer = units_[1]->server.get();
+        w.PreselectedServer = units_[1]->server->UnitHandle;
         w.StartJob(kJobMirrorPreselected);
         ASSERT_EQ(Kind(), kPageDestination);
         // The preselected server is the combo's choice.
@@ -251,7 +251,7 @@ TEST_F(WizardPagesTest, ARefreshThatDropsAUnitDropsItsDestinationWithAMessage) {
         EXPECT_EQ(w.ListView_VolumeName->Items()->Count(), 1);
         EXPECT_EQ(w.ComboBox_ServerList->Items()->Count(), 1);
         // The remaining destination still resolves to the window's object of its unit.
-        EXPECT_EQ(w.Target(*WzdInfo.Jobs[0]), units_[0]->server.get());
+        EXPECT_EQ(w.Target(*WzdInfo.Jobs[0]), units_[0]->server);
         // And the pages go on with it.
         Click(w.bbNext);
         EXPECT_EQ(Kind(), kPageCdRecording);

@@ -161,7 +161,7 @@ protected:
     void StartPreselected(Unit& unit) {
         TFmWizard& w = Wizard();
         WizardRefreshInfo.Take(*unit.server);
-        w.PreselectedServer = unit.server.get();
+        w.PreselectedServer = unit.server->UnitHandle;
         w.StartJob(kJobSetupPreselected);
         ASSERT_EQ(Kind(), kPageIpAddress);
     }
