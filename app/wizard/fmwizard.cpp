@@ -351,10 +351,6 @@ void TFmWizard::FormClose(vcl::TObject*, vcl::TCloseAction&) {
          {ListView_MethodResult, ListView_VolumeName, ListView_ShareName, ListView_CdrOption})
         list->Items()->Clear();
     lastCdrRow_ = nullptr;
-    // The unit combos hold their units by plain pointer, which the server list may free once the
-    // wizard is closed: the next job fills them afresh instead of reading a freed unit.
-    for (vcl::TComboBox* combo : {ComboBox_ServerList, ComboBox_ToNasServer})
-        combo->Items()->Clear();
     // Every job's list is emptied, whatever the job.
     ClearJobList();
     WzdInfo.ClearState();

@@ -41,7 +41,7 @@ bool TFmWizard::CleanName(std::string& text, bool checkLead) {
 bool TFmWizard::UnitTakesNames(const WizardJobEntry& entry, const std::string& label,
                                const std::string& share) {
     // A unit no longer listed is left to the finisher, which stops with its own message.
-    const CNasServer* unit = Target(entry);
+    const auto unit = Target(entry);
     if (unit == nullptr) return true;
     const int kind = unit->GetTextEncoding();
     for (const std::string* text : {&label, &share}) {
@@ -56,7 +56,7 @@ std::string TFmWizard::NameForRow(const WizardJobEntry& entry, const std::string
                                   std::size_t fieldBytes) const {
     // Cut in the unit's own encoding, where the field's bytes are counted; a unit no longer
     // listed keeps the text as UTF-8 would.
-    const CNasServer* unit = Target(entry);
+    const auto unit = Target(entry);
     const int kind = unit ? unit->GetTextEncoding() : 1;
     return std::string(CutForUnit(text, kind, fieldBytes - 1));
 }

@@ -180,7 +180,7 @@ protected:
         vcl::TListItems* rows = w.ListView_ServerDetail->Items();
         int at = -1;
         for (int i = 0; i < rows->Count(); ++i)
-            if (rows->Item(i)->GetData() == unit.server.get()) at = i;
+            if (rows->Item(i)->GetData() == unit.server->UnitHandle.Data()) at = i;
         ASSERT_GE(at, 0) << "the unit is not listed";
         rows->Item(at)->SetSelected(true);
         QTest::mouseClick(W(w.bbNext), Qt::LeftButton);

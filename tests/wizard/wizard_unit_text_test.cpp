@@ -165,7 +165,7 @@ protected:
     void RunPassword(const TextCase& c, Unit& unit) {
         TFmWizard& w = Wizard();
         WizardRefreshInfo.Take(*unit.server);
-        w.PreselectedServer = unit.server.get();
+        w.PreselectedServer = unit.server->UnitHandle;
         w.StartJob(kJobSetupPreselected);
         ASSERT_EQ(Kind(), kPageIpAddress);
         w.bbNext->Click();
@@ -211,7 +211,7 @@ protected:
     void RunLabel(const TextCase& c, Unit& unit) {
         TFmWizard& w = Wizard();
         w.SourceDriveLetter = 'D';
-        w.PreselectedServer = unit.server.get();
+        w.PreselectedServer = unit.server->UnitHandle;
         w.StartJob(kJobMirrorPreselected);
         Responder().ExpectModal("FmWizard", [&](vcl::TForm&) {
             ASSERT_EQ(Kind(), kPageDestination);
