@@ -185,7 +185,13 @@ void TForm_Central::MenuItem_MenuValidateClick(vcl::TObject* Sender) {
             vcl::Application->ProcessMessages();
         if (!FormReady) return;
     }
-    if (!MyContainerNode || !MainContainer.GetRoot()) return;
+    if (!MyContainerNode) return;
+    // An empty container has nothing to validate; the command says so instead of doing nothing.
+    if (MyContainerNode->GetImageIndex() == nkContainerEmpty || !MainContainer.GetRoot()) {
+        vcl::Application->MessageBox(GetMessageText(472), GetMessageText(9),
+                                     vcl::MB_OK | vcl::MB_ICONSTOP);
+        return;
+    }
     StartValidate(MainContainer, IniData, [this] {
         if (TreeView->GetSelected()) TreeViewChange(TreeView, TreeView->GetSelected());
     });
