@@ -186,8 +186,9 @@ void TForm_Central::MenuItem_MenuValidateClick(vcl::TObject* Sender) {
         if (!FormReady) return;
     }
     if (!MyContainerNode) return;
-    // An empty container has nothing to validate; the command says so instead of doing nothing.
-    if (MyContainerNode->GetImageIndex() == nkContainerEmpty || !MainContainer.GetRoot()) {
+    // Without a container there is nothing to validate; the command says so instead of doing
+    // nothing.
+    if (!MainContainer.GetRoot()) {
         vcl::Application->MessageBox(GetMessageText(472), GetMessageText(9),
                                      vcl::MB_OK | vcl::MB_ICONSTOP);
         return;

@@ -258,14 +258,10 @@ void TFmTaskMan::tbStopClick(vcl::TObject*) {
     StopTasks(SelectedSerials());
 }
 
-std::size_t TFmTaskMan::StopTasks(const std::vector<std::uint64_t>& serials) {
-    std::size_t gone = 0;
+void TFmTaskMan::StopTasks(const std::vector<std::uint64_t>& serials) {
     for (std::uint64_t serial : serials) {
         TaskRecord* task = TaskBySerial(serial);
-        if (!task) {
-            ++gone;
-            continue;
-        }
+        if (!task) continue;
         // A recording runs on the unit: the task that follows it is not stopped, unless it
         // still waits for its schedule.
         const bool recording =
@@ -279,7 +275,6 @@ std::size_t TFmTaskMan::StopTasks(const std::vector<std::uint64_t>& serials) {
         }
         StopTask(task);
     }
-    return gone;
 }
 
 void TFmTaskMan::ToolButton_DeleteClick(vcl::TObject*) {
@@ -291,7 +286,10 @@ void TFmTaskMan::ToolButton_DeleteClick(vcl::TObject*) {
                                      vcl::MB_YESNO | vcl::MB_ICONINFORMATION) != vcl::IDYES)
         return;
     // A task that ended while the question was up is not there to delete; the user is told.
-    if (StopTasks(serials) != 0)
+    const auto gone = std::count_if(serials.begin(), serials.end(),
+                                    [this](std::uint64_t serial) { return !TaskBySerial(serial); });
+    StopTasks(serials);
+    if (gone != 0)
         vcl::Application->MessageBox(GetMessageText(967), GetMessageText(292),
                                      vcl::MB_OK | vcl::MB_ICONINFORMATION);
 }

@@ -87,8 +87,8 @@ private:
     void ForEachSelected(const std::function<void(TaskRecord*)>& command);
     // The serial numbers of the selected rows' tasks, in row order.
     std::vector<std::uint64_t> SelectedSerials() const;
-    // Stop on the tasks of serials that are still in the list; returns how many had left it.
-    std::size_t StopTasks(const std::vector<std::uint64_t>& serials);
+    // Stop on the tasks of serials that are still in the list, in turn.
+    void StopTasks(const std::vector<std::uint64_t>& serials);
     // Refreshes one row; false when the task was removed.
     bool RefreshRow(TaskRecord* task);
     std::string Description(const TaskRecord& task) const;
