@@ -69,8 +69,9 @@ void RaiseModalWindows() {
     if (QWidget* top = QApplication::activeModalWidget()) top->raise();
 }
 
-// Shows w beneath holder: without the activation, then the holder (and every modal window)
-// above it again.
+// Shows w without the activation; beneath the modal windows when holder is one of them (they
+// keep every click and key, so w above them would only swallow them). Over a text field's
+// window it stays in view, without the focus.
 void ShowBeneath(QWidget* w, QWidget* holder) {
     const bool was = w->testAttribute(Qt::WA_ShowWithoutActivating);
     w->setAttribute(Qt::WA_ShowWithoutActivating, true);
@@ -82,8 +83,6 @@ void ShowBeneath(QWidget* w, QWidget* holder) {
         if (std::find(openedBeneath.begin(), openedBeneath.end(), w) == openedBeneath.end())
             openedBeneath.emplace_back(w);
         RaiseModalWindows();
-    } else {
-        holder->raise();
     }
 }
 
@@ -318,7 +317,7 @@ void TForm::SetVisible(bool visible) {
         PlaceForShow();
         ApplyBounds();
         ChainTabOrder();
-        // A window that opens while the user's input belongs to another one opens beneath it.
+        // A window that opens while the user's input belongs to another one does not take it.
         if (QWidget* holder = modal_ ? nullptr : InputHolder(w)) {
             ShowBeneath(w, holder);
             return;
