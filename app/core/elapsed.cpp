@@ -16,10 +16,10 @@ std::string FormatSeconds(std::uint32_t seconds) {
     // order in each.
     char text[96];
     if (hours != 0)
-        std::snprintf(text, sizeof text, GetMessageText(962), hours, minutes, secs);
+        std::snprintf(text, sizeof text, GetMessageText(970), hours, minutes, secs);
     else if (minutes != 0)
-        std::snprintf(text, sizeof text, GetMessageText(963), minutes, secs);
+        std::snprintf(text, sizeof text, GetMessageText(971), minutes, secs);
     else
-        std::snprintf(text, sizeof text, GetMessageText(964), secs);
+        std::snprintf(text, sizeof text, GetMessageText(972), secs);
     return text;
 }

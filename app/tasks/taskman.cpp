@@ -290,7 +290,7 @@ void TFmTaskMan::ToolButton_DeleteClick(vcl::TObject*) {
                                     [this](std::uint64_t serial) { return !TaskBySerial(serial); });
     StopTasks(serials);
     if (gone != 0)
-        vcl::Application->MessageBox(GetMessageText(967), GetMessageText(292),
+        vcl::Application->MessageBox(GetMessageText(975), GetMessageText(292),
                                      vcl::MB_OK | vcl::MB_ICONINFORMATION);
 }
 

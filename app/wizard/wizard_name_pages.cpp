@@ -126,7 +126,7 @@ int TFmWizard::VolumeNamePage(int mode) {
     for (const auto& entry : WzdInfo.Jobs) {
         entry->VolumeLabelMode = 1;
         if (entry->VolumeLabel.empty()) {
-            vcl::MessageBox(GetMessageText(965), GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
+            vcl::MessageBox(GetMessageText(973), GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
             return 1;
         }
         if (Utf8Length(entry->VolumeLabel) > kMaxVolumeLabelChars) {
