@@ -12,7 +12,7 @@ std::string FormatSeconds(std::uint32_t seconds) {
     const unsigned hours = seconds / 3600;
     const unsigned minutes = (seconds / 60) % 60;
     const unsigned secs = seconds % 60;
-    // The formats are in the user's language (ids 962 to 964), with the conversions in this
+    // The formats are in the user's language (ids 970 to 972), with the conversions in this
     // order in each.
     char text[96];
     if (hours != 0)

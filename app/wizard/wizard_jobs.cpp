@@ -7,7 +7,7 @@ namespace {
 // Message ids of the name and comment of each job; 0 is the empty text.
 constexpr int kJobTextIds[kJobCount][2] = {{421, 0},   {266, 422}, {423, 424}, {425, 426},
                                            {427, 428}, {425, 426}, {266, 422}, {0, 0},
-                                           {0, 0},     {829, 733}, {958, 959}, {960, 961}};
+                                           {0, 0},     {829, 733}, {966, 967}, {968, 969}};
 
 } // namespace
 
