@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include <array>
+#include <cstdio>
 
 namespace {
 
@@ -136,6 +137,13 @@ void LabelBoxButtons() {
     captions.Yes = GetMessageText(11);
     captions.No = GetMessageText(12);
     vcl::SetBoxButtonCaptions(captions);
+    // The toolkit's own dialogs (files and folders) in the same language.
+    static const char* const kToolkitLocales[] = {"", "zh_TW", "zh_CN"};
+    const char* locale =
+        LanguageIndex >= 0 && LanguageIndex < 3 ? kToolkitLocales[LanguageIndex] : "";
+    if (!vcl::SetDialogLanguage(locale))
+        std::fprintf(stderr, "brimlet: the toolkit's translations for %s are not installed\n",
+                     locale);
 }
 
 int ShowKindMessage(std::string_view argument, int kind) {

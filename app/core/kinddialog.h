@@ -15,7 +15,8 @@ int ShowKindMessage(std::string_view argument, int kind);
 
 // Gives the buttons of the plain message boxes the captions the kind dialog shows, from the
 // message table in the current language (Abort, Retry and Ignore, which it has no texts for,
-// keep the toolkit's). Called once the language is chosen.
+// keep the toolkit's), and makes the toolkit's file and folder dialogs speak that language.
+// Called once the language is chosen.
 void LabelBoxButtons();
 
 // Its steps, in calling order.

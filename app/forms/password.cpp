@@ -59,6 +59,12 @@ TForm_Password::TForm_Password(TComponent* Owner) : TForm(Owner) {
     Label_UserName->SetBounds(16, 50, 96, 20);
     Label_UserName->SetCaption("User Name:");
 
+    // Tab goes from the user name to the password, then to the buttons.
+    Edit_UserName->SetTabOrder(0);
+    Edit_Password->SetTabOrder(1);
+    Button_Ok->SetTabOrder(2);
+    Button_Cancel->SetTabOrder(3);
+
     OnCreate = Method(this, &TForm_Password::FormCreate);
     OnShow = Method(this, &TForm_Password::FormShow);
     Edit_Password->OnKeyDown = Method(this, &TForm_Password::Edit_PasswordKeyDown);

@@ -387,6 +387,8 @@ public:
     void MenuItem_MenuBrowseClick(vcl::TObject* Sender);
     void MenuItem_MenuExploreClick(vcl::TObject* Sender);
     void MenuItem_MenuValidateClick(vcl::TObject* Sender);
+    // Validates "My Container"; a command of the user's says so when there is nothing in it.
+    void ValidateMyContainer(bool sayWhenEmpty);
     void MenuItem_MenuPropertyClick(vcl::TObject* Sender);
     void MenuItem_MenuShutdownClick(vcl::TObject* Sender);
     void MenuItem_MenuResetClick(vcl::TObject* Sender);

@@ -188,7 +188,20 @@ void TForm_Central::MenuItem_MenuValidateClick(vcl::TObject* Sender) {
             vcl::Application->ProcessMessages();
         if (!FormReady) return;
     }
-    if (!MyContainerNode || !MainContainer.GetRoot()) return;
+    ValidateMyContainer(true);
+}
+
+void TForm_Central::ValidateMyContainer(bool sayWhenEmpty) {
+    if (RenameInProgress || !MyContainerNode) return;
+    MIRROR_CONTAINER::Record* root = MainContainer.GetRoot();
+    // An empty container has nothing to validate: the dialog would open and close at once, so
+    // the command says so instead.
+    if (!root || MainContainer.GetFirstChild(root) == nullptr) {
+        if (sayWhenEmpty)
+            vcl::Application->MessageBox(GetMessageText(472), GetMessageText(9),
+                                         vcl::MB_OK | vcl::MB_ICONSTOP);
+        if (sayWhenEmpty || !root) return;
+    }
     StartValidate(MainContainer, IniData, [this] {
         if (TreeView->GetSelected()) TreeViewChange(TreeView, TreeView->GetSelected());
     });

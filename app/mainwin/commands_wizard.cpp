@@ -193,7 +193,8 @@ void TForm_Central::MenuItem_MenuBuildClick(vcl::TObject*) {
     TFmWizard* wizard = Wizard();
     if (!wizard) return;
     // The validation's outcome does not hold the build back: the wizard checks the container.
-    if (IniData.AutoValidate == 1) MenuItem_MenuValidateClick(MenuItem_MenuValidate);
+    // An empty container is refused by the wizard's container page itself.
+    if (IniData.AutoValidate == 1) ValidateMyContainer(false);
     RunWizardJob(*this, *wizard, 2, true);
     RightClickItem = nullptr;
 }

@@ -233,12 +233,16 @@ TaskRecord* TFmTaskMan::TaskBySerial(std::uint64_t serial) const {
     return nullptr;
 }
 
-void TFmTaskMan::ForEachSelected(const std::function<void(TaskRecord*)>& command) {
+std::vector<std::uint64_t> TFmTaskMan::SelectedSerials() const {
     std::vector<std::uint64_t> selected;
     for (vcl::TListItem* row = ListView_Task->GetNextItem(nullptr, vcl::sdAll, {vcl::isSelected});
          row != nullptr; row = ListView_Task->GetNextItem(row, vcl::sdAll, {vcl::isSelected}))
         if (auto* task = static_cast<TaskRecord*>(row->GetData())) selected.push_back(task->serial);
-    for (std::uint64_t serial : selected)
+    return selected;
+}
+
+void TFmTaskMan::ForEachSelected(const std::function<void(TaskRecord*)>& command) {
+    for (std::uint64_t serial : SelectedSerials())
         if (TaskRecord* task = TaskBySerial(serial)) command(task);
 }
 
@@ -251,7 +255,13 @@ void TFmTaskMan::tbPauseClick(vcl::TObject*) {
 }
 
 void TFmTaskMan::tbStopClick(vcl::TObject*) {
-    ForEachSelected([this](TaskRecord* task) {
+    StopTasks(SelectedSerials());
+}
+
+void TFmTaskMan::StopTasks(const std::vector<std::uint64_t>& serials) {
+    for (std::uint64_t serial : serials) {
+        TaskRecord* task = TaskBySerial(serial);
+        if (!task) continue;
         // A recording runs on the unit: the task that follows it is not stopped, unless it
         // still waits for its schedule.
         const bool recording =
@@ -261,17 +271,27 @@ void TFmTaskMan::tbStopClick(vcl::TObject*) {
         if (recording && task->runState.load() != run_state::Waiting) {
             vcl::Application->MessageBox(std::string(GetMessageText(159)) + GetMessageText(886),
                                          GetMessageText(292), vcl::MB_OK | vcl::MB_ICONINFORMATION);
-            return;
+            continue;
         }
         StopTask(task);
-    });
+    }
 }
 
-void TFmTaskMan::ToolButton_DeleteClick(vcl::TObject* Sender) {
-    if (ListView_Task->SelCount() == 0) return;
+void TFmTaskMan::ToolButton_DeleteClick(vcl::TObject*) {
+    // The tasks are the rows selected when the user asked: the refresh goes on while the
+    // question is up and may take a task that ended meanwhile out of the list.
+    const std::vector<std::uint64_t> serials = SelectedSerials();
+    if (serials.empty()) return;
     if (vcl::Application->MessageBox(GetMessageText(288), GetMessageText(289),
-                                     vcl::MB_YESNO | vcl::MB_ICONINFORMATION) == vcl::IDYES)
-        tbStopClick(Sender);
+                                     vcl::MB_YESNO | vcl::MB_ICONINFORMATION) != vcl::IDYES)
+        return;
+    // A task that ended while the question was up is not there to delete; the user is told.
+    const auto gone = std::count_if(serials.begin(), serials.end(),
+                                    [this](std::uint64_t serial) { return !TaskBySerial(serial); });
+    StopTasks(serials);
+    if (gone != 0)
+        vcl::Application->MessageBox(GetMessageText(975), GetMessageText(292),
+                                     vcl::MB_OK | vcl::MB_ICONINFORMATION);
 }
 
 std::string TFmTaskMan::Description(const TaskRecord& task) const {

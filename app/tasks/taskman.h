@@ -85,6 +85,10 @@ private:
     // is looked up again before its command: a box that one command shows lets the refresh
     // remove tasks that finished meanwhile.
     void ForEachSelected(const std::function<void(TaskRecord*)>& command);
+    // The serial numbers of the selected rows' tasks, in row order.
+    std::vector<std::uint64_t> SelectedSerials() const;
+    // Stop on the tasks of serials that are still in the list, in turn.
+    void StopTasks(const std::vector<std::uint64_t>& serials);
     // Refreshes one row; false when the task was removed.
     bool RefreshRow(TaskRecord* task);
     std::string Description(const TaskRecord& task) const;

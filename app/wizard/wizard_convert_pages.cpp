@@ -432,7 +432,7 @@ public:
             FmMsg->BeginModal();
             modal_ = true;
         }
-        FmMsg->ShowMessagePage(path, "Transfer Start !", 140, 411, TFmMsg::IconWait, true, true,
+        FmMsg->ShowMessagePage(path, GetMessageText(974), 140, 411, TFmMsg::IconWait, true, true,
                                false, false);
     }
     ~ProgressPage() {

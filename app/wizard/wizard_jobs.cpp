@@ -4,9 +4,10 @@
 
 namespace {
 
-// Message ids of the name and comment of jobs 0 to 9; 0 is the empty text.
-constexpr int kJobTextIds[10][2] = {{421, 0},   {266, 422}, {423, 424}, {425, 426}, {427, 428},
-                                    {425, 426}, {266, 422}, {0, 0},     {0, 0},     {829, 733}};
+// Message ids of the name and comment of each job; 0 is the empty text.
+constexpr int kJobTextIds[kJobCount][2] = {{421, 0},   {266, 422}, {423, 424}, {425, 426},
+                                           {427, 428}, {425, 426}, {266, 422}, {0, 0},
+                                           {0, 0},     {829, 733}, {966, 967}, {968, 969}};
 
 } // namespace
 
@@ -32,12 +33,8 @@ const std::array<WizardJobRow, kJobCount>& WizardJobTable() {
 
 std::string GetWizardJobText(int job, int which) {
     if (job < 0 || job >= kJobCount || which < 0 || which > 1) return {};
-    if (job <= 9) {
-        const int id = kJobTextIds[job][which];
-        return id == 0 ? std::string() : std::string(GetMessageText(id));
-    }
-    const WizardJobRow& row = WizardJobTable()[static_cast<std::size_t>(job)];
-    return which == 0 ? row.name : row.comment;
+    const int id = kJobTextIds[job][which];
+    return id == 0 ? std::string() : std::string(GetMessageText(id));
 }
 
 bool IsMirrorJob(int job) {

@@ -153,8 +153,7 @@ int TFmWizard::VolumeNamePage(int mode) {
     for (const auto& entry : WzdInfo.Jobs) {
         entry->VolumeLabelMode = 1;
         if (entry->VolumeLabel.empty()) {
-            vcl::MessageBox("Volume Name not assigned.\nPlease assign a volume name.", "Error",
-                            vcl::MB_OK | vcl::MB_ICONSTOP);
+            vcl::MessageBox(GetMessageText(973), GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
             return 1;
         }
         if (Utf8Length(entry->VolumeLabel) > kMaxVolumeLabelChars) {

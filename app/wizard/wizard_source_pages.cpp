@@ -26,8 +26,10 @@
 namespace {
 
 constexpr int kMaxDestinations = 6;
+constexpr int kPlainWarningKind = 52; // the argument alone, with OK
 constexpr int kMaxTasks = 16;
-// The placeholder of the ISO file name, the same text in every language.
+// The placeholder of the ISO file name in English; in the other languages it is the text of
+// message 914, which the edit shows until a file is chosen.
 constexpr char kIsoPlaceholder[] = "ISO File";
 
 char LetterOf(vcl::TListItem* row) {
@@ -224,7 +226,8 @@ int TFmWizard::DestinationPage(int mode) {
     }
     if (job == kJobUploadIso) {
         const std::string text = Edit_ISOSourceName->GetText();
-        if (text != kIsoPlaceholder && !text.empty()) SetIsoSourceFile(text);
+        const bool placeholder = text == kIsoPlaceholder || text == GetMessageText(914);
+        if (!placeholder && !text.empty()) SetIsoSourceFile(text);
         if (WzdInfo.IsoFilePath.empty()) {
             ErrorBox(GetMessageText(918));
             return 1;
@@ -426,8 +429,11 @@ bool TFmWizard::ReadDiscIntoContainer(const std::string& path, std::string& left
     leftOut.clear();
     std::error_code error;
     if (path.empty()) {
-        // No folder holds the disc's files: the drive's disc is not mounted here.
-        ShowKindMessage(std::string("(") + WzdInfo.SourceLetter + ":)\n" + GetMessageText(957), 4);
+        // No folder holds the disc's files: the drive's disc is not mounted here. Nothing can be
+        // tried again from the box, so it is acknowledged with OK.
+        ShowKindMessage(std::string(GetMessageText(201)) + "(" + WzdInfo.SourceLetter + ":)\n" +
+                            GetMessageText(957),
+                        kPlainWarningKind);
         return false;
     }
     if (!std::filesystem::is_directory(path, error)) {
@@ -440,8 +446,9 @@ bool TFmWizard::ReadDiscIntoContainer(const std::string& path, std::string& left
     if (WzdInfo.SourceDrive && WzdInfo.SourceDrive->Disc().discKind == 6) {
         folder = ChildFolderNamed(path, "MPEGAV");
         if (folder.empty()) {
-            ShowKindMessage(std::string("(") + WzdInfo.SourceLetter + ":)\n" + GetMessageText(958),
-                            4);
+            ShowKindMessage(std::string(GetMessageText(201)) + "(" + WzdInfo.SourceLetter +
+                                ":)\n" + GetMessageText(958),
+                            kPlainWarningKind);
             return false;
         }
     }

@@ -5,9 +5,13 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPointer>
 #include <QStringList>
+#include <QTranslator>
+
+#include <memory>
 
 namespace vcl {
 
@@ -99,6 +103,26 @@ void SetBoxButtonCaptions(const TBoxButtonCaptions& captions) {
 
 const TBoxButtonCaptions& BoxButtonCaptions() {
     return boxCaptions;
+}
+
+namespace {
+
+std::unique_ptr<QTranslator> toolkitTranslator;
+
+} // namespace
+
+bool SetDialogLanguage(const std::string& locale) {
+    if (toolkitTranslator) {
+        QCoreApplication::removeTranslator(toolkitTranslator.get());
+        toolkitTranslator.reset();
+    }
+    if (locale.empty()) return true;
+    auto translator = std::make_unique<QTranslator>();
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!translator->load(QStringLiteral("qtbase_") + detail::ToQt(locale), folder)) return false;
+    QCoreApplication::installTranslator(translator.get());
+    toolkitTranslator = std::move(translator);
+    return true;
 }
 
 namespace {

@@ -77,6 +77,11 @@ struct TBoxButtonCaptions {
 void SetBoxButtonCaptions(const TBoxButtonCaptions& captions);
 const TBoxButtonCaptions& BoxButtonCaptions();
 
+// Makes the toolkit's own dialogs (file and folder dialogs, their buttons) speak the language of
+// locale ("zh_TW", "zh_CN") from the toolkit's translations; empty: its English again. False when
+// the translations of that language are not installed (the dialogs then stay in English).
+bool SetDialogLanguage(const std::string& locale);
+
 class TDialogHost {
 public:
     virtual ~TDialogHost() = default;

@@ -7,11 +7,20 @@
 #include "vcl/screen.h"
 #include "vcl/std_controls.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTextEdit>
 #include <QWidget>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
+#include <vector>
 
 namespace vcl {
 
@@ -24,6 +33,58 @@ std::atomic<unsigned long long> nextSerial{1};
 // The nominal frame of a bordered window (see form.h).
 constexpr int kFrameSide = 4;
 constexpr int kCaption = 19;
+
+// Modal forms now up, in the order they began; message boxes and file dialogs are found through
+// the toolkit.
+std::vector<QPointer<QWidget>> modalForms;
+// Windows that opened beneath a modal window; they come up again when the last one ends.
+std::vector<QPointer<QWidget>> openedBeneath;
+
+bool IsTextField(const QWidget* w) {
+    if (!w) return false;
+    if (const auto* line = qobject_cast<const QLineEdit*>(w)) return !line->isReadOnly();
+    if (const auto* text = qobject_cast<const QTextEdit*>(w)) return !text->isReadOnly();
+    if (const auto* plain = qobject_cast<const QPlainTextEdit*>(w)) return !plain->isReadOnly();
+    if (const auto* combo = qobject_cast<const QComboBox*>(w)) return combo->isEditable();
+    return qobject_cast<const QAbstractSpinBox*>(w) != nullptr;
+}
+
+// The window that the user's input belongs to while another one opens: a modal window (it
+// takes every click and key until it closes, so a window above it would only swallow them), or
+// the window of a text field that has the focus. Null when the opening window may take the
+// input.
+QWidget* InputHolder(const QWidget* opening) {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal != opening) return modal;
+    QWidget* focus = QApplication::focusWidget();
+    if (IsTextField(focus) && focus->window() != opening) return focus->window();
+    return nullptr;
+}
+
+// Puts the modal windows back above the others, the innermost last, without moving the
+// activation.
+void RaiseModalWindows() {
+    for (const QPointer<QWidget>& modal : modalForms)
+        if (modal && modal->isVisible()) modal->raise();
+    if (QWidget* top = QApplication::activeModalWidget()) top->raise();
+}
+
+// Shows w without the activation; beneath the modal windows when holder is one of them (they
+// keep every click and key, so w above them would only swallow them). Over a text field's
+// window it stays in view, without the focus.
+void ShowBeneath(QWidget* w, QWidget* holder) {
+    const bool was = w->testAttribute(Qt::WA_ShowWithoutActivating);
+    w->setAttribute(Qt::WA_ShowWithoutActivating, true);
+    w->show();
+    w->raise();
+    w->setAttribute(Qt::WA_ShowWithoutActivating, was);
+    if (holder->isModal() || QApplication::activeModalWidget()) {
+        std::erase_if(openedBeneath, [](const QPointer<QWidget>& p) { return p.isNull(); });
+        if (std::find(openedBeneath.begin(), openedBeneath.end(), w) == openedBeneath.end())
+            openedBeneath.emplace_back(w);
+        RaiseModalWindows();
+    }
+}
 
 template <class Pred> TButton* FindButton(const TWinControl* parent, Pred pred) {
     for (int i = 0; i < parent->ControlCount(); ++i) {
@@ -256,6 +317,11 @@ void TForm::SetVisible(bool visible) {
         PlaceForShow();
         ApplyBounds();
         ChainTabOrder();
+        // A window that opens while the user's input belongs to another one does not take it.
+        if (QWidget* holder = modal_ ? nullptr : InputHolder(w)) {
+            ShowBeneath(w, holder);
+            return;
+        }
         w->show();
         w->raise();
         w->activateWindow();
@@ -275,6 +341,8 @@ void TForm::Show() {
 
 void TForm::BringToFront() {
     if (!Widget()->isVisible()) return;
+    // Not over a window that the user's input belongs to (see SetVisible).
+    if (!modal_ && InputHolder(Widget())) return;
     Widget()->raise();
     Widget()->activateWindow();
 }
@@ -336,6 +404,19 @@ void TForm::Painted() {
 }
 
 void TForm::Activated(bool active) {
+    // A window blocked by a modal one takes no input, so it must not hold the activation either
+    // (some desktops activate every window that maps): the modal window gets it back, with its
+    // focus where the user left it.
+    if (active && !modal_) {
+        QPointer<QWidget> modal = QApplication::activeModalWidget();
+        if (modal && modal != Widget())
+            QMetaObject::invokeMethod(
+                modal,
+                [modal] {
+                    if (modal && modal->isVisible()) modal->activateWindow();
+                },
+                Qt::QueuedConnection);
+    }
     Raise(this, [&] {
         if (active && OnActivate) OnActivate(this);
         if (!active && OnDeactivate) OnDeactivate(this);
@@ -370,6 +451,7 @@ void TForm::BeginModal() {
     modal_ = true;
     modalResult_ = mrNone;
     Widget()->setWindowModality(Qt::ApplicationModal);
+    modalForms.emplace_back(Widget());
     Show();
 }
 
@@ -404,6 +486,15 @@ void TForm::EndModal() {
         });
     }
     Widget()->setWindowModality(Qt::NonModal);
+    std::erase_if(modalForms,
+                  [this](const QPointer<QWidget>& p) { return p.isNull() || p == Widget(); });
+    // The windows that opened beneath the modal windows come up once the last has ended, in the
+    // order they opened, without taking the activation.
+    if (!modalForms.empty() || QApplication::activeModalWidget()) return;
+    std::vector<QPointer<QWidget>> beneath;
+    beneath.swap(openedBeneath);
+    for (const QPointer<QWidget>& w : beneath)
+        if (w && w->isVisible()) w->raise();
 }
 
 TWinControl* TForm::GetActiveControl() const {

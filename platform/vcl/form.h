@@ -86,7 +86,11 @@ public:
     int GetClientHeight() const override;
     void SetBounds(int left, int top, int width, int height) override;
 
-    // Shows the form (OnShow first) and brings it to the front; not modal.
+    // Shows the form (OnShow first) and brings it to the front; not modal. A form that opens
+    // while a modal window is up opens beneath it and never holds the activation: the modal
+    // window keeps its clicks and keys, and the forms opened beneath it come up when the last
+    // modal window ends. One that opens while a text field of another window has the focus
+    // opens without taking the focus.
     void Show();
     void SetVisible(bool visible) override;
     // Asks to close: modal forms set ModalResult to mrCancel; others run CloseQuery and OnClose
@@ -98,6 +102,7 @@ public:
     TModalResult ShowModal();
     // Frees the form once the events being handled now are done.
     void Release();
+    // Does nothing while the user's input belongs to another window (see Show).
     void BringToFront();
     // The active window of the application.
     bool Active() const;

@@ -1,4 +1,5 @@
 #include "elapsed.h"
+#include "msgbox.h"
 
 #include "clock/clock.h"
 
@@ -41,6 +42,24 @@ TEST(Elapsed, FormatSeconds) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(FormatSeconds(c.seconds), c.text) << c.seconds;
+}
+
+// The units of time are in the message language, as the texts the durations end.
+TEST(Elapsed, FormatSecondsInTheMessageLanguage) {
+    const int saved = LanguageIndex;
+    const struct {
+        int language;
+        std::uint32_t seconds;
+        const char* text;
+    } cases[] = {
+        {1, 0, "0 秒"},   {1, 125, "2分:05秒"},       {1, 3725, "1時:02分:05秒"},
+        {2, 59, "59 秒"}, {2, 3725, "1时:02分:05秒"}, {0, 3725, "1h:02m:05s"},
+    };
+    for (const auto& c : cases) {
+        LanguageIndex = c.language;
+        EXPECT_EQ(FormatSeconds(c.seconds), c.text) << c.language << " " << c.seconds;
+    }
+    LanguageIndex = saved;
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include "about.h"
 #include "command_selection.h"
+#include "container.h"
 #include "fmwizard.h"
 #include "form1.h"
 #include "form_apcfg.h"
@@ -543,6 +544,32 @@ TEST_F(CommandsTest, EachCommandStartsTheWizardOnItsJobWithItsPreselection) {
         EXPECT_EQ(calls[0], c.expected);
         EXPECT_EQ(Responder().Pending(), 0);
     }
+}
+
+// Validate with nothing in "My Container" says so (the dialog would open and close at once);
+// with an entry it opens the validation dialog.
+TEST_F(CommandsTest, ValidateOfAnEmptyContainerSaysItIsEmpty) {
+    AddUnit(1, "alpha");
+    TForm_Central& w = Window();
+    vcl::TTreeNode* alpha = Child(w.NasServersNode, "alpha");
+    ASSERT_NE(alpha, nullptr);
+    FocusNode(alpha);
+    ASSERT_TRUE(w.MenuItem_MenuValidate->GetEnabled());
+    Responder().ExpectBox("Container is empty.", vcl::IDOK);
+    Choose(w.ToolButton_MirrorMenu, w.MenuItem_MenuValidate);
+    EXPECT_EQ(Responder().Pending(), 0);
+
+    ASSERT_NE(MainContainer.GetRoot(), nullptr);
+    const std::string file = home_ + "/entry.txt";
+    std::ofstream(file) << "x";
+    MIRROR_CONTAINER::FileInfo info;
+    info.displayName = "entry.txt";
+    info.fullPath = file;
+    info.size = 1;
+    ASSERT_NE(MainContainer.AddEntry(MainContainer.GetRoot(), info), nullptr);
+    Responder().ExpectModal("Form_Validate", vcl::mrOk);
+    Choose(w.ToolButton_MirrorMenu, w.MenuItem_MenuValidate);
+    EXPECT_EQ(Responder().Pending(), 0);
 }
 
 TEST_F(CommandsTest, WebSharesHelpAboutOptionsAndTaskManagerAreReached) {

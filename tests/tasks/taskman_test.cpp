@@ -13,6 +13,7 @@
 #include "fmmsg.h"
 #include "msgbox.h"
 #include "nasserver.h"
+#include "password.h"
 #include "record_worker.h"
 #include "task_report.h"
 #include "taskman.h"
@@ -23,10 +24,14 @@
 #include "vcl/screen.h"
 #include "vcl/tool_bar.h"
 
+#include <QApplication>
 #include <QFontMetrics>
+#include <QGuiApplication>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 
 #include <cstdio>
 #include <cstdlib>
@@ -49,6 +54,7 @@ protected:
         saved_ = LanguageIndex;
         LanguageIndex = 0;
         unit_ = &AddUnit(1, "UNIT1", false);
+        AddMoreUnits();
         // The kind dialog and the splash, made at start as the program makes them.
         Form1 = vcl::MakeForm<TForm1>(nullptr);
         Form_About = vcl::MakeForm<TForm_About>(nullptr);
@@ -73,6 +79,8 @@ protected:
         Form_About = nullptr;
         MainWindowTest::TearDown();
     }
+    // Units that a test's fixture adds before the window starts.
+    virtual void AddMoreUnits() {}
     void ChooseMenu(vcl::TToolButton* menuButton, vcl::TMenuItem* item) {
         PopupScript popup;
         popup.choose = item;
@@ -281,6 +289,25 @@ TEST_F(TaskManager, DeleteAsksThenStopsAndTheRefreshRemovesTheTask) {
     // The report of the finish event.
     EXPECT_NE(LastReport().find("User abort !!"), std::string::npos) << LastReport();
     ASSERT_TRUE(PumpUntil([&] { return !form_->Timer_RefreshTaskStatus->GetEnabled(); }));
+}
+
+// A task that ends while the delete question is up leaves the list through the refresh; Yes
+// then says that it had already ended instead of doing nothing.
+TEST_F(TaskManager, DeleteOfATaskThatEndedWhileTheQuestionWasUpSaysSo) {
+    form_->Timer_RefreshTaskStatus->SetInterval(10);
+    TaskRecord* task = PausedUpload();
+    form_->AddTask(task);
+    SelectRows({0});
+    Responder().ExpectBox("Are you sure to delete task(s)?", vcl::IDYES, [&] {
+        task->SetPaused(false);
+        ASSERT_TRUE(PumpUntil([&] { return form_->GetTaskCount() == 0; }));
+    });
+    Responder().ExpectBox("The task had already ended", vcl::IDOK);
+    Click(form_->ToolButton_Delete);
+    EXPECT_EQ(Responder().Pending(), 0);
+    // It ended by itself, whole.
+    EXPECT_EQ(OnlySession().end, nassim::SessionEnd::Completed);
+    EXPECT_NE(LastReport().find("[UP]"), std::string::npos) << LastReport();
 }
 
 TEST_F(TaskManager, ARunningRecordingIsNotStoppedButTheOthersAre) {
@@ -623,6 +650,88 @@ TEST_F(TaskManager, FileExitWithATaskRunningEndsTheTaskAndTheProgram) {
     const nassim::Session s = OnlySession();
     EXPECT_EQ(s.end, nassim::SessionEnd::Aborted);
     EXPECT_EQ(s.abortReason, kAbortStopped);
+}
+
+// Keys go where the desktop sends them: to the window that has the input focus.
+void TypeIntoFocus(const std::string& text) {
+    for (char c : text) {
+        QWindow* window = QGuiApplication::focusWindow();
+        ASSERT_NE(window, nullptr) << "no window has the focus";
+        QTest::keyClick(window, c);
+    }
+}
+void KeyIntoFocus(Qt::Key key) {
+    QWindow* window = QGuiApplication::focusWindow();
+    ASSERT_NE(window, nullptr) << "no window has the focus";
+    QTest::keyClick(window, key);
+}
+
+// A report that opens while the user types into an account prompt opens beneath the prompt:
+// the keys typed after it still reach the field the user was in, and the report is there to be
+// acknowledged once the prompt has closed.
+// A unit in the tree whose image deletion asks for an account.
+class ReportUnderPrompt : public TaskManager {
+protected:
+    void AddMoreUnits() override {
+        alpha_ = &AddUnit(2, "alpha", true, {"A"}, {Image("A/disc.iso")});
+        alpha_->setUsers({{"user", "secret"}});
+    }
+    nassim::Unit* alpha_ = nullptr;
+};
+
+TEST_F(ReportUnderPrompt, AReportThatOpensDuringAnAccountPromptLeavesItsFieldsAndFocusAlone) {
+    form_->Timer_RefreshTaskStatus->SetInterval(3600 * 1000);
+    nassim::Unit& alpha = *alpha_;
+    vcl::TTreeNode* unitNode = Child(W().NasServersNode, "alpha");
+    ASSERT_NE(unitNode, nullptr);
+    unitNode->Expand(false);
+    ClickNode(Child(unitNode, "A"));
+    ASSERT_EQ(W().ListView->Items()->Count(), 1);
+
+    // A transfer runs, held back until the prompt is up.
+    TaskRecord* task = PausedUpload();
+    form_->AddTask(task);
+
+    Responder().ExpectModal("Form1", Press("Yes")); // delete the image?
+    Responder().ExpectModal("Form_Password", [&](vcl::TForm& form) {
+        auto& prompt = dynamic_cast<TForm_Password&>(form);
+        ASSERT_TRUE(prompt.Edit_UserName->GetVisible());
+        // The prompt takes the focus as it opens, as on a desktop.
+        ASSERT_TRUE(PumpUntil(
+            [&] { return QGuiApplication::focusWindow() == W(&prompt)->windowHandle(); }));
+        TypeIntoFocus("user");
+        KeyIntoFocus(Qt::Key_Tab);
+        TypeIntoFocus("sec");
+        // The transfer ends now and its report opens.
+        task->SetPaused(false);
+        ASSERT_TRUE(PumpUntil([&] { return !Reports().empty(); }));
+        PumpFor(std::chrono::milliseconds(50));
+        TFmMsg* report = TFmMsg::OpenReports().back();
+        EXPECT_FALSE(report->Active());
+        EXPECT_EQ(QApplication::activeModalWidget(), W(&prompt));
+        EXPECT_EQ(QGuiApplication::focusWindow(), W(&prompt)->windowHandle());
+        EXPECT_EQ(QApplication::focusWidget(), W(prompt.Edit_Password));
+        TypeIntoFocus("ret");
+        EXPECT_EQ(prompt.Edit_UserName->GetText(), "user");
+        EXPECT_EQ(prompt.Edit_Password->GetText(), "secret");
+        KeyIntoFocus(Qt::Key_Return); // OK
+    });
+    QApplication::setActiveWindow(W(Form_Central));
+    W().ListView->SetFocus();
+    QTest::keyClick(FocusTarget(W().ListView), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(FocusTarget(W().ListView), Qt::Key_Delete);
+    EXPECT_EQ(Responder().Pending(), 0);
+    // The account was taken and the image deleted.
+    ASSERT_EQ(alpha.requestsFor(nassim::kCommandDeleteImage).size(), 1u);
+
+    // The report waits for its OK, which now works.
+    ASSERT_EQ(TFmMsg::OpenReports().size(), 1u);
+    TFmMsg* report = TFmMsg::OpenReports()[0];
+    EXPECT_TRUE(report->GetVisible());
+    EXPECT_NE(report->Label_Inform->GetCaption().find("[UP]"), std::string::npos)
+        << report->Label_Inform->GetCaption();
+    Click(report->BitBtn1);
+    ASSERT_TRUE(PumpUntil([&] { return TFmMsg::OpenReports().empty(); }));
 }
 
 } // namespace

@@ -11,6 +11,8 @@
 #include "vcl/testing/scripted_responder.h"
 
 #include <QAbstractButton>
+#include <QDialogButtonBox>
+#include <QLabel>
 #include <QMessageBox>
 
 #include <string>
@@ -255,6 +257,51 @@ TEST_F(KindDialogTest, PlainBoxesLabelTheirButtonsInTheProgramsLanguage) {
             [&] { return shown.size() == 2; });
         EXPECT_EQ(shown, (std::vector<std::vector<std::string>>{c.okCancel, c.yesNo}))
             << "language " << c.language;
+    }
+    vcl::SetBoxButtonCaptions(saved);
+}
+
+// The toolkit's file dialogs speak the program's language once it is chosen: their labels and
+// buttons come from the toolkit's translations for that language.
+TEST_F(KindDialogTest, FileDialogsSpeakTheProgramsLanguage) {
+    const vcl::TBoxButtonCaptions saved = vcl::BoxButtonCaptions();
+    struct Case {
+        int language;
+        bool save;
+        std::vector<std::string> texts; // look in, file name, files of type, then the buttons
+    };
+    const Case cases[] = {
+        {1, false, {"尋找於：", "檔名(&N)：", "檔案型態：", "開啟(&O)", "取消"}},
+        {1, true, {"尋找於：", "檔名(&N)：", "檔案型態：", "儲存(&S)", "取消"}},
+        {2, false, {"查找范围：", "文件名称(&N)：", "文件类型：", "打开(&O)", "取消"}},
+        {0, true, {"Look in:", "File &name:", "Files of type:", "&Save", "Cancel"}},
+    };
+    for (const Case& c : cases) {
+        LanguageIndex = c.language;
+        LabelBoxButtons();
+        std::vector<std::string> shown;
+        bool answered = false;
+        ModalDriver driver;
+        driver.OnForm("Pick", [&](QWidget* window) {
+            for (const char* name : {"lookInLabel", "fileNameLabel", "fileTypeLabel"}) {
+                auto* label = window->findChild<QLabel*>(name);
+                shown.push_back(label ? label->text().toStdString() : std::string("?"));
+            }
+            if (auto* box = window->findChild<QDialogButtonBox*>("buttonBox"))
+                for (QAbstractButton* b : box->buttons())
+                    shown.push_back(b->text().toStdString());
+            static_cast<QDialog*>(window)->reject();
+            answered = true;
+        });
+        vcl::TFileDialogRequest request;
+        request.Save = c.save;
+        request.Title = "Pick";
+        request.Filter = "Profile Files (*.cfg)|*.cfg";
+        std::vector<std::string> files{"not cancelled"};
+        ModalDriver::RunInLoop([&] { files = vcl::DialogHost().FileDialog(request); },
+                               [&] { return answered; });
+        EXPECT_TRUE(files.empty());
+        EXPECT_EQ(shown, c.texts) << "language " << c.language;
     }
     vcl::SetBoxButtonCaptions(saved);
 }

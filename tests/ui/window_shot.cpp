@@ -2,6 +2,8 @@
 //   window_shot kind KIND ARGUMENT OUT.png   the kind dialog (through a modal host that grabs it)
 //   window_shot delete NAME OUT.png          the main window's question before deleting NAME
 //   window_shot about OUT.png                the about box
+//   window_shot open|save OUT.png            the file dialog of opening or saving a profile,
+//                                            as a picture of the whole screen
 // The message language follows the environment (LANG=zh_TW.UTF-8 ...).
 #include "about.h"
 #include "form1.h"
@@ -9,8 +11,13 @@
 #include "msgbox.h"
 
 #include "vcl/application.h"
+#include "vcl/dialog_host.h"
 #include "vcl/modal_host.h"
 #include "vcl/testing/form_shot.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -68,6 +75,21 @@ int main(int argc, char** argv) {
         Form_About->Interactive = true;
         Form_About->Show();
         return vcl::testing::SaveFormPicture(*Form_About, argv[2]) ? 0 : 1;
+    }
+    if ((what == "open" || what == "save") && argc == 3) {
+        LabelBoxButtons(); // the toolkit's dialogs in the program's language
+        bool saved = false;
+        QTimer::singleShot(500, [&] {
+            saved = vcl::testing::SaveScreenPicture(argv[2]);
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                dialog->reject();
+        });
+        vcl::TFileDialogRequest request;
+        request.Save = what == "save";
+        request.Filter = GetMessageText(942);
+        request.InitialDir = "/usr/share";
+        vcl::DialogHost().FileDialog(request);
+        return saved ? 0 : 1;
     }
     std::fprintf(stderr, "unknown window %s\n", what.c_str());
     return 2;

@@ -297,4 +297,36 @@ TEST_F(WizardPageTextsTest, TheBuildJobOffersToLoadAnotherContainer) {
     EXPECT_EQ(MyContainer().GetRoot(), root);
 }
 
+// The titles of the upload and conversion jobs, the upload page's placeholder and its refusal
+// are in the user's language; the placeholder is never taken for a file name.
+TEST_F(WizardPageTextsTest, UploadAndConversionSpeakTheUsersLanguage) {
+    const struct {
+        int language;
+        const char *upload, *convert, *placeholder, *refusal;
+    } cases[] = {
+        {0, "Wizard - Upload ISO Image", "Wizard - Convert CDH Image", "ISO File",
+         "Please select ISO file"},
+        {1, "精靈 - 上傳 ISO 映像檔", "精靈 - 轉換 CDH 映像檔", "ISO 檔案", "請選擇 ISO 檔案"},
+        {2, "向导 - 上传 ISO 映像", "向导 - 转换 CDH 映像", "ISO 文件", "请选择 ISO 文件"},
+    };
+    AddUnit("UNIT", 1, true);
+    for (const auto& c : cases) {
+        SCOPED_TRACE("language " + std::to_string(c.language));
+        LanguageIndex = c.language;
+        TFmWizard& w = NewWizard();
+        w.StartJob(kJobConvertCdh);
+        EXPECT_EQ(w.GetCaption(), c.convert);
+        vcl::TCloseAction action = vcl::caHide;
+        w.FormClose(&w, action);
+        w.StartJob(kJobUploadIso);
+        EXPECT_EQ(w.GetCaption(), c.upload);
+        EXPECT_EQ(w.Edit_ISOSourceName->GetText(), c.placeholder);
+        AddDestination(*units_[0]);
+        Responder().ExpectBox(c.refusal, vcl::IDOK);
+        w.bbNext->Click();
+        EXPECT_EQ(WzdInfo.IsoFilePath, "");
+        w.FormClose(&w, action);
+    }
+}
+
 } // namespace

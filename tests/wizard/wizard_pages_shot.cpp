@@ -1,6 +1,8 @@
 // Shows every page of the wizard and the "Please wait" page of the container jobs, and saves a
 // picture of each:
 //   wizard_pages_shot OUT_DIR   writes OUT_DIR/NN_page.png (language from the locale)
+//   wizard_pages_shot --screen OUT_DIR   the same, each a picture of the whole screen (with the
+//                                        window manager's title bar when one runs)
 // Two simulated units on loopback and one simulated drive; run it in a private network namespace
 // with a real window, for example
 //   LANG=zh_TW.UTF-8 scripts/netns-run xvfb-run -a -s "-screen 0 1280x800x24"
@@ -49,13 +51,14 @@ public:
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUT_DIR\n", argv[0]);
+    const bool wholeScreen = argc == 3 && std::string(argv[1]) == "--screen";
+    if (argc != 2 && !wholeScreen) {
+        std::fprintf(stderr, "usage: %s [--screen] OUT_DIR\n", argv[0]);
         return 2;
     }
     vcl::TApplication application(argc, argv);
     SelectLanguage();
-    const std::string outDir = argv[1];
+    const std::string outDir = argv[argc - 1];
     vcl::testing::OkDialogHost dialogs;
     vcl::SetDialogHost(&dialogs);
 
@@ -110,7 +113,10 @@ int main(int argc, char** argv) {
     wizard->FormCreate(wizard);
     bool saved = true;
     const auto shot = [&](const std::string& name) {
-        saved = vcl::testing::SaveFormPicture(*wizard, outDir + "/" + name + ".png") && saved;
+        const std::string path = outDir + "/" + name + ".png";
+        saved = (wholeScreen ? vcl::testing::SaveScreenPicture(path)
+                             : vcl::testing::SaveFormPicture(*wizard, path)) &&
+                saved;
     };
     const auto sheet = [&](int kind, const std::string& name) {
         wizard->PageControl1->SetActivePage(wizard->Sheets[kind]);

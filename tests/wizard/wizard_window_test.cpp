@@ -165,11 +165,16 @@ TEST_F(WizardWindowTest, AVideoCdWithoutItsVideoFolderAddsNoDestination) {
                                                            std::string(GetMessageText(c.reason))),
                           std::string::npos)
                     << dialog.Label1->GetCaption();
+                // Only OK: there is nothing to cancel.
+                std::vector<vcl::TButton*> shown;
                 for (int n = 1; n <= 5; ++n)
-                    if (dialog.ButtonNumber(n)->GetVisible()) {
-                        dialog.ButtonNumber(n)->Click();
-                        return;
-                    }
+                    if (dialog.ButtonNumber(n)->GetVisible())
+                        shown.push_back(dialog.ButtonNumber(n));
+                ASSERT_EQ(shown.size(), 1u);
+                std::string caption = shown[0]->GetCaption();
+                std::erase(caption, '&');
+                EXPECT_EQ(caption, GetMessageText(511));
+                shown[0]->Click();
             });
             AddDestination(unit);
             EXPECT_TRUE(WzdInfo.Jobs.empty());

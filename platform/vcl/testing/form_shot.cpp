@@ -2,7 +2,9 @@
 
 #include "vcl/application.h"
 
+#include <QGuiApplication>
 #include <QPixmap>
+#include <QScreen>
 #include <QWidget>
 
 #include <cstdio>
@@ -13,6 +15,15 @@ bool SaveFormPicture(TForm& form, const std::string& path) {
     for (int i = 0; i < 20; ++i)
         Application->ProcessMessages();
     const bool saved = form.Widget()->grab().save(path.c_str(), "PNG");
+    std::fprintf(stderr, "%s %s\n", saved ? "saved" : "could not save", path.c_str());
+    return saved;
+}
+
+bool SaveScreenPicture(const std::string& path) {
+    for (int i = 0; i < 20; ++i)
+        Application->ProcessMessages();
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const bool saved = screen && screen->grabWindow(0).save(path.c_str(), "PNG");
     std::fprintf(stderr, "%s %s\n", saved ? "saved" : "could not save", path.c_str());
     return saved;
 }

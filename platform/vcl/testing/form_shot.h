@@ -13,6 +13,9 @@ namespace vcl::testing {
 
 // Lets pending events run, saves the form's picture and says on stderr whether it was saved.
 bool SaveFormPicture(TForm& form, const std::string& path);
+// Lets pending events run and saves the whole screen, with the window manager's frames and
+// titles when one runs.
+bool SaveScreenPicture(const std::string& path);
 
 // Answers every message box with OK (printing its text on stderr) and every file or folder
 // dialog with nothing chosen.
