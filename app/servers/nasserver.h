@@ -47,8 +47,8 @@ public:
     static constexpr int kReservedSize = 4;
     static constexpr int kUserNameSize = 24;                   // NUL-terminated
     static constexpr int kPasswordSize = 20;                   // NUL-terminated, at most 19 bytes
-    static constexpr int kDomainUserNameSize = 64;             // NUL-terminated
-    static constexpr int kDomainPasswordSize = 32;             // NUL-terminated
+    static constexpr int kDomainUserNameSize = 64;             // on the wire, NUL-terminated
+    static constexpr int kDomainPasswordSize = 32;             // on the wire, NUL-terminated
     static constexpr int kImgFolderMax = NAS_IMG_FOLDER_MAX;   // 255
     static constexpr int kImgFolderSize = NAS_IMG_FOLDER_SIZE; // 128, name text at byte 8
     static constexpr int kDefaultDriveTypeMask = 246;          // the list the drive counts use
@@ -181,8 +181,10 @@ public:
     char Password[kPasswordSize];     // the account's or administrator's, in the unit's encoding
     NasServerInfo Info;               // the unit's record
     std::uint32_t DomainAccountGiven; // 1 when a domain-registration name or password was typed
-    char DomainUserName[kDomainUserNameSize];
-    char DomainPassword[kDomainPasswordSize];
+    // The domain account as typed (UTF-8), checked at the prompt to fit the wire's code-page
+    // fields; a code-page byte takes at most three bytes of UTF-8.
+    char DomainUserName[3 * kDomainUserNameSize];
+    char DomainPassword[3 * kDomainPasswordSize];
     int ImgFolderCount; // valid entries of ImgFolders
     char ImgFolders[kImgFolderMax][kImgFolderSize];
     std::string ResultText;

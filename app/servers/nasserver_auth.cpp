@@ -46,6 +46,8 @@ constexpr int kRetryKind = 46;
 // The longest password the unit's field takes, in bytes of the unit's encoding (the stored field
 // keeps a terminator).
 constexpr std::size_t kTypedPasswordMax = CNasServer::kPasswordSize - 1;
+// The text-encoding kind whose texts are kept in the code page of the message language.
+constexpr int kCodePageKind = 0;
 
 std::string FieldString(const char* field, std::size_t width) {
     return std::string(field, strnlen(field, width));
@@ -105,8 +107,22 @@ bool CNasServer::Authenticate(int kind) {
         if (Form_Password->ShowModal() != vcl::mrOk) return false;
         const std::string typedUser = Form_Password->Edit_UserName->GetText();
         if (authClass == AuthClass::Domain) {
-            const std::string typed(
-                CutUtf8(Form_Password->Edit_Password->GetText(), sizeof DomainPassword - 1));
+            // The domain account reaches the unit in the code page, in fields of fixed size: a
+            // name or password that does not fit, or that the code page cannot hold, is refused
+            // here rather than cut.
+            const std::string typed = Form_Password->Edit_Password->GetText();
+            std::string why;
+            if (!TypedTextForUnit(typedUser, kCodePageKind, kDomainUserNameSize - 1, &why)) {
+                vcl::Application->MessageBox(Form_Password->Label_UserName->GetCaption() +
+                                                 std::string(" ") + why,
+                                             GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
+                continue;
+            }
+            if (!TypedTextForUnit(typed, kCodePageKind, kDomainPasswordSize - 1, &why)) {
+                vcl::Application->MessageBox(GetMessageText(129) + std::string(": ") + why,
+                                             GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
+                continue;
+            }
             PutUtf8Field(DomainUserName, sizeof DomainUserName, typedUser);
             PutUtf8Field(DomainPassword, sizeof DomainPassword, typed);
             DomainAccountGiven = typedUser.empty() && typed.empty() ? 0 : 1;

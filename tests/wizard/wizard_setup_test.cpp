@@ -413,6 +413,10 @@ TEST_F(WizardSetupTest, DomainAccountGoesWithTheLongerRequest) {
     ClickBox(w.RadioButton_DomainMode);
     EXPECT_TRUE(w.RadioButton_WorkGroupMode->GetChecked());
     EXPECT_EQ(w.DomainMode, 1);
+    // A password longer than the request's field is refused at the prompt, not cut; the prompt
+    // comes again.
+    ExpectPassword(std::string(32, 'p'), "corp\\joiner");
+    Responder().ExpectBox("at most 31 bytes", vcl::IDOK);
     ExpectPassword("dom-pw", "corp\\joiner");
     ClickBox(w.RadioButton_DomainMode);
     EXPECT_TRUE(w.RadioButton_DomainMode->GetChecked());
