@@ -613,6 +613,30 @@ Fault Unit::fault() const {
     return impl_->fault.load();
 }
 
+bool Unit::announce(std::uint16_t command, std::uint32_t to, std::uint16_t port) {
+    if (!IsLoopback(to))
+        throw std::invalid_argument("announcement to " + AddressText(to) + " outside 127.0.0.0/8");
+    UnitConfig c = config();
+    c.extendedReply = false;
+    Bytes datagram = EncodeServerReply(c);
+    wire::PutU16(datagram, wire::kOffCommand, command);
+    const sockaddr_in destination = net::MakeAddress(to, port);
+    const ssize_t sent =
+        ::sendto(impl_->udpOwn.get(), datagram.data(), datagram.size(), MSG_NOSIGNAL,
+                 reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
+    if (sent != static_cast<ssize_t>(datagram.size())) return false;
+    Reply record;
+    record.via = Via::Udp;
+    record.from = c.address;
+    record.to = to;
+    record.toPort = port;
+    record.command = command;
+    record.size = datagram.size();
+    record.when = std::chrono::steady_clock::now();
+    impl_->Record(std::move(record));
+    return true;
+}
+
 std::vector<Request> Unit::requests() const {
     std::lock_guard lock(impl_->recordMutex);
     return {impl_->requests.begin(), impl_->requests.end()};
