@@ -16,7 +16,6 @@
 #include <chrono>
 #include <cstring>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace nas {
@@ -138,7 +137,12 @@ int NasApiFindServer(NasServerInfo* out, int* count) {
     // The sockets stay open until every reply is stored: a reply is acknowledged from the socket
     // that received it.
     std::vector<Socket> sockets;
-    std::vector<std::pair<int, Datagram>> unaddressed;
+    struct Unaddressed {
+        int fd;
+        NasServerInfo record;
+        sockaddr_in from;
+    };
+    std::vector<Unaddressed> unaddressed;
     for (const LocalInterface& local : LocalInterfaces(*config)) {
         Socket socket = MakeSocket(SOCK_DGRAM);
         if (!socket.valid()) continue;
@@ -149,7 +153,7 @@ int NasApiFindServer(NasServerInfo* out, int* count) {
             return -1;
         ::sendto(fd, request.data(), request.size(), MSG_NOSIGNAL,
                  reinterpret_cast<const sockaddr*>(&broadcast), sizeof broadcast);
-        for (Datagram& reply : CollectReplies(fd, local, *config)) {
+        for (const Datagram& reply : CollectReplies(fd, local, *config)) {
             NasServerInfo record;
             if (!DecodeServerReply(reply.bytes.data(), reply.bytes.size(), record)) continue;
             switch (SenderProof(record, ntohl(reply.from.sin_addr.s_addr))) {
@@ -157,7 +161,7 @@ int NasApiFindServer(NasServerInfo* out, int* count) {
                 store(record, fd, reply.from);
                 break;
             case Proof::NamesNoAddress:
-                unaddressed.emplace_back(fd, std::move(reply));
+                unaddressed.push_back({fd, record, reply.from});
                 break;
             case Proof::NamesOthers:
                 break;
@@ -165,11 +169,8 @@ int NasApiFindServer(NasServerInfo* out, int* count) {
         }
         sockets.push_back(std::move(socket));
     }
-    for (const auto& [fd, reply] : unaddressed) {
-        NasServerInfo record;
-        DecodeServerReply(reply.bytes.data(), reply.bytes.size(), record);
-        store(record, fd, reply.from);
-    }
+    for (const Unaddressed& reply : unaddressed)
+        store(reply.record, reply.fd, reply.from);
     *count = stored;
     return 0;
 }

@@ -448,8 +448,9 @@ public:
     bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
 
     // Sends the unit's announcement (kCommandReady or kCommandOffline: the 284-byte body of its
-    // server-information reply with that command) to to:port from the unit's own address, as a
-    // unit announces itself; it is recorded among replies(). False when it could not be sent;
+    // server-information reply with that command) to to:port from the address its replies come
+    // from (its own, or the loopback address a set-server request moved it to), as a unit
+    // announces itself; it is recorded among replies(). False when it could not be sent;
     // std::invalid_argument for a destination outside 127.0.0.0/8.
     bool announce(std::uint16_t command, std::uint32_t to, std::uint16_t port);
 

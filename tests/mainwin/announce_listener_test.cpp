@@ -291,9 +291,10 @@ TEST_F(AnnounceTest, AGenuineUnitAppearsAtTheNextTickAfterAFloodOfForgedSenders)
         d[113] = static_cast<std::uint8_t>(0x80 | (i >> 8));
         NameAddress(d, 0, nassim::Ipv4(127, 0, 99, 1 + static_cast<unsigned>(i) % 250));
         SendDatagram(d, nassim::Ipv4(127, 0, 0, 200));
-        if (i == 900)
+        if (i == 900) {
             ASSERT_TRUE(
                 beta.announce(nassim::kCommandReady, nassim::Ipv4(127, 0, 0, 1), AnnouncementPort));
+        }
         if (i % 200 == 199) Tick();
     }
     EXPECT_EQ(Status(), "Server beta is ready.");

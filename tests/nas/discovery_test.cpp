@@ -137,33 +137,39 @@ TEST(Discovery, TakesRepliesBySizeSubnetValidityAndHardwareAddress) {
     }
 }
 
-// A reply is taken from an address it names for its unit: one that names other hosts only is
+// A reply is taken from an address it names for its unit: one whose sender it does not name is
 // ignored and not acknowledged, whatever it carries. One that names no address at all (a new
 // unit, set up by broadcast) points nowhere: it is taken unless a reply that names its sender
 // carries the same hardware address, whichever came first.
 TEST(Discovery, RepliesAreTakenFromAnAddressTheyName) {
-    const uint32_t sender = Ipv4(127, 0, 0, 3);
+    const uint32_t own = Ipv4(127, 0, 0, 3);
+    const uint32_t forger = Ipv4(127, 0, 0, 77); // on the same local network
     const struct {
         const char* what;
         std::array<uint32_t, 3> named;
-        bool twin; // same hardware address as the unit PROVEN, which names its sender
+        uint32_t from; // the reply's source; 0: the unit's own address
+        bool twin;     // same hardware address as the unit PROVEN, which names its sender
         bool taken;
     } cases[] = {
-        {"names its sender at LAN 2", {Ipv4(10, 9, 0, 2), Ipv4(10, 9, 1, 2), sender}, false, true},
-        {"names another host", {Ipv4(127, 0, 0, 77), 0, 0}, false, false},
-        {"names hosts on other networks", {Ipv4(10, 9, 0, 2), Ipv4(10, 9, 1, 2), 0}, false, false},
-        {"names the proven unit's address", {Ipv4(127, 0, 0, 2), 0, 0}, true, false},
-        {"names no address", {0, 0, 0}, false, true},
-        {"names no address, twin of a proven unit", {0, 0, 0}, true, false},
+        {"names its sender at LAN 2", {Ipv4(10, 9, 0, 2), Ipv4(10, 9, 1, 2), own}, 0, false, true},
+        {"names another host", {own, 0, 0}, forger, false, false},
+        {"names hosts on other networks", {Ipv4(10, 9, 0, 2), 0, 0}, 0, false, false},
+        {"names the proven unit's address", {Ipv4(127, 0, 0, 2), 0, 0}, forger, true, false},
+        {"names no address", {0, 0, 0}, 0, false, true},
+        {"names no address, twin of a proven unit", {0, 0, 0}, 0, true, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         DiscoveryFixture f;
         nassim::Unit& proven = f.add(nastest::DescribedUnit(Ipv4(127, 0, 0, 2), "PROVEN", 61));
-        nassim::UnitConfig config = nastest::DescribedUnit(sender, "CASE", 62);
+        nassim::UnitConfig config = nastest::DescribedUnit(own, "CASE", 62);
         for (size_t i = 0; i < 3; ++i)
             config.lan[i].address = c.named[i];
         if (c.twin) config.hardwareAddress = proven.config().hardwareAddress;
+        if (c.from != 0) {
+            config.fault = nassim::Fault::ForeignSubnet;
+            config.foreignAddress = c.from;
+        }
         nassim::Unit& unit = f.add(config);
         nastest::ScopedNetConfig scope(f.netConfig());
 
@@ -171,7 +177,9 @@ TEST(Discovery, RepliesAreTakenFromAnAddressTheyName) {
         EXPECT_EQ(found.count("PROVEN"), 1u);
         ASSERT_EQ(found.count("CASE"), c.taken ? 1u : 0u);
         ASSERT_TRUE(proven.waitForAcks(1, std::chrono::seconds(3)));
-        ASSERT_EQ(unit.replies().size(), 1u) << "the unit did not answer: the case shows nothing";
+        const auto replies = unit.replies();
+        ASSERT_EQ(replies.size(), 1u) << "the unit did not answer: the case shows nothing";
+        EXPECT_EQ(replies[0].from, c.from != 0 ? c.from : own);
         if (c.taken) {
             EXPECT_EQ(found["CASE"].ipAddress[2], c.named[2]);
             EXPECT_TRUE(unit.waitForAcks(1, std::chrono::seconds(3)));
