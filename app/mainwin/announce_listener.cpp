@@ -1,7 +1,8 @@
 // The announcement listener: a timer polls the UDP socket on which NAS units announce that they
 // are ready or going off-line, and merges each announcement into the server list, the tree, the
-// list view, the open wizard and the settings-profile window. A repeat of the last sender within
-// 10 seconds is dropped.
+// list view, the open wizard and the settings-profile window. Each tick reads what is queued, up to
+// a batch; a datagram is taken only for what its sender proves, and a repeat of the last sender
+// within 10 seconds is dropped.
 #include "central.h"
 
 #include "fmwizard.h"
@@ -15,14 +16,15 @@
 #include "vcl/application.h"
 #include "vcl/status_bar.h"
 
-#include <poll.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstring>
 #include <exception>
+#include <iterator>
 #include <mutex>
 #include <string>
 
@@ -58,6 +60,16 @@ public:
 private:
     vcl::TTreeNode* node_;
 };
+
+// True when the unit was found at address (host order).
+bool KnownAt(const CNasServer& server, std::uint32_t address) {
+    return address != 0 &&
+           std::find(std::begin(server.Info.ipAddress), std::end(server.Info.ipAddress), address) !=
+               std::end(server.Info.ipAddress);
+}
+
+// Datagrams read from the announcement port at most per tick.
+constexpr int kAnnouncementBatch = 256;
 
 } // namespace
 
@@ -112,7 +124,7 @@ void TForm_Central::DropAnnouncedServer(CNasServer* Server, const std::string& T
 
 void TForm_Central::Timer_ABSENTTimer(vcl::TObject*) {
     // A tick that comes while a refresh or another tick is at work (both let pending events run)
-    // is skipped: the datagram waits in the socket for the next one.
+    // is skipped: the datagrams wait in the socket for the next one.
     if (TimerWorkRunning) return;
     TimerWorkRunning = true;
     struct Clear {
@@ -125,10 +137,30 @@ void TForm_Central::Timer_ABSENTTimer(vcl::TObject*) {
             Timer_ABSENT->SetEnabled(false);
             return;
         }
-        std::array<std::uint8_t, 1024> buffer{};
-        pollfd poller{announceSocket_, POLLIN, 0};
-        int ready = ::poll(&poller, 1, 0);
-        if (ready <= 0 || (poller.revents & POLLIN) == 0) {
+        // Everything queued is read, up to a batch per tick: a flood of datagrams that prove
+        // nothing costs the genuine ones behind it no more than a tick.
+        int taken = 0;
+        for (; taken < kAnnouncementBatch; ++taken) {
+            std::array<std::uint8_t, 1024> buffer{};
+            socklen_t length = sizeof NasSvrNet.SenderAddress;
+            const ssize_t got =
+                ::recvfrom(announceSocket_, buffer.data(), buffer.size(), MSG_DONTWAIT | MSG_TRUNC,
+                           reinterpret_cast<sockaddr*>(&NasSvrNet.SenderAddress), &length);
+            if (got < 0) break; // nothing more queued (or the socket failed: a quiet poll)
+            if (taken == 0 && !NasSvrNet.LastAnnouncement()) {
+                NasSvrNet.AllocScratch();
+                if (!NasSvrNet.LastAnnouncement())
+                    vcl::Application->MessageBox("Last Server tmp error", "", vcl::MB_OK);
+            }
+            if (got != static_cast<ssize_t>(kNasAnnouncementSize) ||
+                NasSvrNet.SenderAddress.sin_family != AF_INET)
+                continue;
+            TakeAnnouncement(std::span<const std::uint8_t>(buffer.data(), kNasAnnouncementSize),
+                             ntohl(NasSvrNet.SenderAddress.sin_addr.s_addr));
+            // A box shown meanwhile may have closed the window's socket.
+            if (announceSocket_ < 0) return;
+        }
+        if (taken == 0) {
             // A quiet poll: the last-sender record goes after more than five of them.
             LAST_ANNOUNCEMENT* last = NasSvrNet.LastAnnouncement();
             if (last && last->Time != 0 && QuietPolls > 5) {
@@ -137,76 +169,73 @@ void TForm_Central::Timer_ABSENTTimer(vcl::TObject*) {
                 StatusBar->Panels(1)->SetText("");
             }
             ++QuietPolls;
-            return;
         }
-        if (!NasSvrNet.LastAnnouncement()) {
-            NasSvrNet.AllocScratch();
-            if (!NasSvrNet.LastAnnouncement())
-                vcl::Application->MessageBox("Last Server tmp error", "", vcl::MB_OK);
-        }
-        socklen_t length = sizeof NasSvrNet.SenderAddress;
-        const ssize_t got =
-            ::recvfrom(announceSocket_, buffer.data(), buffer.size(), MSG_DONTWAIT,
-                       reinterpret_cast<sockaddr*>(&NasSvrNet.SenderAddress), &length);
-        if (got != static_cast<ssize_t>(kNasAnnouncementSize)) return;
-        const std::span<const std::uint8_t> datagram(buffer.data(), kNasAnnouncementSize);
-        const int type = NasAnnouncementType(datagram);
-        if (type != kNasAnnouncementReady && type != kNasAnnouncementOffline) return;
-        if (IsDuplicateAnnouncement(datagram)) return;
-        const std::string name = AnnouncedName(datagram);
-
-        if (type == kNasAnnouncementOffline) {
-            const std::string text = Formatted(849, name);
-            StatusBar->Panels(1)->SetText(text);
-            CNasServer* found = NasSvrNet.FindByMac(datagram);
-            if (!found) return;
-            // Held across the box that closing the settings-profile window shows.
-            CNASSvrNet::ServerPtr server = NasSvrNet.Share(found->UnitHandle);
-            CloseProfileWindowOf(*server, text);
-            // The unit is retired: whatever holds its handle finds it gone and says so.
-            // Its node and rows go now; the selection moves to "NAS Servers" when it was there.
-            vcl::TTreeNode* node = FindChildNodeByData(NasServersNode, server->UnitHandle.Data());
-            vcl::TTreeNode* selected = TreeView->GetSelected();
-            const bool selectionGoes =
-                node && selected && (selected == node || selected->HasAsParent(node));
-            if (selectionGoes) TreeView->SetSelected(NasServersNode);
-            ForgetServer(server->UnitHandle);
-            NodeItem treeItem(node);
-            TreeView->Items()->BeginUpdate();
-            NasSvrNet.Remove(server.get(), node ? &treeItem : nullptr, CNASSvrNet::kFoundList,
-                             nullptr);
-            TreeView->Items()->EndUpdate();
-            if (FmWizard && FmWizard->GetVisible()) DropAnnouncedServer(server.get(), text);
-            server.reset(); // the retired unit goes now unless something else shares it
-            SweepRetiredServers();
-            return;
-        }
-
-        StatusBar->Panels(1)->SetText(Formatted(848, name));
-        if (CNasServer* known = NasSvrNet.FindByMac(datagram)) {
-            // The same unit, perhaps under a new name or address: its node follows.
-            NasSvrNet.UpdateFromAnnouncement(known, datagram);
-            ShowServersAsListed();
-            return;
-        }
-        CNasServer* added = NasSvrNet.AddFromAnnouncement(datagram);
-        if (!added) {
-            StatusBar->Panels(1)->SetText(std::string(GetMessageText(825)) + name +
-                                          GetMessageText(140) + GetMessageText(9));
-            return;
-        }
-        if (vcl::TTreeNode* node = AddServerNode(*this, added, NasServersNode)) {
-            BuildImageFolderNodes(*this, node);
-            if (TreeView->GetSelected() == NasServersNode) AppendServerListRow(*this, node);
-        }
-        SortChildrenByText(NasServersNode);
-        // The unit's image folders are read away from the GUI thread; its node gets them when
-        // the answer comes.
-        if (added->HasCdMirror() && folderReader_) folderReader_->Queue(added->Info);
     } catch (const std::exception& e) {
         vcl::Application->MessageBox("Timer_ABSENTTimer", "", vcl::MB_OK);
         vcl::Application->ShowException(e);
     }
+}
+
+void TForm_Central::TakeAnnouncement(std::span<const std::uint8_t> datagram, std::uint32_t sender) {
+    const int type = NasAnnouncementType(datagram);
+    if (type != kNasAnnouncementReady && type != kNasAnnouncementOffline) return;
+    // Any host on the LAN can send an announcement naming any unit and any address: one is
+    // taken only from an address it names for its unit, and for a known unit only from one of
+    // the addresses discovery found it at. So a datagram never moves a unit elsewhere (a unit
+    // that changed its address is found there by the next discovery) nor removes one, and one
+    // that proves nothing renews no last-sender record and shows no text.
+    if (!NasAnnouncementNamesAddress(datagram, sender)) return;
+    CNasServer* known = NasSvrNet.FindByMac(datagram);
+    if (known && !KnownAt(*known, sender)) return;
+    if (IsDuplicateAnnouncement(datagram)) return;
+    const std::string name = AnnouncedName(datagram);
+
+    if (type == kNasAnnouncementOffline) {
+        const std::string text = Formatted(849, name);
+        StatusBar->Panels(1)->SetText(text);
+        if (!known) return;
+        // Held across the box that closing the settings-profile window shows.
+        CNASSvrNet::ServerPtr server = NasSvrNet.Share(known->UnitHandle);
+        CloseProfileWindowOf(*server, text);
+        // The unit is retired: whatever holds its handle finds it gone and says so.
+        // Its node and rows go now; the selection moves to "NAS Servers" when it was there.
+        vcl::TTreeNode* node = FindChildNodeByData(NasServersNode, server->UnitHandle.Data());
+        vcl::TTreeNode* selected = TreeView->GetSelected();
+        const bool selectionGoes =
+            node && selected && (selected == node || selected->HasAsParent(node));
+        if (selectionGoes) TreeView->SetSelected(NasServersNode);
+        ForgetServer(server->UnitHandle);
+        NodeItem treeItem(node);
+        TreeView->Items()->BeginUpdate();
+        NasSvrNet.Remove(server.get(), node ? &treeItem : nullptr, CNASSvrNet::kFoundList, nullptr);
+        TreeView->Items()->EndUpdate();
+        if (FmWizard && FmWizard->GetVisible()) DropAnnouncedServer(server.get(), text);
+        server.reset(); // the retired unit goes now unless something else shares it
+        SweepRetiredServers();
+        return;
+    }
+
+    StatusBar->Panels(1)->SetText(Formatted(848, name));
+    if (known) {
+        // The same unit, perhaps under a new name: its node follows.
+        NasSvrNet.UpdateFromAnnouncement(known, datagram);
+        ShowServersAsListed();
+        return;
+    }
+    CNasServer* added = NasSvrNet.AddFromAnnouncement(datagram);
+    if (!added) {
+        StatusBar->Panels(1)->SetText(std::string(GetMessageText(825)) + name +
+                                      GetMessageText(140) + GetMessageText(9));
+        return;
+    }
+    if (vcl::TTreeNode* node = AddServerNode(*this, added, NasServersNode)) {
+        BuildImageFolderNodes(*this, node);
+        if (TreeView->GetSelected() == NasServersNode) AppendServerListRow(*this, node);
+    }
+    SortChildrenByText(NasServersNode);
+    // The unit's image folders are read away from the GUI thread; its node gets them when
+    // the answer comes.
+    if (added->HasCdMirror() && folderReader_) folderReader_->Queue(added->Info);
 }
 
 void TForm_Central::ShowServersAsListed() {

@@ -138,6 +138,9 @@ bool TForm_Central::InitNetwork() {
     // does not still takes the port.
     int on = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    // Room for a burst of announcements between two ticks (the system may give less).
+    int room = 1 << 20;
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &room, sizeof room);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(AnnouncementPort);

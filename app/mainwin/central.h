@@ -439,6 +439,9 @@ public:
     void Timer_RefreshTimer(vcl::TObject* Sender);
     void Timer_AutoScrollTimer(vcl::TObject* Sender);
     void Timer_ABSENTTimer(vcl::TObject* Sender);
+    // Takes one datagram that reached the announcement port from sender (host order): what it
+    // proves about its unit changes the server list, the tree, the list and the open forms.
+    void TakeAnnouncement(std::span<const std::uint8_t> Datagram, std::uint32_t Sender);
     // True for a repeat of the last sender within 10 s; renews the last-sender record.
     bool IsDuplicateAnnouncement(std::span<const std::uint8_t> Datagram);
     // The open wizard lets go of a server that went off-line (called once its node is gone).

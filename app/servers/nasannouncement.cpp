@@ -65,6 +65,13 @@ NasAnnouncementHardwareAddress(std::span<const std::uint8_t> datagram) {
     return datagram.subspan(kNasAnnouncementHardwareOffset, kNasHardwareAddressSize);
 }
 
+bool NasAnnouncementNamesAddress(std::span<const std::uint8_t> datagram, std::uint32_t address) {
+    if (datagram.size() != kNasAnnouncementSize || address == 0) return false;
+    for (std::size_t i = 0; i < NAS_ADDRESS_COUNT; ++i)
+        if (NetU32(datagram.data() + kOffAddresses + 4 * i) == address) return true;
+    return false;
+}
+
 bool ParseNasAnnouncement(std::span<const std::uint8_t> datagram, NasServerInfo& record) {
     if (datagram.size() != kNasAnnouncementSize) return false;
     const std::uint8_t* d = datagram.data();

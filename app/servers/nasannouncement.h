@@ -21,6 +21,9 @@ int NasAnnouncementType(std::span<const std::uint8_t> datagram);
 // The 18-byte hardware address at offset 112; an empty span when the datagram is not 284 bytes.
 std::span<const std::uint8_t>
 NasAnnouncementHardwareAddress(std::span<const std::uint8_t> datagram);
+// True when address (host order, not 0) is one of the three LAN addresses the datagram names
+// for its unit: a datagram proves that much about its sender, nothing more.
+bool NasAnnouncementNamesAddress(std::span<const std::uint8_t> datagram, std::uint32_t address);
 // Copies the announced fields into record (addresses, masks and gateways to host order; texts
 // as sent; the encoding kind and extended name left as they are). False, record untouched, when
 // the datagram is not exactly 284 bytes.

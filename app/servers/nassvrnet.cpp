@@ -198,7 +198,14 @@ CNASSvrNet::ServerPtr CNASSvrNet::Share(NasUnitHandle unit) const {
 int CNASSvrNet::UpdateFromAnnouncement(CNasServer* server,
                                        std::span<const std::uint8_t> announcement) {
     if (!server) return -1;
-    return ParseNasAnnouncement(announcement, server->Info) ? 0 : -1;
+    // An announcement never moves a known unit: its addresses stay as discovery found them.
+    NasServerInfo record = server->Info;
+    if (!ParseNasAnnouncement(announcement, record)) return -1;
+    std::memcpy(record.ipAddress, server->Info.ipAddress, sizeof record.ipAddress);
+    std::memcpy(record.subnetMask, server->Info.subnetMask, sizeof record.subnetMask);
+    std::memcpy(record.gateway, server->Info.gateway, sizeof record.gateway);
+    server->Info = record;
+    return 0;
 }
 
 CNasServer* CNASSvrNet::AddFromAnnouncement(std::span<const std::uint8_t> announcement) {

@@ -114,7 +114,8 @@ public:
     ServerPtr Share(NasUnitHandle unit) const;
 
     // Announcements (the datagram must be exactly 284 bytes).
-    // Copies the announced fields into the server's record; 0, or -1 (nothing changed).
+    // Copies the announced fields into the server's record, its addresses, masks and gateways
+    // excepted (only discovery moves a unit); 0, or -1 (nothing changed).
     int UpdateFromAnnouncement(CNasServer* server, std::span<const std::uint8_t> announcement);
     // The found entry for the announcement: the retired object of that hardware address revived,
     // or a new one (write lock 0). Null when it can't be made or the found list is full.

@@ -86,7 +86,9 @@ NASAPI_STATIC_ASSERT(offsetof(NasServerInfo, extendedName) == 192, "extendedName
 NASAPI_EXPORT uint32_t NasApiGetValidIP(const uint32_t addrs[3]);
 
 /* Broadcasts a discovery request on every local network and stores one record per unit that
- * answered (by hardware address) in out[0..*count-1]. out must hold NAS_FIND_SERVER_MAX records.
+ * answered (by hardware address) in out[0..*count-1]. A reply counts only when it comes from an
+ * address it names for its unit; one that names no address (a unit not set up yet) counts when no
+ * such reply carries its hardware address. out must hold NAS_FIND_SERVER_MAX records.
  * 0 on success (also with *count 0); -1 when the discovery socket can't be bound or set up. */
 NASAPI_EXPORT int NasApiFindServer(NasServerInfo* out, int* count);
 

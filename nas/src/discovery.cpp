@@ -74,6 +74,23 @@ std::vector<Datagram> CollectReplies(int fd, const LocalInterface& local, const 
     return kept;
 }
 
+// What a reply proves about its unit's address. A reply is taken from an address it names for
+// one of the unit's LAN ports, so no host can point a unit at an address other than its own. A
+// unit with no address yet (a new one, set up by broadcast) names none: such a reply steers no
+// connection anywhere, and is stored only when no reply that names its sender has the same
+// hardware address. A reply that names addresses but not its sender is ignored.
+enum class Proof { NamesSender, NamesNoAddress, NamesOthers };
+
+Proof SenderProof(const NasServerInfo& record, uint32_t sender) {
+    bool namesAny = false;
+    for (uint32_t address : record.ipAddress) {
+        if (address == 0) continue;
+        if (address == sender) return Proof::NamesSender;
+        namesAny = true;
+    }
+    return namesAny ? Proof::NamesOthers : Proof::NamesNoAddress;
+}
+
 } // namespace
 
 std::array<uint8_t, kDiscoveryRequestSize> BuildDiscoveryRequest(const NetConfig& config) {
@@ -107,6 +124,25 @@ int NasApiFindServer(NasServerInfo* out, int* count) {
     const auto ack = EncodeAck();
     const sockaddr_in broadcast = Ipv4Address(config->broadcastAddress, config->udpPort);
     int stored = 0;
+    // Stores the record unless its hardware address is stored already, and acknowledges it.
+    auto store = [&](const NasServerInfo& record, int fd, const sockaddr_in& from) {
+        if (stored >= NAS_FIND_SERVER_MAX) return;
+        if (std::any_of(out, out + stored,
+                        [&](const NasServerInfo& known) { return SameServerKey(known, record); }))
+            return;
+        out[stored++] = record;
+        ::sendto(fd, ack.data(), ack.size(), MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&from),
+                 sizeof from);
+    };
+    // The sockets stay open until every reply is stored: a reply is acknowledged from the socket
+    // that received it.
+    std::vector<Socket> sockets;
+    struct Unaddressed {
+        int fd;
+        NasServerInfo record;
+        sockaddr_in from;
+    };
+    std::vector<Unaddressed> unaddressed;
     for (const LocalInterface& local : LocalInterfaces(*config)) {
         Socket socket = MakeSocket(SOCK_DGRAM);
         if (!socket.valid()) continue;
@@ -118,18 +154,23 @@ int NasApiFindServer(NasServerInfo* out, int* count) {
         ::sendto(fd, request.data(), request.size(), MSG_NOSIGNAL,
                  reinterpret_cast<const sockaddr*>(&broadcast), sizeof broadcast);
         for (const Datagram& reply : CollectReplies(fd, local, *config)) {
-            if (stored >= NAS_FIND_SERVER_MAX) break;
             NasServerInfo record;
             if (!DecodeServerReply(reply.bytes.data(), reply.bytes.size(), record)) continue;
-            if (std::any_of(out, out + stored, [&](const NasServerInfo& known) {
-                    return SameServerKey(known, record);
-                }))
-                continue;
-            out[stored++] = record;
-            ::sendto(fd, ack.data(), ack.size(), MSG_NOSIGNAL,
-                     reinterpret_cast<const sockaddr*>(&reply.from), sizeof reply.from);
+            switch (SenderProof(record, ntohl(reply.from.sin_addr.s_addr))) {
+            case Proof::NamesSender:
+                store(record, fd, reply.from);
+                break;
+            case Proof::NamesNoAddress:
+                unaddressed.push_back({fd, record, reply.from});
+                break;
+            case Proof::NamesOthers:
+                break;
+            }
         }
+        sockets.push_back(std::move(socket));
     }
+    for (const Unaddressed& reply : unaddressed)
+        store(reply.record, reply.fd, reply.from);
     *count = stored;
     return 0;
 }

@@ -44,6 +44,8 @@ inline constexpr std::uint16_t kCommandGetConfig = 4;
 inline constexpr std::uint16_t kCommandSetConfig = 5;
 inline constexpr std::uint16_t kCommandCheckPassword = 6;
 inline constexpr std::uint16_t kCommandShutdown = 7;
+inline constexpr std::uint16_t kCommandReady = 8;   // announcement: the unit is ready
+inline constexpr std::uint16_t kCommandOffline = 9; // announcement: the unit goes off-line
 inline constexpr std::uint16_t kCommandDiskList = 10;
 inline constexpr std::uint16_t kCommandVolumeList = 11;
 inline constexpr std::uint16_t kCommandTaskList = 12;
@@ -444,6 +446,13 @@ public:
     // Wait until at least count acknowledgements / requests have arrived, or the time is up.
     bool waitForAcks(std::size_t count, std::chrono::milliseconds timeout) const;
     bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
+
+    // Sends the unit's announcement (kCommandReady or kCommandOffline: the 284-byte body of its
+    // server-information reply with that command) to to:port from the address its replies come
+    // from (its own, or the loopback address a set-server request moved it to), as a unit
+    // announces itself; it is recorded among replies(). False when it could not be sent;
+    // std::invalid_argument for a destination outside 127.0.0.0/8.
+    bool announce(std::uint16_t command, std::uint32_t to, std::uint16_t port);
 
     // Per-command misbehaviour; see CommandFault.
     void addCommandFault(CommandFault rule);

@@ -15,7 +15,9 @@
 // 127.0.0.N on the same port, sends the replies, so they leave from the unit's address, and it
 // receives what the requester sends back to that source: the acknowledgement and unicast
 // requests (a socket bound to the exact address wins over the wildcard for unicasts). A third
-// socket on the foreign address plays the unit that answers from another subnet.
+// socket on the foreign address plays the unit that answers from another subnet. A unit that a
+// set-server request gave other loopback addresses answers (and announces itself) from the first
+// of them, through a fourth socket bound there, as a unit that took new addresses does.
 #include "unit_impl.h"
 
 #include "stream_reader.h"
@@ -198,10 +200,11 @@ void Unit::Impl::HandleControl() {
 
 void Unit::Impl::Run() {
     for (;;) {
-        pollfd fds[6] = {{stopRead.get(), POLLIN, 0},   {controlRead.get(), POLLIN, 0},
+        pollfd fds[7] = {{stopRead.get(), POLLIN, 0},   {controlRead.get(), POLLIN, 0},
                          {udpAny.get(), POLLIN, 0},     {udpOwn.get(), POLLIN, 0},
-                         {udpForeign.get(), POLLIN, 0}, {listener.get(), POLLIN, 0}};
-        const nfds_t count = listenMode == ListenMode::Open ? 6 : 5;
+                         {udpForeign.get(), POLLIN, 0}, {udpMoved.get(), POLLIN, 0},
+                         {listener.get(), POLLIN, 0}};
+        const nfds_t count = listenMode == ListenMode::Open ? 7 : 6;
         if (::poll(fds, count, -1) < 0) {
             if (errno == EINTR) continue;
             return;
@@ -214,9 +217,34 @@ void Unit::Impl::Run() {
         if (fds[2].revents != 0) ReceiveDatagram(udpAny.get(), true);
         if (fds[3].revents != 0) ReceiveDatagram(udpOwn.get(), false);
         if (fds[4].revents != 0) ReceiveDatagram(udpForeign.get(), false);
-        if (count == 6 && fds[5].revents != 0) Accept();
+        if (fds[5].revents != 0) ReceiveDatagram(udpMoved.get(), false);
+        if (count == 7 && fds[6].revents != 0) Accept();
         ReapConnections(false);
     }
+}
+
+std::uint32_t Unit::Impl::SourceAddress() const {
+    std::lock_guard lock(stateMutex);
+    std::uint32_t named = 0;
+    for (const LanPort& port : config.lan) {
+        if (port.address == config.address) return config.address;
+        if (named == 0 && IsHostAddress(port.address)) named = port.address;
+    }
+    return named != 0 ? named : config.address;
+}
+
+int Unit::Impl::SourceSocket() {
+    const std::uint32_t source = SourceAddress();
+    if (source == config.address) return udpOwn.get();
+    if (source != movedAddress) {
+        movedAddress = source;
+        try {
+            udpMoved = net::BindUdp(source, config.udpPort);
+        } catch (const std::system_error&) {
+            udpMoved.reset();
+        }
+    }
+    return udpMoved ? udpMoved.get() : udpOwn.get();
 }
 
 void Unit::Impl::ReceiveDatagram(int fd, bool wildcard) {
@@ -272,15 +300,17 @@ void Unit::Impl::ReceiveDatagram(int fd, bool wildcard) {
     }
 
     const bool foreign = f == Fault::ForeignSubnet;
+    const int source = foreign ? udpForeign.get() : SourceSocket();
     const sockaddr_in to = net::MakeAddress(from, from_port);
     for (const Bytes& reply : outcome.replies) {
-        const ssize_t sent =
-            ::sendto(foreign ? udpForeign.get() : udpOwn.get(), reply.data(), reply.size(),
-                     MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        const ssize_t sent = ::sendto(source, reply.data(), reply.size(), MSG_NOSIGNAL,
+                                      reinterpret_cast<const sockaddr*>(&to), sizeof to);
         if (sent < 0) return;
         Reply record;
         record.via = Via::Udp;
-        record.from = foreign ? config.foreignAddress : config.address;
+        record.from = foreign                    ? config.foreignAddress
+                      : source == udpMoved.get() ? movedAddress
+                                                 : config.address;
         record.to = from;
         record.toPort = from_port;
         record.command =
@@ -611,6 +641,38 @@ void Unit::setFault(Fault fault) {
 }
 Fault Unit::fault() const {
     return impl_->fault.load();
+}
+
+bool Unit::announce(std::uint16_t command, std::uint32_t to, std::uint16_t port) {
+    if (!IsLoopback(to))
+        throw std::invalid_argument("announcement to " + AddressText(to) + " outside 127.0.0.0/8");
+    UnitConfig c = config();
+    c.extendedReply = false;
+    Bytes datagram = EncodeServerReply(c);
+    wire::PutU16(datagram, wire::kOffCommand, command);
+    // From the unit's own socket, or from one on the address it moved to.
+    const std::uint32_t source = impl_->SourceAddress();
+    Fd moved;
+    try {
+        if (source != c.address) moved = net::BindUdp(source, 0);
+    } catch (const std::system_error&) {
+        return false;
+    }
+    const sockaddr_in destination = net::MakeAddress(to, port);
+    const ssize_t sent =
+        ::sendto(moved ? moved.get() : impl_->udpOwn.get(), datagram.data(), datagram.size(),
+                 MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
+    if (sent != static_cast<ssize_t>(datagram.size())) return false;
+    Reply record;
+    record.via = Via::Udp;
+    record.from = source;
+    record.to = to;
+    record.toPort = port;
+    record.command = command;
+    record.size = datagram.size();
+    record.when = std::chrono::steady_clock::now();
+    impl_->Record(std::move(record));
+    return true;
 }
 
 std::vector<Request> Unit::requests() const {

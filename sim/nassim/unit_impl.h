@@ -82,6 +82,13 @@ struct Unit::Impl {
     void ApplyListenMode(ListenMode mode);
     void HandleControl();
     void ReceiveDatagram(int fd, bool wildcard);
+    // The address the unit's datagrams leave from: its own address while it names that one (or
+    // names no address in 127.0.0.0/8), else the first loopback address it names, as a unit
+    // that took new addresses by a set-server request answers from them.
+    std::uint32_t SourceAddress() const;
+    // The socket that sends from SourceAddress() (service thread only): udpOwn, or udpMoved bound
+    // to the address the unit moved to; udpOwn when that address can't be bound.
+    int SourceSocket();
     void Accept();
     void ReapConnections(bool all);
 
@@ -157,6 +164,8 @@ struct Unit::Impl {
     std::atomic<bool> stopping{false}; // set by Stop, for loops that find their socket ready
     net::Fd controlRead, controlWrite; // wakes the service thread to change the listener
     net::Fd udpAny, udpOwn, udpForeign;
+    net::Fd udpMoved;               // on the UDP port of the address the unit moved to, if any
+    std::uint32_t movedAddress = 0; // that address (service thread only)
     net::Fd listener, filler;
     ListenMode listenMode = ListenMode::Closed;
 

@@ -54,17 +54,18 @@ std::vector<std::uint8_t> Announcement(int type, std::uint8_t id, const std::str
     return d;
 }
 
+// Puts address (host order) into the datagram as LAN port lan's address (network order, at 200).
+void NameAddress(std::vector<std::uint8_t>& d, int lan, std::uint32_t address) {
+    for (int k = 0; k < 4; ++k)
+        d[200 + 4 * static_cast<std::size_t>(lan) + static_cast<std::size_t>(k)] =
+            static_cast<std::uint8_t>(address >> (24 - 8 * k));
+}
+
 class AnnounceTest : public MainWindowTest {
 protected:
     void SetUp() override {
         MainWindowTest::SetUp();
         clock_.SetNow(std::chrono::system_clock::time_point(std::chrono::seconds(1'700'000'000)));
-        sender_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        ASSERT_GE(sender_, 0);
-    }
-    void TearDown() override {
-        if (sender_ >= 0) ::close(sender_);
-        MainWindowTest::TearDown();
     }
     TForm_Central& Window() {
         TForm_Central& w = MakeWindow();
@@ -74,21 +75,10 @@ protected:
         w.Timer_Refresh->SetEnabled(false);
         return w;
     }
-    // Sends the datagram to the window's port and waits until its socket holds it.
-    void Send(const std::vector<std::uint8_t>& datagram) {
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(AnnouncementPort);
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ASSERT_EQ(::sendto(sender_, datagram.data(), datagram.size(), 0,
-                           reinterpret_cast<sockaddr*>(&to), sizeof to),
-                  static_cast<ssize_t>(datagram.size()));
-        pollfd p{W().AnnounceSocket(), POLLIN, 0};
-        ASSERT_EQ(::poll(&p, 1, 10000), 1) << "the datagram never arrived";
-    }
     void Tick() { W().Timer_ABSENT->OnTimer(W().Timer_ABSENT); }
+    // Sent from the address it names, as a unit sends it, and taken at the next tick.
     void Deliver(const std::vector<std::uint8_t>& datagram) {
-        Send(datagram);
+        SendDatagram(datagram);
         Tick();
     }
     std::string Status() { return W().StatusBar->Panels(1)->GetText(); }
@@ -100,7 +90,6 @@ protected:
 
     platform::ManualClock clock_;
     platform::ScopedClock scoped_{clock_};
-    int sender_ = -1;
 };
 
 TEST_F(AnnounceTest, ReadyAndOfflineAnnouncementsAddAndRemoveNodesAndRows) {
@@ -212,6 +201,106 @@ TEST_F(AnnounceTest, UnitGoingOfflineWithItsFolderSelected) {
     w.Timer_Hint->OnTimer(w.Timer_Hint);
     w.RefreshTreeNode(w.NasServersNode);
     EXPECT_EQ(ChildTexts(w.NasServersNode), (Strings{"alpha", "beta"}));
+}
+
+// A host that is not the unit (another loopback address) sends datagrams with a known unit's
+// hardware address, name and comment: none changes the unit, its node, its row, the status text or
+// the last-sender record. The unit's own announcements, right after them, still act.
+TEST_F(AnnounceTest, DatagramsChangeOnlyWhatTheirSenderProves) {
+    nassim::Unit& alpha = AddUnit(1, "alpha");
+    TForm_Central& w = Window();
+    ClickNode(w.NasServersNode);
+    ASSERT_EQ(Captions(), (Strings{"alpha"}));
+    const std::uint32_t forger = nassim::Ipv4(127, 0, 0, 200);
+    const std::uint32_t unit = alpha.address();
+    const std::uint32_t elsewhere = nassim::Ipv4(127, 0, 99, 1);
+    struct Case {
+        const char* what;
+        int type;
+        std::uint8_t id; // 1: the running unit's hardware address
+        std::uint32_t named;
+    };
+    const Case cases[] = {
+        {"ready naming another host", 8, 1, elsewhere},
+        {"ready naming its sender", 8, 1, forger},
+        {"ready naming the unit's address", 8, 1, unit},
+        {"off-line naming the unit's address", 9, 1, unit},
+        {"off-line naming its sender", 9, 1, forger},
+        {"ready of a new unit naming another host", 8, 9, elsewhere},
+        {"off-line of an unknown unit naming another host", 9, 9, elsewhere},
+    };
+    w.StatusBar->Panels(1)->SetText("before");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::uint8_t> d = Announcement(c.type, c.id, "alpha", "forged");
+        NameAddress(d, 0, c.named);
+        SendDatagram(d, forger);
+        Tick();
+        EXPECT_EQ(Status(), "before");
+        EXPECT_EQ(ChildTexts(w.NasServersNode), (Strings{"alpha"}));
+        EXPECT_EQ(Captions(), (Strings{"alpha"}));
+        CNasServer* server = Found("alpha");
+        ASSERT_NE(server, nullptr);
+        EXPECT_EQ(server->GetLanIpText(0), "127.0.66.1");
+        EXPECT_EQ(server->GetComment(), "unit 1");
+    }
+
+    // The unit's own announcement, at once: taken (no forged one renewed the last sender).
+    ASSERT_TRUE(
+        alpha.announce(nassim::kCommandReady, nassim::Ipv4(127, 0, 0, 1), AnnouncementPort));
+    pollfd p{w.AnnounceSocket(), POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 10000), 1);
+    Tick();
+    EXPECT_EQ(Status(), "Server alpha is ready.");
+    // From its own address, naming another address besides: taken, and the unit stays where
+    // discovery found it.
+    clock_.Advance(10s);
+    std::vector<std::uint8_t> moved = Announcement(8, 1, "alpha", "moved");
+    NameAddress(moved, 0, forger);
+    NameAddress(moved, 1, unit);
+    SendDatagram(moved, unit);
+    Tick();
+    CNasServer* server = Found("alpha");
+    ASSERT_NE(server, nullptr);
+    EXPECT_EQ(server->GetComment(), "moved");
+    EXPECT_EQ(server->GetLanIpText(0), "127.0.66.1");
+    EXPECT_EQ(server->GetLanIpText(1), "0.0.0.0");
+    // Its own off-line announcement removes it.
+    clock_.Advance(10s);
+    ASSERT_TRUE(
+        alpha.announce(nassim::kCommandOffline, nassim::Ipv4(127, 0, 0, 1), AnnouncementPort));
+    ASSERT_EQ(::poll(&p, 1, 10000), 1);
+    Tick();
+    EXPECT_EQ(Status(), "Server alpha is off-line.");
+    EXPECT_TRUE(ChildTexts(w.NasServersNode).empty());
+    EXPECT_TRUE(Captions().empty());
+}
+
+// 1,000 forged ready announcements (a host announcing units at addresses other than its own)
+// arrive in bursts of 200 between ticks; a unit that starts meanwhile announces itself amid the
+// last burst and appears at the tick that follows it.
+TEST_F(AnnounceTest, AGenuineUnitAppearsAtTheNextTickAfterAFloodOfForgedSenders) {
+    AddUnit(1, "alpha");
+    TForm_Central& w = Window();
+    ClickNode(w.NasServersNode);
+    ASSERT_EQ(Captions(), (Strings{"alpha"}));
+    nassim::Unit& beta = AddUnit(2, "beta", false);
+    for (int i = 0; i < 1000; ++i) {
+        std::vector<std::uint8_t> d = Announcement(8, 0, "forged");
+        d[112] = static_cast<std::uint8_t>(i);
+        d[113] = static_cast<std::uint8_t>(0x80 | (i >> 8));
+        NameAddress(d, 0, nassim::Ipv4(127, 0, 99, 1 + static_cast<unsigned>(i) % 250));
+        SendDatagram(d, nassim::Ipv4(127, 0, 0, 200));
+        if (i == 900) {
+            ASSERT_TRUE(
+                beta.announce(nassim::kCommandReady, nassim::Ipv4(127, 0, 0, 1), AnnouncementPort));
+        }
+        if (i % 200 == 199) Tick();
+    }
+    EXPECT_EQ(Status(), "Server beta is ready.");
+    EXPECT_EQ(ChildTexts(w.NasServersNode), (Strings{"alpha", "beta"}));
+    EXPECT_EQ(Captions(), (Strings{"alpha", "beta"}));
+    EXPECT_EQ(w.NasSvrNet.FoundCount(), 2);
 }
 
 // The refresh timer ticks every 10 s: a refresh every 6 x RefreshInterval + 1 ticks while a node

@@ -93,11 +93,8 @@ protected:
         Form_About = vcl::MakeForm<TForm_About>(nullptr);
         Form_About->Interactive = false;
         FmTaskMan = vcl::MakeForm<TFmTaskMan>(nullptr);
-        sender_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        ASSERT_GE(sender_, 0);
     }
     void TearDown() override {
-        if (sender_ >= 0) ::close(sender_);
         if (Form_Central) {
             Form_Central->OnDestroy = nullptr;
             CloseWindow();
@@ -181,15 +178,7 @@ protected:
     void Announce(const std::vector<std::uint8_t>& datagram) {
         // Past the ten seconds in which a repeat of the last sender is dropped.
         clock_.Advance(11s);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(AnnouncementPort);
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ASSERT_EQ(::sendto(sender_, datagram.data(), datagram.size(), 0,
-                           reinterpret_cast<sockaddr*>(&to), sizeof to),
-                  static_cast<ssize_t>(datagram.size()));
-        pollfd p{W().AnnounceSocket(), POLLIN, 0};
-        ASSERT_EQ(::poll(&p, 1, 10000), 1) << "the datagram never arrived";
+        SendDatagram(datagram);
         W().Timer_ABSENT->OnTimer(W().Timer_ABSENT);
     }
     void AutoTick() {
@@ -298,8 +287,8 @@ protected:
         // On a busy machine a unit's reply can come after the short collection of a discovery.
         // What is checked here does not depend on one pass finding every unit, so the refresh
         // tick runs again until each running unit has answered.
-        for (int i = 0; i < 10 && silent_.empty() &&
-                        list.FoundCount() != static_cast<int>(running_.size());
+        for (int i = 0;
+             i < 10 && silent_.empty() && list.FoundCount() != static_cast<int>(running_.size());
              ++i)
             AutoTick();
         const int listed = static_cast<int>(running_.size() - silent_.size());
@@ -349,7 +338,6 @@ protected:
     std::set<std::uint8_t> silent_; // running, but announced off-line since the last discovery
     platform::ManualClock clock_;
     platform::ScopedClock scoped_{clock_};
-    int sender_ = -1;
 };
 
 // ---- The window's own holders: the NAS Servers list, a unit's node, an image folder's node
@@ -1042,7 +1030,8 @@ TEST_F(LifetimeTest, AFloodOfForgedAnnouncersStopsAtTheCapAndTheWindowStillAnswe
     EXPECT_EQ(ChildTexts(NodeOf(2)), (Strings{"Docs", "[ Other ]"}));
     for (int i = 0; i < 1000; ++i) {
         std::vector<std::uint8_t> d = Announcement(8, 0, "forged");
-        // Distinct senders at loopback addresses where nothing listens.
+        // Distinct units, each announcing from the loopback address it names, where nothing
+        // listens.
         d[112] = static_cast<std::uint8_t>(i);
         d[113] = static_cast<std::uint8_t>(0x80 | (i >> 8));
         const std::uint8_t address[4] = {127, 0, 99, static_cast<std::uint8_t>(i)};

@@ -20,6 +20,12 @@
 #include <QTest>
 #include <QTreeView>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -113,6 +119,37 @@ protected:
         image.name = path.substr(path.find('/') + 1);
         image.size = blocks;
         return image;
+    }
+
+    // Sends the datagram to the window's announcement port from the address from (host order)
+    // and waits until the window's socket holds something to read. By default it comes from the
+    // address the datagram names for LAN 0 (offset 200, network order), as a unit sends it, or
+    // from 127.0.0.1 when it is too short to name one.
+    void SendDatagram(const std::vector<std::uint8_t>& datagram, std::uint32_t from = 0) {
+        if (from == 0)
+            from = datagram.size() >= 204
+                       ? static_cast<std::uint32_t>(datagram[200]) << 24 |
+                             static_cast<std::uint32_t>(datagram[201]) << 16 |
+                             static_cast<std::uint32_t>(datagram[202]) << 8 | datagram[203]
+                       : nassim::Ipv4(127, 0, 0, 1);
+        const int sender = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        ASSERT_GE(sender, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(from);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(AnnouncementPort);
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const bool bound = ::bind(sender, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
+        const ssize_t sent = bound ? ::sendto(sender, datagram.data(), datagram.size(), 0,
+                                              reinterpret_cast<sockaddr*>(&to), sizeof to)
+                                   : -1;
+        ::close(sender);
+        ASSERT_TRUE(bound) << "cannot send from " << nassim::AddressText(from);
+        ASSERT_EQ(sent, static_cast<ssize_t>(datagram.size()));
+        pollfd p{W().AnnounceSocket(), POLLIN, 0};
+        ASSERT_EQ(::poll(&p, 1, 10000), 1) << "the datagram never arrived";
     }
 
     // Makes the window from its own description (its tree is built, discovery included) and

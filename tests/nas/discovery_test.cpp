@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <map>
 #include <memory>
@@ -62,7 +63,8 @@ TEST(Discovery, FindsThreeUnitsAndAcknowledgesEach) {
     ASSERT_EQ(found.size(), 3u);
     for (uint8_t i = 0; i < 3; ++i) {
         ASSERT_TRUE(found.count(names[i])) << names[i];
-        nastest::ExpectDescribedRecord(found[names[i]], names[i], static_cast<uint8_t>(21 + i));
+        nastest::ExpectDescribedRecord(found[names[i]], Ipv4(127, 0, 0, 2 + i), names[i],
+                                       static_cast<uint8_t>(21 + i));
         EXPECT_EQ(found[names[i]].textEncodingKind, 1u);
     }
     for (auto& unit : f.units) {
@@ -111,11 +113,11 @@ TEST(Discovery, TakesRepliesBySizeSubnetValidityAndHardwareAddress) {
     auto found = Find();
     EXPECT_EQ(found.size(), 3u);
     ASSERT_TRUE(found.count("LONG"));
-    nastest::ExpectDescribedRecord(found["LONG"], "LONG", 32);
+    nastest::ExpectDescribedRecord(found["LONG"], Ipv4(127, 0, 0, 3), "LONG", 32);
     EXPECT_EQ(found["LONG"].textEncodingKind, 2u) << "a 348-byte reply is kind 2";
     EXPECT_EQ(nastest::Field(found["LONG"].extendedName, 64), "the extended name of the unit");
     ASSERT_TRUE(found.count("NEAR"));
-    nastest::ExpectDescribedRecord(found["NEAR"], "NEAR", 34, false);
+    nastest::ExpectDescribedRecord(found["NEAR"], Ipv4(127, 0, 0, 5), "NEAR", 34, false);
     for (unsigned i = 0; i < 17; ++i)
         EXPECT_EQ(found["NEAR"].hardwareAddress[i], 31 + i);
     EXPECT_EQ(found["NEAR"].hardwareAddress[17], (31 + 17) ^ 0x01);
@@ -135,6 +137,58 @@ TEST(Discovery, TakesRepliesBySizeSubnetValidityAndHardwareAddress) {
     }
 }
 
+// A reply is taken from an address it names for its unit: one whose sender it does not name is
+// ignored and not acknowledged, whatever it carries. One that names no address at all (a new
+// unit, set up by broadcast) points nowhere: it is taken unless a reply that names its sender
+// carries the same hardware address, whichever came first.
+TEST(Discovery, RepliesAreTakenFromAnAddressTheyName) {
+    const uint32_t own = Ipv4(127, 0, 0, 3);
+    const uint32_t forger = Ipv4(127, 0, 0, 77); // on the same local network
+    const struct {
+        const char* what;
+        std::array<uint32_t, 3> named;
+        uint32_t from; // the reply's source; 0: the unit's own address
+        bool twin;     // same hardware address as the unit PROVEN, which names its sender
+        bool taken;
+    } cases[] = {
+        {"names its sender at LAN 2", {Ipv4(10, 9, 0, 2), Ipv4(10, 9, 1, 2), own}, 0, false, true},
+        {"names another host", {own, 0, 0}, forger, false, false},
+        {"names hosts on other networks", {Ipv4(10, 9, 0, 2), 0, 0}, 0, false, false},
+        {"names the proven unit's address", {Ipv4(127, 0, 0, 2), 0, 0}, forger, true, false},
+        {"names no address", {0, 0, 0}, 0, false, true},
+        {"names no address, twin of a proven unit", {0, 0, 0}, 0, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DiscoveryFixture f;
+        nassim::Unit& proven = f.add(nastest::DescribedUnit(Ipv4(127, 0, 0, 2), "PROVEN", 61));
+        nassim::UnitConfig config = nastest::DescribedUnit(own, "CASE", 62);
+        for (size_t i = 0; i < 3; ++i)
+            config.lan[i].address = c.named[i];
+        if (c.twin) config.hardwareAddress = proven.config().hardwareAddress;
+        if (c.from != 0) {
+            config.fault = nassim::Fault::ForeignSubnet;
+            config.foreignAddress = c.from;
+        }
+        nassim::Unit& unit = f.add(config);
+        nastest::ScopedNetConfig scope(f.netConfig());
+
+        auto found = Find();
+        EXPECT_EQ(found.count("PROVEN"), 1u);
+        ASSERT_EQ(found.count("CASE"), c.taken ? 1u : 0u);
+        ASSERT_TRUE(proven.waitForAcks(1, std::chrono::seconds(3)));
+        const auto replies = unit.replies();
+        ASSERT_EQ(replies.size(), 1u) << "the unit did not answer: the case shows nothing";
+        EXPECT_EQ(replies[0].from, c.from != 0 ? c.from : own);
+        if (c.taken) {
+            EXPECT_EQ(found["CASE"].ipAddress[2], c.named[2]);
+            EXPECT_TRUE(unit.waitForAcks(1, std::chrono::seconds(3)));
+        } else {
+            EXPECT_TRUE(unit.acks().empty()) << "an ignored reply was acknowledged";
+        }
+    }
+}
+
 TEST(Discovery, UnitOnTwoLocalNetworksIsStoredOnce) {
     DiscoveryFixture f;
     nassim::Unit& unit = f.add(nastest::DescribedUnit(Ipv4(127, 0, 0, 2), "BOTH", 41));
@@ -145,7 +199,7 @@ TEST(Discovery, UnitOnTwoLocalNetworksIsStoredOnce) {
 
     auto found = Find();
     ASSERT_EQ(found.size(), 1u);
-    nastest::ExpectDescribedRecord(found["BOTH"], "BOTH", 41);
+    nastest::ExpectDescribedRecord(found["BOTH"], Ipv4(127, 0, 0, 2), "BOTH", 41);
     ASSERT_TRUE(unit.waitForAcks(1, std::chrono::seconds(3)));
     std::vector<uint32_t> askedFrom;
     for (const nassim::Request& request : unit.requests())

@@ -42,7 +42,7 @@ TEST(RemoteInfo, FillsTheRecordAndAcknowledgesOnTheSameConnection) {
     NasServerInfo info;
     std::memset(&info, 0x5A, sizeof info);
     ASSERT_EQ(NasApiGetRemoteInfo(f.addrs.data(), &info), 0);
-    nastest::ExpectDescribedRecord(info, "REMOTE-1", 11);
+    nastest::ExpectDescribedRecord(info, Ipv4(127, 0, 70, 2), "REMOTE-1", 11);
     EXPECT_EQ(info.textEncodingKind, 1u);
     EXPECT_EQ(info.extendedName[0], 0);
 
@@ -71,7 +71,7 @@ TEST(RemoteInfo, UnitStatusIsReturnedAndTheRecordStillFilled) {
         NasServerInfo info;
         std::memset(&info, 0x5A, sizeof info);
         EXPECT_EQ(NasApiGetRemoteInfo(f.addrs.data(), &info), status);
-        nastest::ExpectDescribedRecord(info, "STATUS", 12);
+        nastest::ExpectDescribedRecord(info, Ipv4(127, 0, 71, 2), "STATUS", 12);
     }
 }
 
@@ -126,7 +126,7 @@ TEST(RemoteInfo, RepliesAreJudgedByTheirSizeNotTheirDeclaredLength) {
             EXPECT_TRUE(f.unit.acks().empty());
             continue;
         }
-        nastest::ExpectDescribedRecord(info, "SIZES", 13);
+        nastest::ExpectDescribedRecord(info, config.address, "SIZES", 13);
         EXPECT_EQ(info.textEncodingKind, c.extended ? 2u : 1u);
         EXPECT_EQ(nastest::Field(info.extendedName, 64), c.extended ? longName : "");
         ASSERT_TRUE(f.unit.waitForAcks(1, std::chrono::seconds(10)));

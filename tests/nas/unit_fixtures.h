@@ -14,7 +14,8 @@
 
 namespace nastest {
 
-// A unit whose fields all derive from one seed, so that several units differ in every field.
+// A unit whose fields all derive from one seed, so that several units differ in every field. Its
+// LAN 0 address is the one it answers from, as a unit's is.
 inline nassim::UnitConfig DescribedUnit(uint32_t address, const std::string& name, uint8_t seed) {
     nassim::UnitConfig unit;
     unit.address = address;
@@ -27,6 +28,7 @@ inline nassim::UnitConfig DescribedUnit(uint32_t address, const std::string& nam
         unit.lan[i].mask = Ipv4(255, 255, 255, 0);
         unit.lan[i].gateway = Ipv4(10, seed, i, 1);
     }
+    unit.lan[0].address = address;
     for (unsigned i = 0; i < 18; ++i)
         unit.hardwareAddress[i] = static_cast<uint8_t>(seed + i);
     unit.firmwareVersion = {2, seed, 7, 1234};
@@ -49,17 +51,17 @@ inline std::string Field(const char* field, size_t width) {
     return std::string(field, strnlen(field, width));
 }
 
-// Every field of a record decoded from DescribedUnit(…, name, seed), values written out again;
-// the hardware address too unless the test changed it.
-inline void ExpectDescribedRecord(const NasServerInfo& r, const std::string& name, uint8_t seed,
-                                  bool ownHardwareAddress = true) {
+// Every field of a record decoded from DescribedUnit(address, name, seed), values written out
+// again; the hardware address too unless the test changed it.
+inline void ExpectDescribedRecord(const NasServerInfo& r, uint32_t address, const std::string& name,
+                                  uint8_t seed, bool ownHardwareAddress = true) {
     SCOPED_TRACE(name);
     EXPECT_EQ(Field(r.name, 16), name);
     EXPECT_EQ(Field(r.workgroup, 16), "WG-" + std::to_string(seed));
     EXPECT_EQ(Field(r.comment, 32), "unit number " + std::to_string(seed));
     EXPECT_EQ(Field(r.extraText, 16), "extra-" + std::to_string(seed));
     for (unsigned i = 0; i < 3; ++i) {
-        EXPECT_EQ(r.ipAddress[i], Ipv4(10, seed, i, 2));
+        EXPECT_EQ(r.ipAddress[i], i == 0 ? address : Ipv4(10, seed, i, 2));
         EXPECT_EQ(r.subnetMask[i], Ipv4(255, 255, 255, 0));
         EXPECT_EQ(r.gateway[i], Ipv4(10, seed, i, 1));
     }

@@ -113,6 +113,13 @@ TEST(NasAnnouncement, EveryFieldLandsInTheRecord) {
     const Bytes datagram = Datagram(a);
     EXPECT_EQ(NasAnnouncementType(datagram), kNasAnnouncementReady);
     ASSERT_TRUE(ParseNasAnnouncement(datagram, record));
+    // The addresses it names for its unit: LAN 0 and 1; LAN 2's empty one is no address.
+    EXPECT_TRUE(NasAnnouncementNamesAddress(datagram, a.addresses[0]));
+    EXPECT_TRUE(NasAnnouncementNamesAddress(datagram, a.addresses[1]));
+    EXPECT_FALSE(NasAnnouncementNamesAddress(datagram, 0));
+    EXPECT_FALSE(NasAnnouncementNamesAddress(datagram, a.gateways[0]));
+    EXPECT_FALSE(
+        NasAnnouncementNamesAddress(Bytes(datagram.begin(), datagram.end() - 1), a.addresses[0]));
 
     EXPECT_EQ(Field(record.name, 16), "NAS-A");
     EXPECT_EQ(Field(record.workgroup, 16), "WORKGROUP");
@@ -191,10 +198,14 @@ TEST(NasAnnouncement, ReadyAddsOnceThenUpdatesAndOfflineRemoves) {
     EXPECT_EQ(added->GetLanIpText(0), "10.0.0.1");
     EXPECT_EQ(added->GetMaskText(1), "255.255.0.0");
 
-    // The unit reports again, ready now: the entry is updated, none is added.
+    // The unit reports again, ready now: the entry is updated, none is added; its addresses stay
+    // as they were found.
     added->Info.textEncodingKind = 1;
     a.status = 1;
     a.name = "NAS-A2";
+    a.addresses[0] = 0x0A000063u;
+    a.masks[1] = 0xFFFFFF00u;
+    a.gateways[2] = 0x0A0000FEu;
     ready = Datagram(a);
     CNasServer* found = list.FindByMac(ready);
     ASSERT_EQ(found, added);
@@ -203,6 +214,9 @@ TEST(NasAnnouncement, ReadyAddsOnceThenUpdatesAndOfflineRemoves) {
     EXPECT_EQ(found->Info.unitStatus, 1u);
     EXPECT_EQ(found->GetName(), "NAS-A2");
     EXPECT_EQ(found->GetTextEncoding(), 1);
+    EXPECT_EQ(found->GetLanIpText(0), "10.0.0.1");
+    EXPECT_EQ(found->GetMaskText(1), "255.255.0.0");
+    EXPECT_EQ(found->Info.gateway[2], Announced{}.gateways[2]);
 
     // Off-line from a unit the list does not know changes nothing.
     Announced stranger;

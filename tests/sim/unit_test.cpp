@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
+#include <stdexcept>
 
 using namespace simtest;
 using nassim::Ipv4;
@@ -111,6 +113,28 @@ TEST_F(ThreeUnits, EachAnswersOneBroadcastOnceFromItsOwnAddress) {
     EXPECT_EQ(acks[0].problem, "");
     EXPECT_FALSE(units[0]->waitForAcks(1, kQuiet));
     EXPECT_TRUE(units[2]->acks().empty());
+}
+
+// An announcement is the 284-byte body of the server-information reply under command 8 or 9
+// (the extended unit's too), sent from the unit's own address.
+TEST_F(ThreeUnits, AnnouncesItselfFromItsOwnAddress) {
+    UdpClient client(Ipv4(127, 0, 0, 1));
+    for (std::uint16_t command : {nassim::kCommandReady, nassim::kCommandOffline}) {
+        SCOPED_TRACE(command);
+        ASSERT_TRUE(units[2]->announce(command, Ipv4(127, 0, 0, 1), client.port()));
+        std::optional<Datagram> d = client.Receive(kReplyWait);
+        ASSERT_TRUE(d);
+        EXPECT_EQ(d->from, Ipv4(127, 0, 0, 33));
+        ASSERT_EQ(d->bytes.size(), 284u);
+        EXPECT_EQ(Text(d->bytes, 0, 8), "PELQUANE");
+        EXPECT_EQ(Get16(d->bytes, 24), command);
+        EXPECT_EQ(Text(d->bytes, 236, 16), "UNIT2");
+        EXPECT_EQ(Text(d->bytes, 112, 18), std::string("hw-") + char(33));
+        EXPECT_EQ(GetNet32(d->bytes, 200), Ipv4(127, 0, 0, 33));
+        EXPECT_EQ(units[2]->replies().back().command, command);
+    }
+    EXPECT_THROW(units[0]->announce(nassim::kCommandReady, Ipv4(10, 0, 0, 1), client.port()),
+                 std::invalid_argument);
 }
 
 TEST_F(ThreeUnits, AnswersServerInfoOverTcpOnItsAddressOnly) {
