@@ -150,6 +150,12 @@ protected:
         return *running_[plan.id];
     }
     void Stop(std::uint8_t id) { running_.erase(id); }
+    std::vector<const nassim::Unit*> RunningUnits() const override {
+        std::vector<const nassim::Unit*> units;
+        for (const auto& [id, unit] : running_)
+            if (!silent_.count(id)) units.push_back(unit.get());
+        return units;
+    }
     nassim::Unit* Running(std::uint8_t id) {
         auto it = running_.find(id);
         return it == running_.end() ? nullptr : it->second.get();
@@ -298,8 +304,8 @@ protected:
         // On a busy machine a unit's reply can come after the short collection of a discovery.
         // What is checked here does not depend on one pass finding every unit, so the refresh
         // tick runs again until each running unit has answered.
-        for (int i = 0; i < 10 && silent_.empty() &&
-                        list.FoundCount() != static_cast<int>(running_.size());
+        for (int i = 0;
+             i < 10 && silent_.empty() && list.FoundCount() != static_cast<int>(running_.size());
              ++i)
             AutoTick();
         const int listed = static_cast<int>(running_.size() - silent_.size());
