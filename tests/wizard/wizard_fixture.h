@@ -173,7 +173,6 @@ protected:
     // never answers.
     void FindUnits() {
         Window();
-        BindUnits();
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (!AllFound() && std::chrono::steady_clock::now() < deadline) {
             RefreshServerTree(W());
