@@ -12,16 +12,23 @@ endfunction()
 # brimlet_add_gtest(NAME LABEL label SOURCES ... LIBS ...)
 # A GoogleTest executable whose cases become CTest tests carrying the subsystem label.
 # Cases run in parallel: a test that needs ports takes free ones, never fixed numbers.
+# With BRIMLET_TEST_FONTCONFIG set (tests/CMakeLists.txt), the cases see only the fonts it names.
 function(brimlet_add_gtest name)
     cmake_parse_arguments(T "" "LABEL" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE GTest::gtest_main GTest::gmock ${T_LIBS})
+    set(fonts "")
+    if(BRIMLET_TEST_FONTCONFIG)
+        # One value per property: the discovered tests' properties cannot carry a list.
+        set(fonts ENVIRONMENT_MODIFICATION "FONTCONFIG_FILE=set:${BRIMLET_TEST_FONTCONFIG}")
+    endif()
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 60
         # A test that does not name a program folder of its own gets one in the build tree, never
         # the user's settings folder.
-        PROPERTIES LABELS ${T_LABEL} ENVIRONMENT "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config")
+        PROPERTIES LABELS ${T_LABEL} ENVIRONMENT "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config"
+                   ${fonts})
 endfunction()
 
 # brimlet_add_fuzzer(NAME LABEL label CORPUS dir SOURCES ... LIBS ...)

@@ -9,6 +9,7 @@
 #include "vcl/application.h"
 #include "vcl/screen.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -43,6 +44,26 @@ void TForm_About::FormCreate(vcl::TObject*) {
     Label_5->SetCaption(GetMessageText(2));
     for (vcl::TLabel* label : {Label_Web, Label_Email, Label_5})
         FitAboutLine(label);
+    FitLineHeights();
+}
+
+void TForm_About::FitLineHeights() {
+    // "Arial" is whatever the machine maps it to, and some of those fonts have a taller line
+    // than the design's 20 pixels: each line is as high as its text, a line that grew pushes the
+    // ones below it down, and the block moves up should its last line leave the window.
+    constexpr int kDesignHeight = 20;
+    for (vcl::TLabel* label : {Label_Web, Label_Email, Label_5, Label_Version})
+        label->SetHeight(std::max(kDesignHeight, label->TextHeight()));
+    const auto bottom = [](const vcl::TLabel* label) {
+        return label->GetTop() + label->GetHeight();
+    };
+    Label_Email->SetTop(std::max(Label_Email->GetTop(), bottom(Label_Web)));
+    Label_5->SetTop(std::max(Label_5->GetTop(), bottom(Label_Email)));
+    Label_Version->SetTop(Label_5->GetTop());
+    const int overflow = std::max(bottom(Label_5), bottom(Label_Version)) - GetClientHeight();
+    if (overflow > 0)
+        for (vcl::TLabel* label : {Label_Web, Label_Email, Label_5, Label_Version})
+            label->SetTop(label->GetTop() - overflow);
 }
 
 void TForm_About::FitAboutLine(vcl::TLabel* label) {

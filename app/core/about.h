@@ -52,6 +52,7 @@ public:
 private:
     void OpenLink(const std::string& url);
     void FitAboutLine(vcl::TLabel* label);
+    void FitLineHeights();
     void LinkPressed(vcl::TLabel* label, vcl::TMouseButton button);
 
     bool mouseHeld_ = false;

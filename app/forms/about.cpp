@@ -10,8 +10,8 @@ using namespace vcl;
 
 namespace {
 
-// A line of white text on the picture; 20 pixels high, so that letters that reach below the base
-// line are not cut at a 15-pixel font.
+// A line of white text on the picture, 20 pixels high as designed; the form makes it as high as
+// its text in the font it got once it has its text (TForm_About::FitLineHeights).
 TLabel* MakeAboutLabel(TForm_About* form, const char* name, int left, int top, int width) {
     TLabel* label = Make<TLabel>(form, form, name);
     label->SetAutoSize(false);

@@ -197,10 +197,17 @@ void TForm_Central::FormPaint(vcl::TObject*) {
     // The remote list is taken from the tree once for each list form, not at every paint: an
     // empty list stays what the user made it.
     if (Form_RemoteNAS && syncedRemoteForm_ != Form_RemoteNAS) {
+        if (syncedRemoteForm_) RemoveFreeNotification(syncedRemoteForm_);
         syncedRemoteForm_ = Form_RemoteNAS;
+        FreeNotification(Form_RemoteNAS);
         if (!Form_RemoteNAS->Host()) Form_RemoteNAS->SetHost(remoteHost_.get());
         Form_RemoteNAS->SyncFromTree();
     }
+}
+
+void TForm_Central::Notification(vcl::TComponent* component, vcl::TOperation operation) {
+    vcl::TForm::Notification(component, operation);
+    if (operation == vcl::opRemove && component == syncedRemoteForm_) syncedRemoteForm_ = nullptr;
 }
 
 void TForm_Central::FormCloseQuery(vcl::TObject*, bool& CanClose) {

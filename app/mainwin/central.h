@@ -579,6 +579,9 @@ public:
     bool PortTaken() const { return portTaken_; }
     int AnnounceSocket() const { return announceSocket_; }
 
+protected:
+    void Notification(vcl::TComponent* component, vcl::TOperation operation) override;
+
 private:
     class RemoteHost;
     void SetTexts();
@@ -602,7 +605,9 @@ private:
     bool settingsUnwritable_ = false; // the settings folder was found unwritable at start
     void WriteSettings(vcl::TIniFile& ini);
     bool aboutMissingTold_ = false;
-    const void* syncedRemoteForm_ = nullptr; // the remote list form last synchronised
+    // The remote list form last synchronised; its destruction clears it (free notification), so
+    // that a new form is never taken for a freed one.
+    vcl::TComponent* syncedRemoteForm_ = nullptr;
     bool portTaken_ = false;
     int hintTicks_ = 0;
     vcl::TTreeNode* popupPrevious_ = nullptr; // the selection to return to after the popup

@@ -1,10 +1,12 @@
 #include "vcl/dialog_host.h"
 
 #include "detail/hooks.h"
+#include "detail/wrapped_text.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QLayout>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPointer>
@@ -178,8 +180,30 @@ QString ToQtFilter(const std::string& filter, int index, QString* selected) {
     return out.join(QStringLiteral(";;"));
 }
 
-// The widest word a message box shows on one line, in pixels.
-constexpr int kBoxWordWidth = 400;
+// The widest a message box's text asks to be, in pixels; longer texts wrap.
+constexpr int kBoxTextWidth = 400;
+
+// The box's text is shown by a label that wraps a word longer than a line (a long path) where it
+// meets the line's end instead of widening the box past the screen. The box keeps its text as
+// given: that is what a copy of the box takes and what is read aloud.
+void ShowTextWrapped(QMessageBox& box) {
+    auto* own = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (!own || !box.layout()) return;
+    auto* label = new detail::WrappingLabel(&box);
+    label->setObjectName(QStringLiteral("box_text"));
+    label->setTextFormat(Qt::PlainText);
+    label->setText(own->text());
+    label->setAlignment(own->alignment());
+    label->setContentsMargins(own->contentsMargins());
+    label->setWordWrap(true);
+    label->SetPreferredWidth(kBoxTextWidth);
+    if (QLayoutItem* replaced = box.layout()->replaceWidget(own, label)) {
+        delete replaced;
+        own->hide();
+    } else {
+        delete label;
+    }
+}
 
 class DesktopDialogHost : public TDialogHost {
 public:
@@ -190,10 +214,8 @@ public:
         if (!owner) owner = QApplication::activeWindow();
         QMessageBox box(owner);
         box.setWindowTitle(detail::ToQt(request.Caption));
-        // A word longer than a line of the box (a long file name) is broken rather than widening
-        // the box past the screen.
-        box.setText(detail::BreakLongWords(detail::ToQt(request.Text), box.font(), kBoxWordWidth));
         box.setTextFormat(Qt::PlainText);
+        box.setText(detail::ToQt(request.Text));
         switch (request.Icon) {
         case TBoxIcon::Stop:
             box.setIcon(QMessageBox::Critical);
@@ -250,6 +272,7 @@ public:
         box.setStandardButtons(set);
         for (const Pair& p : pairs)
             if (!p.caption->empty()) box.button(p.button)->setText(detail::ToQt(*p.caption));
+        ShowTextWrapped(box); // once the box's layout is complete (the icon remakes it)
         box.exec();
         // Not every desktop hands the activation back to the box's owner by itself.
         if (owner && owner->isVisible()) owner->activateWindow();

@@ -1,6 +1,7 @@
 #include "vcl/std_controls.h"
 
 #include "detail/hooks.h"
+#include "detail/wrapped_text.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -30,38 +31,9 @@ QLineEdit* EditOf(const TEdit* e) {
 
 } // namespace
 
-namespace detail {
-
-QString BreakLongWords(const QString& text, const QFont& font, int width) {
-    const QFontMetrics fm(font);
-    QString out;
-    out.reserve(text.size());
-    qsizetype start = 0;
-    while (start <= text.size()) {
-        qsizetype end = start;
-        while (end < text.size() && !text[end].isSpace())
-            ++end;
-        const QString word = text.mid(start, end - start);
-        if (fm.horizontalAdvance(word) > width) {
-            for (qsizetype i = 0; i < word.size(); ++i) {
-                out += word[i];
-                if (i + 1 < word.size() && !word[i].isHighSurrogate() && !word[i + 1].isMark())
-                    out += QChar(0x200B);
-            }
-        } else {
-            out += word;
-        }
-        if (end < text.size()) out += text[end];
-        start = end + 1;
-    }
-    return out;
-}
-
-} // namespace detail
-
 // ---- TLabel
 
-TLabel::TLabel(TComponent* owner) : TControl(owner, new Hooked<QLabel>()) {
+TLabel::TLabel(TComponent* owner) : TControl(owner, new Hooked<detail::WrappingLabel>()) {
     QLabel* l = LabelOf(this);
     l->setTextFormat(Qt::PlainText); // texts may come from outside: never markup
     l->setFocusPolicy(Qt::NoFocus);
@@ -71,16 +43,11 @@ TLabel::TLabel(TComponent* owner) : TControl(owner, new Hooked<QLabel>()) {
 }
 
 void TLabel::ApplyText() {
+    // Shown as given: a word wider than the label is broken where it meets the edge by the
+    // label's own layout, never by characters put into the text.
     QString text = ToQt(GetText());
     if (showAccelChar_) text = detail::StripAccelerators(text);
-    wrappedAt_ = wordWrap_ ? GetWidth() : -1;
-    if (wordWrap_) text = detail::BreakLongWords(text, LabelOf(this)->font(), TextRoom());
     LabelOf(this)->setText(text);
-}
-
-void TLabel::ApplyBounds() {
-    TControl::ApplyBounds();
-    if (wordWrap_ && GetWidth() != wrappedAt_) ApplyText();
 }
 
 int TLabel::TextRoom() const {
@@ -88,12 +55,13 @@ int TLabel::TextRoom() const {
 }
 
 int TLabel::TextWidth() const {
-    const QFontMetrics fm(LabelOf(this)->font());
-    const QString text = LabelOf(this)->text();
+    const QLabel* label = LabelOf(this);
+    const QString text = label->text();
     int w = 0;
     if (wordWrap_) {
-        w = fm.boundingRect(QRect(0, 0, TextRoom(), 1 << 20), Qt::TextWordWrap, text).width();
+        w = detail::WrappedTextSize(text, label->font(), TextRoom()).width();
     } else {
+        const QFontMetrics fm(label->font());
         for (const QString& line : text.split(QLatin1Char('\n')))
             w = std::max(w, fm.horizontalAdvance(line));
     }
@@ -101,11 +69,12 @@ int TLabel::TextWidth() const {
 }
 
 int TLabel::TextHeight() const {
-    const QFontMetrics fm(LabelOf(this)->font());
-    const QString text = LabelOf(this)->text();
+    const QLabel* label = LabelOf(this);
+    const QFontMetrics fm(label->font());
+    const QString text = label->text();
     int h = fm.height();
     if (wordWrap_ && !text.isEmpty())
-        h = fm.boundingRect(QRect(0, 0, TextRoom(), 1 << 20), Qt::TextWordWrap, text).height();
+        h = detail::WrappedTextSize(text, label->font(), TextRoom()).height();
     else if (!wordWrap_)
         h += static_cast<int>(text.count(QLatin1Char('\n'))) * fm.lineSpacing();
     return h + 2 * margin_;
@@ -141,7 +110,6 @@ void TLabel::TextChanged() {
 
 void TLabel::FontChanged() {
     TControl::FontChanged();
-    if (wordWrap_) ApplyText();
     AdjustSize();
 }
 

@@ -43,7 +43,6 @@ public:
     int TextHeight() const;
 
 protected:
-    void ApplyBounds() override;
     void TextChanged() override;
     void FontChanged() override;
     void ColorChanged() override;
@@ -62,7 +61,6 @@ private:
     bool transparent_ = false;
     bool showAccelChar_ = true;
     int margin_ = 0;
-    int wrappedAt_ = -1; // the width the shown text was broken for
 };
 
 // A push button. Click sets the parent form's ModalResult to the button's ModalResult, then raises

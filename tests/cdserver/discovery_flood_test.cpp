@@ -284,7 +284,9 @@ private:
 TEST_F(DiscoveryFloodTest, JunkOnTheWireSpendsNothingAndALateServerIsStillFound) {
     using namespace std::chrono_literals;
     CdhNetConfig config = CurrentCdhConfig();
-    config.discoveryWindowMs = 3000; // one query; the real server answers half-way
+    // One query, with room for the whole paced flood on a loaded machine; the real server
+    // answers while the flood runs.
+    config.discoveryWindowMs = 12000;
     config.discoveryRepeatMs = 20000;
     SetCdhConfig(config);
     cdsim::ServerConfig real;

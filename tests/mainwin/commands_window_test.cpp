@@ -317,6 +317,34 @@ TEST_F(CommandsTest, MainMenusEnableByFocusSelectionAndRename) {
     w.RenameInProgress = false;
 }
 
+// Record CD/DVD follows the image row the user clicks the moment the folder is open: on a unit
+// with a writer it is offered in the Mirror menu and the right-click menu, on one without it is
+// not, with nothing let run in between (no timer, no wait on the unit).
+TEST_F(CommandsTest, RecordCdFollowsTheImageRowAsSoonAsTheFolderOpens) {
+    nassim::Unit& writer = AddUnit(1, "alpha", true, {"Movies"}, {Image("Movies/one.iso", 1000)});
+    nassim::CdDriveRecord drive;
+    drive.typeMask = 0x02;
+    drive.name = "alpha WRITER";
+    drive.tail[0] = 3;
+    writer.setCdDrives({drive});
+    AddUnit(2, "beta", true, {"Movies"}, {Image("Movies/two.iso", 1000)});
+    TForm_Central& w = Window();
+    for (const auto& [name, offered] : {std::pair{"alpha", true}, std::pair{"beta", false}}) {
+        SCOPED_TRACE(name);
+        vcl::TTreeNode* unit = Child(w.NasServersNode, name);
+        ASSERT_NE(unit, nullptr);
+        unit->Expand(false);
+        FocusNode(Child(unit, "Movies"));
+        ASSERT_EQ(w.ListView->Items()->Count(), 1);
+        ClickRow(0);
+        ASSERT_EQ(w.ListView->SelCount(), 1);
+        EXPECT_EQ(EnabledOf(w.ToolButton_MirrorMenu).count("MenuItem_MenuRecordCD"),
+                  offered ? 1u : 0u);
+        EXPECT_EQ(ShownOnRightClick(w.ListView, RowPoint(0)).count("MenuItem_RightRecordCD"),
+                  offered ? 1u : 0u);
+    }
+}
+
 TEST_F(CommandsTest, RightClickMenuShowsTheEntriesOfTheKindOnly) {
     AddUnit(1, "alpha");
     TForm_Central& w = Window();

@@ -147,6 +147,12 @@ protected:
         return *running_[plan.id];
     }
     void Stop(std::uint8_t id) { running_.erase(id); }
+    std::vector<const nassim::Unit*> RunningUnits() const override {
+        std::vector<const nassim::Unit*> units;
+        for (const auto& [id, unit] : running_)
+            if (!silent_.count(id)) units.push_back(unit.get());
+        return units;
+    }
     nassim::Unit* Running(std::uint8_t id) {
         auto it = running_.find(id);
         return it == running_.end() ? nullptr : it->second.get();

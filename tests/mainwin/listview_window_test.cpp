@@ -325,6 +325,12 @@ TEST_F(MainWindowTest, ServerNodesFollowEachDiscovery) {
     const NasUnitHandle beta = w.NasSvrNet.FindByName("beta")->UnitHandle;
     units_.pop_back();
     AddUnit(3, "gamma");
+    // Discovery collects until answers pause; a pause long enough for any load keeps alpha's
+    // answer in this refresh, so that alpha's node is not dropped and made anew.
+    nas::NetConfig patient = *nas::CurrentNetConfig();
+    patient.discoveryWaitMs = 2000;
+    patient.discoveryCollectMs = 3000;
+    nas::SetNetConfig(patient);
     RefreshServerTree(w);
     EXPECT_EQ(ChildTexts(w.NasServersNode), (Strings{"alpha", "gamma"}));
     EXPECT_EQ(Child(w.NasServersNode, "alpha"), alpha);

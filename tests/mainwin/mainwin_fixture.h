@@ -1,7 +1,9 @@
 // The main window, offscreen, in a program folder of its own, with the access library pointed at
 // simulated units on loopback: units made before the window answer the discovery that building
-// the tree runs. Every unit listens on a shared free TCP port of an address 127.0.66.N; units
-// that answer discovery share a free UDP port.
+// the tree runs (a unit whose answer came after discovery stopped collecting, as happens under
+// load, is found by refreshing until every answering unit is in the tree). Every unit listens on
+// a shared free TCP port of an address 127.0.66.N; units that answer discovery share a free UDP
+// port.
 #pragma once
 
 #include "../platform/ui_fixture.h"
@@ -12,6 +14,7 @@
 #include "nassim.h"
 #include "netconfig.h"
 #include "remotenas.h"
+#include "server_nodes.h"
 
 #include "vcl/menus.h"
 #include "vcl/tree_view.h"
@@ -26,7 +29,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -153,12 +158,61 @@ protected:
     }
 
     // Makes the window from its own description (its tree is built, discovery included) and
-    // shows it. Nothing is wired here: the window's events are the ones its description binds.
+    // shows it, with every unit that answers discovery in its tree. Nothing is wired here: the
+    // window's events are the ones its description binds.
     TForm_Central& MakeWindow() {
         vcl::Application->CreateForm(Form_Central);
         Form_Central->SetBounds(0, 0, 1800, 900);
         Form_Central->Show();
+        RefreshUntilAllFound();
         return *Form_Central;
+    }
+    // The simulated units the test runs; a fixture that keeps units of its own names them.
+    virtual std::vector<const nassim::Unit*> RunningUnits() const {
+        std::vector<const nassim::Unit*> units;
+        for (const auto& unit : units_)
+            units.push_back(unit.get());
+        return units;
+    }
+    // Whether the unit answers the window's discovery: it shares the fixture's UDP port and no
+    // fault keeps its answer away or makes the library refuse it.
+    bool AnswersDiscovery(const nassim::Unit& unit) const {
+        if (unit.udpPort() != udpPort_) return false;
+        switch (unit.fault()) {
+        case nassim::Fault::None:
+        case nassim::Fault::Refuse:
+        case nassim::Fault::Stall:
+        case nassim::Fault::Fragment:
+            return true;
+        default:
+            return false;
+        }
+    }
+    // Whether the "NAS Servers" branch has a node of the unit (by its hardware address).
+    bool InTree(const nassim::Unit& unit) {
+        const auto mac = unit.config().hardwareAddress;
+        for (const auto& server : W().NasSvrNet.Found())
+            if (std::memcmp(server->Info.hardwareAddress, mac.data(), kNasHardwareAddressSize) == 0)
+                return W().FindChildNodeByData(W().NasServersNode, server->UnitHandle.Data());
+        return false;
+    }
+    // Refreshes the server tree (as the window's refresh does) until every unit that answers
+    // discovery is in it; discovery stops collecting after a short quiet time, which a loaded
+    // machine can let pass before a unit answers. The watchdog only catches a unit that never
+    // answers.
+    void RefreshUntilAllFound() {
+        if (!Form_Central || !W().NasServersNode) return; // a window without its tree
+        const auto allFound = [this] {
+            for (const nassim::Unit* unit : RunningUnits())
+                if (AnswersDiscovery(*unit) && !InTree(*unit)) return false;
+            return true;
+        };
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!allFound()) {
+            ASSERT_LT(std::chrono::steady_clock::now(), deadline)
+                << "a simulated unit never answered discovery";
+            RefreshServerTree(W());
+        }
     }
     TForm_Central& W() { return *Form_Central; }
 

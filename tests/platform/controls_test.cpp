@@ -79,6 +79,36 @@ TEST_F(ControlsTest, LabelsShowPlainTextAndSizeToIt) {
     EXPECT_EQ(label->BoundsRect(), (vcl::TRect{1, 2, 31, 42}));
 }
 
+TEST_F(ControlsTest, LongWordsWrapInsideTheLabelWithTheirTextUnchanged) {
+    // A path without a blank, far wider than its label: it is shown as given (nothing put into
+    // it for the breaks), its lines stay inside the label, and the label grows to hold them.
+    const std::string path = "/mnt/units/alpha/Movies/" + std::string(90, 'x') + "/disc-image.iso";
+    auto* label = Make<vcl::TLabel>(form, form, "Label");
+    auto* q = static_cast<QLabel*>(W(label));
+    const int oneLine = label->GetHeight();
+    label->SetWordWrap(true);
+    label->SetWidth(150);
+    label->SetCaption(path);
+    EXPECT_EQ(q->text().toStdString(), path);
+    EXPECT_GT(QFontMetrics(q->font()).horizontalAdvance(q->text()), 3 * label->GetWidth());
+    EXPECT_LE(label->TextWidth(), label->GetWidth());
+    EXPECT_LE(label->TextHeight(), label->GetHeight());
+    EXPECT_GT(label->GetHeight(), 3 * oneLine);
+    // The lines are painted as measured: ink down to the last line, none in a blank band below.
+    form->Show();
+    label->SetColor(vcl::clWhite);
+    const QImage picture = q->grab().toImage();
+    int lowestInk = -1;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            if (qGray(picture.pixel(x, y)) < 128) lowestInk = y;
+    EXPECT_GT(lowestInk, label->GetHeight() - oneLine - 1);
+    // A blank between words is still where a line breaks first.
+    label->SetCaption("short words then " + std::string(40, 'y'));
+    EXPECT_LE(label->TextWidth(), label->GetWidth());
+    EXPECT_EQ(q->text().toStdString(), "short words then " + std::string(40, 'y'));
+}
+
 TEST_F(ControlsTest, EditLimitsTypingNotCodeAndReportsEveryChange) {
     auto* edit = Make<vcl::TEdit>(form, form, "Edit");
     int changes = 0;

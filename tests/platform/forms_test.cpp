@@ -14,6 +14,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTest>
 
@@ -268,6 +269,34 @@ TEST_F(FormTest, AMessageBoxClosesOnlyItselfNotItsOwnerNorTheProgram) {
         EXPECT_TRUE(o.focused);
     }
     EXPECT_EQ(result, vcl::mrOk);
+}
+
+// A message box with a path longer than a line: the path wraps inside the box instead of
+// widening it, and the box shows the text exactly as given (what is read aloud and copied).
+TEST_F(FormTest, AMessageBoxWrapsALongPathWithoutChangingItsText) {
+    const std::string path = "/mnt/units/alpha/Movies/" + std::string(150, 'x') + "/disc-image.iso";
+    const std::string text = "The file\n" + path + "\ncould not be read.";
+    ModalDriver driver;
+    bool looked = false;
+    driver.OnBox([&](QWidget* window) {
+        auto* box = static_cast<QMessageBox*>(window);
+        looked = true;
+        EXPECT_EQ(box->text().toStdString(), text);
+        QLabel* shown = nullptr;
+        for (QLabel* label : box->findChildren<QLabel*>())
+            if (label->isVisible() && label->text() == box->text()) shown = label;
+        ASSERT_NE(shown, nullptr) << "no label shows the text as given";
+        const QFontMetrics fm(shown->font());
+        EXPECT_GT(fm.horizontalAdvance(QString::fromStdString(path)), box->width());
+        EXPECT_LE(shown->geometry().right(), box->width());
+        EXPECT_GE(shown->height(), shown->heightForWidth(shown->width()));
+        EXPECT_GT(shown->heightForWidth(shown->width()), 4 * fm.height()); // the path broke
+        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+    });
+    EXPECT_EQ(vcl::Application->MessageBox(text, "Error", vcl::MB_OK | vcl::MB_ICONSTOP),
+              vcl::IDOK);
+    EXPECT_TRUE(looked);
+    EXPECT_EQ(driver.Pending(), 0);
 }
 
 TEST_F(FormTest, EnterAndEscapeGoToTheDefaultAndCancelButtonsBeforeTheControl) {

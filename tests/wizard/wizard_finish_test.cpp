@@ -149,9 +149,10 @@ protected:
         }
         return tasks;
     }
-    // Waits until every task has run and left the task manager.
+    // Waits until every task has run and left the task manager. The watchdog leaves room for
+    // two discs of 650 MB through the sanitizers on a machine whose cores are all busy.
     bool TasksDone() {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(3);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(12);
         while (taskMan_->GetTaskCount() > 0) {
             if (std::chrono::steady_clock::now() > deadline) return false;
             vcl::Application->ProcessMessages();

@@ -36,6 +36,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -168,13 +169,16 @@ protected:
 
     // The window's discovery runs (the window is made when there is none yet) and each unit is
     // bound to the window's object and node of it; a unit whose answer came too late for the
-    // collection is found by the window's next refresh.
+    // collection is found by the window's next refresh. The watchdog only catches a unit that
+    // never answers.
     void FindUnits() {
         Window();
-        for (int pass = 0; pass < 5 && !AllFound(); ++pass) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!AllFound() && std::chrono::steady_clock::now() < deadline) {
             RefreshServerTree(W());
             BindUnits();
         }
+        EXPECT_TRUE(AllFound()) << "a simulated unit never answered discovery";
     }
     bool AllFound() const {
         for (const auto& unit : units_)

@@ -112,10 +112,6 @@ TRect FromQRect(const QRect& r);
 void ApplyBackground(QWidget* w, TColor color, bool fill);
 // A caption with "&x" accelerators shown as plain text ("&&" gives "&").
 QString StripAccelerators(const QString& text);
-// The text with a break opportunity (a zero-width space) between the characters of each word
-// wider than width pixels in font, so that word wrap breaks it instead of letting it run past
-// both edges; other words stay whole.
-QString BreakLongWords(const QString& text, const QFont& font, int width);
 
 // Access to the protected parts of controls for the form layer's sources.
 struct ControlAccess {
