@@ -202,7 +202,7 @@ void TForm_Central::Timer_ABSENTTimer(vcl::TObject*) {
         SortChildrenByText(NasServersNode);
         // The unit's image folders are read away from the GUI thread; its node gets them when
         // the answer comes.
-        if (added->HasCdMirror() && folderReader_) folderReader_->Queue(added->Info);
+        QueueFolderRead(*added);
     } catch (const std::exception& e) {
         vcl::Application->MessageBox("Timer_ABSENTTimer", "", vcl::MB_OK);
         vcl::Application->ShowException(e);
@@ -222,6 +222,14 @@ void TForm_Central::ShowServersAsListed() {
     if (selected &&
         (selected != before || selected == NasServersNode || selected->Parent() == NasServersNode))
         MyTreeViewChange();
+}
+
+void TForm_Central::QueueFolderRead(const CNasServer& Server) {
+    if (Server.HasCdMirror() && folderReader_) folderReader_->Queue(Server.Info);
+}
+
+std::size_t TForm_Central::FolderReadsPending() const {
+    return folderReader_ ? folderReader_->Pending() : 0;
 }
 
 void TForm_Central::ImageFoldersRead(const TFolderReader::Answer& Answer) {

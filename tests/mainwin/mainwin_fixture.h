@@ -117,11 +117,21 @@ protected:
 
     // Makes the window from its own description (its tree is built, discovery included) and
     // shows it. Nothing is wired here: the window's events are the ones its description binds.
-    TForm_Central& MakeWindow() {
+    // Image folders of the units found come from the background reader: unless told otherwise,
+    // the test starts once they have come.
+    TForm_Central& MakeWindow(bool waitForFolders = true) {
         vcl::Application->CreateForm(Form_Central);
         Form_Central->SetBounds(0, 0, 1800, 900);
         Form_Central->Show();
+        if (waitForFolders) SettleFolderReads();
         return *Form_Central;
+    }
+    // Waits until the image folders of every found unit queued for reading have reached their
+    // nodes (after building the window, a refresh or an announcement).
+    void SettleFolderReads() {
+        EXPECT_TRUE(PumpUntil([] { return Form_Central->FolderReadsPending() == 0; }))
+            << "image folders still being read";
+        vcl::Application->ProcessMessages();
     }
     TForm_Central& W() { return *Form_Central; }
 
