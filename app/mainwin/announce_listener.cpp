@@ -239,4 +239,6 @@ void TForm_Central::ImageFoldersRead(const TFolderReader::Answer& Answer) {
     std::memcpy(server->ImgFolders, Answer.Folders.data(),
                 std::min(Answer.Folders.size(), sizeof server->ImgFolders));
     ShowServersAsListed();
+    // An open wizard offers the units with folders as they now are.
+    if (FmWizard && FmWizard->GetVisible()) DropAnnouncedServer(nullptr, "");
 }

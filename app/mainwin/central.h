@@ -449,7 +449,7 @@ public:
     void ShowServersAsListed();
     // Has the image folders of a found unit with CD images read away from the GUI thread.
     void QueueFolderRead(const CNasServer& Server);
-    // Found units whose image folders are queued or being read.
+    // Found units whose image folders are queued or being read, or not yet shown.
     std::size_t FolderReadsPending() const;
     // A found unit's image folders, read away from the GUI thread, reach its object and node
     // (nothing when the unit has gone meanwhile).

@@ -54,7 +54,7 @@ bool TFolderReader::Queue(const NasServerInfo& record) {
 
 std::size_t TFolderReader::Pending() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return queue_.size() + reading_.size();
+    return queue_.size() + reading_.size() + delivering_;
 }
 
 TFolderReader::Answer TFolderReader::Read(const NasServerInfo& record) {
@@ -91,10 +91,16 @@ void TFolderReader::Run() {
         // Not being read any more: a refresh from now on asks again.
         reading_.erase(KeyOf(record));
         if (!finished) continue; // given up: the unit shows no folders until a later read
+        ++delivering_;
         std::weak_ptr<bool> alive = alive_;
         vcl::Application->Post([this, alive, answer] {
             const auto token = alive.lock();
-            if (token && *token) done_(*answer);
+            if (!token || !*token) return;
+            {
+                std::lock_guard<std::mutex> delivered(mutex_);
+                --delivering_;
+            }
+            done_(*answer);
         });
     }
 }

@@ -50,7 +50,7 @@ public:
     // Queues a read for the unit of record; false when the queue is full. A unit already queued
     // is asked once, with its latest record; a unit being read is not queued again (true).
     bool Queue(const NasServerInfo& record);
-    // Units queued or being read.
+    // Units queued or being read, and answers not yet handed to done.
     std::size_t Pending() const;
 
 private:
@@ -64,6 +64,7 @@ private:
     std::condition_variable wake_;
     std::deque<NasServerInfo> queue_;
     std::set<HardwareAddress> reading_;
+    std::size_t delivering_ = 0; // answers posted to the GUI thread, not yet handed to done
     bool stopping_ = false;
     std::shared_ptr<CallGate> gate_ = std::make_shared<CallGate>();
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -196,6 +196,7 @@ protected:
         silent_.clear();
         W().RefreshTicks = 6 * W().IniData.RefreshInterval;
         W().Timer_Refresh->OnTimer(W().Timer_Refresh);
+        SettleFolderReads();
     }
 
     // Fires the event at the unit of plan; inside a box only what runs there (timers and
@@ -208,6 +209,7 @@ protected:
                 AutoTick();
             else
                 ChooseMenu(W().ToolButton_ViewMenu, W().MenuItem_MenuRefresh);
+            SettleFolderReads();
             break;
         case Event::ToolRefresh:
             silent_.clear();
@@ -215,6 +217,7 @@ protected:
                 AutoTick();
             else
                 QTest::mouseClick(W(W().ToolButton_Refresh), Qt::LeftButton);
+            SettleFolderReads();
             break;
         case Event::AutoTick:
             AutoTick();
@@ -298,8 +301,8 @@ protected:
         // On a busy machine a unit's reply can come after the short collection of a discovery.
         // What is checked here does not depend on one pass finding every unit, so the refresh
         // tick runs again until each running unit has answered.
-        for (int i = 0; i < 10 && silent_.empty() &&
-                        list.FoundCount() != static_cast<int>(running_.size());
+        for (int i = 0;
+             i < 10 && silent_.empty() && list.FoundCount() != static_cast<int>(running_.size());
              ++i)
             AutoTick();
         const int listed = static_cast<int>(running_.size() - silent_.size());
@@ -820,6 +823,9 @@ TEST_F(LifetimeTest, AHolderOpenedAgainAfterATickSweptItsUnitHoldsNoChoiceUntilT
     };
     // The settings-profile window, opened on beta: its list of targets offers the units.
     const auto profileOpen = [&](const std::function<void()>& inside) {
+        // The click on the window after the profile window closed activates it again, as the
+        // desktop does.
+        QApplication::setActiveWindow(W(&W()));
         ClickNode(NodeOf(2));
         Responder().ExpectModal("Form_ProfileSetting", [&](vcl::TForm& form) {
             // The targets page as it is shown: the refresh timer keeps its lists from then on.
@@ -1008,6 +1014,7 @@ TEST_F(LifetimeTest, AHundredRefreshesWhileUnitsLeaveAndReturnKeepTreeListAndDis
             AutoTick();
             break;
         }
+        SettleFolderReads();
         ExpectConsistent();
         vcl::TTreeNode* selected = w.TreeView->GetSelected();
         ASSERT_NE(selected, nullptr);

@@ -173,6 +173,7 @@ protected:
         Window();
         for (int pass = 0; pass < 5 && !AllFound(); ++pass) {
             RefreshServerTree(W());
+            SettleFolderReads();
             BindUnits();
         }
     }
