@@ -19,12 +19,15 @@ test:
 	cmake --build --preset asan -j $(JOBS)
 	QT_QPA_PLATFORM=offscreen scripts/netns-run ctest --preset asan -j $(JOBS)
 
-# The worker-thread and lock tests under ThreadSanitizer (a local run; CI runs the sanitizer suite).
+# The worker-thread and lock tests, the background reads of the window (folder reader, remote
+# prober, given-up calls) and the window lifetime tests under ThreadSanitizer (a local run; CI
+# runs the sanitizer suite). tests/tsan.supp names the uninstrumented system libraries only.
 tsan:
 	cmake --preset tsan >/dev/null
 	cmake --build --preset tsan -j $(JOBS) --target bmthread_test vcl_test \
-		tasks_transfer_test tasks_mirror_test tasks_record_test tasks_overlapped_sink_test
-	QT_QPA_PLATFORM=offscreen scripts/netns-run ctest --preset tsan -R 'BMThread|Thread|Lock|Synchron|Timer|UploadWorker|BuildWorker|MirrorWorker|RecordWorker|OverlappedSink'
+		tasks_transfer_test tasks_mirror_test tasks_record_test tasks_overlapped_sink_test \
+		servers_background_reads_test mainwin_lifetime_test
+	QT_QPA_PLATFORM=offscreen scripts/netns-run ctest --preset tsan -R 'BMThread|Thread|Lock|Synchron|Timer|UploadWorker|BuildWorker|MirrorWorker|RecordWorker|OverlappedSink|BackgroundReads|Lifetime'
 
 bench: build
 	scripts/netns-run bench/run-all build

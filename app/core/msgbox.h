@@ -13,7 +13,7 @@
 // 0 until SelectLanguage runs; set once at start.
 extern int LanguageIndex;
 
-inline constexpr int kMessageCount = 975; // valid message ids are 1 to kMessageCount
+inline constexpr int kMessageCount = 976; // valid message ids are 1 to kMessageCount
 // The word in message texts that callers replace by the product name of the branding data.
 inline constexpr char kProductWord[] = "Quorvik";
 

@@ -235,7 +235,7 @@ void TForm_Central::TakeAnnouncement(std::span<const std::uint8_t> datagram, std
     SortChildrenByText(NasServersNode);
     // The unit's image folders are read away from the GUI thread; its node gets them when
     // the answer comes.
-    if (added->HasCdMirror() && folderReader_) folderReader_->Queue(added->Info);
+    QueueFolderRead(*added);
 }
 
 void TForm_Central::ShowServersAsListed() {
@@ -253,6 +253,14 @@ void TForm_Central::ShowServersAsListed() {
         MyTreeViewChange();
 }
 
+void TForm_Central::QueueFolderRead(const CNasServer& Server) {
+    if (Server.HasCdMirror() && folderReader_) folderReader_->Queue(Server.Info);
+}
+
+std::size_t TForm_Central::FolderReadsPending() const {
+    return folderReader_ ? folderReader_->Pending() : 0;
+}
+
 void TForm_Central::ImageFoldersRead(const TFolderReader::Answer& Answer) {
     CNasServer* server = NasSvrNet.FindFound(Answer.Record.hardwareAddress);
     if (!server || Answer.Result != 0) return;
@@ -260,4 +268,6 @@ void TForm_Central::ImageFoldersRead(const TFolderReader::Answer& Answer) {
     std::memcpy(server->ImgFolders, Answer.Folders.data(),
                 std::min(Answer.Folders.size(), sizeof server->ImgFolders));
     ShowServersAsListed();
+    // An open wizard offers the units with folders as they now are.
+    if (FmWizard && FmWizard->GetVisible()) DropAnnouncedServer(nullptr, "");
 }

@@ -17,6 +17,7 @@
 #include "server_nodes.h"
 #include "taskman.h"
 #include "tree_binding.h"
+#include "unit_call.h"
 
 #include "vcl/application.h"
 #include "vcl/hint_window.h"
@@ -34,6 +35,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 
 TForm_Central* Form_Central = nullptr;
 bool FirstIdlePending = true;
@@ -57,6 +59,21 @@ void TForm_Central::InitState() {
         [this](const TFolderReader::Answer& answer) { ImageFoldersRead(answer); });
     remoteProber_ = std::make_unique<TRemoteProber>(
         [this](const TRemoteProber::Answer& answer) { RemoteServerAnswered(answer); });
+    // While a command waits for its unit, the status bar says so (the text before comes back).
+    SetUnitWaitShow(
+        [this, saved = std::make_shared<std::optional<std::string>>()](const std::string& text) {
+            if (!StatusBar) return;
+            vcl::TStatusPanel* panel = StatusBar->Panels(1);
+            if (!panel) return;
+            if (!text.empty()) {
+                if (!*saved) *saved = panel->GetText();
+                panel->SetText(text);
+            } else if (*saved) {
+                panel->SetText(**saved);
+                saved->reset();
+            }
+            StatusBar->Repaint();
+        });
     treeBinding_ = std::make_shared<TreeViewBinding>(TreeView);
     IniData.DefaultContainer.clear();
     IniData.ValidateLog.clear();
@@ -80,6 +97,8 @@ TForm_Central::~TForm_Central() {
         FormDestroy(this);
     }
     *alive_ = false;
+    SetUnitWaitShow(nullptr);
+    // Neither waits for a unit: reads under way are given up.
     folderReader_.reset();
     remoteProber_.reset();
     CloseAnnounceSocket();

@@ -450,8 +450,12 @@ public:
     // fills the list again when it shows the units or a unit's folders, or the selection moved;
     // never an image folder's list, which would ask the unit.
     void ShowServersAsListed();
-    // An announced unit's image folders, read away from the GUI thread, reach its object and
-    // node (nothing when the unit has gone meanwhile).
+    // Has the image folders of a found unit with CD images read away from the GUI thread.
+    void QueueFolderRead(const CNasServer& Server);
+    // Found units whose image folders are queued or being read, or not yet shown.
+    std::size_t FolderReadsPending() const;
+    // A found unit's image folders, read away from the GUI thread, reach its object and node
+    // (nothing when the unit has gone meanwhile).
     void ImageFoldersRead(const TFolderReader::Answer& Answer);
     // Queues the probe of a remote NAS list address; false when it could not be queued.
     bool QueueRemoteProbe(std::uint32_t Address);
@@ -600,7 +604,7 @@ private:
     std::shared_ptr<ContainerTreeBinding> treeBinding_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     int announceSocket_ = -1;                     // the announcement port; closed at FormClose
-    std::unique_ptr<TFolderReader> folderReader_; // image folders of announced units
+    std::unique_ptr<TFolderReader> folderReader_; // image folders of found units
     std::unique_ptr<TRemoteProber> remoteProber_; // records of the remote NAS list's units
     bool settingsUnwritable_ = false; // the settings folder was found unwritable at start
     void WriteSettings(vcl::TIniFile& ini);

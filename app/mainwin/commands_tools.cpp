@@ -19,6 +19,7 @@
 #include "validate_form.h"
 
 #include "shell/shell.h"
+#include "unit_call.h"
 #include "vcl/application.h"
 #include "vcl/screen.h"
 
@@ -58,6 +59,7 @@ void ExportSettings(TForm_Central& window, const CNASSvrNet::ServerPtr& server) 
     // Held across the password prompt and the file dialog, during which refreshes run; the unit
     // is looked up again after each.
     if (!server) return;
+    const UnitCommand command; // its calls on the unit wait for it kUnitCommandWait in all
     const std::string name = server->GetName();
     const NasUnitHandle unit = server->UnitHandle;
     if (!ServerFreeForSettings(*server) || window.UnitGone(unit, name)) return;

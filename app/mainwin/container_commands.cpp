@@ -13,6 +13,7 @@
 #include "listview_fill.h"
 #include "msgbox.h"
 #include "server_lists.h"
+#include "unit_call.h"
 
 #include "vcl/application.h"
 #include "vcl/menus.h"
@@ -300,6 +301,7 @@ void TForm_Central::DeleteCdImages(CNASSvrNet::ServerPtr server,
     // Held for the run: the password prompt and the progress let refreshes run, which may
     // retire the unit; it is looked up again after each.
     if (!server || Ids.empty()) return;
+    const UnitCommand command; // its calls on the unit wait for it kUnitCommandWait in all
     const std::string name = server->GetName();
     const auto gone = [&] { return UnitGone(server->UnitHandle, name); };
     constexpr std::size_t kRound = 50;

@@ -8,6 +8,7 @@
 #include "utils.h"
 
 #include "msgbox.h"
+#include "unit_call.h"
 #include "vcl/screen.h"
 
 namespace {
@@ -179,6 +180,7 @@ void ListCdImages(TForm_Central& form, vcl::TTreeNode* folderNode, bool bypassCa
         return;
 
     vcl::THourGlass wait(vcl::crDefault);
+    const UnitCommand command; // the image list and the drive list wait kUnitCommandWait in all
     int count = 0;
     auto images = form.NasSvrNet.GetImageListCached(server.get(), count, bypassCache);
     if (!images) {

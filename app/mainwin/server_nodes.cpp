@@ -234,6 +234,10 @@ void RefreshServerTree(TForm_Central& form) {
     for (const auto& server : list.Found())
         servers.push_back(server.get());
     SyncServerNodes(form, root, servers);
+    // The image folders are read away from the GUI thread; each node gets them when they come
+    // (until then a known unit keeps the folders it had).
+    for (CNasServer* server : servers)
+        form.QueueFolderRead(*server);
     form.SweepRetiredServers();
 }
 

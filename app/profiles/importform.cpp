@@ -2,6 +2,7 @@
 
 #include "fmmsg.h"
 #include "msgbox.h"
+#include "unit_call.h"
 #include "utils.h"
 
 #include "vcl/application.h"
@@ -230,6 +231,7 @@ bool TForm_ProfileSetting::TakeProfileFromServer() {
     auto* source = static_cast<CNasServer*>(ComboBoxServerList->Items()->Objects(chosen));
     // "-- No Server --" or no row: nothing to read.
     if (source == nullptr) return false;
+    const UnitCommand command; // its calls on the unit wait for it kUnitCommandWait in all
     if (!source->Authenticate(kAuthAdministrator)) return false;
     int result = 0;
     {
@@ -425,6 +427,7 @@ bool TForm_ProfileSetting::SendProfile(CNasServer& target, int mask) {
     // The unit takes a profile with its administrator password only: a stored password that is
     // a local account's (a user name stored with it) or none at all is asked for first.
     const bool adminStored = target.Password[0] != '\0' && target.UserName[0] == '\0';
+    const UnitCommand command; // its calls on the unit wait for it kUnitCommandWait in all
     if (!adminStored && !target.Authenticate(kAuthApplyProfile)) return false;
     int result = 0;
     {
@@ -484,6 +487,7 @@ void TForm_ProfileSetting::Btn_AddClick(vcl::TObject*) {
         const auto server = row->GetSelected() && host_ ? host_->UnitOf(row->GetData()) : nullptr;
         if (server == nullptr) continue;
         if (ListHasServer(ListView_SelectedServer, row->GetData())) continue;
+        const UnitCommand command; // the calls on each unit wait kUnitCommandWait in all
         if (server->GetPendingTasks(true) != 0) continue;
         if (!server->Authenticate(kAuthApplyProfile)) continue;
         added = ListView_SelectedServer->Items()->Add();

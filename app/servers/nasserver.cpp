@@ -3,6 +3,7 @@
 
 #include "msgbox.h"
 #include "nasservertext.h"
+#include "unit_call.h"
 #include "utils.h"
 
 #include "shell/shell.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -145,7 +147,9 @@ std::string CNasServer::GetFirmwareVersion() const {
 }
 
 std::uint32_t CNasServer::GetValidIp() const {
-    const std::uint32_t address = NasApiGetValidIP(Addresses());
+    const std::uint32_t address = RunUnitCall(
+        GetName(), [addresses = AddressCopy()] { return NasApiGetValidIP(addresses.data()); },
+        std::uint32_t{0});
     // All ones means the library could not even make a socket: no address either.
     return address == 0xFFFFFFFFu ? 0 : address;
 }
@@ -215,13 +219,21 @@ int CNasServer::CharsetMode() const {
 
 int CNasServer::LoadCdDrives(int typeMask) {
     FreeCdDrives();
-    NasCDDrvInfo buffer[kDriveBufferRecords] = {};
-    int count = 0;
-    LastResult = NasApiGetCDDrvList(Addresses(), &count, buffer, typeMask);
+    struct Out {
+        NasCDDrvInfo buffer[kDriveBufferRecords] = {};
+        int count = 0;
+    };
+    auto out = std::make_shared<Out>();
+    LastResult = RunUnitCall(
+        GetName(),
+        [out, typeMask, addresses = AddressCopy()] {
+            return NasApiGetCDDrvList(addresses.data(), &out->count, out->buffer, typeMask);
+        },
+        static_cast<int>(NAS_RESULT_TIMEOUT));
     if (LastResult != 0) return -1;
-    if (count < 1) return 0;
-    count = std::min(count, kDriveBufferRecords);
-    drives_.assign(buffer, buffer + count);
+    if (out->count < 1) return 0;
+    const int count = std::min(out->count, kDriveBufferRecords);
+    drives_.assign(out->buffer, out->buffer + count);
     driveListKind_ = typeMask;
     return count;
 }

@@ -13,6 +13,7 @@
 #include "nasapi.h"
 #include "nasunit_handle.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -196,6 +197,12 @@ public:
 private:
     // The record's three addresses, as every request passes them.
     const std::uint32_t* Addresses() const { return Info.ipAddress; }
+    // A copy of them, for a call that may outlive this object (unit_call.h).
+    std::array<std::uint32_t, NAS_ADDRESS_COUNT> AddressCopy() const {
+        return {Info.ipAddress[0], Info.ipAddress[1], Info.ipAddress[2]};
+    }
+    // The unit's verdict on an account (unit_call.h: bounded on the GUI thread).
+    int CheckAccount(const std::string& user, const std::string& password);
     // Charset mode of the mirror and recording requests: the encoding kind 1 or 2, else 0.
     int CharsetMode() const;
     // The record's text field in UTF-8, by the encoding rules of this object.

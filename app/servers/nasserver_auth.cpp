@@ -6,6 +6,7 @@
 #include "msgbox.h"
 #include "nasservertext.h"
 #include "password.h"
+#include "unit_call.h"
 #include "unit_text.h"
 
 #include "vcl/application.h"
@@ -67,6 +68,15 @@ void CNasServer::ClearCredentials() {
     std::memset(Password, 0, sizeof Password);
 }
 
+int CNasServer::CheckAccount(const std::string& user, const std::string& password) {
+    return RunUnitCall(
+        GetName(),
+        [user, password, addresses = AddressCopy()] {
+            return NasApiCheckUserPassword(addresses.data(), user.c_str(), password.c_str());
+        },
+        static_cast<int>(NAS_RESULT_TIMEOUT));
+}
+
 bool CNasServer::Authenticate(int kind) {
     const AuthClass authClass = ClassOf(kind);
     if (authClass == AuthClass::None) {
@@ -79,7 +89,7 @@ bool CNasServer::Authenticate(int kind) {
         // A stored account is tried first, without asking.
         const std::string user = FieldString(UserName, sizeof UserName);
         const std::string password = FieldString(Password, sizeof Password);
-        LastResult = NasApiCheckUserPassword(Addresses(), user.c_str(), password.c_str());
+        LastResult = CheckAccount(user, password);
         if (LastResult == 0) return true;
     }
     if (authClass != AuthClass::Domain) ClearCredentials();
@@ -151,7 +161,7 @@ bool CNasServer::Authenticate(int kind) {
                                              GetMessageText(9), vcl::MB_OK | vcl::MB_ICONSTOP);
                 continue;
             }
-            LastResult = NasApiCheckUserPassword(Addresses(), user->c_str(), typedPassword.c_str());
+            LastResult = CheckAccount(*user, typedPassword);
             if (LastResult == 0) {
                 PutField(Password, sizeof Password, typedPassword);
                 PutField(UserName, sizeof UserName, *user);
@@ -160,7 +170,12 @@ bool CNasServer::Authenticate(int kind) {
         } else {
             // Units with bit 31 set are not asked: the typed password stands.
             if (IsFlag31Clear()) {
-                LastResult = NasApiCheckPassword(Addresses(), typedPassword.c_str());
+                LastResult = RunUnitCall(
+                    GetName(),
+                    [password = typedPassword, addresses = AddressCopy()] {
+                        return NasApiCheckPassword(addresses.data(), password.c_str());
+                    },
+                    static_cast<int>(NAS_RESULT_TIMEOUT));
                 accepted = LastResult == 0;
             } else {
                 accepted = true;

@@ -2,18 +2,41 @@
 #include "nasserver.h"
 
 #include "fmmsg.h"
+#include "unit_call.h"
 
 #include "vcl/application.h"
 
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 int CNasServer::GetImgFolders(int& count, char (*folders)[NAS_IMG_FOLDER_SIZE]) {
     count = 0;
-    LastResult = NasApiGetImgFolders(Addresses(), &count, folders);
-    count = std::clamp(count, 0, kImgFolderMax);
+    if (!UnitCallsWait()) {
+        LastResult = NasApiGetImgFolders(Addresses(), &count, folders);
+        count = std::clamp(count, 0, kImgFolderMax);
+        return LastResult;
+    }
+    // The worker writes into buffers of its own: a call given up may still answer later.
+    struct Out {
+        int count = 0;
+        char folders[kImgFolderMax][kImgFolderSize] = {};
+    };
+    auto out = std::make_shared<Out>();
+    LastResult = RunUnitCall(
+        GetName(),
+        [out, addresses = AddressCopy()] {
+            return NasApiGetImgFolders(addresses.data(), &out->count, out->folders);
+        },
+        static_cast<int>(NAS_RESULT_TIMEOUT));
+    if (LastResult != NAS_RESULT_TIMEOUT) {
+        count = std::clamp(out->count, 0, kImgFolderMax);
+        std::memcpy(folders, out->folders, static_cast<std::size_t>(count) * kImgFolderSize);
+    }
     return LastResult;
 }
 
@@ -24,8 +47,23 @@ int CNasServer::RefreshImageFolders() {
 
 int CNasServer::GetImgList(int& count, NasImgInfo* records) {
     unsigned received = 0;
-    LastResult = NasApiGetImgList(Addresses(), &received, records);
-    count = static_cast<int>(std::min<unsigned>(received, NAS_IMG_INFO_MAX));
+    count = 0;
+    if (!UnitCallsWait()) {
+        LastResult = NasApiGetImgList(Addresses(), &received, records);
+        count = static_cast<int>(std::min<unsigned>(received, NAS_IMG_INFO_MAX));
+        return LastResult;
+    }
+    auto out = std::make_shared<std::vector<NasImgInfo>>(NAS_IMG_INFO_MAX);
+    auto outCount = std::make_shared<unsigned>(0);
+    LastResult = RunUnitCall(
+        GetName(),
+        [out, outCount, addresses = AddressCopy()] {
+            return NasApiGetImgList(addresses.data(), outCount.get(), out->data());
+        },
+        static_cast<int>(NAS_RESULT_TIMEOUT));
+    if (LastResult == NAS_RESULT_TIMEOUT) return LastResult;
+    count = static_cast<int>(std::min<unsigned>(*outCount, NAS_IMG_INFO_MAX));
+    std::copy(out->begin(), out->begin() + count, records);
     return LastResult;
 }
 
@@ -62,12 +100,37 @@ int CNasServer::MirrorAbort(int reason) {
 }
 
 int CNasServer::RemoteCdBurning(NasBurnInfo* info) {
-    LastResult = NasApiRemoteCDBurning(Addresses(), info, CharsetMode());
+    if (!UnitCallsWait() || !info) {
+        LastResult = NasApiRemoteCDBurning(Addresses(), info, CharsetMode());
+        return LastResult;
+    }
+    auto shared = std::make_shared<NasBurnInfo>(*info);
+    LastResult = RunUnitCall(
+        GetName(),
+        [shared, addresses = AddressCopy(), mode = CharsetMode()] {
+            return NasApiRemoteCDBurning(addresses.data(), shared.get(), mode);
+        },
+        static_cast<int>(NAS_RESULT_TIMEOUT));
+    if (LastResult != NAS_RESULT_TIMEOUT) *info = *shared;
     return LastResult;
 }
 
 int CNasServer::GetCdBurningStat(const std::uint32_t job[2], NasCDBurningStat* status) {
-    LastResult = NasApiGetCDBurningStat(Addresses(), job, status);
+    if (!UnitCallsWait() || !job) {
+        LastResult = NasApiGetCDBurningStat(Addresses(), job, status);
+        return LastResult;
+    }
+    auto shared = std::make_shared<NasCDBurningStat>();
+    const std::array<std::uint32_t, 2> jobCopy{job[0], job[1]};
+    const bool wanted = status != nullptr;
+    LastResult = RunUnitCall(
+        GetName(),
+        [shared, jobCopy, wanted, addresses = AddressCopy()] {
+            return NasApiGetCDBurningStat(addresses.data(), jobCopy.data(),
+                                          wanted ? shared.get() : nullptr);
+        },
+        static_cast<int>(NAS_RESULT_TIMEOUT));
+    if (LastResult != NAS_RESULT_TIMEOUT && status) *status = *shared;
     return LastResult;
 }
 
@@ -101,36 +164,90 @@ int CNasServer::ImageTransferAbort(int reason) {
 }
 
 int CNasServer::ConvertImageFolder(const NasImgRequest* request) {
-    LastResult = NasApiCDHImageConvertByImgFolder(Addresses(), request);
+    if (!request) return LastResult = NasApiCDHImageConvertByImgFolder(Addresses(), request);
+    LastResult = RunUnitCall(
+        GetName(),
+        [copy = *request, addresses = AddressCopy()] {
+            return NasApiCDHImageConvertByImgFolder(addresses.data(), &copy);
+        },
+        static_cast<int>(NAS_RESULT_TIMEOUT));
     return LastResult;
 }
 
 int CNasServer::DeleteCdImage(const NasImgRequest* request) {
-    LastResult = NasApiDeleteCDImage(Addresses(), request);
+    if (!request) return LastResult = NasApiDeleteCDImage(Addresses(), request);
+    LastResult = RunUnitCall(
+        GetName(),
+        [copy = *request, addresses = AddressCopy()] {
+            return NasApiDeleteCDImage(addresses.data(), &copy);
+        },
+        static_cast<int>(NAS_RESULT_TIMEOUT));
     return LastResult;
 }
 
 int CNasServer::SetConfig(int value, const char* path) {
     // The stored password, read no further than its field.
-    const std::string password(Password, strnlen(Password, sizeof Password));
-    LastResult =
-        NasApiSetConfig(Addresses(), password.c_str(), kConfigPassword, value, path ? path : "");
+    LastResult = RunUnitCall(
+        GetName(),
+        [password = std::string(Password, strnlen(Password, sizeof Password)), value,
+         file = std::string(path ? path : ""), addresses = AddressCopy()] {
+            return NasApiSetConfig(addresses.data(), password.c_str(), kConfigPassword, value,
+                                   file.c_str());
+        },
+        static_cast<int>(NAS_RESULT_TIMEOUT));
     return LastResult;
 }
 
 int CNasServer::GetConfig(const char* path) {
-    LastResult = NasApiGetConfig(Addresses(), path ? path : "", "");
+    LastResult = RunUnitCall(
+        GetName(),
+        [file = std::string(path ? path : ""), addresses = AddressCopy()] {
+            return NasApiGetConfig(addresses.data(), file.c_str(), "");
+        },
+        static_cast<int>(NAS_RESULT_TIMEOUT));
     return LastResult;
 }
 
-int CNasServer::GetPendingTasks(bool show) {
+namespace {
+
+// One answer of the task query; the array goes with it whatever count came with it (the library
+// hands none out with count 0), also when nobody waits for the answer any more.
+struct TaskAnswer {
     int status = 0;
     int count = 0;
     int value = 0;
-    NasTaskInfo* list = NasApiGetTask(Addresses(), &status, &count, &value);
-    // The array is freed whatever count came with it; the library hands none out with count 0.
-    auto release = [&] {
+    NasTaskInfo* list = nullptr;
+    TaskAnswer() = default;
+    TaskAnswer(const TaskAnswer&) = delete;
+    TaskAnswer& operator=(const TaskAnswer&) = delete;
+    ~TaskAnswer() { Release(); }
+    void Release() {
         if (list) NasApiDeleteTaskInfo(static_cast<unsigned>(std::max(count, 1)), list);
+        list = nullptr;
+    }
+};
+
+} // namespace
+
+int CNasServer::GetPendingTasks(bool show) {
+    auto answer = std::make_shared<TaskAnswer>();
+    const bool answered = RunUnitCall(
+        GetName(),
+        [answer, addresses = AddressCopy()] {
+            answer->list =
+                NasApiGetTask(addresses.data(), &answer->status, &answer->count, &answer->value);
+            return true;
+        },
+        false);
+    if (!answered) {
+        answer = std::make_shared<TaskAnswer>();
+        answer->status = -1; // no answer in time: the query failed
+    }
+    const int status = answer->status;
+    const int count = answer->count;
+    NasTaskInfo* list = answer->list;
+    auto release = [&] {
+        answer->Release();
         list = nullptr;
     };
 

@@ -151,8 +151,6 @@ int CNASSvrNet::Discover() {
     // What did not answer is retired; the answers make the new list.
     RetireIf(found_, [](const ServerPtr&) { return false; });
     found_ = std::move(now);
-    for (const auto& server : found_)
-        server->RefreshImageFolders();
     return found_.empty() ? -1 : 0;
 }
 

@@ -78,8 +78,9 @@ public:
 
     // Discovery under the write side of lock 0. Each unit that answers updates its object in
     // place (a retired one is revived) or gets a new one, in the order of the answers; units that
-    // did not answer are retired. Units with image folders have them read. 0 when at least one
-    // unit answered, else -1.
+    // did not answer are retired. Image folders are not read here (the caller has a background
+    // reader read them: no unit's address makes the caller wait). 0 when at least one unit
+    // answered, else -1.
     int Discover();
 
     // The lists as they stand (GUI thread).

@@ -20,6 +20,7 @@ TRemoteProber::~TRemoteProber() {
         queue_.clear();
         *alive_ = false;
     }
+    gate_->Cancel(); // the probes under way finish on their own, unwatched
     wake_.notify_all();
     for (std::thread& thread : threads_)
         if (thread.joinable()) thread.join();
@@ -72,15 +73,25 @@ void TRemoteProber::Run() {
             address = queue_.front();
             queue_.erase(queue_.begin());
         }
-        Answer answer = Probe(address);
+        // The probe runs on a worker of its own that this thread may stop waiting for; a probe
+        // given up answers as an address that did not answer.
+        auto answer = std::make_shared<Answer>();
+        answer->Address = address;
+        const std::uint32_t asked = address;
+        const bool finished =
+            RunBounded([answer, asked] { *answer = Probe(asked); }, kProbeWait, gate_);
         std::lock_guard<std::mutex> lock(mutex_);
         if (stopping_) return;
         // Not busy any more once the answer is on its way: a refresh from now on asks again.
         busy_.erase(address);
+        if (!finished) {
+            answer = std::make_shared<Answer>();
+            answer->Address = address;
+        }
         std::weak_ptr<bool> alive = alive_;
-        vcl::Application->Post([this, alive, answer = std::move(answer)] {
+        vcl::Application->Post([this, alive, answer] {
             const auto token = alive.lock();
-            if (token && *token) done_(answer);
+            if (token && *token) done_(*answer);
         });
     }
 }

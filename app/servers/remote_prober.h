@@ -1,11 +1,14 @@
 // TRemoteProber: asks the units of the remote NAS list for their records on threads of its own,
 // so that an address that does not answer never makes the window wait. A few probes run at once;
 // each address is queued at most once (also while it is being asked), the queue is bounded, and
-// each answer is handed to the GUI thread as it comes.
+// each answer is handed to the GUI thread as it comes. Each probe runs through RunBounded:
+// destroying the prober gives up the probes under way at once instead of waiting for their units.
 #pragma once
 
+#include "bounded_call.h"
 #include "nasapi.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -31,10 +34,14 @@ public:
     using Done = std::function<void(const Answer&)>;
     static constexpr std::size_t kQueueMax = 256; // as many as the remote list holds
     static constexpr int kThreads = 8;
+    // How long a prober thread waits for one probe (two library calls, each ended by the
+    // library's own whole-call limit of 300 s) before it gives the probe up.
+    static constexpr std::chrono::milliseconds kProbeWait{630000};
 
     // done runs on the GUI thread, never after the prober is destroyed.
     explicit TRemoteProber(Done done, int threads = kThreads);
-    // Drops what is still queued and waits for the probes in progress.
+    // Drops what is still queued, gives up the probes under way and ends its threads; it waits
+    // for no unit.
     ~TRemoteProber();
     TRemoteProber(const TRemoteProber&) = delete;
     TRemoteProber& operator=(const TRemoteProber&) = delete;
@@ -55,6 +62,7 @@ private:
     std::vector<std::uint32_t> queue_; // oldest first
     std::set<std::uint32_t> busy_;     // queued or being asked
     bool stopping_ = false;
+    std::shared_ptr<CallGate> gate_ = std::make_shared<CallGate>();
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     std::vector<std::thread> threads_;
 };

@@ -5,6 +5,7 @@
 #include "nassvrnet.h"
 #include "rmtnasip.h"
 #include "rmtnasip_mask.h"
+#include "unit_call.h"
 #include "utils.h"
 
 #include "vcl/application.h"
@@ -76,14 +77,21 @@ void TForm_RemoteNAS::btNASAddClick(vcl::TObject*) {
     if (!Form_AddNASIP->GetAddress(address)) return;
 
     vcl::THourGlass hourglass;
-    NasServerInfo record{};
-    const std::uint32_t addresses[NAS_ADDRESS_COUNT] = {address, 0, 0};
-    if (NasApiGetRemoteInfo(addresses, &record) != 0) {
+    auto asked = std::make_shared<NasServerInfo>();
+    const int answer = RunUnitCall(
+        utils::IpToText(address),
+        [asked, address] {
+            const std::uint32_t addresses[NAS_ADDRESS_COUNT] = {address, 0, 0};
+            return NasApiGetRemoteInfo(addresses, asked.get());
+        },
+        static_cast<int>(NAS_RESULT_TIMEOUT));
+    if (answer != 0) {
         ShowStopBox(std::string(GetMessageText(820)) + " : " + utils::IpToText(address),
                     GetMessageText(9));
         return;
     }
-    if (!host_) return; // no server list to hold the unit
+    const NasServerInfo record = *asked; // the call finished: the worker is done with it
+    if (!host_) return;                  // no server list to hold the unit
     CNASSvrNet& servers = host_->ServerList();
     if (servers.FindInList(record, CNASSvrNet::kFoundList) ||
         servers.FindInList(record, CNASSvrNet::kRemoteList)) {

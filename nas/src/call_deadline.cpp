@@ -14,18 +14,24 @@ using SteadyClock = std::chrono::steady_clock;
 
 thread_local std::optional<SteadyClock::time_point> callEnd;
 
+thread_local bool callRunning = false;
+
 } // namespace
 
-CallDeadline::CallDeadline() {
-    if (callEnd) return;
+CallDeadline::CallDeadline(const char* call) {
+    if (callRunning) return;
+    callRunning = true;
+    owner_ = true;
+    ObserveCall(call);
     const int limitMs = CurrentNetConfig()->callDeadlineMs;
     if (limitMs < 0) return; // no total limit configured
     callEnd = SteadyClock::now() + std::chrono::milliseconds(limitMs);
-    owner_ = true;
 }
 
 CallDeadline::~CallDeadline() {
-    if (owner_) callEnd.reset();
+    if (!owner_) return;
+    callEnd.reset();
+    callRunning = false;
 }
 
 int CallMillisecondsLeft() {

@@ -7,10 +7,12 @@
 namespace nas {
 
 // Starts the deadline of the calling thread's exported call, unless one is running already (an
-// export called from another keeps the outer call's deadline); ends it on destruction.
+// export called from another keeps the outer call's deadline); ends it on destruction. The
+// configuration's call observer hears of the outer call, by the name of the function that opens
+// the deadline.
 class CallDeadline {
 public:
-    CallDeadline();
+    explicit CallDeadline(const char* call = __builtin_FUNCTION());
     ~CallDeadline();
     CallDeadline(const CallDeadline&) = delete;
     CallDeadline& operator=(const CallDeadline&) = delete;

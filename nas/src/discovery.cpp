@@ -118,6 +118,7 @@ using namespace nas;
 
 int NasApiFindServer(NasServerInfo* out, int* count) {
     if (!out || !count) return -1;
+    ObserveCall("NasApiFindServer");
     *count = 0;
     auto config = CurrentNetConfig();
     const auto request = BuildDiscoveryRequest(*config);

@@ -66,6 +66,11 @@ void SetNetConfig(NetConfig config) {
     configInForce = std::move(replacement);
 }
 
+void ObserveCall(const char* call) {
+    const auto config = CurrentNetConfig();
+    if (config->callObserver) config->callObserver(call);
+}
+
 void ResetNetConfig() {
     auto defaults = std::make_shared<const NetConfig>(NetConfig::Defaults());
     std::lock_guard lock(configMutex);

@@ -28,6 +28,10 @@ struct Clock {
 // Reports a failed step (its number) of the configuration read to the user.
 using Notifier = std::function<void(int step)>;
 
+// Told of each exported call that talks to the network, on the calling thread, as it starts (the
+// name of the call). For tests: which thread makes which call.
+using CallObserver = std::function<void(const char* call)>;
+
 struct NetConfig {
     uint16_t udpPort = 1999;            // units' discovery port
     uint16_t tcpPort = 2000;            // units' request port
@@ -66,6 +70,7 @@ struct NetConfig {
     std::string ansiCodePage = LocaleCodePageName();
     Clock clock;
     Notifier notifier;
+    CallObserver callObserver; // none: nothing is told
 
     // The protocol's values with the system clock and a notifier that writes one line on stderr.
     // NAS_BROADCAST_ADDRESS (dotted IPv4) replaces the broadcast address when set and valid.
@@ -77,5 +82,8 @@ std::shared_ptr<const NetConfig> CurrentNetConfig();
 // Replaces the configuration; calls already running keep the snapshot they took.
 void SetNetConfig(NetConfig config);
 void ResetNetConfig();
+
+// Tells the observer of the configuration in force, if any, that call starts on this thread.
+void ObserveCall(const char* call);
 
 } // namespace nas

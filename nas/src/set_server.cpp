@@ -105,11 +105,13 @@ int SetServer(const uint32_t addrs[3], const NasServerSetting* setting,
 } // namespace nas
 
 int NasApiSetServer(const uint32_t addrs[3], const NasServerSetting* setting) {
+    nas::ObserveCall("NasApiSetServer");
     return nas::SetServer(addrs, setting, nullptr);
 }
 
 int NasApiSetServer2(const uint32_t addrs[3], const NasServerSetting* setting,
                      const NasServerSetting2* credentials) {
     if (!credentials) return -1;
+    nas::ObserveCall("NasApiSetServer2");
     return nas::SetServer(addrs, setting, credentials);
 }

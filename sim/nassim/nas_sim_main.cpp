@@ -35,7 +35,9 @@ const char kUsage[] =
     "  --encoding-kind K    text-encoding kind the units report (default 1)\n"
     "  --extended           send 348-byte replies carrying an extended name\n"
     "  --fault NAME         none, refuse, stall, silence, close, fragment, wrong-signature,\n"
-    "                       wrong-version, short, foreign-subnet (default none)\n"
+    "                       wrong-version, short, foreign-subnet, tcp-silence (default none)\n"
+    "  --fragment-pause MS  pause between the bytes of the fragment fault (default 1); with\n"
+    "                       15000 a unit trickles one byte every 15 s\n"
     "  --image-folder NAME  an image folder of every unit (repeatable)\n"
     "  --image FOLDER/NAME[:SIZE]\n"
     "                       an image every unit holds (repeatable); SIZE in bytes, with K, M\n"
@@ -68,7 +70,7 @@ long Number(const char* text, long low, long high, const char* what) {
 }
 
 nassim::Fault ParseFault(const std::string& text) {
-    for (int i = 0; i <= static_cast<int>(nassim::Fault::ForeignSubnet); ++i) {
+    for (int i = 0; i <= static_cast<int>(nassim::Fault::TcpSilence); ++i) {
         const auto f = static_cast<nassim::Fault>(i);
         if (text == nassim::FaultName(f)) return f;
     }
@@ -90,6 +92,7 @@ struct Options {
     std::string name = "SIMNAS", workgroup = "WORKGROUP";
     bool extended = false;
     nassim::Fault fault = nassim::Fault::None;
+    long fragmentPauseMs = 1;
     nassim::UnitState state;
     std::string store;
     std::vector<bool> sized; // per image of state: its size was given
@@ -180,6 +183,8 @@ void Parse(const std::vector<std::string>& args, Options& o, int depth) {
             o.extended = true;
         } else if (arg == "--fault") {
             o.fault = ParseFault(value());
+        } else if (arg == "--fragment-pause") {
+            o.fragmentPauseMs = Number(value(), 0, 3600000, "fragment pause");
         } else if (arg == "--image-folder") {
             o.state.imageFolders.push_back(value());
         } else if (arg == "--image") {
@@ -284,6 +289,7 @@ int main(int argc, char** argv) {
             c.extendedReply = o.extended;
             c.extendedName = c.name + " (simulated)";
             c.fault = o.fault;
+            c.fragmentPause = std::chrono::milliseconds(o.fragmentPauseMs);
             c.state = o.state;
             c.logProblems = true;
             // A unit that runs for hours keeps no data and no per-block records in memory.

@@ -123,6 +123,7 @@ enum class Fault {
     WrongVersion,      // the reply's version is 0x0101 instead of 0x0100
     ShortReply,        // only the first shortReplyBytes bytes of the reply are sent
     ForeignSubnet,     // UDP: the reply is sent from foreignAddress instead of the unit's address
+    TcpSilence,        // TCP only: reads requests and never answers (discovery is answered)
 };
 const char* FaultName(Fault fault);
 

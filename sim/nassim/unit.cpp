@@ -544,6 +544,7 @@ Outcome Unit::Impl::Dispatch(Request request, Fault f, const std::optional<Comma
         if (conversation != nullptr) conversation->phase = Conversation::Phase::Ended;
     }
     if (f == Fault::Silence || f == Fault::CloseAfterRequest) outcome.replies.clear();
+    if (f == Fault::TcpSilence && request.via == Via::Tcp) outcome.replies.clear();
     if (!outcome.replies.empty()) {
         ApplyReplyFault(outcome.replies.back(), f);
         if (rule) ApplyRule(outcome, *rule);

@@ -169,6 +169,8 @@ const char* FaultName(Fault fault) {
         return "short";
     case Fault::ForeignSubnet:
         return "foreign-subnet";
+    case Fault::TcpSilence:
+        return "tcp-silence";
     }
     return "?";
 }

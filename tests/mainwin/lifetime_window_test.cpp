@@ -191,6 +191,7 @@ protected:
         silent_.clear();
         W().RefreshTicks = 6 * W().IniData.RefreshInterval;
         W().Timer_Refresh->OnTimer(W().Timer_Refresh);
+        SettleFolderReads();
     }
 
     // Fires the event at the unit of plan; inside a box only what runs there (timers and
@@ -203,6 +204,7 @@ protected:
                 AutoTick();
             else
                 ChooseMenu(W().ToolButton_ViewMenu, W().MenuItem_MenuRefresh);
+            SettleFolderReads();
             break;
         case Event::ToolRefresh:
             silent_.clear();
@@ -210,6 +212,7 @@ protected:
                 AutoTick();
             else
                 QTest::mouseClick(W(W().ToolButton_Refresh), Qt::LeftButton);
+            SettleFolderReads();
             break;
         case Event::AutoTick:
             AutoTick();
@@ -814,6 +817,9 @@ TEST_F(LifetimeTest, AHolderOpenedAgainAfterATickSweptItsUnitHoldsNoChoiceUntilT
     };
     // The settings-profile window, opened on beta: its list of targets offers the units.
     const auto profileOpen = [&](const std::function<void()>& inside) {
+        // The click on the window after the profile window closed activates it again, as the
+        // desktop does.
+        QApplication::setActiveWindow(W(&W()));
         ClickNode(NodeOf(2));
         Responder().ExpectModal("Form_ProfileSetting", [&](vcl::TForm& form) {
             // The targets page as it is shown: the refresh timer keeps its lists from then on.
@@ -1002,6 +1008,7 @@ TEST_F(LifetimeTest, AHundredRefreshesWhileUnitsLeaveAndReturnKeepTreeListAndDis
             AutoTick();
             break;
         }
+        SettleFolderReads();
         ExpectConsistent();
         vcl::TTreeNode* selected = w.TreeView->GetSelected();
         ASSERT_NE(selected, nullptr);

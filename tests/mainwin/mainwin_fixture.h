@@ -8,6 +8,7 @@
 
 #include "../platform/ui_fixture.h"
 
+#include "about.h"
 #include "central.h"
 #include "form1.h"
 #include "listview_sort.h"
@@ -91,6 +92,10 @@ protected:
         Form_Central = nullptr;
         delete Form_RemoteNAS;
         Form_RemoteNAS = nullptr;
+        if (ownSplash_) {
+            delete Form_About;
+            Form_About = nullptr;
+        }
         units_.clear();
         nas::ResetNetConfig();
         UiTest::TearDown();
@@ -159,13 +164,30 @@ protected:
 
     // Makes the window from its own description (its tree is built, discovery included) and
     // shows it, with every unit that answers discovery in its tree. Nothing is wired here: the
-    // window's events are the ones its description binds.
-    TForm_Central& MakeWindow() {
+    // window's events are the ones its description binds. Image folders of the units found come
+    // from the background reader: unless told otherwise, the test starts once they have come.
+    TForm_Central& MakeWindow(bool waitForFolders = true) {
+        if (!Form_About) {
+            // The splash the program shows before the window (the first paint ends it): events
+            // run while the folders come.
+            Form_About = vcl::MakeForm<TForm_About>(nullptr);
+            Form_About->Interactive = false;
+            ownSplash_ = true;
+        }
         vcl::Application->CreateForm(Form_Central);
         Form_Central->SetBounds(0, 0, 1800, 900);
         Form_Central->Show();
         RefreshUntilAllFound();
+        if (waitForFolders) SettleFolderReads();
         return *Form_Central;
+    }
+    // Waits until the image folders of every found unit queued for reading have reached their
+    // nodes (after building the window, a refresh or an announcement).
+    void SettleFolderReads() {
+        if (Form_Central->FolderReadsPending() == 0) return; // nothing on its way: no events run
+        EXPECT_TRUE(PumpUntil([] { return Form_Central->FolderReadsPending() == 0; }))
+            << "image folders still being read";
+        vcl::Application->ProcessMessages();
     }
     // The simulated units the test runs; a fixture that keeps units of its own names them.
     virtual std::vector<const nassim::Unit*> RunningUnits() const {
@@ -293,6 +315,7 @@ protected:
     }
 
     std::string home_;
+    bool ownSplash_ = false; // Form_About was made by MakeWindow
     std::uint16_t udpPort_ = 0;
     std::uint16_t tcpPort_ = 0;
     std::vector<std::unique_ptr<nassim::Unit>> units_;

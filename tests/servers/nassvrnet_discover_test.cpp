@@ -83,20 +83,21 @@ TEST_F(DiscoverTest, AUnitIsOneObjectForAsLongAsItAnswersAndAgainWhenItComesBack
 
     ASSERT_EQ(list.Discover(), 0);
     EXPECT_EQ(Names(list.Found()), (std::vector<std::string>{"MIRROR", "PLAIN"}));
-    // Units with image folders have them read during discovery; others are not asked.
+    // Discovery asks no unit for its image folders (a background reader of the window does):
+    // no address a reply names makes it wait.
     CNasServer* withFolders = list.FindByName("mirror");
     ASSERT_NE(withFolders, nullptr);
-    EXPECT_EQ(withFolders->ImgFolderCount, 2);
-    EXPECT_EQ(withFolders->GetImgFolderName(1), "Folder2");
+    EXPECT_EQ(withFolders->ImgFolderCount, 0);
     CNasServer* without = list.FindByName("plain");
     ASSERT_NE(without, nullptr);
-    EXPECT_EQ(without->ImgFolderCount, 0);
-    EXPECT_EQ(mirror.requestsFor(nassim::kCommandImageFolderList).size(), 1u);
+    EXPECT_TRUE(mirror.requestsFor(nassim::kCommandImageFolderList).empty());
     EXPECT_TRUE(plain.requestsFor(nassim::kCommandImageFolderList).empty());
 
-    // Credentials typed for a unit stay with it; a new name and new folders reach the same
-    // object.
+    // Credentials typed for a unit and the folders read for it stay with it; a new name
+    // reaches the same object.
     std::strcpy(withFolders->Password, "secret");
+    ASSERT_EQ(withFolders->RefreshImageFolders(), 0);
+    EXPECT_EQ(withFolders->GetImgFolderName(1), "Folder2");
     units_.erase(units_.begin()); // the unit restarts under a new name with other folders
     AddUnit(2, "RENAMED", 1, {"Only"});
     ASSERT_EQ(list.Discover(), 0);
@@ -104,8 +105,8 @@ TEST_F(DiscoverTest, AUnitIsOneObjectForAsLongAsItAnswersAndAgainWhenItComesBack
     EXPECT_EQ(list.RetiredCount(), 0);
     EXPECT_EQ(list.FindByName("renamed"), withFolders);
     EXPECT_STREQ(withFolders->Password, "secret");
-    EXPECT_EQ(withFolders->ImgFolderCount, 1);
-    EXPECT_EQ(withFolders->GetImgFolderName(0), "Only");
+    EXPECT_EQ(withFolders->ImgFolderCount, 2);
+    EXPECT_EQ(withFolders->GetImgFolderName(1), "Folder2");
     EXPECT_EQ(list.FindByName("plain"), without);
 
     // A unit that no longer answers is retired, not freed, while something shares it.

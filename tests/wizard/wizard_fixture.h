@@ -176,6 +176,7 @@ protected:
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (!AllFound() && std::chrono::steady_clock::now() < deadline) {
             RefreshServerTree(W());
+            SettleFolderReads();
             BindUnits();
         }
         EXPECT_TRUE(AllFound()) << "a simulated unit never answered discovery";

@@ -180,8 +180,9 @@ TEST_F(WizardPageTextsTest, ALongFolderNameShowsWholeWhileTheListIsOpen) {
     Unit& unit = AddUnit("STORE-A", 1, false);
     const std::string longName = "Holiday pictures of the whole family, 2019 to 2026";
     unit.sim->setImageFolders({"ISO", longName});
-    // The window's next discovery reads the unit's folders again.
+    // The window's next discovery has the unit's folders read again.
     RefreshServerTree(W());
+    SettleFolderReads();
     FindUnits();
     TFmWizard& w = Wizard();
     w.StartJob(kJobMirror);

@@ -22,7 +22,7 @@ import re
 import sys
 import tempfile
 
-MESSAGE_COUNT = 975
+MESSAGE_COUNT = 976
 RECORD_TEXT_BYTES = 149  # a record is 150 bytes including the terminator
 PRODUCT_WORD = "Quorvik"
 # Id 1 is empty in every language. An English text may be empty only at these ids; a translated

@@ -4,7 +4,7 @@
 namespace message_table {
 
 inline constexpr int kLanguageCount = 3; // English, Traditional Chinese, Simplified Chinese
-inline constexpr int kMessageCount = 975;
+inline constexpr int kMessageCount = 976;
 
 // UTF-8 texts by language and message id - 1.
 extern const char* const kTexts[kLanguageCount][kMessageCount];
