@@ -21,7 +21,9 @@ test:
 
 # The worker-thread and lock tests, the background reads of the window (folder reader, remote
 # prober, given-up calls) and the window lifetime tests under ThreadSanitizer (a local run; CI
-# runs the sanitizer suite). tests/tsan.supp names the uninstrumented system libraries only.
+# runs the sanitizer suite). Memory accesses made inside Qt and the other system libraries, which
+# are not built with ThreadSanitizer and whose locks it cannot see, are not checked
+# (ignore_noninstrumented_modules); tests/tsan.supp is for such libraries only.
 tsan:
 	cmake --preset tsan >/dev/null
 	cmake --build --preset tsan -j $(JOBS) --target bmthread_test vcl_test \
