@@ -16,11 +16,6 @@
 
 int CNasServer::GetImgFolders(int& count, char (*folders)[NAS_IMG_FOLDER_SIZE]) {
     count = 0;
-    if (!UnitCallsWait()) {
-        LastResult = NasApiGetImgFolders(Addresses(), &count, folders);
-        count = std::clamp(count, 0, kImgFolderMax);
-        return LastResult;
-    }
     // The worker writes into buffers of its own: a call given up may still answer later.
     struct Out {
         int count = 0;
@@ -46,13 +41,7 @@ int CNasServer::RefreshImageFolders() {
 }
 
 int CNasServer::GetImgList(int& count, NasImgInfo* records) {
-    unsigned received = 0;
     count = 0;
-    if (!UnitCallsWait()) {
-        LastResult = NasApiGetImgList(Addresses(), &received, records);
-        count = static_cast<int>(std::min<unsigned>(received, NAS_IMG_INFO_MAX));
-        return LastResult;
-    }
     auto out = std::make_shared<std::vector<NasImgInfo>>(NAS_IMG_INFO_MAX);
     auto outCount = std::make_shared<unsigned>(0);
     LastResult = RunUnitCall(
